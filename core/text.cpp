@@ -1,0 +1,167 @@
+#include "core/text.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendCodePoint(std::wstring& out, char32_t cp) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (cp >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+            return;
+        }
+    }
+    out += static_cast<wchar_t>(cp);
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view in) {
+    std::wstring out;
+    out.reserve(in.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const size_t n = in.size();
+    size_t i = 0;
+    while (i < n) {
+        unsigned char b = p[i];
+        if (b < 0x80) {
+            out += static_cast<wchar_t>(b);
+            ++i;
+            continue;
+        }
+        size_t len = 0;
+        char32_t cp = 0, min = 0;
+        if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; min = 0x80; }
+        else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; min = 0x800; }
+        else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; min = 0x10000; }
+        if (len == 0 || len > n - i) {
+            out += static_cast<wchar_t>(kReplacement);
+            ++i;
+            continue;
+        }
+        size_t k = 1;
+        for (; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) break;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            // Skip only the lead byte so that a following valid sequence is not lost.
+            out += static_cast<wchar_t>(kReplacement);
+            ++i;
+            continue;
+        }
+        AppendCodePoint(out, cp);
+        i += len;
+    }
+    return out;
+}
+
+std::string WideToUtf8(std::wstring_view in) {
+    std::string out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        char32_t cp = static_cast<char32_t>(in[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size()) {
+                char32_t lo = static_cast<char32_t>(in[i + 1]);
+                if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacement;
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::wstring ToLowerAscii(std::wstring_view text) {
+    std::wstring out(text);
+    for (wchar_t& c : out) {
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    return out;
+}
+
+bool EqualsNoCaseAscii(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool IsWhiteSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+
+std::wstring TrimWhiteSpace(std::wstring_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && IsWhiteSpace(text[b])) ++b;
+    while (e > b && IsWhiteSpace(text[e - 1])) --e;
+    return std::wstring(text.substr(b, e - b));
+}
+
+void EscapeText(std::wstring& text, bool bQuote) {
+    if (text.empty()) return;
+    std::wstring out;
+    out.reserve(text.size() + 8);
+    if (bQuote) out += L'"';
+    for (wchar_t c : text) {
+        if (c == L'\\') out += L"\\\\";
+        else if (c == L'\n') out += L"\\n";
+        else if (c == L'\r') out += L"\\r";
+        else out += c;
+    }
+    if (bQuote) out += L'"';
+    text.swap(out);
+}
+
+void UnescapeText(std::wstring& text) {
+    bool bQuoteRemoved = false;
+    size_t i = 0;
+    if (!text.empty() && text[0] == L'"') {
+        bQuoteRemoved = true;
+        i = 1;
+    }
+    std::wstring out;
+    out.reserve(text.size());
+    for (; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (c != L'\\') {
+            out += c;
+            continue;
+        }
+        if (i + 1 >= text.size()) break;  // a backslash at the very end is dropped
+        wchar_t e = text[++i];
+        if (e == L'n' || e == L'N') out += L'\n';
+        else if (e == L'r' || e == L'R') out += L'\r';
+        else out += e;
+    }
+    if (bQuoteRemoved && !out.empty() && out.back() == L'"') out.pop_back();
+    text.swap(out);
+}

@@ -1,0 +1,181 @@
+#include "tests/support/plugin_host.h"
+
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <cwchar>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The module calls back through a plain function pointer; the host it belongs to is the one
+// that sent the current message. Tests drive one host at a time (a second thread may only send
+// the stop message), so one pointer is enough.
+std::atomic<CTestHost*> g_pCurrentHost{nullptr};
+
+intptr_t HostCallback(int32_t nCode, uintptr_t first, uintptr_t second) {
+    CTestHost* pHost = g_pCurrentHost.load();
+    return pHost ? pHost->OnCallback(nCode, first, second) : 0;
+}
+
+std::wstring TextAt(uint64_t address) {
+    const wchar_t* p = reinterpret_cast<const wchar_t*>(static_cast<uintptr_t>(address));
+    return p ? std::wstring(p) : std::wstring();
+}
+
+}  // namespace
+
+CTempDir::CTempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "locanym-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    m_path = tmpl;
+}
+
+CTempDir::~CTempDir() {
+    std::error_code ec;
+    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(m_path, ec);
+}
+
+CTestHost::CTestHost(const fs::path& module) {
+    std::string tmpl = (fs::temp_directory_path() / "locanym-host-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    m_tempRoot = tmpl;
+    m_dataFolder = m_tempRoot / "data";
+    fs::create_directories(m_dataFolder);
+    fs::create_directories(m_tempRoot / "module");
+    m_moduleCopy = m_tempRoot / "module" / module.filename();
+    fs::copy_file(module, m_moduleCopy);
+    m_hModule = dlopen(m_moduleCopy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!m_hModule) throw std::runtime_error(std::string("dlopen: ") + dlerror());
+    m_pfnHandler = reinterpret_cast<SldPlugInMsgHandler>(dlsym(m_hModule, SLD_ENTRY_POINT_NAME));
+    if (!m_pfnHandler) throw std::runtime_error("entry point missing");
+}
+
+CTestHost::~CTestHost() {
+    if (g_pCurrentHost.load() == this) g_pCurrentHost.store(nullptr);
+    if (m_hModule) dlclose(m_hModule);
+    std::error_code ec;
+    fs::remove_all(m_tempRoot, ec);
+}
+
+uintptr_t CTestHost::Send(uintptr_t nMessage, uintptr_t wParam, uintptr_t lParam) {
+    g_pCurrentHost.store(this);
+    return m_pfnHandler(nMessage, wParam, lParam);
+}
+
+uintptr_t CTestHost::Initialise(uintptr_t nStartValue) {
+    return Send(kMsgInitialise, reinterpret_cast<uintptr_t>(&HostCallback), nStartValue);
+}
+
+void CTestHost::Start(bool bEnable) {
+    Initialise();
+    Send(kMsgLoadSettings);
+    if (bEnable) Send(kMsgEnabled, 1, 1);
+    Send(kMsgStart, 0, 1);
+}
+
+bool CTestHost::Caption(const std::wstring& strPath, std::wstring& strCaption) {
+    uintptr_t result = Send(kMsgProcessPhoto, reinterpret_cast<uintptr_t>(strPath.c_str()));
+    if (!result) return false;
+    strCaption = reinterpret_cast<const wchar_t*>(result);
+    return true;
+}
+
+intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second) {
+    STestCall call;
+    call.nCode = nCode;
+    intptr_t result = 0;
+    switch (nCode) {
+        case kCbDataFolder: {
+            auto* buffer = reinterpret_cast<wchar_t*>(first);
+            std::wstring folder = m_dataFolder.wstring();
+            if (folder.size() < second) std::wmemcpy(buffer, folder.c_str(), folder.size() + 1);
+            break;
+        }
+        case kCbCachePath: {
+            auto* buffer = reinterpret_cast<wchar_t*>(first);
+            if (!m_strShowPath.empty() && m_strShowPath.size() < second) {
+                std::wmemcpy(buffer, m_strShowPath.c_str(), m_strShowPath.size() + 1);
+                result = 1;
+            }
+            break;
+        }
+        case kCbWriteSetting:
+        case kCbReadSetting: {
+            auto* record = reinterpret_cast<SLD_PROFILE_RECORD*>(first);
+            call.record = *record;
+            call.strSection = TextAt(record->section);
+            call.strKey = TextAt(record->key);
+            const bool bText = record->type == kProfileText;
+            if (bText && record->def) call.strDefault = TextAt(record->def);
+            if (nCode == kCbWriteSetting) {
+                STestSetting& s = m_settings[call.strKey];
+                s.bText = bText;
+                if (bText) {
+                    call.strValue = TextAt(record->value);
+                    s.strValue = call.strValue;
+                } else {
+                    s.nValue = static_cast<int32_t>(record->value & 0xFFFFFFFFu);
+                }
+            } else {
+                auto it = m_settings.find(call.strKey);
+                if (bText) {
+                    auto* buffer = reinterpret_cast<wchar_t*>(static_cast<uintptr_t>(record->value));
+                    std::wstring text = it != m_settings.end() ? it->second.strValue
+                                                               : call.strDefault;
+                    if (m_bOverlongTextRead) {
+                        for (int i = 0; i < 2000; ++i) buffer[i] = L'x';
+                    } else {
+                        size_t n = std::min<size_t>(text.size(), record->capacity);
+                        std::wmemcpy(buffer, text.c_str(), n);
+                        buffer[n] = L'\0';
+                    }
+                } else {
+                    int32_t v = it != m_settings.end() ? it->second.nValue
+                                                       : static_cast<int32_t>(record->def);
+                    record->value = static_cast<uint32_t>(v);
+                }
+            }
+            break;
+        }
+        case kCbLog:
+            call.strPrefix = reinterpret_cast<const wchar_t*>(first);
+            call.strText = reinterpret_cast<const wchar_t*>(second);
+            break;
+        default:
+            break;
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.push_back(std::move(call));
+    return result;
+}
+
+std::vector<STestCall> CTestHost::Calls() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calls;
+}
+
+void CTestHost::ClearCalls() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.clear();
+}
+
+std::vector<std::wstring> CTestHost::Logs(bool bErrorsOnly) {
+    std::vector<std::wstring> out;
+    for (const STestCall& c : Calls()) {
+        if (c.nCode != kCbLog) continue;
+        if (bErrorsOnly && c.strPrefix != L"[!Locanym Plugin]") continue;
+        out.push_back(c.strText);
+    }
+    return out;
+}
+
+bool CTestHost::HasLog(const std::wstring& strText) {
+    for (const std::wstring& s : Logs())
+        if (s == strText) return true;
+    return false;
+}

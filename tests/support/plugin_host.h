@@ -1,0 +1,81 @@
+// A recording host for end-to-end tests: loads a fresh copy of the built module with dlopen,
+// drives it through sldPlugInMsgHandler and answers its callbacks from memory.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/host_api.h"
+
+struct STestCall {
+    int32_t nCode = 0;
+    // Codes 5 and 6: the record as the module filled it (texts copied out of it).
+    SLD_PROFILE_RECORD record{};
+    std::wstring strSection, strKey, strValue, strDefault;
+    // Code 7: prefix and text.
+    std::wstring strPrefix, strText;
+};
+
+struct STestSetting {
+    bool bText = false;
+    int32_t nValue = 0;
+    std::wstring strValue;
+};
+
+class CTestHost {
+public:
+    // Copies the module into a new temporary folder (so that every host gets module state of
+    // its own) and loads it. The copy keeps the file name, so the application name is kept.
+    explicit CTestHost(const std::filesystem::path& module = LOCANYM_MODULE_PATH);
+    ~CTestHost();
+    CTestHost(const CTestHost&) = delete;
+    CTestHost& operator=(const CTestHost&) = delete;
+
+    uintptr_t Send(uintptr_t nMessage, uintptr_t wParam = 0, uintptr_t lParam = 0);
+    // Message 3 with this host's callback.
+    uintptr_t Initialise(uintptr_t nStartValue = 0);
+    // Messages 3, 7 and, when bEnable, 40 to switch the plug-in on, then 9 with lparam 1.
+    void Start(bool bEnable = true);
+    // Message 19; the caption, or nullopt-like false when the module answered 0.
+    bool Caption(const std::wstring& strPath, std::wstring& strCaption);
+
+    std::vector<STestCall> Calls();
+    void ClearCalls();
+    // Log texts (without prefix); with bErrorsOnly only the lines of the error prefix.
+    std::vector<std::wstring> Logs(bool bErrorsOnly = false);
+    bool HasLog(const std::wstring& strText);
+
+    // Storage answering codes 5 and 6, keyed by key (the section is always checked).
+    std::map<std::wstring, STestSetting> m_settings;
+    std::filesystem::path m_dataFolder;       // answered for code 3
+    std::wstring m_strShowPath;               // answered for code 11 (empty: answer 0)
+    // Test hooks for misbehaving hosts on a text read.
+    bool m_bOverlongTextRead = false;         // writes 2000 characters and no NUL
+    std::filesystem::path m_moduleCopy;
+
+    intptr_t OnCallback(int32_t nCode, uintptr_t first, uintptr_t second);
+
+private:
+    void* m_hModule = nullptr;
+    SldPlugInMsgHandler m_pfnHandler = nullptr;
+    std::filesystem::path m_tempRoot;
+    std::mutex m_mutex;
+    std::vector<STestCall> m_calls;
+};
+
+// A fresh empty temporary folder, removed by the destructor.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
