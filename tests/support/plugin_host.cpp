@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <cwchar>
 #include <stdexcept>
