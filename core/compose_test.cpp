@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "core/app.h"
+
+namespace {
+
+class ComposeTest : public ::testing::Test {
+protected:
+    ComposeTest() {
+        app.m_strSep = L", ";
+        app.m_bAState = 1;
+        app.m_bACountry = 1;
+    }
+    std::wstring Caption(const std::wstring& tmpl, const std::wstring& loc, const std::wstring& city,
+                         const std::wstring& state, const std::wstring& country,
+                         const std::wstring& code = L"", std::wstring full = L"") {
+        std::wstring autoText = app.ComposeAutoText(loc, city, state, country);
+        if (full.empty()) full = autoText;
+        return CLocanymApp::ComposeCaption(tmpl, loc, city, state, country, code, full, autoText);
+    }
+    CLocanymApp app;
+};
+
+TEST_F(ComposeTest, AutoTextSkipsACityEqualToTheLocationAndEmptyParts) {
+    EXPECT_EQ(Caption(L"%A", L"Lyon", L"Lyon", L"Auvergne-Rhone-Alpes", L"France"),
+              L"Lyon, Auvergne-Rhone-Alpes, France");
+    app.m_bAState = 0;
+    EXPECT_EQ(Caption(L"%A", L"", L"Como", L"Lombardia", L"Italia"), L"Como, Italia");
+    EXPECT_EQ(Caption(L"%A", L"", L"", L"", L""), L"");
+    // Only the city is compared: a state repeating the location is still written.
+    app.m_bAState = 1;
+    EXPECT_EQ(Caption(L"%A", L"Berlin", L"", L"Berlin", L"Deutschland"),
+              L"Berlin, Berlin, Deutschland");
+    // The separator comes from the setting, line breaks included.
+    app.m_strSep = L"\n";
+    EXPECT_EQ(Caption(L"%A", L"Roma", L"", L"", L"Italia"), L"Roma\nItalia");
+}
+
+TEST_F(ComposeTest, TemplatePlaceholders) {
+    EXPECT_EQ(Caption(L"%C (%D) %D", L"x", L"Paris", L"", L"", L"FR"), L"Paris (FR) FR");
+    EXPECT_EQ(Caption(L"no placeholders here", L"a", L"b", L"c", L"d"), L"no placeholders here");
+    EXPECT_EQ(Caption(L"%l %c %% %Q", L"a", L"b", L"c", L"d"), L"%l %c %% %Q");
+    // A service without a full address: %F is the Auto text.
+    EXPECT_EQ(Caption(L"%F", L"Lyon", L"Lyon", L"", L"France"), L"Lyon, France");
+    EXPECT_EQ(Caption(L"%L|%C|%S|%Y|%D|%F|%A", L"l", L"c", L"s", L"y", L"d", L"f"),
+              L"l|c|s|y|d|f|l, c, s, y");
+}
+
+TEST_F(ComposeTest, PlaceholdersInsideValuesAreReplacedByLaterStepsOnly) {
+    // The location holds "%C": the city step runs after it and replaces it.
+    EXPECT_EQ(Caption(L"%L", L"near %C", L"Nice", L"", L"", L"", L"-"), L"near Nice");
+    // The country holds "%L": the location step already ran, so it stays.
+    EXPECT_EQ(Caption(L"%Y", L"Here", L"", L"", L"%L land", L"", L"-"), L"%L land");
+    // A value holding its own placeholder is not expanded again.
+    EXPECT_EQ(Caption(L"%C", L"", L"%C%C", L"", L"", L"", L"-"), L"%C%C");
+}
+
+TEST(IsCountryInList, TrimsEntriesAndIgnoresAsciiCase) {
+    CPlugInSettings s;
+    s.m_strGeoCC1 = L"FR, It ,DE";
+    s.m_strGeoCC2 = L"FR,,DE";
+    EXPECT_TRUE(s.IsCountryInList(L"it", 0));
+    EXPECT_TRUE(s.IsCountryInList(L"de", 0));
+    EXPECT_TRUE(s.IsCountryInList(L"", 0));
+    EXPECT_TRUE(s.IsCountryInList(L"", 1));
+    EXPECT_FALSE(s.IsCountryInList(L"ES", 1));
+    EXPECT_FALSE(s.IsCountryInList(L"F", 0));
+    EXPECT_FALSE(s.IsCountryInList(L"IT", 1));  // selector picks the second list
+    s.m_strGeoCC2 = L"";
+    EXPECT_FALSE(s.IsCountryInList(L"FR", 1));
+    s.m_strGeoCC2 = L" \t";
+    EXPECT_FALSE(s.IsCountryInList(L"FR", 1));
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+#include "core/format.h"
+
+#include <clocale>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FormatText, WideAndNarrowTextForPercentS) {
+    std::wstring lat = L"45.4641944";
+    EXPECT_EQ(FormatText(L"gps location: %s,%s", lat, L"-7.6916667"),
+              L"gps location: 45.4641944,-7.6916667");
+    EXPECT_EQ(FormatText(L"[%s]", std::string("caf\xC3\xA9")), L"[café]");
+    EXPECT_EQ(FormatText(L"%s|%5s|%-5s|%.2s", L"", L"ab", L"ab", L"abcdef"), L"|   ab|ab   |ab");
+    const wchar_t* none = nullptr;
+    EXPECT_EQ(FormatText(L"<%s>", none), L"<>");
+}
+
+TEST(FormatText, IntegersFollowPrintfWidths) {
+    EXPECT_EQ(FormatText(L"%d %u %x %X %08x", -5, 7u, 255, 255, 0xBEEF),
+              L"-5 7 ff FF 0000beef");
+    // Without a 64-bit length a value is taken in 32 bits, as printf would.
+    EXPECT_EQ(FormatText(L"%x", -1), L"ffffffff");
+    EXPECT_EQ(FormatText(L"%lld", -1234567890123LL), L"-1234567890123");
+    EXPECT_EQ(FormatText(L"%d", 4294967296LL + 7), L"7");
+    EXPECT_EQ(FormatText(L"Error %08xh: %0lX", 0x80070002u, 0x80004005u),
+              L"Error 80070002h: 80004005");
+    EXPECT_EQ(FormatText(L"%5d|%-5d|%05d|%+d", 42, 42, -42, 3), L"   42|42   |-0042|+3");
+}
+
+TEST(FormatText, FloatsUseAPointWhateverTheLocale) {
+    // A host may have switched the process to a locale with a decimal comma.
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    std::string saved = previous ? previous : "C";
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    EXPECT_EQ(FormatText(L"%.7f", 45.46419444444), L"45.4641944");
+    EXPECT_EQ(FormatText(L"%g %g %g", 45.5, 0.0001, 1e20), L"45.5 0.0001 1e+20");
+    EXPECT_EQ(FormatText(L"F%.1f EV %+.1f %.0f", 3.5, -0.333, 12.75), L"F3.5 EV -0.3 13");
+    EXPECT_EQ(FormatText(L"%.*f", 0, 401.0), L"401");
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(FormatText, MalformedFormatsAndMissingArgumentsAreHarmless) {
+    EXPECT_EQ(FormatText(L"100%% sure"), L"100% sure");
+    EXPECT_EQ(FormatText(L"%s and %d"), L" and 0");
+    EXPECT_EQ(FormatText(L"trailing %"), L"trailing %");
+    EXPECT_EQ(FormatText(L"%q stays"), L"%q stays");
+    EXPECT_EQ(FormatText(L"%d", L"text"), L"0");
+    EXPECT_EQ(FormatText(L"%s", 12), L"12");
+}
+
+}  // namespace

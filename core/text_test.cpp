@@ -1,0 +1,77 @@
+#include "core/text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(EscapeText, EncodesBackslashAndLineBreaksAndQuotesOnlyWhenAsked) {
+    struct {
+        std::wstring in;
+        bool bQuote;
+        std::wstring out;
+    } cases[] = {
+        {L", ", true, L"\", \""},
+        {L"a\nb", true, L"\"a\\nb\""},
+        {L"C:\\dir\r\n", false, L"C:\\\\dir\\r\\n"},
+        {L"say \"hi\"", false, L"say \"hi\""},  // quotes inside are not escaped
+        {L"", true, L""},                       // empty stays empty, no quotes
+    };
+    for (const auto& c : cases) {
+        std::wstring t = c.in;
+        EscapeText(t, c.bQuote);
+        EXPECT_EQ(t, c.out) << "input: " << WideToUtf8(c.in);
+    }
+}
+
+TEST(UnescapeText, DecodesEscapesAndOneEnclosingPair) {
+    struct {
+        std::wstring in, out;
+    } cases[] = {
+        {L"\", \"", L", "},
+        {L"\"a\\nb\"", L"a\nb"},
+        {L"a\\Nb\\Rc", L"a\nb\rc"},
+        {L"\\\\n", L"\\n"},          // the produced character is not read again
+        {L"x\\q", L"xq"},            // unknown escape gives the character
+        {L"end\\", L"end"},          // trailing backslash dropped
+        {L"\"", L""},                // a single quote loads as empty
+        {L"plain\"", L"plain\""},    // no leading quote: the final one stays
+        {L"\"open", L"open"},        // leading quote alone is removed
+    };
+    for (const auto& c : cases) {
+        std::wstring t = c.in;
+        UnescapeText(t);
+        EXPECT_EQ(t, c.out) << "input: " << WideToUtf8(c.in);
+    }
+}
+
+TEST(EscapeText, RoundTripsEveryTextWithQuotes) {
+    const std::wstring texts[] = {L", ", L"\n", L"\\", L"a\\nb", L"\"quoted\"", L"tab\there",
+                                  L"\r\n\\\\\"", L"Zürich – 東京"};
+    for (const std::wstring& original : texts) {
+        std::wstring t = original;
+        EscapeText(t, true);
+        UnescapeText(t);
+        EXPECT_EQ(t, original);
+    }
+}
+
+TEST(Utf8, DecodesAndEncodesAndReplacesMalformedBytes) {
+    EXPECT_EQ(Utf8ToWide("Par\xC3\xADs \xE6\x9D\xB1 \xF0\x9F\x98\x80"), L"París 東 \U0001F600");
+    EXPECT_EQ(WideToUtf8(L"París 東 \U0001F600"), "Par\xC3\xADs \xE6\x9D\xB1 \xF0\x9F\x98\x80");
+    // Truncated, overlong, surrogate and stray continuation bytes each become U+FFFD, and the
+    // valid text around them is kept.
+    EXPECT_EQ(Utf8ToWide("a\xC3"), L"a\uFFFD");
+    EXPECT_EQ(Utf8ToWide("\xC0\xAFx"), L"\uFFFD\uFFFDx");
+    EXPECT_EQ(Utf8ToWide("\xED\xA0\x80z"), L"\uFFFD\uFFFD\uFFFDz");
+    EXPECT_EQ(Utf8ToWide("\x80ok"), L"\uFFFDok");
+}
+
+TEST(TextHelpers, TrimAndCaseFoldTouchOnlyAscii) {
+    EXPECT_EQ(TrimWhiteSpace(L" \t It \r\n"), L"It");
+    EXPECT_EQ(TrimWhiteSpace(L"   "), L"");
+    EXPECT_EQ(ToLowerAscii(L"FR-Ä"), L"fr-Ä");
+    EXPECT_TRUE(EqualsNoCaseAscii(L"it", L"IT"));
+    EXPECT_FALSE(EqualsNoCaseAscii(L"ä", L"Ä"));
+}
+
+}  // namespace

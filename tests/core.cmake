@@ -1,0 +1,18 @@
+# Core: text, formatting, log, settings and caption composition (unit tests beside the code),
+# and the module's messages end to end.
+add_executable(core_tests
+  ${PROJECT_SOURCE_DIR}/core/text_test.cpp
+  ${PROJECT_SOURCE_DIR}/core/format_test.cpp
+  ${PROJECT_SOURCE_DIR}/core/log_test.cpp
+  ${PROJECT_SOURCE_DIR}/core/compose_test.cpp)
+target_link_libraries(core_tests PRIVATE locanym_logic GTest::gtest_main)
+gtest_discover_tests(core_tests)
+
+add_executable(module_tests ${CMAKE_CURRENT_LIST_DIR}/module_messages_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/module_settings_test.cpp)
+target_link_libraries(module_tests PRIVATE locanym_testsupport GTest::gtest_main)
+gtest_discover_tests(module_tests)
+
+# The module exports its entry point and nothing else.
+add_test(NAME module_exports_only_entry_point
+  COMMAND sh -c "nm -D --defined-only \"$1\" | awk '{print $3}' | sort | tr '\\n' ' ' | grep -qx 'sldPlugInMsgHandler '" sh $<TARGET_FILE:Locanym>)
