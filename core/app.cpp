@@ -62,11 +62,14 @@ uintptr_t CLocanymApp::OnMessage(uintptr_t nMessage, uintptr_t wParam, uintptr_t
         case kMsgProcessPhoto:
             return bHostKnown ? ProcessPhoto(reinterpret_cast<const wchar_t*>(wParam)) : 0;
         case kMsgHostEvent:
-            if (bHostKnown && m_bEnabled && m_bStarted && (wParam == 1 || wParam == 2)) SaveCache();
+        case kMsgHostEvent2: {
+            const bool bSave = nMessage == kMsgHostEvent ? (wParam == 1 || wParam == 2) : wParam == 4;
+            if (bHostKnown && m_bEnabled && m_bStarted && bSave) {
+                std::lock_guard<std::mutex> lock(m_workMutex);
+                SaveCache();
+            }
             return 0;
-        case kMsgHostEvent2:
-            if (bHostKnown && m_bEnabled && m_bStarted && wParam == 4) SaveCache();
-            return 0;
+        }
         case kMsgInterfaceVersion:
             m_nHostVersion = static_cast<int32_t>(wParam);
             if (wParam <= 1) return wParam;
@@ -169,6 +172,7 @@ void CLocanymApp::OnStop(uintptr_t lParam) {
     m_nStop.exchange(1);
     m_bStarted = 0;
     if (lParam) {
+        std::lock_guard<std::mutex> lock(m_workMutex);
         SaveCache();
         m_wic.Uninit();
         WriteLog(kLogInfo, L"Closing");
@@ -186,23 +190,24 @@ uintptr_t CLocanymApp::SetResult(const std::wstring& strAnswer) {
 uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
     if (!m_bEnabled || !m_bStarted || !pszPath) return 0;
     const std::wstring strPath(pszPath);
-
-    if (!m_wic.OpenFile(strPath)) return 0;
     std::wstring strLat, strLon;
-    m_wic.ReadItem(2, 1, strLat);
-    m_wic.ReadItem(4, 1, strLon);
-    m_wic.Close();
-    if (strLat.empty() || strLon.empty()) {
-        WriteLog(kLogInfo, L"Missing gps location: file %s", strPath);
-        return 0;
-    }
-
-    if (const CCachedValue* pCached = m_cache.Lookup(strPath)) {
-        WriteLog(kLogInfo, L"Found in Cache: file %s, %s,%s", strPath, pCached->m_strLat,
-                 pCached->m_strLon);
-        if (pCached->m_strLat == strLat && pCached->m_strLon == strLon) {
-            WriteLog(kLogInfo, L"Cached");
-            return SetResult(pCached->m_strText);
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        if (!m_wic.OpenFile(strPath)) return 0;
+        m_wic.ReadItem(2, 1, strLat);
+        m_wic.ReadItem(4, 1, strLon);
+        m_wic.Close();
+        if (strLat.empty() || strLon.empty()) {
+            WriteLog(kLogInfo, L"Missing gps location: file %s", strPath);
+            return 0;
+        }
+        if (const CCachedValue* pCached = m_cache.Lookup(strPath)) {
+            WriteLog(kLogInfo, L"Found in Cache: file %s, %s,%s", strPath, pCached->m_strLat,
+                     pCached->m_strLon);
+            if (pCached->m_strLat == strLat && pCached->m_strLon == strLon) {
+                WriteLog(kLogInfo, L"Cached");
+                return SetResult(pCached->m_strText);
+            }
         }
     }
 
@@ -218,7 +223,10 @@ uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
         std::wstring strCaption = ComposeCaption(m_strFormat, strLocation, strCity, strState,
                                                  strCountry, strCountryCode, strFullAddress,
                                                  strAuto);
-        m_cache.Store(strPath, CCachedValue(strCaption, strLat, strLon));
+        {
+            std::lock_guard<std::mutex> lock(m_workMutex);
+            m_cache.Store(strPath, CCachedValue(strCaption, strLat, strLon));
+        }
         return SetResult(strCaption);
     }
     return SetResult(m_bErrMsg ? pService->m_strError : std::wstring());

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "cache/location_cache.h"
@@ -71,6 +72,12 @@ public:
     SldHostCallback m_pfnHostCallback = nullptr;
 
 private:
+    // The stop message may come from another thread while a photo is being processed. It sets
+    // the stop flag at once; its save of the cache and release of the reader wait for this
+    // lock, which a photo holds only while it reads the file or touches the cache, never while
+    // a service is asked.
+    std::mutex m_workMutex;
+
     uintptr_t OnVersionText(uintptr_t wParam);
     uintptr_t OnInitialise(uintptr_t wParam, uintptr_t lParam);
     uintptr_t OnConfigure(uintptr_t wParam);
