@@ -1,39 +1,89 @@
 #include "services/service_catalogue.h"
 
-// Placeholder services until the real ones land: they know their names and answer nothing.
-namespace {
-class CPendingService : public CLocanymObj {
-public:
-    CPendingService(const CPlugInSettings& s, const std::atomic<int32_t>& f, const wchar_t* name)
-        : CLocanymObj(s, f), m_pszName(name) {}
-    std::wstring GetApiKey() const override { return m_strApiKey; }
-    std::wstring GetHomePageUrl() const override { return L""; }
-    std::wstring GetServiceName() const override { return m_pszName; }
-    std::wstring GetSignUpUrl() const override { return L""; }
-    int FindLocation(const std::wstring&, const std::wstring&, std::wstring&, std::wstring&,
-                     std::wstring&, std::wstring&, std::wstring&, std::wstring&) override {
-        m_strError = L"Locnm: service not available";
-        return 0;
-    }
-    void BuildRequestUrl(std::wstring& strUrl, const std::wstring& strBaseUrl, CParamList&,
-                         int) override {
-        strUrl = strBaseUrl;
-    }
+#include "core/log.h"
 
-private:
-    const wchar_t* m_pszName;
+#include "services/bigdata.h"
+#include "services/geoapify.h"
+#include "services/geonames.h"
+#include "services/location_iq.h"
+#include "services/mapsco.h"
+#include "services/openweather.h"
+
+const SServiceFacts kServiceFacts[kServiceCount] = {
+    {L"LocationIQ", L"key", L"pk.5e0c7a19b2d84f36a1c09e7d4b2f8a63", L"https://locationiq.com/",
+     L"https://my.locationiq.com/dashboard", L"https://us1.locationiq.com"},
+    {L"GeoApify", L"apiKey", L"9f8e7d6c5b4a39281706f5e4d3c2b1a0", L"https://www.geoapify.com/",
+     L"https://myprojects.geoapify.com/", L"https://api.geoapify.com"},
+    {L"GeoNames", L"username", L"samplepics", L"https://www.geonames.org/",
+     L"https://www.geonames.org/login", L"http://api.geonames.org"},
+    // BigDataCloud has no page of its own for signing up: its home page serves for both.
+    {L"BigDataCloud", L"key", L"bdc_7c1e9a40d3b25f68e0a4c7d19b3f2e56",
+     L"https://www.bigdatacloud.com/", L"https://www.bigdatacloud.com/",
+     L"https://api-bdc.net"},
+    {L"MapsCo", L"api_key", L"51e0c9d8b7a6f5e4d3c2b1zxwy9a8b7", L"https://geocode.maps.co/",
+     L"https://geocode.maps.co/join/", L"https://geocode.maps.co"},
+    {L"OpenWeather", L"appid", L"0a1b2c3d4e5f60718293a4b5c6d7e8f9", L"https://openweathermap.org/",
+     L"https://openweathermap.org/api", L"https://api.openweathermap.org"},
 };
-}  // namespace
 
 CLocanymObj::CLocanymObj(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
     : m_strHostName(L"Slidora"), m_settings(settings), m_stopFlag(stopFlag) {}
 CLocanymObj::~CLocanymObj() = default;
 
+void CLocanymObj::AppendServerError(const std::wstring& strText) {
+    if (!m_strError.empty()) m_strError += L"\r\n";
+    m_strError += strText;
+}
+
+CCataloguedService::CCataloguedService(const CPlugInSettings& settings,
+                                       const std::atomic<int32_t>& stopFlag,
+                                       EServiceIndex eIndex)
+    : CLocanymObj(settings, stopFlag), m_facts(kServiceFacts[eIndex]) {}
+
+std::wstring CCataloguedService::GetApiKey() const {
+    return m_strApiKey.empty() ? std::wstring(m_facts.pszDefaultKey) : m_strApiKey;
+}
+std::wstring CCataloguedService::GetHomePageUrl() const { return m_facts.pszHomePage; }
+std::wstring CCataloguedService::GetServiceName() const { return m_facts.pszName; }
+std::wstring CCataloguedService::GetSignUpUrl() const { return m_facts.pszSignUpPage; }
+
+void CCataloguedService::BuildRequestUrl(std::wstring& strUrl, const std::wstring& strBaseUrl,
+                                         CParamList& params, int) {
+    params.emplace_back(m_facts.pszKeyParam, GetApiKey());
+    strUrl = JoinRequestUrl(strBaseUrl, params);
+}
+
+int CCataloguedService::FindLocation(const std::wstring&, const std::wstring&, std::wstring&,
+                                     std::wstring&, std::wstring&, std::wstring&, std::wstring&,
+                                     std::wstring&) {
+    m_strError = FormatText(L"Locnm: %s lookups are not available yet", m_facts.pszName);
+    WriteLog(kLogError, L"FindLocation, %s: not available yet", m_facts.pszName);
+    return 0;
+}
+
+int CCataloguedService::ReadAnswer(const std::string&, std::wstring&, std::wstring&,
+                                   std::wstring&, std::wstring&, std::wstring&, std::wstring&) {
+    return 0;
+}
+
+int CCataloguedService::QueryAndRead(const std::wstring& strPath, const CParamList& params,
+                                     std::wstring& strLocation, std::wstring& strCity,
+                                     std::wstring& strState, std::wstring& strCountry,
+                                     std::wstring& strCountryCode,
+                                     std::wstring& strFullAddress) {
+    std::string strAnswer;
+    if (QueryServer(m_facts.pszServer + strPath, params, strAnswer) < 0) return 0;
+    return ReadAnswer(strAnswer, strLocation, strCity, strState, strCountry, strCountryCode,
+                      strFullAddress);
+}
+
 CServiceTable CreateServices(const CPlugInSettings& settings, const std::atomic<int32_t>& stop) {
-    static const wchar_t* const kNames[kServiceCount] = {L"LocationIQ", L"GeoApify", L"GeoNames",
-                                                         L"BigDataCloud", L"MapsCo", L"OpenWeather"};
     CServiceTable table;
-    for (int i = 0; i < kServiceCount; ++i)
-        table[i] = std::make_unique<CPendingService>(settings, stop, kNames[i]);
+    table[kLocationIQ] = std::make_unique<CLocationIQ>(settings, stop);
+    table[kGeoApify] = std::make_unique<CGeoApify>(settings, stop);
+    table[kGeoNames] = std::make_unique<CGeoNames>(settings, stop);
+    table[kBigDataCloud] = std::make_unique<CBigData>(settings, stop);
+    table[kMapsCo] = std::make_unique<CMapsCo>(settings, stop);
+    table[kOpenWeather] = std::make_unique<COWeatherObj>(settings, stop);
     return table;
 }

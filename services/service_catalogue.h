@@ -1,4 +1,5 @@
-// The table of the six services, in the order of the "iProv" setting.
+// The six services: what is fixed about each (names, keys, pages, server), the base that
+// serves those facts, and the table in the order of the "iProv" setting.
 #pragma once
 
 #include <array>
@@ -8,6 +9,58 @@
 
 #include "core/settings.h"
 #include "services/locanym_obj.h"
+
+struct SServiceFacts {
+    const wchar_t* pszName;        // display name, also in the setting "AK-<name>"
+    const wchar_t* pszKeyParam;    // query parameter that carries the key
+    const wchar_t* pszDefaultKey;  // built-in key, used while the user's key is empty
+    const wchar_t* pszHomePage;
+    const wchar_t* pszSignUpPage;  // where a user registers and gets a key
+    const wchar_t* pszServer;      // scheme and host of the API; each service adds its path
+};
+
+enum EServiceIndex {
+    kLocationIQ = 0,
+    kGeoApify = 1,
+    kGeoNames = 2,
+    kBigDataCloud = 3,
+    kMapsCo = 4,
+    kOpenWeather = 5,
+};
+
+extern const SServiceFacts kServiceFacts[kServiceCount];
+
+// A service whose name, key, pages and URL building come from its catalogue entry.
+class CCataloguedService : public CLocanymObj {
+public:
+    CCataloguedService(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag,
+                       EServiceIndex eIndex);
+
+    std::wstring GetApiKey() const override;
+    std::wstring GetHomePageUrl() const override;
+    std::wstring GetServiceName() const override;
+    std::wstring GetSignUpUrl() const override;
+    void BuildRequestUrl(std::wstring& strUrl, const std::wstring& strBaseUrl,
+                         CParamList& params, int nUnused) override;
+    // A service whose lookup has not been written yet answers 0, saying so in m_strError.
+    int FindLocation(const std::wstring& strLat, const std::wstring& strLon,
+                     std::wstring& strLocation, std::wstring& strCity, std::wstring& strState,
+                     std::wstring& strCountry, std::wstring& strCountryCode,
+                     std::wstring& strFullAddress) override;
+    int ReadAnswer(const std::string& strAnswer, std::wstring& strLocation,
+                   std::wstring& strCity, std::wstring& strState, std::wstring& strCountry,
+                   std::wstring& strCountryCode, std::wstring& strFullAddress) override;
+
+protected:
+    // The common course of a lookup: QueryServer for the service's server and strPath, then
+    // ReadAnswer. A negative query result gives 0 (the query has logged and set m_strError).
+    int QueryAndRead(const std::wstring& strPath, const CParamList& params,
+                     std::wstring& strLocation, std::wstring& strCity, std::wstring& strState,
+                     std::wstring& strCountry, std::wstring& strCountryCode,
+                     std::wstring& strFullAddress);
+
+    const SServiceFacts& m_facts;
+};
 
 using CServiceTable = std::array<std::unique_ptr<CLocanymObj>, kServiceCount>;
 

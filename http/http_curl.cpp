@@ -1,0 +1,144 @@
+// HttpGet on libcurl: one easy handle per request, released on every path.
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+
+#include "http/http_client.h"
+
+namespace {
+
+constexpr long kMaxRedirects = 10;
+
+struct SCurlEasyDeleter {
+    void operator()(CURL* p) const { curl_easy_cleanup(p); }
+};
+using CCurlEasy = std::unique_ptr<CURL, SCurlEasyDeleter>;
+
+struct SCurlListDeleter {
+    void operator()(curl_slist* p) const { curl_slist_free_all(p); }
+};
+using CCurlList = std::unique_ptr<curl_slist, SCurlListDeleter>;
+
+struct STransfer {
+    CURL* pCurl = nullptr;
+    IHttpAnswerSink* pSink = nullptr;
+    bool bStatusSent = false;
+    bool bEndedBySink = false;
+};
+
+void SendStatus(STransfer& t) {
+    if (t.bStatusSent) return;
+    long nStatus = 0;
+    curl_easy_getinfo(t.pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
+    t.bStatusSent = true;
+    t.pSink->OnStatus(static_cast<int>(nStatus));
+}
+
+size_t OnWrite(char* pData, size_t nSize, size_t nCount, void* pUser) {
+    auto& t = *static_cast<STransfer*>(pUser);
+    const size_t nBytes = nSize * nCount;
+    SendStatus(t);
+    if (!t.pSink->OnBody(pData, nBytes)) {
+        t.bEndedBySink = true;
+        return 0;  // less than given: libcurl ends the transfer
+    }
+    return nBytes;
+}
+
+// libcurl calls this at least once a second, also while nothing arrives, so a stop request
+// ends a transfer that waits for a silent server.
+int OnProgress(void* pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto& t = *static_cast<STransfer*>(pUser);
+    if (t.pSink->ShouldContinue()) return 0;
+    t.bEndedBySink = true;
+    return 1;
+}
+
+void InitCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Every libcurl failure becomes its number and text here, so nothing above sees a CURLcode.
+SHttpGetResult CurlFailure(EHttpOutcome eOutcome, CURLcode code, const char* pszDetail) {
+    SHttpGetResult result;
+    result.eOutcome = eOutcome;
+    result.nErrorCode = static_cast<int>(code);
+    result.strErrorText = pszDetail && *pszDetail ? pszDetail : curl_easy_strerror(code);
+    return result;
+}
+
+bool IsNotSent(CURLcode code) {
+    return code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT ||
+           code == CURLE_NOT_BUILT_IN || code == CURLE_FAILED_INIT ||
+           code == CURLE_BAD_FUNCTION_ARGUMENT || code == CURLE_OUT_OF_MEMORY;
+}
+
+}  // namespace
+
+SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
+    InitCurlOnce();
+    CCurlEasy curl(curl_easy_init());
+    if (!curl) return CurlFailure(EHttpOutcome::kNoRequest, CURLE_FAILED_INIT, nullptr);
+    CURL* h = curl.get();
+
+    CCurlList headers;
+    for (const std::string& line : request.headers) {
+        curl_slist* p = curl_slist_append(headers.get(), line.c_str());
+        if (!p) return CurlFailure(EHttpOutcome::kNoRequest, CURLE_OUT_OF_MEMORY, nullptr);
+        headers.release();
+        headers.reset(p);
+    }
+
+    STransfer transfer;
+    transfer.pCurl = h;
+    transfer.pSink = &sink;
+    char szError[CURL_ERROR_SIZE] = {0};
+
+    CURLcode code = CURLE_OK;
+    auto set = [&](CURLoption option, auto value) {
+        if (code == CURLE_OK) code = curl_easy_setopt(h, option, value);
+    };
+    set(CURLOPT_URL, request.strUrl.c_str());
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    set(CURLOPT_HTTPGET, 1L);
+    set(CURLOPT_USERAGENT, request.strUserAgent.c_str());
+    set(CURLOPT_HTTPHEADER, headers.get());
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_CONNECTTIMEOUT_MS, request.nConnectTimeoutMs);
+    set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    set(CURLOPT_LOW_SPEED_TIME, request.nStallTimeoutSeconds);
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!request.strCaFile.empty()) set(CURLOPT_CAINFO, request.strCaFile.c_str());
+    set(CURLOPT_ERRORBUFFER, szError);
+    set(CURLOPT_WRITEFUNCTION, &OnWrite);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+    set(CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    set(CURLOPT_XFERINFODATA, static_cast<void*>(&transfer));
+    set(CURLOPT_NOPROGRESS, 0L);
+    if (code != CURLE_OK) return CurlFailure(EHttpOutcome::kNotSent, code, szError);
+
+    code = curl_easy_perform(h);
+    SHttpGetResult result;
+    long nStatus = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &nStatus);
+    if (transfer.bEndedBySink) {
+        result = CurlFailure(EHttpOutcome::kEndedBySink, code, szError);
+    } else if (code == CURLE_OK) {
+        // An answer without a body still has a status to report.
+        SendStatus(transfer);
+    } else {
+        // A refusal before anything came back means the request never left.
+        const bool bNotSent = IsNotSent(code) && nStatus == 0;
+        result = CurlFailure(bNotSent ? EHttpOutcome::kNotSent : EHttpOutcome::kTransportError,
+                             code, szError);
+    }
+    result.nStatus = static_cast<int>(nStatus);
+    return result;
+}

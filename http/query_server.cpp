@@ -1,0 +1,236 @@
+// The server query of every service: URL, attempts, agent strings, body pieces, stop flag,
+// error texts and log lines. The transfer itself is HttpGet (http_client.h).
+#include <cstdlib>
+#include <exception>
+
+#include "core/log.h"
+#include "core/text.h"
+#include "http/error_texts.h"
+#include "http/http_client.h"
+#include "http/url.h"
+#include "services/locanym_obj.h"
+
+namespace {
+
+constexpr int kStatusOk = 200;
+constexpr int kUserAgentCount = 20;
+
+const wchar_t* const kUserAgents[kUserAgentCount] = {
+    L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/115.0.0.0 Safari/537.36",
+    L"Mozilla/5.0 (Macintosh; Intel Mac OS X 13_5) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/115.0.0.0 Safari/537.36",
+    L"Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/115.0.0.0 Safari/537.36",
+    L"Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:115.0) Gecko/20100101 Firefox/115.0",
+    L"Mozilla/5.0 (Macintosh; Intel Mac OS X 13.5; rv:115.0) Gecko/20100101 Firefox/115.0",
+    L"Mozilla/5.0 (X11; Linux x86_64; rv:115.0) Gecko/20100101 Firefox/115.0",
+    L"Mozilla/5.0 (Macintosh; Intel Mac OS X 13_5) AppleWebKit/605.1.15 (KHTML, like Gecko) "
+    L"Version/16.5 Safari/605.1.15",
+    L"Mozilla/5.0 (iPhone; CPU iPhone OS 16_5 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
+    L"Gecko) Version/16.5 Mobile/15E148 Safari/604.1",
+    L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/115.0.0.0 Safari/537.36 Edg/115.0.0.0",
+    L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/115.0.0.0 Safari/537.36 OPR/100.0.0.0",
+    L"Mozilla/5.0 (Linux; Android 13; SM-G991B) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/115.0.0.0 Mobile Safari/537.36",
+    L"Mozilla/5.0 (Android 13; Mobile; rv:115.0) Gecko/115.0 Firefox/115.0",
+    L"Mozilla/5.0 (iPad; CPU OS 16_5 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) "
+    L"Version/16.5 Mobile/15E148 Safari/604.1",
+    L"Mozilla/5.0 (Linux; Android 13; SAMSUNG SM-G998B) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"SamsungBrowser/20.0 Chrome/115.0.0.0 Mobile Safari/537.36",
+    // The same as the first row, so that agent is drawn twice as often.
+    L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/115.0.0.0 Safari/537.36",
+    L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/115.0.0.0 Safari/537.36 Vivaldi/6.2",
+    L"Mozilla/5.0 (Linux; U; Android 13; en-US; SM-G998B) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Version/13.0.0.0 UCBrowser/13.4.0.1306 Mobile Safari/537.36",
+    L"Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/98.0.4758.102 Safari/537.36",
+    L"Mozilla/5.0 (Windows NT 6.1; Win64; x64; rv:91.0) Gecko/20100101 Firefox/91.0",
+    L"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like Gecko) "
+    L"Version/15.0 Safari/605.1.15",
+};
+
+// Headers of every request besides the agent: text wanted, and no cache on the way may answer.
+const char* const kRequestHeaders[] = {"Accept: text/*", "Pragma: no-cache",
+                                       "Cache-Control: no-cache"};
+
+bool IsFinalStatus(int nResult) {
+    return nResult <= 0 || nResult == 400 || nResult == 401 || nResult == 403;
+}
+
+// Takes the body as it arrives and cuts it into pieces as a line reader would: a piece ends
+// after a line feed or when it holds kAnswerPieceBytes bytes; carriage returns are left out,
+// and a zero byte ends what the piece contributes. The stop flag is read after every piece.
+class CAnswerReader : public IHttpAnswerSink {
+public:
+    CAnswerReader(CLocanymObj& service, const std::wstring& strUrl, std::string& strAnswer,
+                  const std::atomic<int32_t>& stopFlag)
+        : m_service(service), m_strUrl(strUrl), m_strAnswer(strAnswer), m_stopFlag(stopFlag) {
+        m_strPiece.reserve(kAnswerPieceBytes);
+    }
+
+    void OnStatus(int nStatus) override {
+        m_nStatus = nStatus;
+        if (nStatus == kStatusOk || nStatus <= 0) return;
+        WriteLog(kLogError, L"QueryServerLow(), HTTP Error %d, url=%s", nStatus, m_strUrl);
+        m_service.m_strError = FormatText(LoadStringText(kIdsHttpError), nStatus);
+    }
+
+    bool OnBody(const char* pData, size_t nSize) override {
+        if (nSize > kMaxAnswerBytes - m_nReceived) {
+            m_bTooLarge = true;
+            return false;
+        }
+        m_nReceived += nSize;
+        for (size_t i = 0; i < nSize; ++i) {
+            const char c = pData[i];
+            if (c == '\r') continue;
+            m_strPiece.push_back(c);
+            if ((c == '\n' || m_strPiece.size() == kAnswerPieceBytes) && !EndPiece()) return false;
+        }
+        return true;
+    }
+
+    bool ShouldContinue() override { return !StopSeen(); }
+
+    // The body ended: its last piece, if it had no line feed, counts too.
+    void Finish() {
+        if (!m_strPiece.empty()) EndPiece();
+    }
+
+    // The transfer broke: what came of the unfinished piece stays in the answer.
+    void KeepPartialPiece() {
+        m_strAnswer.append(m_strPiece, 0, m_strPiece.find('\0'));
+        m_strPiece.clear();
+    }
+
+    int Status() const { return m_nStatus; }
+    bool Stopped() const { return m_bStopped; }
+    bool TooLarge() const { return m_bTooLarge; }
+
+private:
+    bool EndPiece() {
+        KeepPartialPiece();
+        return !StopSeen();
+    }
+
+    bool StopSeen() {
+        if (m_bStopped) return true;
+        if (m_stopFlag.load() == 0) return false;
+        m_bStopped = true;
+        WriteLog(kLogError, L"QueryServerLow(), aborted by user");
+        return true;
+    }
+
+    CLocanymObj& m_service;
+    const std::wstring& m_strUrl;
+    std::string& m_strAnswer;
+    const std::atomic<int32_t>& m_stopFlag;
+    std::string m_strPiece;
+    size_t m_nReceived = 0;
+    int m_nStatus = 0;
+    bool m_bStopped = false;
+    bool m_bTooLarge = false;
+};
+
+}  // namespace
+
+int CLocanymObj::QueryServer(const std::wstring& strBaseUrl, const CParamList& params,
+                             std::string& strAnswer) {
+    std::wstring strWarning;
+    const std::wstring strBase = ApplyEndpointOverride(strBaseUrl, strWarning);
+    if (!strWarning.empty()) WriteLog(kLogError, L"QueryServer: %s", strWarning);
+    int nResult = kQueryFailed;
+    for (int nAttempt = 1; nAttempt <= kMaxQueryAttempts; ++nAttempt) {
+        // Each attempt builds from the caller's list, so a retry carries the key only once.
+        CParamList attemptParams = params;
+        BuildRequestUrl(m_strUrl, strBase, attemptParams, 0);
+        WriteLog(kLogInfo, L"QueryServer: %s", m_strUrl);
+        m_strError.clear();
+        nResult = QueryServerLow(m_strUrl, strAnswer);
+        if (IsFinalStatus(nResult)) break;
+    }
+    return nResult;
+}
+
+int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnswer) {
+    const int nAgentRow = std::rand() % kUserAgentCount;
+    strAnswer.clear();
+
+    SUrlParts url;
+    if (!ParseUrl(strUrl, url)) {
+        WriteLog(kLogError, L"QueryServerLow(), AfxParseURL failed, %s", strUrl);
+        m_strError = LoadStringText(kIdsWrongUrlFormat);
+        return kQueryFailed;
+    }
+    if (url.nServiceType != kInetServiceHttp && url.nServiceType != kInetServiceHttps) {
+        WriteLog(kLogError, L"QueryServerLow(), Unsupported service type (%d), %s",
+                 url.nServiceType, strUrl);
+        m_strError = LoadStringText(kIdsWrongUrlFormat);
+        return kQueryFailed;
+    }
+
+    int nResult = 0;
+    try {
+        SHttpGetRequest request;
+        request.strUrl = WideToUtf8(strUrl);
+        request.strUserAgent = WideToUtf8(kUserAgents[nAgentRow]);
+        request.headers.assign(std::begin(kRequestHeaders), std::end(kRequestHeaders));
+        request.strCaFile = ExtraCaFile();
+        request.nConnectTimeoutMs = kConnectTimeoutMs;
+        request.nStallTimeoutSeconds = m_nStallTimeoutSeconds > 0 ? m_nStallTimeoutSeconds : 1;
+
+        CAnswerReader reader(*this, strUrl, strAnswer, m_stopFlag);
+        const SHttpGetResult result = HttpGet(request, reader);
+        switch (result.eOutcome) {
+            case EHttpOutcome::kNoRequest:
+                m_strError = LoadStringText(kIdsOpenRequestFailed);
+                WriteLog(kLogError, L"QueryServerLow(), OpenRequest failed, %s", strUrl);
+                return kQueryFailed;
+            case EHttpOutcome::kNotSent:
+                m_strError = LoadStringText(kIdsSendRequestFailed);
+                WriteLog(kLogError, L"QueryServerLow(), SendRequest failed");
+                return kQueryFailed;
+            case EHttpOutcome::kEndedBySink:
+                if (reader.Stopped()) return kQueryStopped;
+                if (reader.TooLarge()) {
+                    const std::wstring strWhy =
+                        FormatText(L"answer larger than %u bytes", kMaxAnswerBytes);
+                    WriteLog(kLogError, L"QueryServerLow(), Error %d (%s)", result.nErrorCode,
+                             strWhy);
+                    m_strError =
+                        FormatText(LoadStringText(kIdsTransportError), result.nErrorCode, strWhy);
+                    return kQueryException;
+                }
+                [[fallthrough]];
+            case EHttpOutcome::kTransportError:
+                reader.KeepPartialPiece();
+                WriteLog(kLogError, L"QueryServerLow(), Error %d (%s)", result.nErrorCode,
+                         result.strErrorText);
+                m_strError = FormatText(LoadStringText(kIdsTransportError), result.nErrorCode,
+                                        result.strErrorText);
+                return kQueryException;
+            case EHttpOutcome::kCompleted:
+                break;
+        }
+        reader.Finish();
+        if (reader.Stopped()) return kQueryStopped;
+        if (reader.Status() <= 0) {
+            const std::wstring strWhy = L"no HTTP status in the answer";
+            WriteLog(kLogError, L"QueryServerLow(), Error %d (%s)", 0, strWhy);
+            m_strError = FormatText(LoadStringText(kIdsTransportError), 0, strWhy);
+            return kQueryException;
+        }
+        nResult = reader.Status() == kStatusOk ? 0 : reader.Status();
+    } catch (...) {
+        WriteLog(kLogError, L"QueryServerLow(), Unknown exception");
+        m_strError = LoadStringText(kIdsUnknownException);
+        return kQueryException;
+    }
+    if (nResult > 0) WriteLog(kLogInfo, L"   Response: %s", strAnswer);
+    return nResult;
+}

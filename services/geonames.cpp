@@ -1,0 +1,89 @@
+#include "services/geonames.h"
+
+#include "core/log.h"
+#include "core/text.h"
+#include "services/json_answer.h"
+
+namespace {
+
+constexpr int kCountryList1 = 0;  // "GeoCC1"
+constexpr int kCountryList2 = 1;  // "GeoCC2"
+
+// The first non-empty of two members.
+std::wstring FirstText(const Json::Value& place, const char* pszFirst, const char* pszSecond) {
+    std::wstring strText = JsonText(place, pszFirst);
+    return strText.empty() ? JsonText(place, pszSecond) : strText;
+}
+
+}  // namespace
+
+int CGeoNames::FindLocation(const std::wstring& strLat, const std::wstring& strLon,
+                            std::wstring& strLocation, std::wstring& strCity,
+                            std::wstring& strState, std::wstring& strCountry,
+                            std::wstring& strCountryCode, std::wstring& strFullAddress) {
+    const bool bPopulatedPlace = m_settings.m_nGeoType == 0;
+    CParamList params;
+    params.emplace_back(L"lat", strLat);
+    params.emplace_back(L"lng", strLon);
+    if (!m_settings.m_strLang.empty()) params.emplace_back(L"lang", m_settings.m_strLang);
+    params.emplace_back(L"style", L"full");
+    if (!bPopulatedPlace) params.emplace_back(L"radius", L"10");
+    params.emplace_back(L"maxRows", bPopulatedPlace ? L"3" : L"10");
+    return QueryAndRead(bPopulatedPlace ? L"/findNearbyPlaceNameJSON" : L"/findNearbyJSON", params,
+                        strLocation, strCity, strState, strCountry, strCountryCode,
+                        strFullAddress);
+}
+
+int CGeoNames::ReadAnswer(const std::string& strAnswer, std::wstring& strLocation,
+                          std::wstring& strCity, std::wstring& strState, std::wstring& strCountry,
+                          std::wstring& strCountryCode, std::wstring&) {
+    Json::Value root;
+    if (!ParseJsonAnswer(strAnswer, root)) {
+        WriteLog(kLogError, L"FindLocation, GeoNames: JSon Parse Error");
+        return 0;
+    }
+    if (JsonHasMember(root, "status")) {
+        const std::wstring strMessage = JsonText(JsonMember(root, "status"), "message");
+        AppendServerError(strMessage);
+        WriteLog(kLogError, L"FindLocation, GeoNames: %s", strMessage);
+        return 0;
+    }
+    if (!JsonHasMember(root, "geonames")) {
+        WriteLog(kLogError, L"FindLocation, GeoNames: unknown answer from server");
+        return 0;
+    }
+    const Json::Value& places = JsonMember(root, "geonames");
+    if (!places.isArray() || places.size() < 1) {
+        WriteLog(kLogError, L"FindLocation, GeoNames: JSon root size error");
+        return 0;
+    }
+
+    // Work on copies, so that the outputs stay as they came should anything go wrong.
+    std::wstring strLoc = strLocation, strCi = strCity, strSt = strState, strCo = strCountry,
+                 strCc = strCountryCode;
+    for (Json::ArrayIndex i = 0; i < places.size(); ++i) {
+        const Json::Value& place = places[i];
+        if (strLoc.empty()) strLoc = JsonText(place, "name");
+        if (strCo.empty()) strCo = JsonText(place, "countryName");
+        if (strCc.empty()) strCc = TrimWhiteSpace(JsonText(place, "countryCode"));
+        if (strSt.empty()) {
+            strSt = m_settings.m_bGeo1 && m_settings.IsCountryInList(strCc, kCountryList1)
+                        ? FirstText(place, "adminName2", "adminName1")
+                        : FirstText(place, "adminName1", "adminName2");
+        }
+        if (strCi.empty()) {
+            strCi = m_settings.m_bGeo2 && m_settings.IsCountryInList(strCc, kCountryList2)
+                        ? FirstText(place, "adminName4", "adminName3")
+                        : FirstText(place, "adminName3", "adminName4");
+        }
+        if (!strLoc.empty() && !strCi.empty() && !strSt.empty() && !strCo.empty()) break;
+    }
+    WriteLog(kLogInfo, L"FindLocation, GeoNames: <%s> <%s> <%s> <%s>", strLoc, strCi, strSt,
+             strCo);
+    strLocation = std::move(strLoc);
+    strCity = std::move(strCi);
+    strState = std::move(strSt);
+    strCountry = std::move(strCo);
+    strCountryCode = std::move(strCc);
+    return 1;
+}
