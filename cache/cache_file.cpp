@@ -1,0 +1,419 @@
+#include "cache/cache_file.h"
+
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "core/log.h"
+#include "core/text.h"
+#include "platform/file.h"
+
+namespace {
+
+constexpr size_t kReadChunkBytes = size_t{1} << 20;
+constexpr size_t kWriteChunkBytes = size_t{1} << 20;
+// An entry line at its limits, every character four bytes long, with room for blanks after
+// the last bar. A longer line cannot be an entry and is dropped as it is read.
+constexpr size_t kMaxLineBytes =
+    4 * (kMaxCachePathChars + 2 * kMaxCacheCoordinateChars + kMaxCacheCaptionChars + 4) + 1024;
+// The shortest entry line, "a|b|c|d|", bounds how many entries a file of a given size holds.
+constexpr uint64_t kMinEntryChars = 8;
+// Lines left out of a save are named one by one up to this many; the rest are only counted.
+constexpr int kMaxLeftOutLines = 10;
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool IsValidUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t n = s.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len;
+        uint32_t cp, min;
+        if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; min = 0x80; }
+        else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; min = 0x800; }
+        else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; min = 0x10000; }
+        else return false;
+        if (len > n - i) return false;
+        for (size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += len;
+    }
+    return true;
+}
+
+// Reads a cache file line by line as UTF-8, whatever its encoding on disk, holding at most one
+// chunk of the file and one line in memory.
+class CCacheLineReader {
+public:
+    explicit CCacheLineReader(CSequentialFile& file) : m_file(file), m_raw(kReadChunkBytes) {}
+
+    // Reads the byte-order mark, if any, and picks the encoding. False on a read error.
+    bool Start() {
+        size_t nHave = 0;
+        while (nHave < 3) {
+            size_t n = 0;
+            if (!m_file.Read(m_raw.data() + nHave, m_raw.size() - nHave, n, m_strError))
+                return Fail();
+            if (n == 0) break;
+            nHave += n;
+        }
+        size_t nSkip = 0;
+        if (nHave >= 3 && std::memcmp(m_raw.data(), kUtf8Bom, 3) == 0) {
+            nSkip = 3;
+        } else {
+            m_bUtf16 = true;
+            if (nHave >= 2 && static_cast<unsigned char>(m_raw[0]) == 0xFF &&
+                static_cast<unsigned char>(m_raw[1]) == 0xFE)
+                nSkip = 2;
+        }
+        Convert(m_raw.data() + nSkip, nHave - nSkip);
+        return true;
+    }
+
+    bool IsUtf16() const { return m_bUtf16; }
+    bool Failed() const { return m_bFailed; }
+    const std::wstring& Error() const { return m_strError; }
+
+    // The next line without its line feed (and without a carriage return just before it), as
+    // valid UTF-8. A line longer than kMaxLineBytes comes back cut, with bOverlong set. False
+    // at the end of the file or on a read error.
+    bool NextLine(std::string& line, bool& bOverlong) {
+        line.clear();
+        bOverlong = false;
+        bool bAny = false, bEnded = false;
+        while (!bEnded) {
+            if (m_nPos >= m_buf.size() && !Fill()) break;
+            bAny = true;
+            const char* pStart = m_buf.data() + m_nPos;
+            const size_t nAvail = m_buf.size() - m_nPos;
+            const auto* pFeed = static_cast<const char*>(std::memchr(pStart, '\n', nAvail));
+            const size_t nTake = pFeed ? static_cast<size_t>(pFeed - pStart) : nAvail;
+            const size_t nRoom = kMaxLineBytes - line.size();
+            line.append(pStart, nTake < nRoom ? nTake : nRoom);
+            if (nTake > nRoom) bOverlong = true;
+            m_nPos += nTake + (pFeed ? 1 : 0);
+            bEnded = pFeed != nullptr;
+        }
+        if (!bAny) return false;
+        if (bEnded && !line.empty() && line.back() == '\r') line.pop_back();
+        if (!m_bUtf16 && !IsValidUtf8(line)) line = WideToUtf8(Utf8ToWide(line));
+        return true;
+    }
+
+private:
+    bool Fail() {
+        m_bFailed = true;
+        return false;
+    }
+
+    bool Fill() {
+        m_buf.clear();
+        m_nPos = 0;
+        if (m_bEnd || m_bFailed) return false;
+        size_t n = 0;
+        if (!m_file.Read(m_raw.data(), m_raw.size(), n, m_strError)) return Fail();
+        if (n == 0) {
+            m_bEnd = true;
+            // A high surrogate with nothing after it; a lone last byte is not a character.
+            if (m_nHighSurrogate) m_buf = WideToUtf8(std::wstring(1, L'\xFFFD'));
+            m_nHighSurrogate = 0;
+            return !m_buf.empty();
+        }
+        Convert(m_raw.data(), n);
+        return true;
+    }
+
+    void Convert(const char* p, size_t n) {
+        if (!m_bUtf16) {
+            m_buf.append(p, n);
+            return;
+        }
+        std::wstring wide;
+        wide.reserve(n / 2 + 2);
+        for (size_t i = 0; i < n; ++i) {
+            if (m_nOddByte < 0) {
+                m_nOddByte = static_cast<unsigned char>(p[i]);
+                continue;
+            }
+            const uint32_t unit = static_cast<uint32_t>(m_nOddByte) |
+                                  static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << 8;
+            m_nOddByte = -1;
+            const bool bLow = unit >= 0xDC00 && unit <= 0xDFFF;
+            if (m_nHighSurrogate) {
+                if (bLow) {
+                    AppendCodePoint(wide,
+                                    0x10000 + ((m_nHighSurrogate - 0xD800) << 10) + (unit - 0xDC00));
+                    m_nHighSurrogate = 0;
+                    continue;
+                }
+                wide += L'\xFFFD';
+                m_nHighSurrogate = 0;
+            }
+            if (unit >= 0xD800 && unit <= 0xDBFF) m_nHighSurrogate = unit;
+            else if (bLow) wide += L'\xFFFD';
+            else wide += static_cast<wchar_t>(unit);
+        }
+        m_buf += WideToUtf8(wide);
+    }
+
+    static void AppendCodePoint(std::wstring& out, uint32_t cp) {
+        if constexpr (sizeof(wchar_t) == 2) {
+            cp -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (cp >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(cp);
+        }
+    }
+
+    CSequentialFile& m_file;
+    std::vector<char> m_raw;
+    std::string m_buf;  // decoded UTF-8 of the current chunk
+    size_t m_nPos = 0;
+    bool m_bUtf16 = false;
+    bool m_bEnd = false;
+    bool m_bFailed = false;
+    int m_nOddByte = -1;
+    uint32_t m_nHighSurrogate = 0;
+    std::wstring m_strError;
+};
+
+// A number as the C library's "%i" reads it: blanks, a sign, then decimal, hexadecimal after
+// 0x or octal after a leading 0, up to the first character that is not a digit. No digits
+// read as 0; a value too large is held at the largest.
+long long ParseHeaderNumber(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && IsBlank(s[i])) ++i;
+    bool bNegative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) bNegative = s[i++] == '-';
+    unsigned base = 10;
+    auto hexDigit = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    if (i < s.size() && s[i] == '0') {
+        base = 8;
+        if (i + 2 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') && hexDigit(s[i + 2])) {
+            base = 16;
+            i += 2;
+        }
+    }
+    unsigned long long value = 0;
+    constexpr unsigned long long kLimit = static_cast<unsigned long long>(LLONG_MAX);
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        unsigned digit;
+        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+        else break;
+        if (digit >= base) break;
+        value = value > (kLimit - digit) / base ? kLimit : value * base + digit;
+    }
+    return bNegative ? -static_cast<long long>(value) : static_cast<long long>(value);
+}
+
+// Splits one entry line into its four fields and decodes the caption into strCaption. False
+// when the line is not exactly four non-empty bar-ended fields followed by blanks, a field is
+// over its limit, or the entry could not be written back as it is read.
+bool ParseEntryLine(std::string_view line, std::string_view (&fields)[4],
+                    std::string& strCaption) {
+    for (std::string_view& field : fields) {
+        const size_t bar = line.find('|');
+        if (bar == std::string_view::npos || bar == 0) return false;
+        field = line.substr(0, bar);
+        line.remove_prefix(bar + 1);
+    }
+    for (char c : line)
+        if (!IsBlank(c)) return false;
+    static constexpr size_t kLimits[4] = {kMaxCachePathChars, kMaxCacheCoordinateChars,
+                                          kMaxCacheCoordinateChars, kMaxCacheCaptionChars};
+    for (int i = 0; i < 4; ++i) {
+        if (fields[i].size() > kLimits[i] && CountCacheChars(fields[i]) > kLimits[i]) return false;
+        // A carriage return survives in the caption only escaped.
+        if (i < 3 && fields[i].find('\r') != std::string_view::npos) return false;
+    }
+    // The stored caption is escaped without quotes, so only the escapes are decoded: a quote at
+    // either end is part of the caption.
+    const std::string_view text = fields[3];
+    strCaption.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\\') {
+            strCaption += c;
+            continue;
+        }
+        if (i + 1 >= text.size()) break;
+        const char e = text[++i];
+        strCaption += (e == 'n' || e == 'N') ? '\n' : (e == 'r' || e == 'R') ? '\r' : e;
+    }
+    return !strCaption.empty();
+}
+
+bool HasLineBreakOrBar(std::string_view s) {
+    return s.find_first_of("|\r\n") != std::string_view::npos;
+}
+
+// Why an entry cannot be written so that it reads back as it is, or null when it can.
+const wchar_t* WhyNotWritable(const SCacheRecord& r) {
+    const std::string_view fields[3] = {r.path, r.lat, r.lon};
+    static constexpr size_t kLimits[3] = {kMaxCachePathChars, kMaxCacheCoordinateChars,
+                                          kMaxCacheCoordinateChars};
+    for (int i = 0; i < 3; ++i) {
+        if (fields[i].empty()) return L"empty field";
+        if (HasLineBreakOrBar(fields[i])) return L"vertical bar or line break";
+        if (CountCacheChars(fields[i]) > kLimits[i]) return L"field too long";
+        if (!IsUnicodeCacheText(fields[i])) return L"not Unicode text";
+    }
+    if (r.text.empty()) return L"empty caption";
+    if (r.text.find('|') != std::string_view::npos) return L"vertical bar in caption";
+    size_t nEscaped = CountCacheChars(r.text);
+    for (char c : r.text) nEscaped += c == '\\' || c == '\n' || c == '\r';
+    if (nEscaped > kMaxCacheCaptionChars) return L"caption too long";
+    if (!IsUnicodeCacheText(r.text)) return L"not Unicode text";
+    return nullptr;
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\\' && c != '\n' && c != '\r') continue;
+        out.append(text.data() + start, i - start);
+        out += '\\';
+        out += c == '\n' ? 'n' : c == '\r' ? 'r' : '\\';
+        start = i + 1;
+    }
+    out.append(text.data() + start, text.size() - start);
+}
+
+}  // namespace
+
+void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   CLocationCache& cache) {
+    std::wstring strError;
+    std::unique_ptr<CSequentialFile> file = OpenSequentialFile(strPath, strError);
+    if (!file) {
+        WriteLog(kLogError, L"LoadCache: Unable to open file %s", strPath);
+        return;
+    }
+    CCacheLineReader reader(*file);
+    std::string line;
+    bool bOverlong = false;
+    auto readHeader = [&]() { return reader.NextLine(line, bOverlong); };
+    auto reportReadError = [&]() {
+        if (reader.Failed())
+            WriteLog(kLogError, L"LoadCache: Error reading file %s: %s", strPath, reader.Error());
+    };
+
+    if (!reader.Start() || !readHeader()) return reportReadError();
+    const std::string strApp = WideToUtf8(strAppName);
+    if (line.compare(0, strApp.size(), strApp) != 0) {
+        WriteLog(kLogError, L"LoadCache: AppName wrong, list discarded");
+        return;
+    }
+    if (!readHeader()) return reportReadError();
+    if (line.empty() || line[0] != 'v') {
+        WriteLog(kLogError, L"LoadCache: no version #, list discarded");
+        return;
+    }
+    if (ParseHeaderNumber(std::string_view(line).substr(1)) != 1) {
+        WriteLog(kLogError, L"LoadCache: version not compatible, list discarded");
+        return;
+    }
+    if (!readHeader()) return reportReadError();
+    const long long nAnnounced = ParseHeaderNumber(line);
+    if (nAnnounced <= 0) {
+        WriteLog(kLogError, L"LoadCache: no files, list discarded");
+        return;
+    }
+
+    cache.RemoveAll();
+    // The announced count sizes the table only as far as the file can back it up.
+    const uint64_t nFileChars = file->GetSize() / (reader.IsUtf16() ? 2 : 1);
+    const uint64_t nPossible = std::min<uint64_t>(static_cast<uint64_t>(nAnnounced),
+                                                  nFileChars / kMinEntryChars + 1);
+    if (nPossible >= static_cast<uint64_t>(kCacheResizeCount)) {
+        cache.SetBucketCount(static_cast<size_t>(2 * nPossible + 1));
+        cache.Reserve(static_cast<size_t>(nPossible));
+    }
+
+    long long nLines = 0, nSkipped = 0;
+    std::string strCaption;
+    std::string_view fields[4];
+    while (nLines < nAnnounced && reader.NextLine(line, bOverlong)) {
+        bool bBlank = !bOverlong;
+        for (char c : line) bBlank = bBlank && IsBlank(c);
+        if (bBlank) continue;
+        ++nLines;
+        if (bOverlong || !ParseEntryLine(line, fields, strCaption)) {
+            ++nSkipped;
+            continue;
+        }
+        cache.StoreEncoded(fields[0], fields[1], fields[2], strCaption);
+    }
+    reportReadError();
+    if (nSkipped > 0) WriteLog(kLogError, L"LoadCache: %lld bad lines skipped", nSkipped);
+    WriteLog(kLogInfo, L"LoadCache: n. files %d", cache.GetCount());
+}
+
+void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   const CLocationCache& cache) {
+    std::wstring strError;
+    std::unique_ptr<CReplacingFile> file = CreateReplacingFile(strPath, strError);
+    if (!file) {
+        WriteLog(kLogError, L"SaveCache: Unable to create file %s", strPath);
+        WriteLog(kLogError, L"SaveCache: %s", strError);
+        return;
+    }
+
+    // The count line comes first, so the entries that cannot be written are found first.
+    long long nWritable = 0, nLeftOut = 0;
+    cache.ForEach([&](const SCacheRecord& r) {
+        const wchar_t* pszWhy = WhyNotWritable(r);
+        if (!pszWhy) {
+            ++nWritable;
+        } else if (++nLeftOut <= kMaxLeftOutLines) {
+            WriteLog(kLogInfo, L"SaveCache: entry left out (%s): %s", pszWhy,
+                     DecodeCacheText(r.path));
+        }
+    });
+    if (nLeftOut > 0) WriteLog(kLogInfo, L"SaveCache: %lld entries left out", nLeftOut);
+
+    std::string buffer;
+    buffer.reserve(kWriteChunkBytes + kMaxLineBytes);
+    buffer += kUtf8Bom;
+    buffer += WideToUtf8(strAppName);
+    buffer += " cache\r\nv1\r\n";
+    buffer += std::to_string(nWritable);
+    buffer += "\r\n";
+    bool bOk = true;
+    cache.ForEach([&](const SCacheRecord& r) {
+        if (!bOk || WhyNotWritable(r)) return;
+        for (std::string_view field : {r.path, r.lat, r.lon}) {
+            buffer += field;
+            buffer += '|';
+        }
+        AppendEscaped(buffer, r.text);
+        buffer += "|\r\n";
+        if (buffer.size() >= kWriteChunkBytes) {
+            bOk = file->Append(buffer.data(), buffer.size(), strError);
+            buffer.clear();
+        }
+    });
+    if (bOk) bOk = file->Append(buffer.data(), buffer.size(), strError);
+    if (bOk) bOk = file->Commit(strError);
+    if (!bOk) {
+        WriteLog(kLogError, L"SaveCache: Error writing file %s", strPath);
+        WriteLog(kLogError, L"SaveCache: %s", strError);
+    }
+}

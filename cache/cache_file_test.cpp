@@ -1,0 +1,404 @@
+#include "cache/cache_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/app.h"
+#include "core/log.h"
+#include "core/text.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/plugin_host.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::wstring kApp = L"TestApp";
+const std::string kBom = "\xEF\xBB\xBF";
+const std::string kHeader = kBom + "TestApp cache\r\nv1\r\n";
+
+std::vector<std::wstring> g_logs;
+
+intptr_t CaptureLog(int32_t nCode, uintptr_t first, uintptr_t second) {
+    if (nCode == kCbLog) {
+        g_logs.push_back(std::wstring(reinterpret_cast<const wchar_t*>(first)) + L" " +
+                         reinterpret_cast<const wchar_t*>(second));
+    }
+    return 0;
+}
+
+bool Logged(const std::wstring& strText) {
+    for (const std::wstring& s : g_logs)
+        if (s.size() >= strText.size() && s.compare(s.size() - strText.size(), strText.size(),
+                                                    strText) == 0)
+            return true;
+    return false;
+}
+
+class CacheFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_logs.clear();
+        SetLogCallback(&CaptureLog);
+        m_strPath = (m_dir.Path() / "LocanymPlg_SS.lst").wstring();
+    }
+    void TearDown() override { SetLogCallback(nullptr); }
+
+    void Load(const std::string& bytes) {
+        WriteFileBytes(m_strPath, bytes);
+        LoadCacheFile(m_strPath, kApp, m_cache);
+    }
+    std::wstring Caption(const std::wstring& strPath) {
+        const CCachedValue* p = m_cache.Lookup(strPath);
+        return p ? p->m_strText : L"<none>";
+    }
+
+    CTempDir m_dir;
+    std::wstring m_strPath;
+    CLocationCache m_cache;
+};
+
+TEST_F(CacheFileTest, RejectedHeadersKeepTheEntriesInMemory) {
+    struct Case {
+        std::string bytes;
+        std::wstring log;  // empty: rejected without a line
+    } cases[] = {
+        {kBom + "Other cache\r\nv1\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: AppName wrong, list discarded"},
+        {kBom + "TestAp cache\r\nv1\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: AppName wrong, list discarded"},
+        {kBom + "TestApp cache\r\nv2\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: version not compatible, list discarded"},
+        {kBom + "TestApp cache\r\nvx\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: version not compatible, list discarded"},
+        {kBom + "TestApp cache\r\n1\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: no version #, list discarded"},
+        {kBom + "TestApp cache\r\nV1\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: no version #, list discarded"},
+        {kHeader + "0\r\n/a|1|2|x|\r\n", L"LoadCache: no files, list discarded"},
+        {kHeader + "-3\r\n/a|1|2|x|\r\n", L"LoadCache: no files, list discarded"},
+        {kHeader + "none\r\n/a|1|2|x|\r\n", L"LoadCache: no files, list discarded"},
+        {kHeader, L""},
+        {"", L""},
+    };
+    for (const Case& c : cases) {
+        g_logs.clear();
+        m_cache.RemoveAll();
+        m_cache.Store(L"/kept", CCachedValue(L"kept", L"1", L"2"));
+        Load(c.bytes);
+        EXPECT_EQ(m_cache.GetCount(), 1u) << c.bytes;
+        EXPECT_EQ(Caption(L"/kept"), L"kept") << c.bytes;
+        if (!c.log.empty()) {
+            EXPECT_TRUE(Logged(c.log)) << c.bytes;
+        }
+        EXPECT_FALSE(Logged(L"LoadCache: n. files")) << c.bytes;
+    }
+}
+
+TEST_F(CacheFileTest, HeaderVariantsThatAreAccepted) {
+    const std::string variants[] = {
+        kBom + "TestApp and anything after\r\nv1\r\n1\r\n",
+        kBom + "TestApp cache\nv 1\n1\n",        // bare line feeds, blank before the number
+        kBom + "TestApp cache\r\nv0x1\r\n01\r\n",  // hexadecimal and octal as "%i" reads them
+        kBom + "TestApp cache\r\nv1.5\r\n1 entry\r\n",
+    };
+    for (const std::string& header : variants) {
+        m_cache.RemoveAll();
+        Load(header + "/a|1|2|x|\r\n");
+        EXPECT_EQ(Caption(L"/a"), L"x") << header;
+    }
+}
+
+TEST_F(CacheFileTest, EachBadLineSpoilsOnlyItself) {
+    const std::string lat64(64, '1'), lat63(63, '1');
+    const std::string path4096(4096, 'p'), path4095(4095, 'p');
+    Load(kHeader + "20\r\n"
+         "/three|1|2|\r\n"
+         "/ok1|1|2|one|\r\n"
+         "/five|1|2|x|extra|\r\n"
+         "/junk|1|2|x| junk\r\n"
+         "|1|2|empty path|\r\n"
+         "/emptylat||2|x|\r\n"
+         "\r\n"
+         "   \r\n"
+         "/longlat|" + lat64 + "|2|x|\r\n"
+         "/lat63|" + lat63 + "|2|x|\r\n"
+         "/" + path4096 + "|1|2|x|\r\n"
+         "/" + path4095.substr(1) + "|1|2|x|\r\n"
+         "/longcap|1|2|" + std::string(16384, 'c') + "|\r\n"
+         "/cap16383|1|2|" + std::string(16383, 'c') + "|\r\n"
+         "/cr\rin|1|2|x|\r\n"
+         "/blanks|1|2|x| \t \r\n"
+         "/ok2|1|2|two|\r\n"
+         "/truncated|1|2|cut");
+    EXPECT_EQ(Caption(L"/ok1"), L"one");
+    EXPECT_EQ(Caption(L"/ok2"), L"two");
+    EXPECT_EQ(Caption(L"/blanks"), L"x");
+    EXPECT_EQ(Caption(L"/lat63"), L"x");
+    EXPECT_EQ(Caption(L"/cap16383"), std::wstring(16383, L'c'));
+    EXPECT_EQ(Caption(L"/" + std::wstring(4094, L'p')), L"x");
+    EXPECT_EQ(m_cache.GetCount(), 6u);
+    EXPECT_TRUE(Logged(L"LoadCache: 10 bad lines skipped"));
+    EXPECT_TRUE(Logged(L"LoadCache: n. files 6"));
+}
+
+TEST_F(CacheFileTest, TheCountLimitsLinesButPromisesNothing) {
+    const std::string lines = "/a|1|2|x|\r\n/b|1|2|y|\r\n/c|1|2|z|\r\n";
+    struct Case {
+        std::string count;
+        size_t nExpected;
+    } cases[] = {{"2", 2}, {"3", 3}, {"1000", 3}, {"99999999999999999999999", 3}};
+    for (const Case& c : cases) {
+        m_cache.RemoveAll();
+        Load(kHeader + c.count + "\r\n" + lines);
+        EXPECT_EQ(m_cache.GetCount(), c.nExpected) << c.count;
+        // A tiny file announcing a huge count must not size the table for that count.
+        EXPECT_EQ(m_cache.GetBucketCount(), kCacheInitialBuckets) << c.count;
+    }
+
+    // A file that really holds 50000 entries gets 2N+1 buckets.
+    std::string big = kHeader + "50000\r\n";
+    for (int i = 0; i < 50000; ++i) big += "/" + std::to_string(i) + "|1|2|x|\r\n";
+    Load(big);
+    EXPECT_EQ(m_cache.GetCount(), 50000u);
+    EXPECT_EQ(m_cache.GetBucketCount(), 100001u);
+}
+
+TEST_F(CacheFileTest, EncodingsByByteOrderMark) {
+    const std::wstring text = L"TestApp cache\r\nv1\r\n2\r\n/é|1|2|Zürich \U0001F600|\r\n/b|1|2|y|\r\n";
+    auto utf16 = [](const std::wstring& w) {
+        std::string out;
+        for (wchar_t c : w) {
+            uint32_t u = static_cast<uint32_t>(c);
+            auto unit = [&out](uint32_t v) {
+                out += static_cast<char>(v & 0xFF);
+                out += static_cast<char>(v >> 8);
+            };
+            if (u >= 0x10000) {
+                unit(0xD800 + ((u - 0x10000) >> 10));
+                unit(0xDC00 + ((u - 0x10000) & 0x3FF));
+            } else {
+                unit(u);
+            }
+        }
+        return out;
+    };
+    const std::string files[] = {kBom + WideToUtf8(text), "\xFF\xFE" + utf16(text), utf16(text)};
+    for (const std::string& bytes : files) {
+        m_cache.RemoveAll();
+        Load(bytes);
+        EXPECT_EQ(Caption(L"/é"), L"Zürich \U0001F600");
+        EXPECT_EQ(Caption(L"/b"), L"y");
+    }
+    // UTF-8 without a mark is read as UTF-16 and so rejected.
+    m_cache.RemoveAll();
+    Load(WideToUtf8(text));
+    EXPECT_EQ(m_cache.GetCount(), 0u);
+
+    // Invalid UTF-8 becomes U+FFFD and harms nothing around it.
+    m_cache.RemoveAll();
+    Load(kHeader + "2\r\n/bad\xC3|1|2|x\xFFy|\r\n/good|1|2|z|\r\n");
+    EXPECT_EQ(Caption(L"/bad\xFFFD"), L"x\xFFFDy");
+    EXPECT_EQ(Caption(L"/good"), L"z");
+}
+
+TEST_F(CacheFileTest, SaveWritesTheFormatAndCaptionsRoundTrip) {
+    m_cache.Store(L"/p/a.jpg", CCachedValue(L"a\nb\\c", L"45.4641944", L"-7.6916667"));
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    EXPECT_EQ(ReadFileBytes(m_strPath), kHeader + "1\r\n/p/a.jpg|45.4641944|-7.6916667|a\\nb\\\\c|\r\n");
+
+    const std::wstring captions[] = {
+        L"line\nfeed, back\\slash, \"quoted\" and Ελλάδα",
+        L"\"leading and trailing quotes\"",
+        L"\"",
+        L"ends with a backslash\\",
+        L"carriage\rreturn\r\n",
+        L"\\n is not a line feed",
+        L" blank ends ",
+        L"\U0001F600",
+    };
+    m_cache.RemoveAll();
+    for (size_t i = 0; i < std::size(captions); ++i)
+        m_cache.Store(L"/p/" + std::to_wstring(i), CCachedValue(captions[i], L"1.0", L"2.0"));
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    m_cache.RemoveAll();
+    LoadCacheFile(m_strPath, kApp, m_cache);
+    ASSERT_EQ(m_cache.GetCount(), std::size(captions));
+    for (size_t i = 0; i < std::size(captions); ++i)
+        EXPECT_EQ(Caption(L"/p/" + std::to_wstring(i)), captions[i]);
+}
+
+TEST_F(CacheFileTest, EntriesTheFormatCannotHoldAreLeftOut) {
+    const std::wstring strLone(1, static_cast<wchar_t>(0xD800));
+    m_cache.Store(L"/ok", CCachedValue(L"fine", L"1", L"2"));
+    m_cache.Store(L"/empty", CCachedValue(L"", L"1", L"2"));
+    m_cache.Store(L"/bar", CCachedValue(L"a|b", L"1", L"2"));
+    m_cache.Store(L"/with|bar", CCachedValue(L"x", L"1", L"2"));
+    m_cache.Store(L"/with\nfeed", CCachedValue(L"x", L"1", L"2"));
+    m_cache.Store(L"/lat", CCachedValue(L"x", L"1\r", L"2"));
+    m_cache.Store(L"/lone" + strLone, CCachedValue(L"x", L"1", L"2"));
+    m_cache.Store(L"/" + std::wstring(4095, L'p'), CCachedValue(L"x", L"1", L"2"));
+    m_cache.Store(L"/longcap", CCachedValue(std::wstring(16383, L'\n'), L"1", L"2"));
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    EXPECT_EQ(ReadFileBytes(m_strPath), kHeader + "1\r\n/ok|1|2|fine|\r\n");
+    EXPECT_TRUE(Logged(L"SaveCache: entry left out (empty caption): /empty"));
+    EXPECT_TRUE(Logged(L"SaveCache: entry left out (vertical bar in caption): /bar"));
+    EXPECT_TRUE(Logged(L"SaveCache: 8 entries left out"));
+    // Memory keeps them for this run.
+    EXPECT_EQ(Caption(L"/bar"), L"a|b");
+}
+
+TEST_F(CacheFileTest, EmptyCacheSavesAHeaderThatLoadsAsNothing) {
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    EXPECT_EQ(ReadFileBytes(m_strPath), kHeader + "0\r\n");
+    m_cache.Store(L"/x", CCachedValue(L"x", L"1", L"2"));
+    LoadCacheFile(m_strPath, kApp, m_cache);
+    EXPECT_TRUE(Logged(L"LoadCache: no files, list discarded"));
+    EXPECT_EQ(m_cache.GetCount(), 1u);
+}
+
+// Runs fn in a child process and answers how the child ended (as waitpid reports it).
+template <class F>
+int InChild(F fn) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        fn();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST_F(CacheFileTest, AFailedOrKilledSaveLeavesTheOldFile) {
+    m_cache.Store(L"/old", CCachedValue(L"old caption", L"1", L"2"));
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    const std::string old = ReadFileBytes(m_strPath);
+    for (int i = 0; i < 20000; ++i)
+        m_cache.Store(L"/new/" + std::to_wstring(i), CCachedValue(L"new caption", L"1", L"2"));
+
+    // A full disk: the file-size limit makes a write fail with EFBIG.
+    int status = InChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        g_logs.clear();
+        SaveCacheFile(m_strPath, kApp, m_cache);
+        _exit(Logged(L"SaveCache: Error writing file " + m_strPath) ? 0 : 3);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadFileBytes(m_strPath), old);
+    EXPECT_FALSE(fs::exists(m_strPath + L".tmp"));
+
+    // The process killed in the middle of writing.
+    status = InChild([&] {
+        rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        rlimit limit{64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        SaveCacheFile(m_strPath, kApp, m_cache);
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_EQ(ReadFileBytes(m_strPath), old);
+    CLocationCache reloaded;
+    LoadCacheFile(m_strPath, kApp, reloaded);
+    EXPECT_EQ(reloaded.GetCount(), 1u);
+    ASSERT_NE(reloaded.Lookup(L"/old"), nullptr);
+
+    // The next save replaces the temporary file left behind.
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    reloaded.RemoveAll();
+    LoadCacheFile(m_strPath, kApp, reloaded);
+    EXPECT_EQ(reloaded.GetCount(), 20001u);
+}
+
+TEST_F(CacheFileTest, ReadOnlyFolderKeepsTheOldFile) {
+    m_cache.Store(L"/old", CCachedValue(L"old", L"1", L"2"));
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    const std::string old = ReadFileBytes(m_strPath);
+    m_cache.Store(L"/new", CCachedValue(L"new", L"1", L"2"));
+    chmod(m_dir.Path().c_str(), 0555);
+    int status = InChild([&] {
+        // Root writes anywhere; an ordinary user is what the permissions are for.
+        if (geteuid() == 0 && setuid(65534) != 0) _exit(4);
+        g_logs.clear();
+        SaveCacheFile(m_strPath, kApp, m_cache);
+        _exit(Logged(L"SaveCache: Unable to create file " + m_strPath) ? 0 : 3);
+    });
+    chmod(m_dir.Path().c_str(), 0755);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadFileBytes(m_strPath), old);
+}
+
+TEST_F(CacheFileTest, UnreadablePathIsLogged) {
+    LoadCacheFile(m_dir.Path().wstring(), kApp, m_cache);
+    EXPECT_TRUE(Logged(L"LoadCache: Unable to open file " + m_dir.Path().wstring()));
+    LoadCacheFile((m_dir.Path() / "missing.lst").wstring(), kApp, m_cache);
+    EXPECT_TRUE(Logged(L"LoadCache: Unable to open file " +
+                       (m_dir.Path() / "missing.lst").wstring()));
+}
+
+// The application's members: the path from the host's answers, and clearing.
+struct SHostAnswers {
+    intptr_t nShowResult = 0;
+    std::wstring strShowPath, strDataFolder;
+} g_host;
+
+intptr_t AnswerHost(int32_t nCode, uintptr_t first, uintptr_t second) {
+    auto* buffer = reinterpret_cast<wchar_t*>(first);
+    if (nCode == kCbCachePath) {
+        EXPECT_EQ(second, kCachePathCapacity);
+        g_host.strShowPath.copy(buffer, g_host.strShowPath.size());
+        buffer[g_host.strShowPath.size()] = L'\0';
+        return g_host.nShowResult;
+    }
+    if (nCode == kCbDataFolder) {
+        EXPECT_EQ(second, kDataFolderCapacity);
+        g_host.strDataFolder.copy(buffer, g_host.strDataFolder.size());
+        buffer[g_host.strDataFolder.size()] = L'\0';
+    }
+    return 0;
+}
+
+TEST(CacheApp, MakeCachePathFromTheHostsAnswers) {
+    struct Case {
+        intptr_t nResult;
+        std::wstring strShow, strFolder, strExpected;
+    } cases[] = {
+        {0, L"", L"/data", L"/data/LocanymPlg_SS.lst"},
+        {1, L"", L"/data/", L"/data/LocanymPlg_SS.lst"},
+        {0, L"/shows/Trip.show", L"/data", L"/data/LocanymPlg_SS.lst"},
+        {1, L"/shows/Trip.show", L"/data", L"/data/LocanymPlg_Trip.lst"},
+        {1, L"C:\\Shows\\Trip.v2.show", L"/data", L"/data/LocanymPlg_Trip.v2.lst"},
+        {1, L"Trip", L"/data", L"/data/LocanymPlg_Trip.lst"},
+        {1, L"/shows/.show", L"/data", L"/data/LocanymPlg.lst"},
+        {1, L"/shows/", L"/data", L"/data/LocanymPlg.lst"},
+        {0x100000000LL, L"/shows/Trip.show", L"/data", L"/data/LocanymPlg_SS.lst"},
+        {0, L"", L"", L"LocanymPlg_SS.lst"},
+    };
+    CLocanymApp app;
+    app.m_pfnHostCallback = &AnswerHost;
+    for (const Case& c : cases) {
+        g_host = {c.nResult, c.strShow, c.strFolder};
+        app.MakeCachePath();
+        EXPECT_EQ(app.m_strCachePath, c.strExpected) << c.strShow;
+    }
+}
+
+TEST(CacheApp, ClearDeletesTheFileAndTheEntries) {
+    CTempDir dir;
+    CLocanymApp app;
+    app.m_cache.Store(L"/x", CCachedValue(L"x", L"1", L"2"));
+    app.ClearCache();  // no path yet: nothing happens
+    EXPECT_EQ(app.m_cache.GetCount(), 1u);
+    app.m_strCachePath = (dir.Path() / "c.lst").wstring();
+    app.SaveCache();
+    ASSERT_TRUE(fs::exists(dir.Path() / "c.lst"));
+    app.ClearCache();
+    EXPECT_FALSE(fs::exists(dir.Path() / "c.lst"));
+    EXPECT_EQ(app.m_cache.GetCount(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,321 @@
+#include "cache/location_cache.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+// Records are packed into blocks of this size; a larger record gets a block of its own.
+constexpr size_t kBlockSize = size_t{1} << 20;
+constexpr uint32_t kMaxEntries = UINT32_MAX - 1;
+
+void AppendCodePoint(std::string& out, uint32_t u) {
+    auto cont = [&out](uint32_t bits) { out += static_cast<char>(0x80 | (bits & 0x3F)); };
+    if (u < 0x80) {
+        out += static_cast<char>(u);
+    } else if (u < 0x800) {
+        out += static_cast<char>(0xC0 | (u >> 6));
+        cont(u);
+    } else if (u < 0x10000) {
+        out += static_cast<char>(0xE0 | (u >> 12));
+        cont(u >> 6);
+        cont(u);
+    } else if (u < 0x200000) {
+        out += static_cast<char>(0xF0 | (u >> 18));
+        cont(u >> 12);
+        cont(u >> 6);
+        cont(u);
+    } else if (u < 0x4000000) {
+        out += static_cast<char>(0xF8 | (u >> 24));
+        for (int shift = 18; shift >= 0; shift -= 6) cont(u >> shift);
+    } else if (u < 0x80000000u) {
+        out += static_cast<char>(0xFC | (u >> 30));
+        for (int shift = 24; shift >= 0; shift -= 6) cont(u >> shift);
+    } else {
+        // Values with the top bit set (a negative wchar_t) need the 36 bits of a seven-byte form.
+        out += static_cast<char>(0xFE);
+        for (int shift = 30; shift >= 0; shift -= 6) cont(u >> shift);
+    }
+}
+
+// Decodes the character at p (n > 0 bytes left); answers the bytes it took. A sequence cut
+// short by the end is taken as far as it goes.
+size_t DecodeOne(const unsigned char* p, size_t n, uint32_t& u) {
+    const unsigned char b = p[0];
+    if (b < 0x80) {
+        u = b;
+        return 1;
+    }
+    size_t len;
+    uint64_t v;
+    if (b < 0xC0) { u = b; return 1; }  // a stray continuation byte stands for itself
+    if (b < 0xE0) { len = 2; v = b & 0x1F; }
+    else if (b < 0xF0) { len = 3; v = b & 0x0F; }
+    else if (b < 0xF8) { len = 4; v = b & 0x07; }
+    else if (b < 0xFC) { len = 5; v = b & 0x03; }
+    else if (b < 0xFE) { len = 6; v = b & 0x01; }
+    else { len = 7; v = 0; }
+    if (len > n) len = n;
+    for (size_t i = 1; i < len; ++i) v = (v << 6) | (p[i] & 0x3F);
+    u = static_cast<uint32_t>(v);
+    return len;
+}
+
+void AppendVarint(std::string& out, size_t n) {
+    while (n >= 0x80) {
+        out += static_cast<char>(0x80 | (n & 0x7F));
+        n >>= 7;
+    }
+    out += static_cast<char>(n);
+}
+
+size_t ReadVarint(const char*& p) {
+    size_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        const unsigned char b = static_cast<unsigned char>(*p++);
+        n |= static_cast<size_t>(b & 0x7F) << shift;
+        if (b < 0x80) return n;
+    }
+}
+
+size_t VarintSize(size_t n) {
+    size_t size = 1;
+    while (n >= 0x80) {
+        n >>= 7;
+        ++size;
+    }
+    return size;
+}
+
+// Calls fn(code point) for each character of an encoded text.
+template <class F>
+void ForEachCodePoint(std::string_view encoded, F&& fn) {
+    const auto* p = reinterpret_cast<const unsigned char*>(encoded.data());
+    size_t n = encoded.size();
+    while (n > 0) {
+        uint32_t u = *p;
+        const size_t len = u < 0x80 ? 1 : DecodeOne(p, n, u);
+        p += len;
+        n -= len;
+        fn(u);
+    }
+}
+
+// A record is the four lengths as varints, then the four texts.
+SCacheRecord ParseRecord(const char* p) {
+    const size_t nPath = ReadVarint(p);
+    const size_t nLat = ReadVarint(p);
+    const size_t nLon = ReadVarint(p);
+    const size_t nText = ReadVarint(p);
+    SCacheRecord record;
+    record.path = std::string_view(p, nPath);
+    record.lat = std::string_view(p + nPath, nLat);
+    record.lon = std::string_view(p + nPath + nLat, nLon);
+    record.text = std::string_view(p + nPath + nLat + nLon, nText);
+    return record;
+}
+
+}  // namespace
+
+void AppendCacheText(std::string& out, std::wstring_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t u = static_cast<uint32_t>(text[i]);
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+            continue;
+        }
+        if constexpr (sizeof(wchar_t) == 2) {
+            u &= 0xFFFF;
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size()) {
+                uint32_t lo = static_cast<uint32_t>(text[i + 1]) & 0xFFFF;
+                if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                    u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        AppendCodePoint(out, u);
+    }
+}
+
+std::wstring DecodeCacheText(std::string_view encoded) {
+    std::wstring out;
+    out.reserve(encoded.size());
+    ForEachCodePoint(encoded, [&out](uint32_t u) {
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (u >= 0x10000 && u <= 0x10FFFF) {
+                u -= 0x10000;
+                out += static_cast<wchar_t>(0xD800 + (u >> 10));
+                out += static_cast<wchar_t>(0xDC00 + (u & 0x3FF));
+                return;
+            }
+        }
+        out += static_cast<wchar_t>(u);
+    });
+    return out;
+}
+
+bool IsUnicodeCacheText(std::string_view encoded) {
+    const auto* p = reinterpret_cast<const unsigned char*>(encoded.data());
+    const size_t n = encoded.size();
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char b = p[i];
+        if (b < 0xED) continue;
+        const unsigned char next = i + 1 < n ? p[i + 1] : 0;
+        if (b == 0xED && next >= 0xA0 && next < 0xC0) return false;  // a surrogate
+        if (b == 0xF4 && next >= 0x90 && next < 0xC0) return false;  // beyond U+10FFFF
+        if (b >= 0xF5) return false;
+    }
+    return true;
+}
+
+size_t CountCacheChars(std::string_view encoded) {
+    size_t count = 0;
+    for (char c : encoded) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
+uint32_t HashCacheKey(std::string_view encodedPath) {
+    uint32_t h = 0;
+    ForEachCodePoint(encodedPath, [&h](uint32_t u) {
+        if (u >= 0x10000 && u <= 0x10FFFF) {
+            u -= 0x10000;
+            h = h * 33u + (0xD800 + (u >> 10));
+            h = h * 33u + (0xDC00 + (u & 0x3FF));
+        } else {
+            h = h * 33u + u;
+        }
+    });
+    return h;
+}
+
+CLocationCache::CLocationCache() : m_buckets(kCacheInitialBuckets, 0) {}
+CLocationCache::~CLocationCache() = default;
+
+const CCachedValue* CLocationCache::Lookup(const std::wstring& strPath) const {
+    m_strKey.clear();
+    AppendCacheText(m_strKey, strPath);
+    uint32_t nIndex = Find(m_strKey, HashCacheKey(m_strKey));
+    if (nIndex == 0) return nullptr;
+    SCacheRecord record = RecordAt(m_entries[nIndex - 1]);
+    m_found.m_strText = DecodeCacheText(record.text);
+    m_found.m_strLat = DecodeCacheText(record.lat);
+    m_found.m_strLon = DecodeCacheText(record.lon);
+    return &m_found;
+}
+
+void CLocationCache::Store(const std::wstring& strPath, CCachedValue value) {
+    // One buffer holds the four encoded texts so that a store allocates once.
+    std::string buffer;
+    AppendCacheText(buffer, strPath);
+    const size_t nPath = buffer.size();
+    AppendCacheText(buffer, value.m_strLat);
+    const size_t nLat = buffer.size() - nPath;
+    AppendCacheText(buffer, value.m_strLon);
+    const size_t nLon = buffer.size() - nPath - nLat;
+    AppendCacheText(buffer, value.m_strText);
+    std::string_view all(buffer);
+    std::string_view path = all.substr(0, nPath);
+    Put(path, all.substr(nPath, nLat), all.substr(nPath + nLat, nLon),
+        all.substr(nPath + nLat + nLon), HashCacheKey(path));
+}
+
+void CLocationCache::StoreEncoded(std::string_view path, std::string_view lat,
+                                  std::string_view lon, std::string_view text) {
+    Put(path, lat, lon, text, HashCacheKey(path));
+}
+
+void CLocationCache::Put(std::string_view path, std::string_view lat, std::string_view lon,
+                         std::string_view text, uint32_t nHash) {
+    if (uint32_t nIndex = Find(path, nHash)) {
+        SEntry& entry = m_entries[nIndex - 1];
+        const size_t nOld = RecordSize(entry);
+        m_nLiveBytes -= nOld;
+        m_nDeadBytes += nOld;
+        WriteRecord(entry, path, lat, lon, text);
+        if (m_nDeadBytes > kBlockSize && m_nDeadBytes > m_nLiveBytes) Compact();
+        return;
+    }
+    if (m_entries.size() >= kMaxEntries) throw std::length_error("location cache is full");
+    SEntry entry{};
+    entry.nHash = nHash;
+    WriteRecord(entry, path, lat, lon, text);
+    uint32_t& head = m_buckets[nHash % m_buckets.size()];
+    entry.nNext = head;
+    m_entries.push_back(entry);
+    head = static_cast<uint32_t>(m_entries.size());
+}
+
+uint32_t CLocationCache::Find(std::string_view path, uint32_t nHash) const {
+    for (uint32_t i = m_buckets[nHash % m_buckets.size()]; i != 0; i = m_entries[i - 1].nNext) {
+        const SEntry& entry = m_entries[i - 1];
+        if (entry.nHash == nHash && RecordAt(entry).path == path) return i;
+    }
+    return 0;
+}
+
+SCacheRecord CLocationCache::RecordAt(const SEntry& entry) const {
+    return ParseRecord(m_blocks[entry.nBlock].pData.get() + entry.nOffset);
+}
+
+size_t CLocationCache::RecordSize(const SEntry& entry) const {
+    SCacheRecord r = RecordAt(entry);
+    return VarintSize(r.path.size()) + VarintSize(r.lat.size()) + VarintSize(r.lon.size()) +
+           VarintSize(r.text.size()) + r.path.size() + r.lat.size() + r.lon.size() +
+           r.text.size();
+}
+
+void CLocationCache::WriteRecord(SEntry& entry, std::string_view path, std::string_view lat,
+                                 std::string_view lon, std::string_view text) {
+    std::string head;
+    AppendVarint(head, path.size());
+    AppendVarint(head, lat.size());
+    AppendVarint(head, lon.size());
+    AppendVarint(head, text.size());
+    const size_t nSize = head.size() + path.size() + lat.size() + lon.size() + text.size();
+    if (m_blocks.empty() || m_blocks.back().nSize - m_blocks.back().nUsed < nSize) {
+        if (m_blocks.size() >= UINT32_MAX) throw std::length_error("location cache is full");
+        const size_t nBlockSize = std::max(kBlockSize, nSize);
+        m_blocks.push_back(SBlock{std::make_unique<char[]>(nBlockSize), nBlockSize, 0});
+    }
+    SBlock& block = m_blocks.back();
+    char* p = block.pData.get() + block.nUsed;
+    entry.nBlock = static_cast<uint32_t>(m_blocks.size() - 1);
+    entry.nOffset = static_cast<uint32_t>(block.nUsed);
+    for (std::string_view part : {std::string_view(head), path, lat, lon, text}) {
+        if (!part.empty()) std::memcpy(p, part.data(), part.size());
+        p += part.size();
+    }
+    block.nUsed += nSize;
+    m_nLiveBytes += nSize;
+}
+
+void CLocationCache::Compact() {
+    std::vector<SBlock> old;
+    old.swap(m_blocks);
+    m_nLiveBytes = 0;
+    m_nDeadBytes = 0;
+    for (SEntry& entry : m_entries) {
+        SCacheRecord r = ParseRecord(old[entry.nBlock].pData.get() + entry.nOffset);
+        WriteRecord(entry, r.path, r.lat, r.lon, r.text);
+    }
+}
+
+void CLocationCache::RemoveAll() {
+    std::fill(m_buckets.begin(), m_buckets.end(), 0u);
+    std::vector<SEntry>().swap(m_entries);
+    std::vector<SBlock>().swap(m_blocks);
+    m_nLiveBytes = 0;
+    m_nDeadBytes = 0;
+}
+
+void CLocationCache::SetBucketCount(size_t nBuckets) {
+    if (nBuckets == 0) nBuckets = 1;
+    m_buckets.assign(nBuckets, 0);
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        uint32_t& head = m_buckets[m_entries[i].nHash % nBuckets];
+        m_entries[i].nNext = head;
+        head = static_cast<uint32_t>(i + 1);
+    }
+}

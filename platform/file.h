@@ -1,0 +1,49 @@
+// Files as the logic needs them: read one from start to end, and replace one as a whole so
+// that a crash or a write error never leaves a half-written file in its place.
+//
+// Paths are wide text; errors come back as text that names the operation and the reason.
+// None of these objects is shared between threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CSequentialFile {
+public:
+    virtual ~CSequentialFile() = default;
+    // Reads up to nCapacity bytes into pBuffer. nRead becomes 0 at the end of the file.
+    // False on a read error, with the reason in strError.
+    virtual bool Read(char* pBuffer, size_t nCapacity, size_t& nRead, std::wstring& strError) = 0;
+    // Size of the file when it was opened, in bytes.
+    virtual uint64_t GetSize() const = 0;
+};
+
+// Opens an existing file for reading; null with the reason in strError when it cannot.
+std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
+                                                    std::wstring& strError);
+
+// Writes a new file in the folder of its target and puts it in place of the target only when
+// Commit succeeds. Destroying the writer before a successful Commit deletes the new file and
+// leaves the target exactly as it was.
+class CReplacingFile {
+public:
+    virtual ~CReplacingFile() = default;
+    // Writes all nSize bytes; false with the reason in strError when any could not be written.
+    virtual bool Append(const char* pData, size_t nSize, std::wstring& strError) = 0;
+    // Flushes the new file to the disk, then renames it over the target. False with the reason
+    // in strError when any step fails; the target is then unchanged.
+    virtual bool Commit(std::wstring& strError) = 0;
+};
+
+// Creates the temporary file beside strPath (its name is strPath with ".tmp" appended); null
+// with the reason in strError when it cannot be created.
+std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
+                                                    std::wstring& strError);
+
+// Deletes a file; false with the reason in strError (also when it did not exist).
+bool RemoveFile(const std::wstring& strPath, std::wstring& strError);
+
+// The character that joins a folder and a name in a path of this platform.
+extern const wchar_t kPathSeparator;
