@@ -1,0 +1,52 @@
+// What the reference host needs from the operating system: loading the module, folders, files
+// written atomically, the terminal, and interruption by the user. Failures come back as text.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "core/host_api.h"
+
+// A loaded plug-in module. Unloads it on destruction; copying is not allowed.
+class CModuleHandle {
+  public:
+    CModuleHandle() = default;
+    ~CModuleHandle();
+    CModuleHandle(const CModuleHandle&) = delete;
+    CModuleHandle& operator=(const CModuleHandle&) = delete;
+
+    // Loads the module file and finds its entry point. False with the reason in strError when
+    // the file is missing, is not a loadable module, or does not export the entry point.
+    bool Load(const std::filesystem::path& file, std::string& strError);
+    SldPlugInMsgHandler Handler() const { return m_pfnHandler; }
+
+  private:
+    void* m_hModule = nullptr;
+    SldPlugInMsgHandler m_pfnHandler = nullptr;
+};
+
+// Folder of the running executable; empty when it cannot be found.
+std::filesystem::path ExecutableFolder();
+// The user's home folder; empty when unknown.
+std::filesystem::path HomeFolder();
+// Value of an environment variable; empty when unset.
+std::string EnvironmentValue(const char* pszName);
+
+// Creates the folder (and its parents) when missing and proves that a file can be created in
+// it. False with the reason in strError.
+bool PrepareWritableFolder(const std::filesystem::path& folder, std::string& strError);
+
+// Replaces the file's content so that a crash at any moment leaves either the old or the new
+// content: writes a temporary file beside it, flushes it to disk, renames it over the file.
+// The file is readable by its owner only (it holds API keys).
+bool WriteFileAtomically(const std::filesystem::path& file, const std::string& strContent,
+                         std::string& strError);
+
+bool IsStderrTerminal();
+
+// Runs fnOnInterrupt on a thread of its own when the user first asks to stop (Ctrl-C or
+// SIGTERM); a second request ends the process at once with status 130. Call before any other
+// thread starts.
+void WatchForInterrupt(std::function<void()> fnOnInterrupt);

@@ -1,0 +1,181 @@
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <system_error>
+#include <thread>
+
+#include "host/host_platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string PosixError(const std::string& strContext, int nErrno) {
+    return strContext + ": " + strerror(nErrno);
+}
+
+// Owns a file descriptor; closes it unless released.
+class CFileDescriptor {
+  public:
+    explicit CFileDescriptor(int fd) : m_fd(fd) {}
+    ~CFileDescriptor() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    CFileDescriptor(const CFileDescriptor&) = delete;
+    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+    // Closes now so that a failure of close (a late write error) can be reported.
+    bool Close() {
+        int fd = m_fd;
+        m_fd = -1;
+        return close(fd) == 0;
+    }
+
+  private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, const std::string& strContent) {
+    size_t nDone = 0;
+    while (nDone < strContent.size()) {
+        ssize_t n = write(fd, strContent.data() + nDone, strContent.size() - nDone);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+CModuleHandle::~CModuleHandle() {
+    if (m_hModule) dlclose(m_hModule);
+}
+
+bool CModuleHandle::Load(const fs::path& file, std::string& strError) {
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+        strError = "module not found: " + file.string();
+        return false;
+    }
+    // A bare file name would make dlopen search the library path instead of this file.
+    fs::path absolute = fs::absolute(file, ec);
+    if (ec) absolute = file;
+    dlerror();
+    m_hModule = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!m_hModule) {
+        const char* pszReason = dlerror();
+        strError = "cannot load module " + file.string() + ": " +
+                   (pszReason ? pszReason : "unknown reason");
+        return false;
+    }
+    m_pfnHandler = reinterpret_cast<SldPlugInMsgHandler>(dlsym(m_hModule, SLD_ENTRY_POINT_NAME));
+    if (!m_pfnHandler) {
+        strError =
+            file.string() + " is not a plug-in module: it does not export " + SLD_ENTRY_POINT_NAME;
+        dlclose(m_hModule);
+        m_hModule = nullptr;
+        return false;
+    }
+    return true;
+}
+
+fs::path ExecutableFolder() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : exe.parent_path();
+}
+
+fs::path HomeFolder() {
+    std::string strHome = EnvironmentValue("HOME");
+    if (!strHome.empty()) return strHome;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return fs::path();
+}
+
+std::string EnvironmentValue(const char* pszName) {
+    const char* pszValue = getenv(pszName);
+    return pszValue ? pszValue : "";
+}
+
+bool PrepareWritableFolder(const fs::path& folder, std::string& strError) {
+    std::error_code ec;
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+        strError = "data folder " + folder.string() + " is not a folder";
+        return false;
+    }
+    fs::create_directories(folder, ec);
+    if (ec) {
+        strError = "cannot create data folder " + folder.string() + ": " + ec.message();
+        return false;
+    }
+    std::string strProbe = (folder / ".locanym-host-probe-XXXXXX").string();
+    int fd = mkstemp(strProbe.data());
+    if (fd < 0) {
+        strError = PosixError("cannot write in data folder " + folder.string(), errno);
+        return false;
+    }
+    close(fd);
+    unlink(strProbe.c_str());
+    return true;
+}
+
+bool WriteFileAtomically(const fs::path& file, const std::string& strContent,
+                         std::string& strError) {
+    std::string strTemp = file.string() + ".tmp-XXXXXX";
+    CFileDescriptor fd(mkstemp(strTemp.data()));
+    if (fd.Get() < 0) {
+        strError = PosixError("cannot create a file beside " + file.string(), errno);
+        return false;
+    }
+    bool bOk = WriteAll(fd.Get(), strContent) && fsync(fd.Get()) == 0;
+    int nErrno = errno;
+    if (!fd.Close() && bOk) {
+        bOk = false;
+        nErrno = errno;
+    }
+    if (bOk && rename(strTemp.c_str(), file.c_str()) != 0) {
+        bOk = false;
+        nErrno = errno;
+    }
+    if (!bOk) {
+        unlink(strTemp.c_str());
+        strError = PosixError("cannot write " + file.string(), nErrno);
+        return false;
+    }
+    // The rename itself must reach the disk, or a crash could bring back the old file.
+    fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    CFileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY));
+    if (dir.Get() >= 0) fsync(dir.Get());
+    return true;
+}
+
+bool IsStderrTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+void WatchForInterrupt(std::function<void()> fnOnInterrupt) {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    // Blocked here, the signals reach only the watcher's sigwait (threads inherit the mask).
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([set, fn = std::move(fnOnInterrupt)]() {
+        int nSignal = 0;
+        bool bFirst = true;
+        while (sigwait(&set, &nSignal) == 0) {
+            if (!bFirst) _exit(130);
+            bFirst = false;
+            fn();
+        }
+    }).detach();
+}

@@ -1,0 +1,342 @@
+// The built reference host program, driving the built module.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <regex>
+#include <sstream>
+
+#include "tests/host_test_util.h"
+
+namespace fs = std::filesystem;
+using host_test::CScratchDir;
+using host_test::ReadFile;
+using host_test::RunProgram;
+using host_test::SRun;
+using host_test::WriteFile;
+
+namespace {
+
+const fs::path kHost = LOCANYM_HOST_PATH;
+const fs::path kModule = LOCANYM_MODULE_PATH;
+const fs::path kNoEntryModule = LOCANYM_NO_ENTRY_MODULE_PATH;
+
+class HostTest : public ::testing::Test {
+  protected:
+    // Runs the host with its data folder in the scratch folder (unless the test names one).
+    SRun Run(std::vector<std::string> args,
+             const std::map<std::string, std::optional<std::string>>& env = {}) {
+        args.insert(args.begin(), {"--data", m_data.string()});
+        return RunProgram(kHost, args, m_scratch.Path(), env);
+    }
+    SRun RunBare(const std::vector<std::string>& args,
+                 const std::map<std::string, std::optional<std::string>>& env = {}) {
+        return RunProgram(kHost, args, m_scratch.Path(), env);
+    }
+    Json::Value StoredSettings() {
+        Json::Value root;
+        std::istringstream in(ReadFile(m_data / "settings.json"));
+        in >> root;
+        return root["LocanymPlugIn"];
+    }
+    static std::vector<std::string> Lines(const std::string& strText) {
+        std::vector<std::string> lines;
+        std::istringstream in(strText);
+        for (std::string strLine; std::getline(in, strLine);) lines.push_back(strLine);
+        return lines;
+    }
+
+    CScratchDir m_scratch;
+    fs::path m_data = m_scratch.Path() / "data";
+};
+
+}  // namespace
+
+TEST_F(HostTest, RawMessagesPrintTheirResult) {
+    struct SCase {
+        std::vector<std::string> args;
+        std::string strExpected;
+    } cases[] = {
+        {{"1"}, "256"},
+        {{"28", "2"}, "65538"},
+        {{"28", "0x2"}, "65538"},
+        {{"28", "3"}, "18446744073709551615"},
+        {{"40", "1", "5"}, "6"},
+        {{"40", "0", "0"}, "1"},
+        {{"40", "1", "-1"}, "0"},
+        {{"2"}, "1"},
+        {{"18"}, "0"},
+        // Without message 3 first, the module has no host and must not touch the path.
+        {{"19"}, "0"},
+        {{"7"}, "0"},
+        {{"12345"}, "0"},
+    };
+    for (const SCase& c : cases) {
+        std::vector<std::string> args = {"send"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SRun run = Run(args);
+        EXPECT_EQ(run.nExit, 0) << run.strErr;
+        EXPECT_EQ(run.strOut, c.strExpected + "\n") << "send " << c.args[0];
+    }
+}
+
+TEST_F(HostTest, VersionPrintsTheModulesText) {
+    SRun run = RunBare({"version"});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_TRUE(
+        std::regex_match(run.strOut, std::regex("Locanym (Unknown version|v\\d+\\.\\d+\\.\\d+)\n")))
+        << run.strOut;
+}
+
+// The settings a user sets are the ones the plug-in loads; the rest are the record's defaults.
+TEST_F(HostTest, SetThenSettingsShowsWhatThePlugInLoads) {
+    ASSERT_EQ(Run({"set", "Format", "%C (%D)"}).nExit, 0);
+    ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
+    ASSERT_EQ(Run({"set", "iProv", "-1"}).nExit, 0);
+    ASSERT_EQ(Run({"set", "AK-GeoNames", "demo"}).nExit, 0);
+    EXPECT_EQ(StoredSettings()["Format"], "%C (%D)");
+    EXPECT_TRUE(StoredSettings()["Enabled"].isInt());
+    EXPECT_EQ(StoredSettings()["iProv"], -1);
+
+    SRun run = Run({"settings"});
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    const std::vector<std::string> expected = {
+        "Enabled\t1",        "iProv\t-1",         "GeoType\t1",
+        "Geo1\t0",           "Geo2\t0",           "GeoCC1\t",
+        "GeoCC2\t",          "ErrMsg\t1",         "Lang\t",
+        "Format\t%C (%D)",   "Sep\t\", \"",       "AState\t1",
+        "ACountry\t1",       "AK-LocationIQ\t",   "AK-GeoApify\t",
+        "AK-GeoNames\tdemo", "AK-BigDataCloud\t", "AK-MapsCo\t",
+        "AK-OpenWeather\t"};
+    EXPECT_EQ(Lines(run.strOut), expected);
+
+    run = Run({"--json", "settings"});
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    std::vector<std::string> lines = Lines(run.strOut);
+    ASSERT_EQ(lines.size(), expected.size());
+    Json::Value format;
+    std::istringstream(lines[9]) >> format;
+    EXPECT_EQ(format["key"], "Format");
+    EXPECT_EQ(format["value"], "%C (%D)");
+    EXPECT_EQ(format["stored"], true);
+}
+
+// Any text reaches the plug-in as it was typed; plain output keeps it on one line.
+TEST_F(HostTest, TextsAreStoredFaithfully) {
+    const std::string strFormat = "\xF0\x9F\x8C\x8D %C\t\"q\" \\n\nZ\xC3\xBCrich\x01";
+    ASSERT_EQ(Run({"set", "Format", strFormat}).nExit, 0);
+    EXPECT_EQ(StoredSettings()["Format"].asString(), strFormat);
+
+    SRun run = Run({"--json", "settings"});
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    Json::Value format;
+    std::istringstream(Lines(run.strOut)[9]) >> format;
+    EXPECT_EQ(format["value"].asString(), strFormat);
+
+    run = Run({"settings"});
+    EXPECT_EQ(Lines(run.strOut)[9],
+              "Format\t\xF0\x9F\x8C\x8D %C\\t\"q\" \\\\n\\nZ\xC3\xBCrich\\x01");
+}
+
+TEST_F(HostTest, SetRejectsWhatIsNoIntegerAndKeepsTheFile) {
+    ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
+    const std::string strBefore = ReadFile(m_data / "settings.json");
+    for (const char* pszValue : {"x", "1.5", "2147483648", "", " 1", "0x1", "1 "}) {
+        SRun run = Run({"set", "Enabled", pszValue});
+        EXPECT_EQ(run.nExit, 1) << "\"" << pszValue << "\"";
+        EXPECT_NE(run.strErr.find("whole number"), std::string::npos) << run.strErr;
+    }
+    EXPECT_EQ(ReadFile(m_data / "settings.json"), strBefore);
+    for (const char* pszValue : {"-2147483648", "+7", "2147483647"})
+        EXPECT_EQ(Run({"set", "GeoType", pszValue}).nExit, 0) << pszValue;
+    // A key in the wrong letter case is stored, with a hint at the key the plug-in reads.
+    SRun run = Run({"set", "format", "%A"});
+    EXPECT_EQ(run.nExit, 0);
+    EXPECT_NE(run.strErr.find("did you mean \"Format\""), std::string::npos) << run.strErr;
+}
+
+TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
+    fs::create_directories(m_data);
+    const std::string strDamaged = R"({"LocanymPlugIn": {"AK-GeoNames": "mine", )";
+    WriteFile(m_data / "settings.json", strDamaged);
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"settings"}, {"set", "Enabled", "1"}, {"caption", "x.jpg"}, {"configure"}}) {
+        SRun run = Run(args);
+        EXPECT_EQ(run.nExit, 1) << args[0];
+        EXPECT_NE(run.strErr.find("is damaged"), std::string::npos) << run.strErr;
+        EXPECT_EQ(run.strOut, "") << args[0];
+    }
+    EXPECT_EQ(ReadFile(m_data / "settings.json"), strDamaged);
+}
+
+TEST_F(HostTest, CaptionWhileSwitchedOffSaysHowToSwitchOn) {
+    SRun run = Run({"caption", "a.jpg", "b.jpg"});
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_EQ(run.strOut, "");
+    const std::string strHint = "locanym-host set Enabled 1";
+    size_t nAt = run.strErr.find(strHint);
+    ASSERT_NE(nAt, std::string::npos) << run.strErr;
+    EXPECT_EQ(run.strErr.find(strHint, nAt + 1), std::string::npos) << "said once";
+}
+
+// A photo without a position gets no caption: null in JSON, an empty field in plain output,
+// and a note on standard error.
+TEST_F(HostTest, CaptionWithoutPositionIsVisiblyEmpty) {
+    ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
+    const fs::path notPhoto = m_scratch.Path() / "notes\tof trip.txt";
+    WriteFile(notPhoto, "not an image");
+    const std::string strMissing = (m_scratch.Path() / "missing.jpg").string();
+
+    SRun run = Run({"caption", notPhoto.string()});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(run.strOut, (m_scratch.Path() / "notes\\tof trip.txt").string() + "\t\n");
+    EXPECT_NE(run.strErr.find("no caption for " + notPhoto.string()), std::string::npos)
+        << run.strErr;
+    EXPECT_EQ(run.strErr.find('\r'), std::string::npos) << "no progress line off a terminal";
+
+    run = Run({"--json", "caption", notPhoto.string(), strMissing});
+    EXPECT_EQ(run.nExit, 1) << "a missing photo fails the run";
+    std::vector<std::string> lines = Lines(run.strOut);
+    ASSERT_EQ(lines.size(), 2u) << run.strOut;
+    Json::Value first, second;
+    std::istringstream(lines[0]) >> first;
+    std::istringstream(lines[1]) >> second;
+    EXPECT_EQ(first["path"], notPhoto.string());
+    EXPECT_TRUE(first["caption"].isNull());
+    EXPECT_EQ(second["path"], strMissing);
+    EXPECT_TRUE(second["caption"].isNull());
+    EXPECT_NE(run.strErr.find(strMissing + ": no such file"), std::string::npos) << run.strErr;
+}
+
+// Log lines go to the log file as prefix, blank, text; the show path names the cache file.
+TEST_F(HostTest, LogFileAndShowPath) {
+    ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
+    const fs::path log = m_scratch.Path() / "host.log";
+    SRun run = Run(
+        {"--log", log.string(), "--show", "/shows/Summer Trip.sls", "caption", "/nowhere/a.jpg"});
+    EXPECT_EQ(run.strErr.find("Locanym Plugin]"), std::string::npos) << run.strErr;
+    std::vector<std::string> lines = Lines(ReadFile(log));
+    ASSERT_FALSE(lines.empty());
+    for (const std::string& strLine : lines) {
+        EXPECT_TRUE(strLine.rfind("[Locanym Plugin] ", 0) == 0 ||
+                    strLine.rfind("[!Locanym Plugin] ", 0) == 0)
+            << strLine;
+    }
+    EXPECT_EQ(lines.front(), "[Locanym Plugin] Starting");
+    EXPECT_EQ(lines.back(), "[Locanym Plugin] Closing");
+    // Where the module names its cache file (in the data folder or in its log), the name
+    // comes from the show path.
+    bool bCacheNamed = ReadFile(log).find("LocanymPlg") != std::string::npos;
+    for (const auto& entry : fs::directory_iterator(m_data))
+        bCacheNamed |= entry.path().filename().string().rfind("LocanymPlg", 0) == 0;
+    if (bCacheNamed) {
+        EXPECT_TRUE(fs::exists(m_data / "LocanymPlg_Summer Trip.lst") ||
+                    ReadFile(log).find("LocanymPlg_Summer Trip.lst") != std::string::npos)
+            << ReadFile(log);
+        EXPECT_FALSE(fs::exists(m_data / "LocanymPlg_SS.lst"));
+    }
+}
+
+TEST_F(HostTest, ConfigureWithoutDialogChangesNothing) {
+    SRun run = Run({"configure"});
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_NE(run.strOut.find("nothing changed"), std::string::npos) << run.strOut;
+    EXPECT_FALSE(fs::exists(m_data / "settings.json"));
+}
+
+TEST_F(HostTest, DataFolderDefaultsToTheUsersDataHome) {
+    const fs::path xdg = m_scratch.Path() / "xdg";
+    const fs::path home = m_scratch.Path() / "home";
+    struct SCase {
+        std::map<std::string, std::optional<std::string>> env;
+        fs::path expected;
+    } cases[] = {
+        {{{"XDG_DATA_HOME", xdg.string()}, {"HOME", home.string()}}, xdg / "locanym-host"},
+        {{{"XDG_DATA_HOME", std::nullopt}, {"HOME", home.string()}},
+         home / ".local/share/locanym-host"},
+        {{{"XDG_DATA_HOME", "relative/ignored"}, {"HOME", home.string()}},
+         home / ".local/share/locanym-host"},
+    };
+    for (const SCase& c : cases) {
+        SRun run = RunBare({"set", "Lang", "de"}, c.env);
+        EXPECT_EQ(run.nExit, 0) << run.strErr;
+        EXPECT_TRUE(fs::exists(c.expected / "settings.json")) << c.expected;
+        fs::remove_all(c.expected);
+    }
+}
+
+TEST_F(HostTest, UsageErrorsAreClear) {
+    struct SCase {
+        std::vector<std::string> args;
+        const char* pszError;
+    } cases[] = {
+        {{}, "no command"},
+        {{"frobnicate"}, "unknown command \"frobnicate\""},
+        {{"--frob", "version"}, "unknown option --frob"},
+        {{"--json=1", "settings"}, "takes no value"},
+        {{"version", "--data"}, "--data needs a value"},
+        {{"set", "Format"}, "missing arguments: locanym-host set KEY VALUE"},
+        {{"caption"}, "missing arguments: locanym-host caption PHOTO..."},
+        {{"send"}, "missing arguments"},
+        {{"send", "1", "2", "3", "4"}, "too many arguments"},
+        {{"settings", "extra"}, "too many arguments"},
+        {{"send", "one"}, "MSG must be a number"},
+        {{"send", "1", "0x"}, "WPARAM must be a number"},
+        {{"send", "2", "4096"}, "takes an address"},
+        {{"send", "19", "1"}, "takes an address"},
+    };
+    for (const SCase& c : cases) {
+        SRun run = Run(c.args);
+        EXPECT_EQ(run.nExit, 2) << c.pszError;
+        EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
+        EXPECT_NE(run.strErr.find("--help"), std::string::npos) << run.strErr;
+        EXPECT_EQ(run.strOut, "");
+    }
+    SRun help = RunBare({"--help"});
+    EXPECT_EQ(help.nExit, 0);
+    EXPECT_EQ(help.strOut.rfind("Usage: locanym-host", 0), 0u) << help.strOut;
+    // Text that merely starts with a dash is an argument, not an option.
+    EXPECT_EQ(Run({"set", "Sep", "-"}).nExit, 0);
+    EXPECT_EQ(Run({"set", "--", "Format", "--%C--"}).nExit, 0);
+    EXPECT_EQ(StoredSettings()["Format"], "--%C--");
+}
+
+TEST_F(HostTest, UnusableModuleOrDataFolderIsAnError) {
+    const fs::path garbage = m_scratch.Path() / "garbage.so";
+    WriteFile(garbage, "this is no shared object");
+    const fs::path aFile = m_scratch.Path() / "plain-file";
+    WriteFile(aFile, "");
+    struct SCase {
+        std::vector<std::string> args;
+        std::string strError;
+    } cases[] = {
+        {{"--module", "/nonexistent/Locanym.so", "version"}, "module not found"},
+        {{"--module", garbage.string(), "send", "1"}, "cannot load module"},
+        {{"--module", kNoEntryModule.string(), "version"}, "does not export sldPlugInMsgHandler"},
+        {{"--data", (aFile / "sub").string(), "settings"}, "cannot create data folder"},
+        {{"--data", aFile.string(), "set", "Enabled", "1"}, "is not a folder"},
+        {{"--log", (aFile / "x.log").string(), "--data", m_data.string(), "settings"},
+         "cannot open log file"},
+    };
+    for (const SCase& c : cases) {
+        SRun run = RunBare(c.args);
+        EXPECT_EQ(run.nExit, 1) << c.strError;
+        EXPECT_NE(run.strErr.find(c.strError), std::string::npos) << run.strErr;
+        EXPECT_EQ(run.strOut, "");
+    }
+}
+
+// Without --module the host loads Locanym.so from its own folder, wherever it was installed.
+TEST_F(HostTest, DefaultModuleIsTheOneBesideTheProgram) {
+    const fs::path bin = m_scratch.Path() / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(kHost, bin / "locanym-host");
+    SRun run = RunProgram(bin / "locanym-host", {"send", "1"}, m_scratch.Path());
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_NE(run.strErr.find("module not found: " + (bin / "Locanym.so").string()),
+              std::string::npos)
+        << run.strErr;
+    fs::copy_file(kModule, bin / "Locanym.so");
+    run = RunProgram(bin / "locanym-host", {"send", "1"}, m_scratch.Path());
+    EXPECT_EQ(run.nExit, 0) << run.strErr;
+    EXPECT_EQ(run.strOut, "256\n");
+}

@@ -1,0 +1,104 @@
+// Helpers for the reference host's tests: a scratch folder and running the built host program.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace host_test {
+
+// A fresh empty folder, removed with everything in it by the destructor.
+class CScratchDir {
+  public:
+    CScratchDir() {
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "locanym-hosttest-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        m_path = tmpl;
+    }
+    ~CScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    CScratchDir(const CScratchDir&) = delete;
+    CScratchDir& operator=(const CScratchDir&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+
+  private:
+    std::filesystem::path m_path;
+};
+
+inline std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::filesystem::path& file, const std::string& strContent) {
+    std::ofstream(file, std::ios::binary) << strContent;
+}
+
+struct SRun {
+    int nExit = -1;
+    std::string strOut, strErr;
+};
+
+// Runs a program with the arguments; standard output and error are caught in files of the
+// scratch folder. Environment entries of env replace the inherited ones; an empty optional
+// removes the variable.
+inline SRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                       const std::filesystem::path& scratch,
+                       const std::map<std::string, std::optional<std::string>>& env = {}) {
+    std::vector<std::string> envStrings;
+    for (char** p = environ; *p; ++p) {
+        std::string strEntry = *p;
+        std::string strName = strEntry.substr(0, strEntry.find('='));
+        if (!env.count(strName)) envStrings.push_back(strEntry);
+    }
+    for (const auto& [strName, value] : env)
+        if (value) envStrings.push_back(strName + "=" + *value);
+    std::vector<char*> envp;
+    for (std::string& s : envStrings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+
+    std::vector<std::string> argStrings = {program.string()};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : argStrings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    const std::string strOutFile = (scratch / "run.stdout").string();
+    const std::string strErrFile = (scratch / "run.stderr").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, strOutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, strErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    pid_t pid = 0;
+    int nSpawn = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (nSpawn != 0) throw std::runtime_error("cannot start " + program.string());
+    int nStatus = 0;
+    waitpid(pid, &nStatus, 0);
+    SRun run;
+    run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+    run.strOut = ReadFile(strOutFile);
+    run.strErr = ReadFile(strErrFile);
+    return run;
+}
+
+}  // namespace host_test
