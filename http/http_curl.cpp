@@ -9,11 +9,18 @@
 namespace {
 
 constexpr long kMaxRedirects = 10;
+// How long one wait for the network lasts before the sink is asked again whether to go on.
+constexpr int kPollIntervalMs = 50;
 
 struct SCurlEasyDeleter {
     void operator()(CURL* p) const { curl_easy_cleanup(p); }
 };
 using CCurlEasy = std::unique_ptr<CURL, SCurlEasyDeleter>;
+
+struct SCurlMultiDeleter {
+    void operator()(CURLM* p) const { curl_multi_cleanup(p); }
+};
+using CCurlMulti = std::unique_ptr<CURLM, SCurlMultiDeleter>;
 
 struct SCurlListDeleter {
     void operator()(curl_slist* p) const { curl_slist_free_all(p); }
@@ -46,8 +53,7 @@ size_t OnWrite(char* pData, size_t nSize, size_t nCount, void* pUser) {
     return nBytes;
 }
 
-// libcurl calls this at least once a second, also while nothing arrives, so a stop request
-// ends a transfer that waits for a silent server.
+// Also asked by libcurl during its own waits (name lookup, TLS handshake).
 int OnProgress(void* pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto& t = *static_cast<STransfer*>(pUser);
     if (t.pSink->ShouldContinue()) return 0;
@@ -73,6 +79,34 @@ bool IsNotSent(CURLcode code) {
     return code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT ||
            code == CURLE_NOT_BUILT_IN || code == CURLE_FAILED_INIT ||
            code == CURLE_BAD_FUNCTION_ARGUMENT || code == CURLE_OUT_OF_MEMORY;
+}
+
+// curl_easy_perform, except that the sink is asked every kPollIntervalMs whether to go on, so
+// that a stop request ends a transfer that waits for a silent server at once.
+CURLcode Perform(CURL* h, STransfer& transfer) {
+    CCurlMulti multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), h) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    CURLcode code = CURLE_OK;
+    int nRunning = 1;
+    while (nRunning) {
+        if (curl_multi_perform(multi.get(), &nRunning) != CURLM_OK) {
+            code = CURLE_RECV_ERROR;
+            break;
+        }
+        if (!nRunning) break;
+        if (!transfer.pSink->ShouldContinue()) {
+            transfer.bEndedBySink = true;
+            code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        curl_multi_poll(multi.get(), nullptr, 0, kPollIntervalMs, nullptr);
+    }
+    int nLeft = 0;
+    while (CURLMsg* pMsg = curl_multi_info_read(multi.get(), &nLeft)) {
+        if (pMsg->msg == CURLMSG_DONE && pMsg->easy_handle == h) code = pMsg->data.result;
+    }
+    curl_multi_remove_handle(multi.get(), h);
+    return code;
 }
 
 }  // namespace
@@ -124,7 +158,7 @@ SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
     set(CURLOPT_NOPROGRESS, 0L);
     if (code != CURLE_OK) return CurlFailure(EHttpOutcome::kNotSent, code, szError);
 
-    code = curl_easy_perform(h);
+    code = Perform(h, transfer);
     SHttpGetResult result;
     long nStatus = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &nStatus);

@@ -1,0 +1,71 @@
+#include "http/url.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+namespace {
+
+TEST(ParseUrl, SplitsWhatAConnectionNeeds) {
+    struct SCase {
+        const wchar_t* pszUrl;
+        bool bOk;
+        int nType;
+        const wchar_t* pszHost;
+        int nPort;
+        const wchar_t* pszObject;
+    } cases[] = {
+        {L"http://api.geonames.org/findNearbyJSON?lat=1", true, kInetServiceHttp,
+         L"api.geonames.org", 80, L"/findNearbyJSON?lat=1"},
+        {L"HTTPS://127.0.0.1:8443", true, kInetServiceHttps, L"127.0.0.1", 8443, L"/"},
+        {L"http://[::1]:81/x", true, kInetServiceHttp, L"[::1]", 81, L"/x"},
+        {L"http://user:pw@host/x", true, kInetServiceHttp, L"host", 80, L"/x"},
+        {L"http://host?q=1", true, kInetServiceHttp, L"host", 80, L"/?q=1"},
+        {L"ftp://host/file", true, kInetServiceFtp, L"", 21, L"/file"},
+        {L"file:///etc/passwd", true, kInetServiceFile, L"", 0, L"/etc/passwd"},
+        {L"http://host:0/", false, 0, L"", 0, L""},
+        {L"http://host:65536/", false, 0, L"", 0, L""},
+        {L"http://host:8x/", false, 0, L"", 0, L""},
+        {L"http://", false, 0, L"", 0, L""},
+        {L"http://ho st/", false, 0, L"", 0, L""},
+        {L"://host/", false, 0, L"", 0, L""},
+        {L"api.geonames.org/x", false, 0, L"", 0, L""},
+    };
+    for (const SCase& c : cases) {
+        SUrlParts parts;
+        SCOPED_TRACE(std::string(c.pszUrl, c.pszUrl + wcslen(c.pszUrl)));
+        ASSERT_EQ(c.bOk, ParseUrl(c.pszUrl, parts));
+        if (!c.bOk) continue;
+        EXPECT_EQ(c.nType, parts.nServiceType);
+        EXPECT_EQ(c.pszHost, parts.strHost);
+        EXPECT_EQ(c.nPort, parts.nPort);
+        EXPECT_EQ(c.pszObject, parts.strObject);
+    }
+}
+
+TEST(EndpointOverride, ReplacesSchemeHostAndPortKeepingThePath) {
+    const std::wstring kUrl = L"https://api.geoapify.com/v1/geocode/reverse";
+    struct SCase {
+        const char* pszOverride;  // null: unset
+        const wchar_t* pszExpected;
+        bool bWarning;
+    } cases[] = {
+        {nullptr, L"https://api.geoapify.com/v1/geocode/reverse", false},
+        {"", L"https://api.geoapify.com/v1/geocode/reverse", false},
+        {"http://127.0.0.1:8080", L"http://127.0.0.1:8080/v1/geocode/reverse", false},
+        {"http://127.0.0.1:8080/", L"http://127.0.0.1:8080/v1/geocode/reverse", false},
+        {"https://mirror.example/geo/", L"https://mirror.example/geo/v1/geocode/reverse", false},
+        {"ftp://127.0.0.1", L"https://api.geoapify.com/v1/geocode/reverse", true},
+        {"127.0.0.1:8080", L"https://api.geoapify.com/v1/geocode/reverse", true},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszOverride ? c.pszOverride : "(unset)");
+        if (c.pszOverride) setenv("LOCANYM_SERVICE_URL", c.pszOverride, 1);
+        else unsetenv("LOCANYM_SERVICE_URL");
+        std::wstring strWarning;
+        EXPECT_EQ(c.pszExpected, ApplyEndpointOverride(kUrl, strWarning));
+        EXPECT_EQ(c.bWarning, !strWarning.empty());
+    }
+    unsetenv("LOCANYM_SERVICE_URL");
+}
+
+}  // namespace

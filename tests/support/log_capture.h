@@ -1,0 +1,68 @@
+// Captures the log lines of the plug-in's logic (WriteLog) for a unit test, from any thread.
+// One capture at a time; logging is off again when it ends.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/log.h"
+
+class CLogCapture {
+public:
+    struct SLine {
+        bool bError = false;
+        std::wstring strText;
+    };
+
+    CLogCapture() {
+        s_pCurrent = this;
+        SetLogCallback(&Callback);
+    }
+    ~CLogCapture() {
+        SetLogCallback(nullptr);
+        s_pCurrent = nullptr;
+    }
+    CLogCapture(const CLogCapture&) = delete;
+    CLogCapture& operator=(const CLogCapture&) = delete;
+
+    std::vector<SLine> Lines() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_lines;
+    }
+    // True when a line of this level and exactly this text was written.
+    bool Has(const std::wstring& strText, bool bError) {
+        for (const SLine& line : Lines()) {
+            if (line.strText == strText && line.bError == bError) return true;
+        }
+        return false;
+    }
+    // True when a line starts with the text.
+    bool HasStart(const std::wstring& strStart) {
+        for (const SLine& line : Lines()) {
+            if (line.strText.rfind(strStart, 0) == 0) return true;
+        }
+        return false;
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lines.clear();
+    }
+
+private:
+    static intptr_t Callback(int32_t nCode, uintptr_t first, uintptr_t second) {
+        CLogCapture* p = s_pCurrent;
+        if (!p || nCode != kCbLog) return 0;
+        SLine line;
+        line.bError = std::wstring(reinterpret_cast<const wchar_t*>(first)).rfind(L"[!", 0) == 0;
+        line.strText = reinterpret_cast<const wchar_t*>(second);
+        std::lock_guard<std::mutex> lock(p->m_mutex);
+        p->m_lines.push_back(std::move(line));
+        return 0;
+    }
+
+    static inline CLogCapture* s_pCurrent = nullptr;
+    std::mutex m_mutex;
+    std::vector<SLine> m_lines;
+};

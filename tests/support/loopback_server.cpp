@@ -1,0 +1,285 @@
+#include "tests/support/loopback_server.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A stall ends when the server stops, or after this long at the most.
+constexpr auto kMaxStall = std::chrono::seconds(120);
+constexpr auto kStallPoll = std::chrono::milliseconds(10);
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+std::vector<std::pair<std::string, std::string>> SplitQuery(const std::string& strQuery) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    size_t start = 0;
+    while (start <= strQuery.size() && !strQuery.empty()) {
+        size_t amp = strQuery.find('&', start);
+        std::string item = strQuery.substr(start, amp == std::string::npos ? amp : amp - start);
+        size_t eq = item.find('=');
+        pairs.emplace_back(item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1));
+        if (amp == std::string::npos) break;
+        start = amp + 1;
+    }
+    return pairs;
+}
+
+bool ReadFile(const fs::path& file, std::string& strContent) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    strContent = buffer.str();
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> SLoopbackRequest::HeaderValues(const std::string& strName) const {
+    std::vector<std::string> values;
+    for (const auto& [name, value] : headers) {
+        if (EqualsNoCase(name, strName)) values.push_back(value);
+    }
+    return values;
+}
+
+std::string SLoopbackRequest::QueryValue(const std::string& strName) const {
+    for (const auto& [name, value] : SplitQuery(strQuery)) {
+        if (name == strName) return value;
+    }
+    return std::string();
+}
+
+std::vector<std::string> SLoopbackRequest::QueryNames() const {
+    std::vector<std::string> names;
+    for (const auto& pair : SplitQuery(strQuery)) names.push_back(pair.first);
+    return names;
+}
+
+bool LoadFixture(const fs::path& jsonFile, SLoopbackAnswer& answer) {
+    answer = SLoopbackAnswer();
+    if (!ReadFile(jsonFile, answer.strBody)) return false;
+    std::string strStatus;
+    fs::path statusFile = jsonFile;
+    statusFile.replace_extension(".status");
+    if (ReadFile(statusFile, strStatus)) {
+        int nStatus = std::atoi(strStatus.c_str());
+        if (nStatus >= 100 && nStatus <= 999) answer.nStatus = nStatus;
+    }
+    return true;
+}
+
+fs::path ServiceFixturePath(const std::string& strService, const std::string& strName) {
+    return fs::path(LOCANYM_SOURCE_DIR) / "tests" / "fixtures" / "services" / strService /
+           (strName + ".json");
+}
+
+SLoopbackAnswer ServiceFixture(const std::string& strService, const std::string& strName) {
+    SLoopbackAnswer answer;
+    if (!LoadFixture(ServiceFixturePath(strService, strName), answer)) {
+        answer = SLoopbackAnswer();
+        answer.nStatus = 500;
+    }
+    return answer;
+}
+
+bool MakeTestCertificates(const fs::path& folder, STestTls& tls) {
+    tls.caFile = folder / "ca.pem";
+    tls.certFile = folder / "server.pem";
+    tls.keyFile = folder / "server.key";
+    const fs::path extFile = folder / "server.ext";
+    {
+        std::ofstream ext(extFile);
+        ext << "basicConstraints=CA:FALSE\n"
+               "keyUsage=digitalSignature,keyEncipherment\n"
+               "extendedKeyUsage=serverAuth\n"
+               "subjectAltName=IP:127.0.0.1,DNS:localhost\n";
+    }
+    const std::string dir = "'" + folder.string() + "'";
+    const std::string script =
+        "cd " + dir + " && "
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+        "-keyout ca.key -out ca.pem -days 2 -subj '/CN=Locanym Test CA' "
+        "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign "
+        "&& openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+        "-keyout server.key -out server.csr -subj /CN=127.0.0.1 "
+        "&& openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
+        "-out server.pem -days 2 -extfile server.ext";
+    const std::string command = "( " + script + " ) >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 && fs::exists(tls.certFile);
+}
+
+struct CLoopbackServer::SImpl {
+    std::unique_ptr<httplib::Server> pServer;
+    std::thread thread;
+    std::atomic<bool> bStopping{false};
+    int nPort = 0;
+    bool bHttps = false;
+
+    mutable std::mutex mutex;
+    std::vector<SLoopbackRequest> requests;
+    std::map<std::string, std::deque<SLoopbackAnswer>> queued;
+    std::map<std::string, SLoopbackAnswer> answers;
+    SLoopbackAnswer defaultAnswer;
+    CHandler handler;
+
+    SImpl() { defaultAnswer.nStatus = 404; }
+
+    SLoopbackAnswer Pick(const SLoopbackRequest& request) {
+        CHandler current;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            requests.push_back(request);
+            auto q = queued.find(request.strPath);
+            if (q != queued.end() && !q->second.empty()) {
+                SLoopbackAnswer answer = std::move(q->second.front());
+                q->second.pop_front();
+                return answer;
+            }
+            current = handler;
+            if (!current) {
+                auto a = answers.find(request.strPath);
+                return a != answers.end() ? a->second : defaultAnswer;
+            }
+        }
+        return current(request);
+    }
+
+    // Waits until the server stops; a stalled answer holds its connection meanwhile.
+    void Stall() {
+        const auto until = std::chrono::steady_clock::now() + kMaxStall;
+        while (!bStopping.load() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(kStallPoll);
+    }
+
+    void Serve(const httplib::Request& req, httplib::Response& res) {
+        SLoopbackRequest request;
+        request.strPath = req.path;
+        size_t q = req.target.find('?');
+        if (q != std::string::npos) request.strQuery = req.target.substr(q + 1);
+        request.strVersion = req.version;
+        for (const auto& header : req.headers) request.headers.push_back(header);
+        SLoopbackAnswer answer = Pick(request);
+
+        switch (answer.eTrouble) {
+            case ELoopbackTrouble::kRedirectLoop:
+                res.set_redirect(req.target, 302);
+                return;
+            case ELoopbackTrouble::kStallBeforeAnswer:
+                Stall();
+                break;
+            case ELoopbackTrouble::kStallMidBody:
+            case ELoopbackTrouble::kResetMidBody: {
+                res.status = answer.nStatus;
+                auto pBody = std::make_shared<std::string>(std::move(answer.strBody));
+                const size_t nBefore = std::min(answer.nBytesBeforeTrouble, pBody->size());
+                const bool bStall = answer.eTrouble == ELoopbackTrouble::kStallMidBody;
+                res.set_content_provider(
+                    pBody->size(), answer.strContentType,
+                    [this, pBody, nBefore, bStall](size_t offset, size_t, httplib::DataSink& sink) {
+                        if (offset < nBefore) return sink.write(pBody->data() + offset, nBefore - offset);
+                        if (bStall) Stall();
+                        return false;
+                    });
+                return;
+            }
+            case ELoopbackTrouble::kNone:
+                break;
+        }
+        res.status = answer.nStatus;
+        res.set_content(answer.strBody, answer.strContentType);
+    }
+};
+
+CLoopbackServer::CLoopbackServer() : m_p(std::make_unique<SImpl>()) {
+    m_p->pServer = std::make_unique<httplib::Server>();
+}
+
+CLoopbackServer::CLoopbackServer(const STestTls& tls) : m_p(std::make_unique<SImpl>()) {
+    m_p->pServer = std::make_unique<httplib::SSLServer>(tls.certFile.c_str(), tls.keyFile.c_str());
+    m_p->bHttps = true;
+}
+
+CLoopbackServer::~CLoopbackServer() { Stop(); }
+
+bool CLoopbackServer::Start(int nPort) {
+    if (!m_p->pServer->is_valid()) return false;
+    m_p->pServer->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+        m_p->Serve(req, res);
+    });
+    if (nPort > 0) {
+        if (!m_p->pServer->bind_to_port("127.0.0.1", nPort)) return false;
+        m_p->nPort = nPort;
+    } else {
+        m_p->nPort = m_p->pServer->bind_to_any_port("127.0.0.1");
+        if (m_p->nPort <= 0) return false;
+    }
+    m_p->thread = std::thread([this] { m_p->pServer->listen_after_bind(); });
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!m_p->pServer->is_running() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return m_p->pServer->is_running();
+}
+
+void CLoopbackServer::Stop() {
+    if (!m_p->thread.joinable()) return;
+    m_p->bStopping.store(true);
+    m_p->pServer->stop();
+    m_p->thread.join();
+}
+
+int CLoopbackServer::Port() const { return m_p->nPort; }
+
+std::string CLoopbackServer::BaseUrl() const {
+    return std::string(m_p->bHttps ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_p->nPort);
+}
+
+void CLoopbackServer::SetAnswer(const std::string& strPath, SLoopbackAnswer answer) {
+    std::lock_guard<std::mutex> lock(m_p->mutex);
+    m_p->answers[strPath] = std::move(answer);
+}
+
+void CLoopbackServer::QueueAnswer(const std::string& strPath, SLoopbackAnswer answer) {
+    std::lock_guard<std::mutex> lock(m_p->mutex);
+    m_p->queued[strPath].push_back(std::move(answer));
+}
+
+void CLoopbackServer::SetDefaultAnswer(SLoopbackAnswer answer) {
+    std::lock_guard<std::mutex> lock(m_p->mutex);
+    m_p->defaultAnswer = std::move(answer);
+}
+
+void CLoopbackServer::SetHandler(CHandler handler) {
+    std::lock_guard<std::mutex> lock(m_p->mutex);
+    m_p->handler = std::move(handler);
+}
+
+std::vector<SLoopbackRequest> CLoopbackServer::Requests() const {
+    std::lock_guard<std::mutex> lock(m_p->mutex);
+    return m_p->requests;
+}
+
+void CLoopbackServer::ClearRequests() {
+    std::lock_guard<std::mutex> lock(m_p->mutex);
+    m_p->requests.clear();
+}
