@@ -22,13 +22,24 @@ constexpr uint64_t kMinEntryChars = 8;
 constexpr int kMaxLeftOutLines = 10;
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 bool IsValidUtf8(std::string_view s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const size_t n = s.size();
     size_t i = 0;
     while (i < n) {
+        // Eight ASCII bytes at a time: the common case by far.
+        if (n - i >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         const unsigned char b = p[i];
         if (b < 0x80) {
             ++i;
@@ -36,10 +47,20 @@ bool IsValidUtf8(std::string_view s) {
         }
         size_t len;
         uint32_t cp, min;
-        if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; min = 0x80; }
-        else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; min = 0x800; }
-        else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; min = 0x10000; }
-        else return false;
+        if ((b & 0xE0) == 0xC0) {
+            len = 2;
+            cp = b & 0x1F;
+            min = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            len = 3;
+            cp = b & 0x0F;
+            min = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            len = 4;
+            cp = b & 0x07;
+            min = 0x10000;
+        } else
+            return false;
         if (len > n - i) return false;
         for (size_t k = 1; k < len; ++k) {
             if ((p[i + k] & 0xC0) != 0x80) return false;
@@ -54,7 +75,7 @@ bool IsValidUtf8(std::string_view s) {
 // Reads a cache file line by line as UTF-8, whatever its encoding on disk, holding at most one
 // chunk of the file and one line in memory.
 class CCacheLineReader {
-public:
+  public:
     explicit CCacheLineReader(CSequentialFile& file) : m_file(file), m_raw(kReadChunkBytes) {}
 
     // Reads the byte-order mark, if any, and picks the encoding. False on a read error.
@@ -85,32 +106,44 @@ public:
     const std::wstring& Error() const { return m_strError; }
 
     // The next line without its line feed (and without a carriage return just before it), as
-    // valid UTF-8. A line longer than kMaxLineBytes comes back cut, with bOverlong set. False
-    // at the end of the file or on a read error.
-    bool NextLine(std::string& line, bool& bOverlong) {
-        line.clear();
+    // valid UTF-8; the view stays valid until the next call. A line longer than kMaxLineBytes
+    // comes back cut, with bOverlong set. False at the end of the file or on a read error.
+    bool NextLine(std::string_view& line, bool& bOverlong) {
         bOverlong = false;
-        bool bAny = false, bEnded = false;
-        while (!bEnded) {
-            if (m_nPos >= m_buf.size() && !Fill()) break;
-            bAny = true;
-            const char* pStart = m_buf.data() + m_nPos;
-            const size_t nAvail = m_buf.size() - m_nPos;
-            const auto* pFeed = static_cast<const char*>(std::memchr(pStart, '\n', nAvail));
-            const size_t nTake = pFeed ? static_cast<size_t>(pFeed - pStart) : nAvail;
-            const size_t nRoom = kMaxLineBytes - line.size();
-            line.append(pStart, nTake < nRoom ? nTake : nRoom);
-            if (nTake > nRoom) bOverlong = true;
-            m_nPos += nTake + (pFeed ? 1 : 0);
-            bEnded = pFeed != nullptr;
+        if (m_nPos >= m_buf.size() && !Fill()) return false;
+        const char* pStart = m_buf.data() + m_nPos;
+        size_t nAvail = m_buf.size() - m_nPos;
+        auto* pFeed = static_cast<const char*>(std::memchr(pStart, '\n', nAvail));
+        bool bEnded = pFeed != nullptr;
+        if (bEnded && static_cast<size_t>(pFeed - pStart) <= kMaxLineBytes) {
+            // The usual case: the whole line lies in the chunk and is used where it is.
+            line = std::string_view(pStart, static_cast<size_t>(pFeed - pStart));
+            m_nPos += line.size() + 1;
+        } else {
+            m_line.clear();
+            for (;;) {
+                const size_t nTake = pFeed ? static_cast<size_t>(pFeed - pStart) : nAvail;
+                const size_t nRoom = kMaxLineBytes - m_line.size();
+                m_line.append(pStart, nTake < nRoom ? nTake : nRoom);
+                if (nTake > nRoom) bOverlong = true;
+                m_nPos += nTake + (pFeed ? 1 : 0);
+                bEnded = pFeed != nullptr;
+                if (bEnded || !Fill()) break;
+                pStart = m_buf.data();
+                nAvail = m_buf.size();
+                pFeed = static_cast<const char*>(std::memchr(pStart, '\n', nAvail));
+            }
+            line = m_line;
         }
-        if (!bAny) return false;
-        if (bEnded && !line.empty() && line.back() == '\r') line.pop_back();
-        if (!m_bUtf16 && !IsValidUtf8(line)) line = WideToUtf8(Utf8ToWide(line));
+        if (bEnded && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!m_bUtf16 && !IsValidUtf8(line)) {
+            m_line = WideToUtf8(Utf8ToWide(line));
+            line = m_line;
+        }
         return true;
     }
 
-private:
+  private:
     bool Fail() {
         m_bFailed = true;
         return false;
@@ -151,17 +184,20 @@ private:
             const bool bLow = unit >= 0xDC00 && unit <= 0xDFFF;
             if (m_nHighSurrogate) {
                 if (bLow) {
-                    AppendCodePoint(wide,
-                                    0x10000 + ((m_nHighSurrogate - 0xD800) << 10) + (unit - 0xDC00));
+                    AppendCodePoint(
+                        wide, 0x10000 + ((m_nHighSurrogate - 0xD800) << 10) + (unit - 0xDC00));
                     m_nHighSurrogate = 0;
                     continue;
                 }
                 wide += L'\xFFFD';
                 m_nHighSurrogate = 0;
             }
-            if (unit >= 0xD800 && unit <= 0xDBFF) m_nHighSurrogate = unit;
-            else if (bLow) wide += L'\xFFFD';
-            else wide += static_cast<wchar_t>(unit);
+            if (unit >= 0xD800 && unit <= 0xDBFF)
+                m_nHighSurrogate = unit;
+            else if (bLow)
+                wide += L'\xFFFD';
+            else
+                wide += static_cast<wchar_t>(unit);
         }
         m_buf += WideToUtf8(wide);
     }
@@ -178,7 +214,8 @@ private:
 
     CSequentialFile& m_file;
     std::vector<char> m_raw;
-    std::string m_buf;  // decoded UTF-8 of the current chunk
+    std::string m_buf;   // decoded UTF-8 of the current chunk
+    std::string m_line;  // a line that spans chunks, or one that had to be repaired
     size_t m_nPos = 0;
     bool m_bUtf16 = false;
     bool m_bEnd = false;
@@ -212,20 +249,25 @@ long long ParseHeaderNumber(std::string_view s) {
     for (; i < s.size(); ++i) {
         const char c = s[i];
         unsigned digit;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        else break;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            break;
         if (digit >= base) break;
         value = value > (kLimit - digit) / base ? kLimit : value * base + digit;
     }
     return bNegative ? -static_cast<long long>(value) : static_cast<long long>(value);
 }
 
-// Splits one entry line into its four fields and decodes the caption into strCaption. False
+// Splits one entry line into its four fields and decodes the caption (into strCaption when it
+// holds an escape, so that caption may point there). False
 // when the line is not exactly four non-empty bar-ended fields followed by blanks, a field is
 // over its limit, or the entry could not be written back as it is read.
-bool ParseEntryLine(std::string_view line, std::string_view (&fields)[4],
+bool ParseEntryLine(std::string_view line, std::string_view (&fields)[4], std::string_view& caption,
                     std::string& strCaption) {
     for (std::string_view& field : fields) {
         const size_t bar = line.find('|');
@@ -245,8 +287,13 @@ bool ParseEntryLine(std::string_view line, std::string_view (&fields)[4],
     // The stored caption is escaped without quotes, so only the escapes are decoded: a quote at
     // either end is part of the caption.
     const std::string_view text = fields[3];
-    strCaption.clear();
-    for (size_t i = 0; i < text.size(); ++i) {
+    const size_t nFirstEscape = text.find('\\');
+    if (nFirstEscape == std::string_view::npos) {
+        caption = text;
+        return true;
+    }
+    strCaption.assign(text.substr(0, nFirstEscape));
+    for (size_t i = nFirstEscape; i < text.size(); ++i) {
         const char c = text[i];
         if (c != '\\') {
             strCaption += c;
@@ -256,11 +303,49 @@ bool ParseEntryLine(std::string_view line, std::string_view (&fields)[4],
         const char e = text[++i];
         strCaption += (e == 'n' || e == 'N') ? '\n' : (e == 'r' || e == 'R') ? '\r' : e;
     }
+    caption = strCaption;
     return !strCaption.empty();
 }
 
-bool HasLineBreakOrBar(std::string_view s) {
-    return s.find_first_of("|\r\n") != std::string_view::npos;
+// What one pass over a text to be written finds.
+struct SFieldScan {
+    size_t nChars = 0;
+    size_t nEscapes = 0;  // characters that the caption's encoding doubles
+    bool bBar = false;
+    bool bLineBreak = false;
+    bool bUnicode = true;
+};
+
+SFieldScan ScanField(std::string_view text) {
+    SFieldScan scan;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            ++scan.nChars;
+            switch (b) {
+                case '|':
+                    scan.bBar = true;
+                    break;
+                case '\\':
+                    ++scan.nEscapes;
+                    break;
+                case '\n':
+                case '\r':
+                    scan.bLineBreak = true;
+                    ++scan.nEscapes;
+                    break;
+                default:
+                    break;
+            }
+            continue;
+        }
+        if ((b & 0xC0) == 0x80) continue;
+        ++scan.nChars;
+        if (b >= 0xED && !IsUnicodeCacheText(text.substr(i, 2))) scan.bUnicode = false;
+    }
+    return scan;
 }
 
 // Why an entry cannot be written so that it reads back as it is, or null when it can.
@@ -270,16 +355,16 @@ const wchar_t* WhyNotWritable(const SCacheRecord& r) {
                                           kMaxCacheCoordinateChars};
     for (int i = 0; i < 3; ++i) {
         if (fields[i].empty()) return L"empty field";
-        if (HasLineBreakOrBar(fields[i])) return L"vertical bar or line break";
-        if (CountCacheChars(fields[i]) > kLimits[i]) return L"field too long";
-        if (!IsUnicodeCacheText(fields[i])) return L"not Unicode text";
+        const SFieldScan scan = ScanField(fields[i]);
+        if (scan.bBar || scan.bLineBreak) return L"vertical bar or line break";
+        if (scan.nChars > kLimits[i]) return L"field too long";
+        if (!scan.bUnicode) return L"not Unicode text";
     }
     if (r.text.empty()) return L"empty caption";
-    if (r.text.find('|') != std::string_view::npos) return L"vertical bar in caption";
-    size_t nEscaped = CountCacheChars(r.text);
-    for (char c : r.text) nEscaped += c == '\\' || c == '\n' || c == '\r';
-    if (nEscaped > kMaxCacheCaptionChars) return L"caption too long";
-    if (!IsUnicodeCacheText(r.text)) return L"not Unicode text";
+    const SFieldScan scan = ScanField(r.text);
+    if (scan.bBar) return L"vertical bar in caption";
+    if (scan.nChars + scan.nEscapes > kMaxCacheCaptionChars) return L"caption too long";
+    if (!scan.bUnicode) return L"not Unicode text";
     return nullptr;
 }
 
@@ -307,7 +392,7 @@ void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
         return;
     }
     CCacheLineReader reader(*file);
-    std::string line;
+    std::string_view line;
     bool bOverlong = false;
     auto readHeader = [&]() { return reader.NextLine(line, bOverlong); };
     auto reportReadError = [&]() {
@@ -340,8 +425,8 @@ void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     cache.RemoveAll();
     // The announced count sizes the table only as far as the file can back it up.
     const uint64_t nFileChars = file->GetSize() / (reader.IsUtf16() ? 2 : 1);
-    const uint64_t nPossible = std::min<uint64_t>(static_cast<uint64_t>(nAnnounced),
-                                                  nFileChars / kMinEntryChars + 1);
+    const uint64_t nPossible =
+        std::min<uint64_t>(static_cast<uint64_t>(nAnnounced), nFileChars / kMinEntryChars + 1);
     if (nPossible >= static_cast<uint64_t>(kCacheResizeCount)) {
         cache.SetBucketCount(static_cast<size_t>(2 * nPossible + 1));
         cache.Reserve(static_cast<size_t>(nPossible));
@@ -349,17 +434,17 @@ void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
 
     long long nLines = 0, nSkipped = 0;
     std::string strCaption;
-    std::string_view fields[4];
+    std::string_view fields[4], caption;
     while (nLines < nAnnounced && reader.NextLine(line, bOverlong)) {
         bool bBlank = !bOverlong;
         for (char c : line) bBlank = bBlank && IsBlank(c);
         if (bBlank) continue;
         ++nLines;
-        if (bOverlong || !ParseEntryLine(line, fields, strCaption)) {
+        if (bOverlong || !ParseEntryLine(line, fields, caption, strCaption)) {
             ++nSkipped;
             continue;
         }
-        cache.StoreEncoded(fields[0], fields[1], fields[2], strCaption);
+        cache.StoreEncoded(fields[0], fields[1], fields[2], caption);
     }
     reportReadError();
     if (nSkipped > 0) WriteLog(kLogError, L"LoadCache: %lld bad lines skipped", nSkipped);
@@ -378,8 +463,11 @@ void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
 
     // The count line comes first, so the entries that cannot be written are found first.
     long long nWritable = 0, nLeftOut = 0;
+    std::vector<bool> writable;
+    writable.reserve(cache.GetCount());
     cache.ForEach([&](const SCacheRecord& r) {
         const wchar_t* pszWhy = WhyNotWritable(r);
+        writable.push_back(pszWhy == nullptr);
         if (!pszWhy) {
             ++nWritable;
         } else if (++nLeftOut <= kMaxLeftOutLines) {
@@ -397,8 +485,9 @@ void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     buffer += std::to_string(nWritable);
     buffer += "\r\n";
     bool bOk = true;
+    size_t nIndex = 0;
     cache.ForEach([&](const SCacheRecord& r) {
-        if (!bOk || WhyNotWritable(r)) return;
+        if (!writable[nIndex++] || !bOk) return;
         for (std::string_view field : {r.path, r.lat, r.lon}) {
             buffer += field;
             buffer += '|';

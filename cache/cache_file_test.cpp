@@ -37,14 +37,14 @@ intptr_t CaptureLog(int32_t nCode, uintptr_t first, uintptr_t second) {
 
 bool Logged(const std::wstring& strText) {
     for (const std::wstring& s : g_logs)
-        if (s.size() >= strText.size() && s.compare(s.size() - strText.size(), strText.size(),
-                                                    strText) == 0)
+        if (s.size() >= strText.size() &&
+            s.compare(s.size() - strText.size(), strText.size(), strText) == 0)
             return true;
     return false;
 }
 
 class CacheFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_logs.clear();
         SetLogCallback(&CaptureLog);
@@ -71,12 +71,18 @@ TEST_F(CacheFileTest, RejectedHeadersKeepTheEntriesInMemory) {
         std::string bytes;
         std::wstring log;  // empty: rejected without a line
     } cases[] = {
-        {kBom + "Other cache\r\nv1\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: AppName wrong, list discarded"},
-        {kBom + "TestAp cache\r\nv1\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: AppName wrong, list discarded"},
-        {kBom + "TestApp cache\r\nv2\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: version not compatible, list discarded"},
-        {kBom + "TestApp cache\r\nvx\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: version not compatible, list discarded"},
-        {kBom + "TestApp cache\r\n1\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: no version #, list discarded"},
-        {kBom + "TestApp cache\r\nV1\r\n1\r\n/a|1|2|x|\r\n", L"LoadCache: no version #, list discarded"},
+        {kBom + "Other cache\r\nv1\r\n1\r\n/a|1|2|x|\r\n",
+         L"LoadCache: AppName wrong, list discarded"},
+        {kBom + "TestAp cache\r\nv1\r\n1\r\n/a|1|2|x|\r\n",
+         L"LoadCache: AppName wrong, list discarded"},
+        {kBom + "TestApp cache\r\nv2\r\n1\r\n/a|1|2|x|\r\n",
+         L"LoadCache: version not compatible, list discarded"},
+        {kBom + "TestApp cache\r\nvx\r\n1\r\n/a|1|2|x|\r\n",
+         L"LoadCache: version not compatible, list discarded"},
+        {kBom + "TestApp cache\r\n1\r\n1\r\n/a|1|2|x|\r\n",
+         L"LoadCache: no version #, list discarded"},
+        {kBom + "TestApp cache\r\nV1\r\n1\r\n/a|1|2|x|\r\n",
+         L"LoadCache: no version #, list discarded"},
         {kHeader + "0\r\n/a|1|2|x|\r\n", L"LoadCache: no files, list discarded"},
         {kHeader + "-3\r\n/a|1|2|x|\r\n", L"LoadCache: no files, list discarded"},
         {kHeader + "none\r\n/a|1|2|x|\r\n", L"LoadCache: no files, list discarded"},
@@ -100,7 +106,7 @@ TEST_F(CacheFileTest, RejectedHeadersKeepTheEntriesInMemory) {
 TEST_F(CacheFileTest, HeaderVariantsThatAreAccepted) {
     const std::string variants[] = {
         kBom + "TestApp and anything after\r\nv1\r\n1\r\n",
-        kBom + "TestApp cache\nv 1\n1\n",        // bare line feeds, blank before the number
+        kBom + "TestApp cache\nv 1\n1\n",          // bare line feeds, blank before the number
         kBom + "TestApp cache\r\nv0x1\r\n01\r\n",  // hexadecimal and octal as "%i" reads them
         kBom + "TestApp cache\r\nv1.5\r\n1 entry\r\n",
     };
@@ -114,7 +120,8 @@ TEST_F(CacheFileTest, HeaderVariantsThatAreAccepted) {
 TEST_F(CacheFileTest, EachBadLineSpoilsOnlyItself) {
     const std::string lat64(64, '1'), lat63(63, '1');
     const std::string path4096(4096, 'p'), path4095(4095, 'p');
-    Load(kHeader + "20\r\n"
+    Load(kHeader +
+         "20\r\n"
          "/three|1|2|\r\n"
          "/ok1|1|2|one|\r\n"
          "/five|1|2|x|extra|\r\n"
@@ -123,12 +130,24 @@ TEST_F(CacheFileTest, EachBadLineSpoilsOnlyItself) {
          "/emptylat||2|x|\r\n"
          "\r\n"
          "   \r\n"
-         "/longlat|" + lat64 + "|2|x|\r\n"
-         "/lat63|" + lat63 + "|2|x|\r\n"
-         "/" + path4096 + "|1|2|x|\r\n"
-         "/" + path4095.substr(1) + "|1|2|x|\r\n"
-         "/longcap|1|2|" + std::string(16384, 'c') + "|\r\n"
-         "/cap16383|1|2|" + std::string(16383, 'c') + "|\r\n"
+         "/longlat|" +
+         lat64 +
+         "|2|x|\r\n"
+         "/lat63|" +
+         lat63 +
+         "|2|x|\r\n"
+         "/" +
+         path4096 +
+         "|1|2|x|\r\n"
+         "/" +
+         path4095.substr(1) +
+         "|1|2|x|\r\n"
+         "/longcap|1|2|" +
+         std::string(16384, 'c') +
+         "|\r\n"
+         "/cap16383|1|2|" +
+         std::string(16383, 'c') +
+         "|\r\n"
          "/cr\rin|1|2|x|\r\n"
          "/blanks|1|2|x| \t \r\n"
          "/ok2|1|2|two|\r\n"
@@ -167,7 +186,8 @@ TEST_F(CacheFileTest, TheCountLimitsLinesButPromisesNothing) {
 }
 
 TEST_F(CacheFileTest, EncodingsByByteOrderMark) {
-    const std::wstring text = L"TestApp cache\r\nv1\r\n2\r\n/é|1|2|Zürich \U0001F600|\r\n/b|1|2|y|\r\n";
+    const std::wstring text =
+        L"TestApp cache\r\nv1\r\n2\r\n/é|1|2|Zürich \U0001F600|\r\n/b|1|2|y|\r\n";
     auto utf16 = [](const std::wstring& w) {
         std::string out;
         for (wchar_t c : w) {
@@ -207,7 +227,8 @@ TEST_F(CacheFileTest, EncodingsByByteOrderMark) {
 TEST_F(CacheFileTest, SaveWritesTheFormatAndCaptionsRoundTrip) {
     m_cache.Store(L"/p/a.jpg", CCachedValue(L"a\nb\\c", L"45.4641944", L"-7.6916667"));
     SaveCacheFile(m_strPath, kApp, m_cache);
-    EXPECT_EQ(ReadFileBytes(m_strPath), kHeader + "1\r\n/p/a.jpg|45.4641944|-7.6916667|a\\nb\\\\c|\r\n");
+    EXPECT_EQ(ReadFileBytes(m_strPath),
+              kHeader + "1\r\n/p/a.jpg|45.4641944|-7.6916667|a\\nb\\\\c|\r\n");
 
     const std::wstring captions[] = {
         L"line\nfeed, back\\slash, \"quoted\" and Ελλάδα",
@@ -336,8 +357,8 @@ TEST_F(CacheFileTest, UnreadablePathIsLogged) {
     LoadCacheFile(m_dir.Path().wstring(), kApp, m_cache);
     EXPECT_TRUE(Logged(L"LoadCache: Unable to open file " + m_dir.Path().wstring()));
     LoadCacheFile((m_dir.Path() / "missing.lst").wstring(), kApp, m_cache);
-    EXPECT_TRUE(Logged(L"LoadCache: Unable to open file " +
-                       (m_dir.Path() / "missing.lst").wstring()));
+    EXPECT_TRUE(
+        Logged(L"LoadCache: Unable to open file " + (m_dir.Path() / "missing.lst").wstring()));
 }
 
 // The application's members: the path from the host's answers, and clearing.

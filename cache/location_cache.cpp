@@ -49,13 +49,29 @@ size_t DecodeOne(const unsigned char* p, size_t n, uint32_t& u) {
     }
     size_t len;
     uint64_t v;
-    if (b < 0xC0) { u = b; return 1; }  // a stray continuation byte stands for itself
-    if (b < 0xE0) { len = 2; v = b & 0x1F; }
-    else if (b < 0xF0) { len = 3; v = b & 0x0F; }
-    else if (b < 0xF8) { len = 4; v = b & 0x07; }
-    else if (b < 0xFC) { len = 5; v = b & 0x03; }
-    else if (b < 0xFE) { len = 6; v = b & 0x01; }
-    else { len = 7; v = 0; }
+    if (b < 0xC0) {
+        u = b;
+        return 1;
+    }  // a stray continuation byte stands for itself
+    if (b < 0xE0) {
+        len = 2;
+        v = b & 0x1F;
+    } else if (b < 0xF0) {
+        len = 3;
+        v = b & 0x0F;
+    } else if (b < 0xF8) {
+        len = 4;
+        v = b & 0x07;
+    } else if (b < 0xFC) {
+        len = 5;
+        v = b & 0x03;
+    } else if (b < 0xFE) {
+        len = 6;
+        v = b & 0x01;
+    } else {
+        len = 7;
+        v = 0;
+    }
     if (len > n) len = n;
     for (size_t i = 1; i < len; ++i) v = (v << 6) | (p[i] & 0x3F);
     u = static_cast<uint32_t>(v);
@@ -221,8 +237,8 @@ void CLocationCache::Store(const std::wstring& strPath, CCachedValue value) {
         all.substr(nPath + nLat + nLon), HashCacheKey(path));
 }
 
-void CLocationCache::StoreEncoded(std::string_view path, std::string_view lat,
-                                  std::string_view lon, std::string_view text) {
+void CLocationCache::StoreEncoded(std::string_view path, std::string_view lat, std::string_view lon,
+                                  std::string_view text) {
     Put(path, lat, lon, text, HashCacheKey(path));
 }
 
@@ -262,8 +278,7 @@ SCacheRecord CLocationCache::RecordAt(const SEntry& entry) const {
 size_t CLocationCache::RecordSize(const SEntry& entry) const {
     SCacheRecord r = RecordAt(entry);
     return VarintSize(r.path.size()) + VarintSize(r.lat.size()) + VarintSize(r.lon.size()) +
-           VarintSize(r.text.size()) + r.path.size() + r.lat.size() + r.lon.size() +
-           r.text.size();
+           VarintSize(r.text.size()) + r.path.size() + r.lat.size() + r.lon.size() + r.text.size();
 }
 
 void CLocationCache::WriteRecord(SEntry& entry, std::string_view path, std::string_view lat,

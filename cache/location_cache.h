@@ -17,7 +17,7 @@
 constexpr size_t kCacheInitialBuckets = 110069;
 
 class CCachedValue {
-public:
+  public:
     CCachedValue() = default;
     CCachedValue(std::wstring strText, std::wstring strLat, std::wstring strLon)
         : m_strText(std::move(strText)), m_strLat(std::move(strLat)), m_strLon(std::move(strLon)) {}
@@ -45,7 +45,7 @@ size_t CountCacheChars(std::string_view encoded);
 uint32_t HashCacheKey(std::string_view encodedPath);
 
 class CLocationCache {
-public:
+  public:
     CLocationCache();
     ~CLocationCache();
     CLocationCache(const CLocationCache&) = delete;
@@ -74,7 +74,7 @@ public:
         for (const SEntry& entry : m_entries) fn(RecordAt(entry));
     }
 
-private:
+  private:
     struct SEntry {
         uint32_t nBlock;
         uint32_t nOffset;

@@ -11,7 +11,7 @@
 #include <string>
 
 class CSequentialFile {
-public:
+  public:
     virtual ~CSequentialFile() = default;
     // Reads up to nCapacity bytes into pBuffer. nRead becomes 0 at the end of the file.
     // False on a read error, with the reason in strError.
@@ -28,7 +28,7 @@ std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
 // Commit succeeds. Destroying the writer before a successful Commit deletes the new file and
 // leaves the target exactly as it was.
 class CReplacingFile {
-public:
+  public:
     virtual ~CReplacingFile() = default;
     // Writes all nSize bytes; false with the reason in strError when any could not be written.
     virtual bool Append(const char* pData, size_t nSize, std::wstring& strError) = 0;

@@ -19,10 +19,12 @@ std::wstring PosixError(const std::wstring& strContext, int nErrno) {
     return FormatText(L"%s: %s", strContext, pszText ? pszText : "unknown error");
 }
 
-std::string NativePath(const std::wstring& strPath) { return WideToUtf8(strPath); }
+std::string NativePath(const std::wstring& strPath) {
+    return WideToUtf8(strPath);
+}
 
 class CFileDescriptor {
-public:
+  public:
     explicit CFileDescriptor(int fd) : m_fd(fd) {}
     ~CFileDescriptor() { Close(); }
     CFileDescriptor(const CFileDescriptor&) = delete;
@@ -36,12 +38,12 @@ public:
         return rc;
     }
 
-private:
+  private:
     int m_fd;
 };
 
 class CPosixSequentialFile : public CSequentialFile {
-public:
+  public:
     CPosixSequentialFile(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
 
     bool Read(char* pBuffer, size_t nCapacity, size_t& nRead, std::wstring& strError) override {
@@ -59,13 +61,13 @@ public:
     }
     uint64_t GetSize() const override { return m_nSize; }
 
-private:
+  private:
     CFileDescriptor m_fd;
     uint64_t m_nSize;
 };
 
 class CPosixReplacingFile : public CReplacingFile {
-public:
+  public:
     CPosixReplacingFile(int fd, std::string strTarget, std::string strTemp)
         : m_fd(fd), m_strTarget(std::move(strTarget)), m_strTemp(std::move(strTemp)) {}
     ~CPosixReplacingFile() override {
@@ -106,8 +108,8 @@ public:
         // Make the rename itself durable; the new file is in place whether or not this works.
         size_t slash = m_strTarget.find_last_of('/');
         std::string strFolder = slash == std::string::npos ? std::string(".")
-                                : slash == 0              ? std::string("/")
-                                                          : m_strTarget.substr(0, slash);
+                                : slash == 0               ? std::string("/")
+                                                           : m_strTarget.substr(0, slash);
         int dirFd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dirFd >= 0) {
             ::fsync(dirFd);
@@ -116,7 +118,7 @@ public:
         return true;
     }
 
-private:
+  private:
     CFileDescriptor m_fd;
     std::string m_strTarget;
     std::string m_strTemp;

@@ -30,7 +30,7 @@ std::set<std::string> EntryLines(const std::string& bytes) {
 }
 
 class CacheModuleTest : public ::testing::Test {
-protected:
+  protected:
     fs::path CacheFile(const std::string& name = "LocanymPlg_SS.lst") {
         return m_host.m_dataFolder / name;
     }
@@ -57,7 +57,7 @@ TEST_F(CacheModuleTest, HostEventsSaveOnlyWithTheirCodesWhileStarted) {
     struct Case {
         uintptr_t nMessage, wParam;
         bool bSaves;
-    } cases[] = {{25, 1, true}, {25, 2, true}, {46, 4, true}, {25, 3, false},
+    } cases[] = {{25, 1, true},  {25, 2, true},  {46, 4, true}, {25, 3, false},
                  {25, 4, false}, {46, 1, false}, {46, 2, false}};
     for (const Case& c : cases) {
         fs::remove(CacheFile());
@@ -73,7 +73,8 @@ TEST_F(CacheModuleTest, HostEventsSaveOnlyWithTheirCodesWhileStarted) {
 
 TEST_F(CacheModuleTest, TheShowNamesTheFile) {
     m_host.m_strShowPath = L"/home/someone/Shows/Trip.show";
-    WriteFileBytes(CacheFile("LocanymPlg_Trip.lst"), kBom + "Locanym cache\r\nv1\r\n2\r\n" + kEntries);
+    WriteFileBytes(CacheFile("LocanymPlg_Trip.lst"),
+                   kBom + "Locanym cache\r\nv1\r\n2\r\n" + kEntries);
     WriteFileBytes(CacheFile(), kBom + "Locanym cache\r\nv1\r\n1\r\n/other|1|2|x|\r\n");
     m_host.Start();
     EXPECT_TRUE(m_host.HasLog(L"LoadCache: n. files 2"));
