@@ -510,6 +510,7 @@ int CHost::Caption() {
                                (bErrMsg ? "" : " (locanym-host set ErrMsg 1 shows why)"));
             }
         }
+        m_console.Progress("");
         if (m_cl.bJson) {
             std::printf("{\"path\": %s, \"caption\": %s}\n", JsonQuoteBytes(strArg).c_str(),
                         caption ? JsonQuote(*caption).c_str() : "null");
@@ -519,7 +520,6 @@ int CHost::Caption() {
         }
         std::fflush(stdout);
     }
-    m_console.Progress("");
     // A full stop saves the cache, also after an interruption.
     session.Send(kMsgStop, 0, 1);
     if (state.bInterrupted) return kExitInterrupted;
