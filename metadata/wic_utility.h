@@ -1,8 +1,18 @@
 // Reads single EXIF and GPS items of a photo file (JPEG or TIFF) and hands each back as text.
-// One instance lives in the application object; used from messages 9, 10 and 19 only.
+// One instance lives in the application object; used from messages 9, 10 and 19 only, on the
+// host's thread (no lock of its own).
+//
+// States: not initialised (no file system) -> ready (Init) -> file open (OpenFile) -> file
+// open with its query reader (first ReadItem). Close returns to ready; Uninit releases the file
+// system and leaves an open file to Close.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+
+#include "metadata/image_source.h"
+#include "metadata/metadata_reader.h"
 
 class CWicUtility {
 public:
@@ -11,14 +21,38 @@ public:
     CWicUtility(const CWicUtility&) = delete;
     CWicUtility& operator=(const CWicUtility&) = delete;
 
+    // Makes the platform's file system ready; true when it is (also when it already was).
     bool Init();
+    // Uses this file system instead of the platform's (tests, fuzzing, benchmarks); always true.
+    bool Init(std::unique_ptr<IImageFileSystem> pFileSystem);
     void Uninit();
-    // True when the file is open for reading items; false (reason logged) otherwise.
+    // True when the file is open for reading items; false (reason logged) when it cannot be
+    // opened, its content is neither JPEG nor TIFF, its structure is broken before the metadata,
+    // or an unexpected failure stopped it. Closes a file left open before.
     bool OpenFile(const std::wstring& strPath);
     void Close();
     // Item nItem of section 0 (EXIF), 1 (GPS) or any other (root) as text; true when the text
-    // is not empty. Latitude (2) and longitude (4) get "-" for the S and W hemispheres.
+    // is not empty. Latitude (2) and longitude (4) get "-" for the S and W hemispheres. A file
+    // whose name ends in .tif/.tiff is addressed as TIFF, any other as JPEG.
     bool ReadItem(int nItem, int nSection, std::wstring& strOut);
+    // The item at a query path (see metadata_reader.h) as text; nItem picks item-specific
+    // formats. A nested block gives the texts of its items, ", "-joined. True when not empty.
+    bool ReadItemEx(const std::wstring& strQuery, std::wstring& strOut, int nItem);
+    // Bytes read from the open file so far (0 when none is open).
+    uint64_t BytesRead() const;
 
-    bool m_bInit = false;
+    std::unique_ptr<IImageFileSystem> m_piFactory;
+    std::shared_ptr<CImageDecoder> m_piDecoder;
+    std::shared_ptr<CImageFrame> m_piFrameDecode;
+    std::shared_ptr<CMetadataQueryReader> m_piQueryReader;
+    int32_t m_bInit = 0;
+    int32_t m_bTiff = 0;
+    std::wstring m_strFile;
 };
+
+// Appends the texts of every item of a nested block, depth first in file order, ", "-joined.
+// Stops at the first item that cannot be read.
+void WicReadEmbedItem(const CMetadataQueryReader& reader, std::wstring& strOut);
+
+// The extension of a path's file name ("TIF" for "D:\Pics\scan.TIF"); empty when it has none.
+std::wstring GetExtension(const std::wstring& strPath);

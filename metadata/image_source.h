@@ -1,0 +1,37 @@
+// Where the metadata reader gets its bytes: a small interface so that the walk never sees the
+// platform's file API. image_source_posix.cpp implements files; memory sources serve fuzzing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Random access to the bytes of one image. Not thread-safe; one reader uses it at a time.
+class IImageSource {
+public:
+    virtual ~IImageSource() = default;
+    // Size in bytes, fixed when the source was opened.
+    virtual uint64_t Size() const = 0;
+    // Copies exactly nSize bytes from nOffset into pBuffer. False (nothing promised about the
+    // buffer) when the range is not inside the source or the read fails.
+    virtual bool ReadAt(uint64_t nOffset, void* pBuffer, size_t nSize) = 0;
+    // Bytes copied out by ReadAt so far (for the benchmark's "read at most" figure).
+    virtual uint64_t BytesRead() const = 0;
+};
+
+// Opens image files by path; the reader's "imaging factory".
+class IImageFileSystem {
+public:
+    virtual ~IImageFileSystem() = default;
+    // On success sets pSource and returns 0; otherwise returns one of the reader's error codes
+    // (metadata_reader.h) with the platform's reason in strDetail.
+    virtual int32_t Open(const std::wstring& strPath, std::unique_ptr<IImageSource>& pSource,
+                         std::wstring& strDetail) = 0;
+};
+
+// The platform's files (image_source_posix.cpp on Linux).
+std::unique_ptr<IImageFileSystem> CreateImageFileSystem();
+
+// A source over bytes the caller keeps alive for the source's lifetime (not copied).
+std::unique_ptr<IImageSource> CreateMemorySource(const uint8_t* pData, size_t nSize);

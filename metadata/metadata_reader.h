@@ -1,0 +1,108 @@
+// Our own bounded reader of the metadata of JPEG and TIFF files: the decoder decides by content
+// whether a file can be read, the frame locates the TIFF structure (a JPEG's first APP1 "Exif"
+// segment, or the TIFF file itself), and query readers look items up by path:
+//
+//   JPEG: "/app1/ifd/{ushort=271}", "/app1/ifd/exif/{ushort=33437}", "/app1/ifd/gps/{ushort=2}"
+//   TIFF: "/ifd/{ushort=271}",      "/ifd/exif/{ushort=33437}",      "/ifd/gps/{ushort=2}"
+//
+// plus "exif/interop/" below the EXIF block. A path that names a block, or an item that points
+// to one (34665 EXIF, 34853 GPS, 40965 interoperability), gives a nested reader (kVtUnknown).
+//
+// Every offset, count and size taken from the file is checked against the bytes that hold it;
+// a structure that points outside its block, loops or nests too deep ends that read with an
+// error code, never with a read past a buffer. The file is read in pages of a few KiB, only
+// where the answer lies; pixel data is never read. Objects are not thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "metadata/image_source.h"
+#include "metadata/prop_value.h"
+
+// The reader's result codes: 0 success, anything else a failure that MetadataErrorText names.
+constexpr int32_t kMetaOk = 0;
+constexpr int32_t kMetaErrNotFound = 0x1001;       // the item or block is not in this file
+constexpr int32_t kMetaErrFileNotFound = 0x1002;
+constexpr int32_t kMetaErrOpenFailed = 0x1003;
+constexpr int32_t kMetaErrUnknownFormat = 0x1004;  // neither JPEG nor classic TIFF
+constexpr int32_t kMetaErrCorrupt = 0x1005;        // an offset, count or size outside the file
+constexpr int32_t kMetaErrLoop = 0x1006;           // a block that contains itself
+constexpr int32_t kMetaErrTooDeep = 0x1007;
+constexpr int32_t kMetaErrTooLarge = 0x1008;       // a value or an IFD beyond the reader's caps
+constexpr int32_t kMetaErrReadFailed = 0x1009;
+constexpr int32_t kMetaErrBadPath = 0x100A;        // a query path this reader cannot parse
+constexpr int32_t kMetaErrNoFrame = 0x100B;
+
+// "Error %08xh: %s" with the code and what it means.
+std::wstring MetadataErrorText(int32_t nCode);
+
+// Largest value the reader decodes, entries an IFD may have, and blocks nested in one another.
+constexpr uint32_t kMaxValueBytes = 256 * 1024;
+constexpr uint32_t kMaxIfdEntries = 1000;
+constexpr int kMaxNesting = 6;
+constexpr int kMaxJpegSegments = 1024;
+
+enum class EContainer { kJpeg, kTiff };
+
+// What GetContainerFormat reports for a block.
+enum class EBlockFormat { kFrameJpeg, kFrameTiff, kApp1, kIfd, kExif, kGps, kInterop, kXmpAlt };
+
+class CPagedSource;
+struct STiffLayout;
+
+class CImageDecoder;
+class CImageFrame;
+
+// The items of one block, addressed by query paths relative to it.
+class CMetadataQueryReader {
+public:
+    CMetadataQueryReader(std::shared_ptr<const STiffLayout> pLayout, EBlockFormat eFormat,
+                         uint32_t nIfdOffset, int nDepth, std::vector<uint32_t> ancestors);
+    // The value at the path; kMetaErrNotFound when the item or any block on the way is absent.
+    int32_t GetMetadataByName(std::wstring_view strPath, CPropVariant& value) const;
+    // The names of the block's items in file order; each one is a path GetMetadataByName takes.
+    int32_t GetEnumerator(std::vector<std::wstring>& names) const;
+    int32_t GetContainerFormat(EBlockFormat& eFormat) const;
+
+private:
+    std::shared_ptr<const STiffLayout> m_pLayout;
+    EBlockFormat m_eFormat;
+    uint32_t m_nIfdOffset;
+    int m_nDepth;
+    std::vector<uint32_t> m_ancestors;  // IFD offsets from the root down to this block
+};
+
+// The file's first image. Holds the located TIFF structure.
+class CImageFrame {
+public:
+    explicit CImageFrame(std::shared_ptr<const STiffLayout> pLayout);
+    // The reader of the frame's root: "/app1" (JPEG) or "/ifd" (TIFF) below it.
+    int32_t GetMetadataQueryReader(std::shared_ptr<CMetadataQueryReader>& pReader) const;
+
+private:
+    std::shared_ptr<const STiffLayout> m_pLayout;
+};
+
+// An open image file whose content was recognised as JPEG or TIFF.
+class CImageDecoder {
+public:
+    // Takes the source; fails with kMetaErrUnknownFormat for any other content (PNG, BigTIFF,
+    // empty files), kMetaErrReadFailed when the first bytes cannot be read.
+    static int32_t Create(std::unique_ptr<IImageSource> pSource,
+                          std::shared_ptr<CImageDecoder>& pDecoder);
+    // Frame 0 only. A JPEG's segments are walked here up to its first APP1 "Exif" segment (or its
+    // image data); a segment that runs past the end of the file fails with kMetaErrCorrupt.
+    int32_t GetFrame(uint32_t nIndex, std::shared_ptr<CImageFrame>& pFrame);
+    EContainer Container() const { return m_eContainer; }
+    uint64_t BytesRead() const;
+
+    CImageDecoder(std::shared_ptr<CPagedSource> pSource, EContainer eContainer);
+
+private:
+    std::shared_ptr<CPagedSource> m_pSource;
+    EContainer m_eContainer;
+};

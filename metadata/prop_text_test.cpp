@@ -1,0 +1,165 @@
+#include "metadata/prop_text.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+namespace {
+
+CPropVariant Bits(uint16_t vt, std::vector<uint64_t> bits) {
+    CPropVariant v;
+    v.m_vt = vt;
+    v.m_bits = std::move(bits);
+    return v;
+}
+
+CPropVariant Doubles(uint16_t vt, std::vector<double> values) {
+    CPropVariant v;
+    v.m_vt = vt;
+    v.m_doubles = std::move(values);
+    return v;
+}
+
+uint64_t R(uint32_t num, uint32_t den) { return PackRational(num, den); }
+uint64_t SR(int32_t num, int32_t den) {
+    return PackRational(static_cast<uint32_t>(num), static_cast<uint32_t>(den));
+}
+uint64_t Neg(int64_t n) { return static_cast<uint64_t>(n); }
+
+std::wstring Text(const CPropVariant& v, int nItem = 0) {
+    std::wstring s = L"stale";
+    PropVariantToText(v, nItem, s);
+    return s;
+}
+
+struct SCase {
+    const char* pszName;
+    CPropVariant value;
+    int nItem;
+    const wchar_t* pszExpected;
+};
+
+constexpr uint16_t V = kVtVector;
+
+TEST(PropVariantToText, FollowsTheRuleOfEachTypeAndItem) {
+    CPropVariant narrow;
+    narrow.m_vt = kVtLpstr;
+    narrow.m_narrow = {"N"};
+    CPropVariant wide;
+    wide.m_vt = kVtLpwstr;
+    wide.m_wide = {L"caf\u00e9"};
+    CPropVariant latitudeAsText = narrow;
+    latitudeAsText.m_narrow = {"48 51 24.0"};
+    CPropVariant block;
+    block.m_vt = kVtUnknown;
+    CPropVariant blob;
+    blob.m_vt = kVtBlob;
+    blob.m_blob = {1, 2, 3};
+
+    const SCase cases[] = {
+        {"GPS latitude", Bits(kVtUi8 | V, {R(45, 1), R(27, 1), R(511, 10)}), 2, L"45.4641944"},
+        {"GPS longitude", Bits(kVtUi8 | V, {R(7, 1), R(41, 1), R(3000, 100)}), 4, L"7.6916667"},
+        {"GPS minutes 0/0 dropped", Bits(kVtUi8 | V, {R(12, 1), R(0, 0), R(30, 1)}), 2, L"12.0083333"},
+        {"GPS one element", Bits(kVtUi8 | V, {R(45, 1)}), 2, L"45.0000000"},
+        {"GPS degrees 45/0", Bits(kVtUi8 | V, {R(45, 0), R(1, 1), R(1, 1)}), 2, L""},
+        {"GPS no elements", Bits(kVtUi8 | V, {}), 4, L""},
+        {"GPS fourth ignored", Bits(kVtUi8 | V, {R(1, 1), R(30, 1), R(0, 1), R(99, 1)}), 2, L"1.5000000"},
+        {"GPS signed read unsigned", Bits(kVtI8 | V, {SR(-1, 1)}), 2, L"4294967295.0000000"},
+        {"GPS 2^24 and 65536 denominators",
+         Bits(kVtUi8 | V, {R(48u << 24, 1u << 24), R(51u * 65536, 65536), R(0, 1)}), 2, L"48.8500000"},
+        {"GPS largest numerator", Bits(kVtUi8 | V, {R(2147483647, 1)}), 2, L"2147483647.0000000"},
+        {"GPS decimal minutes", Bits(kVtUi8 | V, {R(48, 1), R(513960, 10000), R(0, 1)}), 2, L"48.8566000"},
+        {"GPS scalar rational", Bits(kVtUi8, {R(91, 2)}), 2, L"45.5"},
+        {"GPS scalar zero denominator", Bits(kVtUi8, {R(5, 0)}), 2, L"5/0"},
+        {"GPS coordinate as text", latitudeAsText, 2, L""},
+        {"unsigned rational 5/0", Bits(kVtUi8, {R(5, 0)}), 0, L"5/0"},
+        {"signed rational -5/0", Bits(kVtI8, {SR(-5, 0)}), 0, L"-5/0"},
+        {"signed rational", Bits(kVtI8, {SR(-3, 4)}), 0, L"-0.75"},
+        {"rational %g", Bits(kVtUi8, {R(1, 3)}), 0, L"0.333333"},
+        {"UI4 vector", Bits(kVtUi4 | V, {1, 2, 3}), 0, L"1,2,3"},
+        {"I2 scalar", Bits(kVtI2, {Neg(-7)}), 0, L"-7"},
+        {"I1 vector", Bits(kVtI1 | V, {Neg(-1), 5}), 0, L"-1,5"},
+        {"INT scalar", Bits(kVtInt, {Neg(-2)}), 0, L"-2"},
+        {"INT vector has no rule", Bits(kVtInt | V, {1}), 0, L""},
+        {"UINT scalar", Bits(kVtUint, {4000000000u}), 0, L"4000000000"},
+        {"R8", Doubles(kVtR8, {0.5}), 0, L"0.5"},
+        {"R4 vector", Doubles(kVtR4 | V, {1.5, 1e20}), 0, L"1.5,1e+20"},
+        {"DATE scalar none", Doubles(kVtDate, {3.0}), 0, L""},
+        {"DATE vector", Doubles(kVtDate | V, {3.0}), 0, L"3"},
+        {"CY", Bits(kVtCy, {Neg(-12345)}), 0, L"-1.2345"},
+        {"BOOL true", Bits(kVtBool, {0xFFFF}), 0, L"True"},
+        {"BOOL false", Bits(kVtBool, {0}), 0, L"False"},
+        {"BOOL vector", Bits(kVtBool | V, {0xFFFF, 0}), 0, L"-1,0"},
+        {"ERROR scalar", Bits(kVtError, {0x80004005u}), 0, L"<Error: 2147500037>"},
+        {"ERROR vector", Bits(kVtError | V, {0x80004005u}), 0, L"-2147467259"},
+        {"FILETIME scalar none", Bits(kVtFiletime, {1}), 0, L""},
+        {"FILETIME vector", Bits(kVtFiletime | V, {1, 2}), 0, L"<UnknownValue>,<UnknownValue>"},
+        {"CLSID vector empty", Bits(kVtClsid | V, {1}), 0, L""},
+        {"array flag", Bits(kVtUi4 | kVtArray, {1}), 0, L""},
+        {"LPSTR", narrow, 0, L"N"},
+        {"LPWSTR", wide, 0, L"caf\u00e9"},
+        {"nested block", block, 0, L""},
+        {"blob", blob, 0, L""},
+        {"exposure 1/250", Bits(kVtUi8, {R(1, 250)}), 33434, L"1/250"},
+        {"exposure 2/1", Bits(kVtUi8, {R(2, 1)}), 33434, L"2s"},
+        {"exposure 5/2", Bits(kVtUi8, {R(5, 2)}), 33434, L"2.5s"},
+        {"exposure 0/10", Bits(kVtUi8, {R(0, 10)}), 33434, L""},
+        {"exposure 1/0", Bits(kVtUi8, {R(1, 0)}), 33434, L""},
+        {"exposure huge", Bits(kVtUi8, {R(4294967295u, 1)}), 33434, L"4294967295.0s"},
+        {"F-number", Bits(kVtUi8, {R(28, 10)}), 33437, L"F2.8"},
+        {"F-number 0 denominator", Bits(kVtUi8, {R(28, 0)}), 33437, L""},
+        {"shutter APEX fast", Bits(kVtI8, {SR(8, 1)}), 37377, L"1/256"},
+        {"shutter APEX slow", Bits(kVtI8, {SR(-1, 1)}), 37377, L"2.0"},
+        {"shutter APEX out of range", Bits(kVtI8, {SR(100, 1)}), 37377, L""},
+        {"aperture APEX", Bits(kVtUi8, {R(3, 1)}), 37378, L"F2.8"},
+        {"largest aperture APEX", Bits(kVtUi8, {R(2, 1)}), 37381, L"F2.0"},
+        {"exposure bias 0", Bits(kVtI8, {SR(0, 1)}), 37380, L""},
+        {"exposure bias -1/3", Bits(kVtI8, {SR(-1, 3)}), 37380, L"EV -0.3"},
+        {"exposure bias +2/3", Bits(kVtI8, {SR(2, 3)}), 37380, L"EV +0.7"},
+        {"item format per element", Bits(kVtUi8 | V, {R(1, 100), R(0, 0), R(3, 1)}), 33434, L"1/100,3s"},
+        {"lens zoom", Bits(kVtUi8 | V, {R(18, 1), R(55, 1), R(35, 10), R(56, 10)}), 42034, L"18-55mm F3.5-5.6"},
+        {"lens prime", Bits(kVtUi8 | V, {R(50, 1), R(50, 1), R(18, 10), R(18, 10)}), 42034, L"50mm F1.8"},
+        {"lens unknown aperture", Bits(kVtI8 | V, {R(24, 1), R(70, 1), R(0, 0), R(0, 0)}), 42034, L"24-70mm F?"},
+        {"lens three elements", Bits(kVtUi8 | V, {R(18, 1), R(55, 1), R(35, 10)}), 42034, L""},
+    };
+    for (const SCase& c : cases) EXPECT_EQ(Text(c.value, c.nItem), c.pszExpected) << c.pszName;
+}
+
+TEST(PropVariantToText, ShowsTheFirst250ElementsOnly) {
+    std::vector<uint64_t> bits(300, 7);
+    bits[249] = 8;
+    bits[250] = 9;
+    const std::wstring text = Text(Bits(kVtUi1 | kVtVector, bits));
+    EXPECT_EQ(std::count(text.begin(), text.end(), L','), 249);
+    EXPECT_EQ(text.substr(text.size() - 2), L",8");
+}
+
+TEST(PropVariantToText, EmptyElementTextsAddNoSeparator) {
+    CPropVariant v;
+    v.m_vt = kVtLpstr | kVtVector;
+    v.m_narrow = {"a", "", "b"};
+    EXPECT_EQ(Text(v), L"a,b");
+}
+
+TEST(FormatGpsCoordinate, UsesAPointWhateverTheLocale) {
+    // A locale with a decimal comma, if the system has one; the texts must not change.
+    const char* pszOld = std::setlocale(LC_ALL, nullptr);
+    const std::string old = pszOld ? pszOld : "C";
+    std::setlocale(LC_ALL, "de_DE.UTF-8");
+    const uint64_t elements[] = {R(45, 1), R(27, 1), R(511, 10)};
+    std::wstring s;
+    FormatGpsCoordinate(3, elements, s);
+    std::setlocale(LC_ALL, old.c_str());
+    EXPECT_EQ(s, L"45.4641944");
+}
+
+TEST(FormatGpsCoordinate, LeavesTheTextAloneWhenThereIsNothingToWrite) {
+    std::wstring s = L"keep";
+    FormatGpsCoordinate(0, nullptr, s);
+    const uint64_t zero[] = {R(45, 0)};
+    FormatGpsCoordinate(1, zero, s);
+    FormatLensSpecification(3, zero, s);
+    EXPECT_EQ(s, L"keep");
+}
+
+}  // namespace

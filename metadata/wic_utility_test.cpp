@@ -1,0 +1,489 @@
+// The reader over real files written by the photo writer, checked against exiftool.
+#include "metadata/wic_utility.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <mutex>
+
+#include "core/log.h"
+#include "tests/support/photo_writer.h"
+#include "tests/support/plugin_host.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex g_logMutex;
+std::vector<std::wstring> g_logs;
+
+intptr_t CaptureLog(int32_t nCode, uintptr_t first, uintptr_t second) {
+    if (nCode == kCbLog) {
+        std::lock_guard<std::mutex> lock(g_logMutex);
+        g_logs.push_back(std::wstring(reinterpret_cast<const wchar_t*>(first)) +
+                         reinterpret_cast<const wchar_t*>(second));
+    }
+    return 0;
+}
+
+class WicUtilityTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_logs.clear();
+        SetLogCallback(&CaptureLog);
+    }
+    void TearDown() override { SetLogCallback(nullptr); }
+
+    fs::path Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        fs::path path = m_dir.Path() / name;
+        EXPECT_TRUE(WritePhotoFile(path, bytes));
+        return path;
+    }
+    // Opens the file and reads latitude and longitude as message 19 does.
+    bool ReadPosition(const fs::path& path, std::wstring& lat, std::wstring& lon) {
+        CWicUtility wic;
+        lat = L"stale";
+        lon = L"stale";
+        if (!wic.OpenFile(path.wstring())) return false;
+        wic.ReadItem(2, 1, lat);
+        wic.ReadItem(4, 1, lon);
+        wic.Close();
+        return true;
+    }
+    std::vector<std::wstring> Errors() {
+        std::vector<std::wstring> out;
+        for (const std::wstring& s : g_logs)
+            if (s.rfind(L"[!", 0) == 0) out.push_back(s);
+        return out;
+    }
+
+    CTempDir m_dir;
+};
+
+const std::vector<SRational> kLat = {{45, 1}, {27, 1}, {511, 10}};
+const std::vector<SRational> kLon = {{7, 1}, {41, 1}, {3000, 100}};
+
+CExifWriter GpsExif(bool bBig, const std::vector<SRational>& lat, const char* pszLatRef,
+                    const std::vector<SRational>& lon, const char* pszLonRef, bool bSigned = false) {
+    CExifWriter w(bBig);
+    w.m_ifd0.Ascii(kTiffMake, "Locanym");
+    w.m_gps.Bytes(kGpsVersionId, {2, 3, 0, 0});
+    if (pszLatRef) w.m_gps.Ascii(kGpsLatitudeRef, pszLatRef);
+    if (!lat.empty()) w.m_gps.Rationals(kGpsLatitude, lat, bSigned);
+    if (pszLonRef) w.m_gps.Ascii(kGpsLongitudeRef, pszLonRef);
+    if (!lon.empty()) w.m_gps.Rationals(kGpsLongitude, lon, bSigned);
+    return w;
+}
+
+std::vector<uint8_t> Tiff(CExifWriter w) {
+    w.AddTinyImage(8, 8);
+    return BuildTiffFile(w);
+}
+
+bool NearlyEqual(const std::wstring& ours, const std::string& theirs) {
+    if (ours.empty() || theirs.empty()) return ours.empty() && theirs.empty();
+    return std::fabs(std::wcstod(ours.c_str(), nullptr) - std::strtod(theirs.c_str(), nullptr)) < 6e-8;
+}
+
+struct SPhotoCase {
+    const char* pszName;  // file name: its extension picks the layout
+    std::vector<uint8_t> bytes;
+    const wchar_t* pszLat;
+    const wchar_t* pszLon;
+    // Where exiftool reads the file differently, and why that is intended.
+    const char* pszExifToolDiffers = nullptr;
+};
+
+std::vector<SPhotoCase> PhotoCases() {
+    std::vector<SPhotoCase> cases;
+    cases.push_back({"example_le.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W")), L"45.4641944", L"-7.6916667"});
+    cases.push_back({"example_be.jpg", BuildJpeg(GpsExif(true, kLat, "N", kLon, "W")), L"45.4641944", L"-7.6916667"});
+    cases.push_back({"example_le.tif", Tiff(GpsExif(false, kLat, "N", kLon, "W")), L"45.4641944", L"-7.6916667"});
+    cases.push_back({"example_be.TIFF", Tiff(GpsExif(true, kLat, "N", kLon, "W")), L"45.4641944", L"-7.6916667"});
+    cases.push_back({"lower_refs.jpg", BuildJpeg(GpsExif(false, kLat, "s", kLon, "w")), L"-45.4641944", L"-7.6916667"});
+    cases.push_back({"south_east.jpg", BuildJpeg(GpsExif(true, kLat, "S", kLon, "E")), L"-45.4641944", L"7.6916667"});
+    cases.push_back({"no_refs.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, kLon, nullptr)), L"45.4641944", L"7.6916667"});
+    cases.push_back({"empty_refs.jpg", BuildJpeg(GpsExif(false, kLat, "", kLon, "")), L"45.4641944", L"7.6916667"});
+    {
+        // Real cameras write the references after the values.
+        CExifWriter w(false);
+        w.m_gps.Rationals(kGpsLatitude, kLat);
+        w.m_gps.Rationals(kGpsLongitude, kLon);
+        w.m_gps.Ascii(kGpsLatitudeRef, "S");
+        w.m_gps.Ascii(kGpsLongitudeRef, "W");
+        w.m_gps.m_bSorted = false;
+        cases.push_back({"refs_after_values.jpg", BuildJpeg(w), L"-45.4641944", L"-7.6916667"});
+    }
+    {
+        // Two EXIF blocks: the first one counts.
+        SJpegOptions options;
+        options.extraExif.push_back(GpsExif(false, {{10, 1}}, "S", {{20, 1}}, "W").BuildTiff());
+        cases.push_back({"two_gps_blocks.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"), options),
+                         L"45.4641944", L"-7.6916667", "it lets the later block override the first"});
+    }
+    {
+        SJpegOptions options;
+        options.bXmpFirst = true;
+        options.bJfif = false;
+        cases.push_back({"xmp_first.jpg", BuildJpeg(GpsExif(true, kLat, "N", kLon, "E"), options),
+                         L"45.4641944", L"7.6916667"});
+    }
+    cases.push_back({"decimal_minutes.jpg",
+                     BuildJpeg(GpsExif(false, {{48, 1}, {513960, 10000}, {0, 1}}, "N", {{2, 1}, {211320, 10000}, {0, 1}}, "E")),
+                     L"48.8566000", L"2.3522000"});
+    cases.push_back({"placeholder_0_0.jpg",
+                     BuildJpeg(GpsExif(false, {{0, 0}, {0, 0}, {0, 0}}, "N", {{0, 0}, {0, 0}, {0, 0}}, "E")), L"", L""});
+    cases.push_back({"placeholder_0_1.jpg",
+                     BuildJpeg(GpsExif(false, {{0, 1}, {0, 1}, {0, 1}}, "N", {{0, 1}, {0, 1}, {0, 1}}, "E")),
+                     L"0.0000000", L"0.0000000"});
+    cases.push_back({"seconds_0_0.jpg",
+                     BuildJpeg(GpsExif(false, {{12, 1}, {30, 1}, {0, 0}}, "N", {{1, 1}, {0, 0}, {0, 0}}, "W")),
+                     L"12.5000000", L"-1.0000000", "it reports 0/0 parts as undefined"});
+    cases.push_back({"signed_positive.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W", true)), L"45.4641944", L"-7.6916667"});
+    cases.push_back({"signed_negative.jpg",
+                     BuildJpeg(GpsExif(false, {{static_cast<uint32_t>(-45), 1}, {27, 1}, {511, 10}}, "N", kLon, "W", true)),
+                     L"", L"-7.6916667",
+                     "it reads -45 signed; the reader takes GPS parts unsigned and 4294967251 degrees is no place"});
+    cases.push_back({"denominators_2_24_65536.jpg",
+                     BuildJpeg(GpsExif(true, {{45u << 24, 1u << 24}, {27u << 16, 65536}, {511u << 16, 10u << 16}}, "N",
+                                       {{7u << 24, 1u << 24}, {41u << 16, 65536}, {30u << 16, 65536}}, "W")),
+                     L"45.4641944", L"-7.6916667"});
+    cases.push_back({"numerator_2147483647.jpg",
+                     BuildJpeg(GpsExif(false, {{2147483647, 50000000}, {0, 1}, {0, 1}}, "N",
+                                       {{2147483647, 20000000}, {0, 1}, {0, 1}}, "E")),
+                     L"42.9496729", L"107.3741823"});
+    // A count of 1 is a scalar, so the rational's own "%g" text.
+    cases.push_back({"one_element.jpg", BuildJpeg(GpsExif(false, {{45, 1}}, "N", {{7, 1}}, "W")), L"45", L"-7"});
+    cases.push_back({"four_elements.jpg",
+                     BuildJpeg(GpsExif(false, {{45, 1}, {27, 1}, {511, 10}, {9, 1}}, "N", {{7, 1}, {41, 1}, {3000, 100}, {9, 1}}, "W")),
+                     L"45.4641944", L"-7.6916667"});
+    cases.push_back({"latitude_only.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, {}, nullptr)), L"45.4641944", L""});
+    {
+        CExifWriter w(false);
+        w.m_gps.Ascii(kGpsLatitudeRef, "N");
+        w.m_gps.Ascii(kGpsLatitude, "45 27 51.1");
+        w.m_gps.Ascii(kGpsLongitudeRef, "W");
+        w.m_gps.Ascii(kGpsLongitude, "7 41 30");
+        cases.push_back({"ascii_coordinates.jpg", BuildJpeg(w), L"", L"",
+                         "it parses numbers out of text; a coordinate text here must come from numbers"});
+    }
+    {
+        CExifWriter w(false);
+        w.m_gps.Rationals(kGpsLatitude, {{91, 2}});
+        w.m_gps.Ascii(kGpsLatitudeRef, "S");
+        w.m_gps.Rationals(kGpsLongitude, {{15, 2}});
+        cases.push_back({"scalar_rationals.jpg", BuildJpeg(w), L"-45.5", L"7.5"});
+    }
+    {
+        CExifWriter w(true);
+        w.m_gps.Bytes(kGpsVersionId, {2, 2, 0, 0});
+        cases.push_back({"version_only.jpg", BuildJpeg(w), L"", L""});
+    }
+    {
+        CExifWriter w(false);
+        w.m_ifd0.Ascii(kTiffMake, "Locanym");
+        w.m_exif.Rationals(kExifFNumber, {{28, 10}});
+        cases.push_back({"no_gps.jpg", BuildJpeg(w), L"", L""});
+    }
+    {
+        // Thumbnail, maker notes and a long scan: the position is still found near the start.
+        CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
+        w.m_exif.Bytes(kExifMakerNote, std::vector<uint8_t>(20000, 0xA5), kTiffUndefined);
+        w.m_ifd1.Shorts(kTiffCompression, {6});
+        w.m_thumbnail = BuildJpeg(CExifWriter(), {false, false, {}, 0, 30000});
+        cases.push_back({"thumbnail_makernote.jpg", BuildJpeg(w), L"45.4641944", L"-7.6916667"});
+    }
+    // The layout comes from the name: a TIFF named .jpg and a JPEG named .tif find no block.
+    cases.push_back({"tiff_named.jpg", Tiff(GpsExif(false, kLat, "N", kLon, "W")), L"", L"",
+                     "it decides the layout by content"});
+    cases.push_back({"jpeg_named.tif", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W")), L"", L"",
+                     "it decides the layout by content"});
+    return cases;
+}
+
+TEST_F(WicUtilityTest, ReadsPositionsAsExifToolDoes) {
+    for (const SPhotoCase& c : PhotoCases()) {
+        SCOPED_TRACE(c.pszName);
+        const fs::path path = Write(c.pszName, c.bytes);
+        std::wstring lat, lon;
+        ASSERT_TRUE(ReadPosition(path, lat, lon));
+        EXPECT_EQ(lat, c.pszLat);
+        EXPECT_EQ(lon, c.pszLon);
+
+        std::string toolLat, toolLon;
+        ASSERT_TRUE(ExifToolGps(path, toolLat, toolLon)) << "exiftool must be installed";
+        const bool bAgrees = NearlyEqual(lat, toolLat) && NearlyEqual(lon, toolLon);
+        if (c.pszExifToolDiffers) {
+            EXPECT_FALSE(bAgrees) << "exiftool now agrees (" << toolLat << "," << toolLon
+                                  << "); expected it to differ because " << c.pszExifToolDiffers;
+        } else {
+            EXPECT_TRUE(bAgrees) << "exiftool: " << toolLat << "," << toolLon;
+        }
+    }
+    // Only the deliberate refusal of an impossible coordinate is logged.
+    for (const std::wstring& line : Errors())
+        EXPECT_NE(line.find(L"out of range"), std::wstring::npos) << std::string(line.begin(), line.end());
+}
+
+// A damaged file: the read it spoils ends empty with an error line, nothing else happens.
+struct SBadCase {
+    const char* pszName;
+    std::vector<uint8_t> bytes;
+    bool bOpens;                // false: OpenFile refuses the file
+    const wchar_t* pszLogged;   // part of the error line expected
+};
+
+std::vector<SBadCase> BadCases() {
+    std::vector<SBadCase> cases;
+    const CExifWriter good = GpsExif(false, kLat, "N", kLon, "W");
+    {
+        CExifWriter w = good;
+        w.m_nIfd0Offset = 0x7FFFFFF0;
+        cases.push_back({"ifd0_past_end.jpg", BuildJpeg(w), true, L"points outside the file"});
+    }
+    {
+        CExifWriter w = good;
+        w.m_bAutoPointers = false;
+        w.m_ifd0.Longs(kTiffGpsPointer, {0xFFFFFFF0});
+        cases.push_back({"gps_pointer_past_end.jpg", BuildJpeg(w), true, L"points outside the file"});
+    }
+    {
+        // The GPS block is IFD0 itself: a loop.
+        CExifWriter w = good;
+        w.m_bAutoPointers = false;
+        w.m_ifd0.Longs(kTiffGpsPointer, {8});
+        cases.push_back({"gps_loop.tif", BuildTiffFile(w), true, L"in a loop"});
+    }
+    {
+        CExifWriter w = good;
+        w.m_gps.Find(kGpsLatitude)->nCount = 0x1FFFFFFF;  // 4 GiB of rationals
+        w.m_gps.Find(kGpsLongitude)->nCount = 1000;       // 8000 bytes in a file of a few hundred
+        cases.push_back({"value_sizes_past_end.jpg", BuildJpeg(w), true, L"outside the file"});
+    }
+    {
+        CExifWriter w = good;
+        w.m_gps.Find(kGpsLatitude)->nValueField = 0xFFFFFFF8;
+        w.m_gps.Find(kGpsLongitude)->nValueField = 0xFFFFFFF8;
+        cases.push_back({"value_offsets_past_end.tif", BuildTiffFile(w), true, L"outside the file"});
+    }
+    {
+        CExifWriter w = good;
+        w.m_gps.Find(kGpsLatitude)->nType = 99;
+        w.m_gps.Find(kGpsLongitude)->nType = 0;
+        cases.push_back({"unknown_types.jpg", BuildJpeg(w), true, L"malformed"});
+    }
+    {
+        CExifWriter w = good;
+        w.m_bAutoPointers = false;
+        w.m_ifd0.Ascii(kTiffGpsPointer, "pointer");
+        cases.push_back({"pointer_as_text.jpg", BuildJpeg(w), true, L"malformed"});
+    }
+    {
+        // An IFD that claims more entries than the reader accepts.
+        CExifWriter w = good;
+        for (uint16_t tag = 5; tag < 5 + kMaxIfdEntries; ++tag) w.m_gps.Shorts(tag, {1});
+        cases.push_back({"huge_gps_ifd.jpg", BuildJpeg(w), true, L"larger than the reader accepts"});
+    }
+    {
+        // The GPS block is the last two bytes of the EXIF block: 48 entries, none of them there.
+        CExifWriter w = good;
+        w.m_bAutoPointers = false;
+        w.m_ifd0.Longs(kTiffGpsPointer, {0});
+        const uint32_t nEnd = static_cast<uint32_t>(w.BuildTiff().size());
+        w.m_ifd0.Find(kTiffGpsPointer)->values = {nEnd};
+        std::vector<uint8_t> tiff = w.BuildTiff();
+        tiff.push_back(48);
+        tiff.push_back(0);
+        cases.push_back({"entry_count_past_end.jpg", BuildJpegFromTiff(tiff), true, L"outside the file"});
+    }
+    {
+        // The segment after APP0 claims 60000 bytes in a file of a few hundred.
+        std::vector<uint8_t> bytes = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0, 0, 0xFF, 0xE1, 0xEA, 0x60, 'E', 'x', 'i', 'f', 0, 0};
+        bytes.resize(300, 0);
+        cases.push_back({"segment_past_end.jpg", bytes, false, L"GetFrame failed"});
+    }
+    cases.push_back({"segment_length_1.jpg", {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x01, 0, 0}, false, L"GetFrame failed"});
+    cases.push_back({"no_marker.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x12, 0x34, 0, 0}, false, L"GetFrame failed"});
+    {
+        CExifWriter w = good;
+        w.m_nMagic = 43;  // BigTIFF: 64-bit offsets, a structure of its own
+        cases.push_back({"bigtiff.tif", BuildTiffFile(w), false, L"not a JPEG or TIFF image"});
+    }
+    cases.push_back({"png.jpg", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13}, false,
+                     L"not a JPEG or TIFF image"});
+    cases.push_back({"empty.jpg", {}, false, L"not a JPEG or TIFF image"});
+    {
+        // A JPEG whose EXIF block has a broken TIFF header: the image opens, the reads fail.
+        std::vector<uint8_t> bytes = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0,
+                                      'X', 'X', 0, 42, 0, 0, 0, 8, 0xFF, 0xD9};
+        cases.push_back({"bad_tiff_header.jpg", bytes, true, L"malformed"});
+    }
+    return cases;
+}
+
+TEST_F(WicUtilityTest, DamagedFilesEndTheReadWithAnErrorLine) {
+    for (const SBadCase& c : BadCases()) {
+        SCOPED_TRACE(c.pszName);
+        g_logs.clear();
+        std::wstring lat, lon;
+        const fs::path path = Write(c.pszName, c.bytes);
+        EXPECT_EQ(ReadPosition(path, lat, lon), c.bOpens);
+        if (c.bOpens) {
+            EXPECT_EQ(lat, L"");
+            EXPECT_EQ(lon, L"");
+        }
+        bool bLogged = false;
+        for (const std::wstring& line : Errors()) bLogged |= line.find(c.pszLogged) != std::wstring::npos;
+        EXPECT_TRUE(bLogged) << "no error line with the reason";
+    }
+}
+
+TEST_F(WicUtilityTest, EveryTruncationOfAPhotoIsSafe) {
+    CExifWriter w = GpsExif(true, kLat, "S", kLon, "E");
+    w.m_exif.Rationals(kExifExposureTime, {{1, 250}});
+    w.m_interop.Ascii(1, "R98");
+    for (const bool bTiff : {false, true}) {
+        const std::vector<uint8_t> full = bTiff ? Tiff(w) : BuildJpeg(w);
+        const fs::path path = m_dir.Path() / (bTiff ? "cut.tif" : "cut.jpg");
+        for (size_t n = 0; n <= full.size(); ++n) {
+            ASSERT_TRUE(WritePhotoFile(path, std::vector<uint8_t>(full.begin(), full.begin() + n)));
+            std::wstring lat, lon;
+            if (!ReadPosition(path, lat, lon)) continue;
+            // Either the whole value is there or none of it.
+            EXPECT_TRUE(lat.empty() || lat == L"-45.4641944") << n;
+            EXPECT_TRUE(lon.empty() || lon == L"7.6916667") << n;
+            if (n == full.size()) {
+                EXPECT_EQ(lat + L"," + lon, L"-45.4641944,7.6916667");
+            }
+        }
+    }
+}
+
+TEST_F(WicUtilityTest, ReadsTheOtherBlocksAndWholeNestedBlocks) {
+    CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
+    w.m_exif.Rationals(kExifFNumber, {{28, 10}});
+    w.m_exif.Rationals(kExifExposureTime, {{1, 250}});
+    w.m_exif.Rationals(kExifLensSpecification, {{18, 1}, {55, 1}, {35, 10}, {56, 10}});
+    w.m_interop.Ascii(1, "R98");
+    const fs::path path = Write("blocks.jpg", BuildJpeg(w));
+    CWicUtility wic;
+    ASSERT_TRUE(wic.OpenFile(path.wstring()));
+    std::wstring s;
+    struct SRead { int nItem, nSection; const wchar_t* pszText; } reads[] = {
+        {271, 2, L"Locanym"}, {33437, 0, L"F2.8"}, {33434, 0, L"1/250"},
+        {42034, 0, L"18-55mm F3.5-5.6"}, {1, 1, L"N"}, {0, 1, L"2,3,0,0"}, {272, 2, L""},
+    };
+    for (const SRead& r : reads) {
+        EXPECT_EQ(wic.ReadItem(r.nItem, r.nSection, s), *r.pszText != 0) << r.nItem;
+        EXPECT_EQ(s, r.pszText) << r.nItem;
+    }
+    EXPECT_TRUE(wic.ReadItemEx(L"/app1/ifd/gps", s, 0));
+    EXPECT_EQ(s, L"2,3,0,0, N, 45,27,51.1, W, 7,41,30");
+    EXPECT_TRUE(wic.ReadItemEx(L"/app1/ifd/exif/interop/{ushort=1}", s, 0));
+    EXPECT_EQ(s, L"R98");
+    // The whole EXIF block, with the interop block nested in it, depth first.
+    EXPECT_TRUE(wic.ReadItemEx(L"/app1/ifd/{ushort=34665}", s, 0));
+    EXPECT_EQ(s, L"0.004, 2.8, R98, 18,55,3.5,5.6");  // no item-specific formats nested
+    // TIFF paths find nothing in a JPEG, and malformed paths nothing anywhere.
+    for (const wchar_t* pszQuery : {L"/ifd/gps/{ushort=2}", L"/app1/ifd/gps/{ushort=70000}",
+                                    L"/app1//gps", L"app1/ifd", L"/app1/ifd/gps/{ushort=2}/x"})
+        EXPECT_FALSE(wic.ReadItemEx(pszQuery, s, 2)) << std::wstring(pszQuery).size();
+}
+
+TEST_F(WicUtilityTest, FollowsItsStatesAndLogsAsDesigned) {
+    CWicUtility wic;
+    std::wstring s = L"untouched";
+    EXPECT_FALSE(wic.ReadItem(2, 1, s));  // not initialised: nothing happens, nothing logged
+    EXPECT_EQ(s, L"untouched");
+    EXPECT_TRUE(g_logs.empty());
+
+    ASSERT_TRUE(wic.Init());
+    EXPECT_EQ(g_logs, std::vector<std::wstring>{L"[Locanym Plugin]CWicUtility::Init: WIC Ok"});
+    EXPECT_FALSE(wic.ReadItem(2, 1, s));
+    EXPECT_EQ(Errors(), std::vector<std::wstring>{L"[!Locanym Plugin]CWicUtility::ReadItemEx: piDecoder==0 piFrameDecode==0"});
+
+    // A photo without GPS: two false reads, no line at all.
+    CExifWriter noGps;
+    noGps.m_ifd0.Ascii(kTiffMake, "Locanym");
+    g_logs.clear();
+    ASSERT_TRUE(wic.OpenFile(Write("no_gps.jpg", BuildJpeg(noGps)).wstring()));
+    EXPECT_FALSE(wic.ReadItem(2, 1, s));
+    EXPECT_FALSE(wic.ReadItem(4, 1, s));
+    EXPECT_TRUE(g_logs.empty());
+
+    // No latitude means its reference is never read: this one would log its damage.
+    CExifWriter refOnly;
+    refOnly.m_gps.Ascii(kGpsLatitudeRef, "South of everything");
+    refOnly.m_gps.Find(kGpsLatitudeRef)->nValueField = 0xFFFFFF00;
+    ASSERT_TRUE(wic.OpenFile(Write("ref_only.jpg", BuildJpeg(refOnly)).wstring()));
+    EXPECT_FALSE(wic.ReadItem(2, 1, s));
+    EXPECT_TRUE(g_logs.empty());
+    EXPECT_FALSE(wic.ReadItem(1, 1, s));
+    EXPECT_EQ(Errors().size(), 1u);
+
+    // One query reader per open file; a second OpenFile without Close releases the first file.
+    ASSERT_TRUE(wic.OpenFile(Write("a.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"))).wstring()));
+    wic.ReadItem(2, 1, s);
+    const auto pReader = wic.m_piQueryReader;
+    wic.ReadItem(4, 1, s);
+    EXPECT_EQ(wic.m_piQueryReader, pReader);
+    ASSERT_TRUE(wic.OpenFile(Write("b.jpg", BuildJpeg(GpsExif(false, kLat, "S", kLon, "E"))).wstring()));
+    EXPECT_EQ(wic.m_piQueryReader, nullptr);
+    EXPECT_TRUE(wic.ReadItem(2, 1, s));
+    EXPECT_EQ(s, L"-45.4641944");
+    wic.Close();
+    EXPECT_EQ(wic.m_piDecoder, nullptr);
+    EXPECT_TRUE(wic.m_strFile.empty());
+
+    g_logs.clear();
+    const fs::path missing = m_dir.Path() / "missing.jpg";
+    EXPECT_FALSE(wic.OpenFile(missing.wstring()));
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_NE(Errors()[0].find(L"CWicUtility::OpenFile: CreateDecoderFromFilename failed, 1002 (Error 00001002h: The file does not exist (open: No such file or directory"), std::wstring::npos);
+    EXPECT_NE(Errors()[0].find(L"file : " + missing.wstring()), std::wstring::npos);
+}
+
+TEST_F(WicUtilityTest, TheExtensionAloneSelectsTheTiffLayout) {
+    struct SExt { const wchar_t* pszPath; const wchar_t* pszExt; bool bTiff; } cases[] = {
+        {L"D:\\Pics\\scan.TIF", L"TIF", true},   {L"/pics/scan.tiff", L"tiff", true},
+        {L"D:\\Pics\\a.tif.jpg", L"jpg", false}, {L"D:\\Pics.tif\\photo", L"", false},
+        {L"D:\\Pics\\photo.", L"", false},       {L"/pics.tif/photo", L"", false},
+        {L"scan.Tiff", L"Tiff", true},            {L"tif", L"", false},
+    };
+    for (const SExt& c : cases) {
+        EXPECT_EQ(GetExtension(c.pszPath), c.pszExt);
+        // The same rule decides the query root once the file is open.
+        const std::wstring name = std::wstring(c.pszPath).substr(std::wstring(c.pszPath).find_last_of(L"\\/") + 1);
+        if (name.empty()) continue;
+        const fs::path path = m_dir.Path() / (std::string("x_") + std::string(name.begin(), name.end()));
+        ASSERT_TRUE(WritePhotoFile(path, Tiff(GpsExif(false, kLat, "N", kLon, "W"))));
+        CWicUtility wic;
+        ASSERT_TRUE(wic.OpenFile(path.wstring()));
+        EXPECT_EQ(wic.m_bTiff != 0, c.bTiff);
+    }
+}
+
+TEST_F(WicUtilityTest, ReadsOnlyWhatTheAnswerNeeds) {
+    // A JPEG whose EXIF block (with a 30 KB thumbnail and 20 KB of maker notes) is at its start,
+    // and 2 MB of image data; a TIFF with 4 MB of pixels.
+    CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
+    w.m_exif.Bytes(kExifMakerNote, std::vector<uint8_t>(20000, 0xA5), kTiffUndefined);
+    w.m_ifd1.Shorts(kTiffCompression, {6});
+    w.m_thumbnail = BuildJpeg(CExifWriter(), {false, false, {}, 0, 30000});
+    SJpegOptions big;
+    big.nScanBytes = 2 << 20;
+    CExifWriter t = GpsExif(true, kLat, "N", kLon, "W");
+    t.AddTinyImage(2048, 2048);
+    const struct { const char* pszName; std::vector<uint8_t> bytes; } photos[] = {
+        {"big.jpg", BuildJpeg(w, big)}, {"big.tif", BuildTiffFile(t)}};
+    for (const auto& p : photos) {
+        CWicUtility wic;
+        ASSERT_TRUE(wic.OpenFile(Write(p.pszName, p.bytes).wstring()));
+        std::wstring s;
+        for (int item : {2, 4}) EXPECT_TRUE(wic.ReadItem(item, 1, s));
+        EXPECT_LE(wic.BytesRead(), 64u * 1024) << p.pszName;
+    }
+}
+
+}  // namespace

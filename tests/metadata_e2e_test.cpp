@@ -1,0 +1,54 @@
+// Message 19 through the real module: the GPS position of a photo reaches the log, a photo
+// without one is reported missing. The services are not reached here (no key, no server).
+#include <gtest/gtest.h>
+
+#include "tests/support/photo_writer.h"
+#include "tests/support/plugin_host.h"
+
+namespace {
+
+CExifWriter ExamplePosition(bool bBigEndian) {
+    CExifWriter w(bBigEndian);
+    w.m_gps.Ascii(kGpsLatitudeRef, "N");
+    w.m_gps.Rationals(kGpsLatitude, {{45, 1}, {27, 1}, {511, 10}});
+    w.m_gps.Ascii(kGpsLongitudeRef, "W");
+    w.m_gps.Rationals(kGpsLongitude, {{7, 1}, {41, 1}, {3000, 100}});
+    return w;
+}
+
+TEST(MetadataEndToEnd, LogsThePositionOfEachPhotoOrItsAbsence) {
+    CTempDir dir;
+    const auto jpeg = dir.Path() / "example.jpg";
+    const auto tiff = dir.Path() / "example.tif";
+    const auto bare = dir.Path() / "bare.jpg";
+    const auto png = dir.Path() / "picture.png";
+    ASSERT_TRUE(WritePhotoFile(jpeg, BuildJpeg(ExamplePosition(false))));
+    CExifWriter tiffExif = ExamplePosition(true);
+    tiffExif.AddTinyImage(8, 8);
+    ASSERT_TRUE(WritePhotoFile(tiff, BuildTiffFile(tiffExif)));
+    CExifWriter noGps;
+    noGps.m_ifd0.Ascii(kTiffMake, "Locanym");
+    ASSERT_TRUE(WritePhotoFile(bare, BuildJpeg(noGps)));
+    ASSERT_TRUE(WritePhotoFile(png, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0}));
+
+    CTestHost host;
+    host.Start();
+    std::wstring caption;
+    for (const auto& path : {jpeg, tiff, bare, png}) host.Caption(path.wstring(), caption);
+
+    const std::vector<std::wstring> logs = host.Logs();
+    auto count = [&](const std::wstring& text) {
+        return std::count(logs.begin(), logs.end(), text);
+    };
+    EXPECT_EQ(count(L"gps location: 45.4641944,-7.6916667"), 2);
+    EXPECT_EQ(count(L"Missing gps location: file " + bare.wstring()), 1);
+    // A PNG cannot be opened as a photo with metadata: one error line, no position.
+    bool bPngRefused = false;
+    for (const std::wstring& line : host.Logs(true))
+        bPngRefused |= line.find(L"CreateDecoderFromFilename failed") != std::wstring::npos &&
+                       line.find(png.wstring()) != std::wstring::npos;
+    EXPECT_TRUE(bPngRefused);
+    EXPECT_EQ(count(L"Missing gps location: file " + png.wstring()), 0);
+}
+
+}  // namespace

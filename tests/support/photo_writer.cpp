@@ -1,0 +1,371 @@
+#include "tests/support/photo_writer.h"
+
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+class CByteWriter {
+public:
+    explicit CByteWriter(bool bBig) : m_bBig(bBig) {}
+    std::vector<uint8_t> m_out;
+    bool m_bBig;
+
+    void U8(uint8_t v) { m_out.push_back(v); }
+    void U16(uint16_t v) {
+        if (m_bBig) { U8(static_cast<uint8_t>(v >> 8)); U8(static_cast<uint8_t>(v)); }
+        else { U8(static_cast<uint8_t>(v)); U8(static_cast<uint8_t>(v >> 8)); }
+    }
+    void U32(uint32_t v) {
+        if (m_bBig) { U16(static_cast<uint16_t>(v >> 16)); U16(static_cast<uint16_t>(v)); }
+        else { U16(static_cast<uint16_t>(v)); U16(static_cast<uint16_t>(v >> 16)); }
+    }
+    void U64(uint64_t v) {
+        if (m_bBig) { U32(static_cast<uint32_t>(v >> 32)); U32(static_cast<uint32_t>(v)); }
+        else { U32(static_cast<uint32_t>(v)); U32(static_cast<uint32_t>(v >> 32)); }
+    }
+    void PadTo(size_t n) { if (m_out.size() < n) m_out.resize(n, 0); }
+};
+
+// The value bytes of an entry in the file's byte order.
+std::vector<uint8_t> EncodeValue(const SExifEntry& e, bool bBig) {
+    CByteWriter w(bBig);
+    switch (e.nType) {
+        case kTiffShort: case kTiffSShort:
+            for (uint64_t v : e.values) w.U16(static_cast<uint16_t>(v));
+            break;
+        case kTiffLong: case kTiffSLong: case kTiffFloat:
+            for (uint64_t v : e.values) w.U32(static_cast<uint32_t>(v));
+            break;
+        case kTiffRational: case kTiffSRational:
+            // Numerator first, then denominator, each in the file's byte order.
+            for (uint64_t v : e.values) {
+                w.U32(static_cast<uint32_t>(v));
+                w.U32(static_cast<uint32_t>(v >> 32));
+            }
+            break;
+        case kTiffDouble:
+            for (uint64_t v : e.values) w.U64(v);
+            break;
+        default:
+            w.m_out = e.bytes;
+            break;
+    }
+    return w.m_out;
+}
+
+uint32_t ElementCount(const SExifEntry& e) {
+    if (e.nCount) return *e.nCount;
+    switch (e.nType) {
+        case kTiffShort: case kTiffSShort: case kTiffLong: case kTiffSLong: case kTiffFloat:
+        case kTiffRational: case kTiffSRational: case kTiffDouble:
+            return static_cast<uint32_t>(e.values.size());
+        default:
+            return static_cast<uint32_t>(e.bytes.size());
+    }
+}
+
+SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset) {
+    SExifEntry e;
+    e.nTag = nTag;
+    e.nType = kTiffLong;
+    e.values = {nOffset};
+    return e;
+}
+
+// Bytes one IFD takes with its value area (values over 4 bytes, each at an even offset).
+size_t IfdSize(const CExifIfd& ifd, bool bBig) {
+    size_t n = 2 + 12 * ifd.m_entries.size() + 4;
+    for (const SExifEntry& e : ifd.m_entries) {
+        if (e.nValueField) continue;
+        size_t len = EncodeValue(e, bBig).size();
+        if (len > 4) n += len + (len & 1);
+    }
+    return n;
+}
+
+void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
+    const size_t nStart = w.m_out.size();
+    std::vector<SExifEntry> entries = ifd.m_entries;
+    if (ifd.m_bSorted)
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const SExifEntry& a, const SExifEntry& b) { return a.nTag < b.nTag; });
+    size_t nValues = nStart + 2 + 12 * entries.size() + 4;
+    std::vector<std::vector<uint8_t>> deferred;
+    w.U16(static_cast<uint16_t>(entries.size()));
+    for (const SExifEntry& e : entries) {
+        w.U16(e.nTag);
+        w.U16(e.nType);
+        w.U32(ElementCount(e));
+        std::vector<uint8_t> bytes = EncodeValue(e, w.m_bBig);
+        if (e.nValueField) {
+            w.U32(*e.nValueField);
+        } else if (bytes.size() <= 4) {
+            bytes.resize(4, 0);
+            w.m_out.insert(w.m_out.end(), bytes.begin(), bytes.end());
+        } else {
+            w.U32(static_cast<uint32_t>(nValues));
+            nValues += bytes.size() + (bytes.size() & 1);
+            deferred.push_back(std::move(bytes));
+        }
+    }
+    w.U32(nNext);
+    for (std::vector<uint8_t>& bytes : deferred) {
+        w.m_out.insert(w.m_out.end(), bytes.begin(), bytes.end());
+        if (bytes.size() & 1) w.U8(0);
+    }
+}
+
+void AppendSegment(std::vector<uint8_t>& out, uint8_t nMarker, const std::vector<uint8_t>& body) {
+    const size_t nLength = body.size() + 2;
+    out.push_back(0xFF);
+    out.push_back(nMarker);
+    out.push_back(static_cast<uint8_t>(nLength >> 8));
+    out.push_back(static_cast<uint8_t>(nLength));
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+std::vector<uint8_t> ExifSegmentBody(const std::vector<uint8_t>& tiff) {
+    std::vector<uint8_t> body = {'E', 'x', 'i', 'f', 0, 0};
+    body.insert(body.end(), tiff.begin(), tiff.end());
+    return body;
+}
+
+}  // namespace
+
+SExifEntry& CExifIfd::Add(SExifEntry entry) {
+    m_entries.push_back(std::move(entry));
+    return m_entries.back();
+}
+
+SExifEntry& CExifIfd::Ascii(uint16_t nTag, const std::string& strText) {
+    SExifEntry e;
+    e.nTag = nTag;
+    e.nType = kTiffAscii;
+    e.bytes.assign(strText.begin(), strText.end());
+    e.bytes.push_back(0);
+    return Add(std::move(e));
+}
+
+SExifEntry& CExifIfd::Rationals(uint16_t nTag, const std::vector<SRational>& values, bool bSigned) {
+    SExifEntry e;
+    e.nTag = nTag;
+    e.nType = bSigned ? kTiffSRational : kTiffRational;
+    for (const SRational& r : values) e.values.push_back(uint64_t{r.nNum} | (uint64_t{r.nDen} << 32));
+    return Add(std::move(e));
+}
+
+SExifEntry& CExifIfd::Shorts(uint16_t nTag, const std::vector<uint16_t>& values) {
+    SExifEntry e;
+    e.nTag = nTag;
+    e.nType = kTiffShort;
+    e.values.assign(values.begin(), values.end());
+    return Add(std::move(e));
+}
+
+SExifEntry& CExifIfd::Longs(uint16_t nTag, const std::vector<uint32_t>& values) {
+    SExifEntry e;
+    e.nTag = nTag;
+    e.nType = kTiffLong;
+    e.values.assign(values.begin(), values.end());
+    return Add(std::move(e));
+}
+
+SExifEntry& CExifIfd::Bytes(uint16_t nTag, const std::vector<uint8_t>& values, uint16_t nType) {
+    SExifEntry e;
+    e.nTag = nTag;
+    e.nType = nType;
+    e.bytes = values;
+    return Add(std::move(e));
+}
+
+SExifEntry& CExifIfd::Doubles(uint16_t nTag, const std::vector<double>& values) {
+    SExifEntry e;
+    e.nTag = nTag;
+    e.nType = kTiffDouble;
+    for (double d : values) {
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        e.values.push_back(bits);
+    }
+    return Add(std::move(e));
+}
+
+SExifEntry* CExifIfd::Find(uint16_t nTag) {
+    for (SExifEntry& e : m_entries)
+        if (e.nTag == nTag) return &e;
+    return nullptr;
+}
+
+void CExifWriter::AddTinyImage(uint32_t nWidth, uint32_t nHeight) {
+    m_ifd0.Longs(kTiffImageWidth, {nWidth});
+    m_ifd0.Longs(kTiffImageLength, {nHeight});
+    m_ifd0.Shorts(kTiffBitsPerSample, {8});
+    m_ifd0.Shorts(kTiffCompression, {1});
+    m_ifd0.Shorts(kTiffPhotometric, {1});
+    m_ifd0.Longs(kTiffRowsPerStrip, {nHeight});
+    m_pixels.assign(static_cast<size_t>(nWidth) * nHeight, 0x80);
+}
+
+std::vector<SRational> DegreesToRationals(double dDegrees) {
+    const double a = std::fabs(dDegrees);
+    // Hundredths of a second, carried upwards so that no part reaches 60.
+    uint64_t nHundredths = static_cast<uint64_t>(std::llround(a * 360000.0));
+    const uint32_t nDeg = static_cast<uint32_t>(nHundredths / 360000);
+    nHundredths %= 360000;
+    const uint32_t nMin = static_cast<uint32_t>(nHundredths / 6000);
+    const uint32_t nSec = static_cast<uint32_t>(nHundredths % 6000);
+    return {{nDeg, 1}, {nMin, 1}, {nSec, 100}};
+}
+
+void CExifWriter::AddGpsPosition(double dLatitude, double dLongitude) {
+    m_gps.Bytes(kGpsVersionId, {2, 3, 0, 0});
+    m_gps.Ascii(kGpsLatitudeRef, dLatitude < 0 ? "S" : "N");
+    m_gps.Rationals(kGpsLatitude, DegreesToRationals(dLatitude));
+    m_gps.Ascii(kGpsLongitudeRef, dLongitude < 0 ? "W" : "E");
+    m_gps.Rationals(kGpsLongitude, DegreesToRationals(dLongitude));
+}
+
+std::vector<uint8_t> CExifWriter::BuildTiff() const {
+    CExifIfd ifd0 = m_ifd0, exif = m_exif, gps = m_gps, interop = m_interop, ifd1 = m_ifd1;
+    // Pointer entries hold a LONG inline, so the sizes are known before the offsets.
+    if (m_bAutoPointers) {
+        if (!interop.Empty()) exif.Add(PointerEntry(kExifInteropPointer, 0));
+        if (!exif.Empty()) ifd0.Add(PointerEntry(kTiffExifPointer, 0));
+        if (!gps.Empty()) ifd0.Add(PointerEntry(kTiffGpsPointer, 0));
+        if (!m_pixels.empty()) {
+            ifd0.Add(PointerEntry(kTiffStripOffsets, 0));
+            ifd0.Longs(kTiffStripByteCounts, {static_cast<uint32_t>(m_pixels.size())});
+        }
+        if (!m_thumbnail.empty()) {
+            ifd1.Add(PointerEntry(kTiffThumbnailOffset, 0));
+            ifd1.Longs(kTiffThumbnailLength, {static_cast<uint32_t>(m_thumbnail.size())});
+        }
+    }
+    const uint32_t nIfd0 = 8;
+    const uint32_t nExif = nIfd0 + static_cast<uint32_t>(IfdSize(ifd0, m_bBigEndian));
+    const uint32_t nGps = nExif + (exif.Empty() ? 0 : static_cast<uint32_t>(IfdSize(exif, m_bBigEndian)));
+    const uint32_t nInterop = nGps + (gps.Empty() ? 0 : static_cast<uint32_t>(IfdSize(gps, m_bBigEndian)));
+    const uint32_t nIfd1 = nInterop + (interop.Empty() ? 0 : static_cast<uint32_t>(IfdSize(interop, m_bBigEndian)));
+    const uint32_t nThumb = nIfd1 + (ifd1.Empty() ? 0 : static_cast<uint32_t>(IfdSize(ifd1, m_bBigEndian)));
+    const uint32_t nPixels = nThumb + static_cast<uint32_t>(m_thumbnail.size() + (m_thumbnail.size() & 1));
+    if (m_bAutoPointers) {
+        auto set = [](CExifIfd& ifd, uint16_t nTag, uint32_t nValue) {
+            if (SExifEntry* e = ifd.Find(nTag); e && e->values.size() == 1 && e->values[0] == 0)
+                e->values[0] = nValue;
+        };
+        set(exif, kExifInteropPointer, nInterop);
+        set(ifd0, kTiffExifPointer, nExif);
+        set(ifd0, kTiffGpsPointer, nGps);
+        set(ifd0, kTiffStripOffsets, nPixels);
+        set(ifd1, kTiffThumbnailOffset, nThumb);
+    }
+
+    CByteWriter w(m_bBigEndian);
+    w.U8(m_bBigEndian ? 'M' : 'I');
+    w.U8(m_bBigEndian ? 'M' : 'I');
+    w.U16(m_nMagic);
+    w.U32(m_nIfd0Offset ? *m_nIfd0Offset : nIfd0);
+    WriteIfd(w, ifd0, m_nIfd0Next ? *m_nIfd0Next : (ifd1.Empty() ? 0 : nIfd1));
+    if (!exif.Empty()) WriteIfd(w, exif, 0);
+    if (!gps.Empty()) WriteIfd(w, gps, 0);
+    if (!interop.Empty()) WriteIfd(w, interop, 0);
+    if (!ifd1.Empty()) WriteIfd(w, ifd1, 0);
+    w.m_out.insert(w.m_out.end(), m_thumbnail.begin(), m_thumbnail.end());
+    if (m_thumbnail.size() & 1) w.U8(0);
+    w.m_out.insert(w.m_out.end(), m_pixels.begin(), m_pixels.end());
+    return w.m_out;
+}
+
+std::vector<uint8_t> BuildJpeg(const CExifWriter& exif, const SJpegOptions& options) {
+    return BuildJpegFromTiff(exif.BuildTiff(), options);
+}
+
+std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff, const SJpegOptions& options) {
+    std::vector<uint8_t> out = {0xFF, 0xD8};
+    if (options.bJfif)
+        AppendSegment(out, 0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0});
+    if (options.bXmpFirst) {
+        const std::string xmp = "http://ns.adobe.com/xap/1.0/";
+        std::vector<uint8_t> body(xmp.begin(), xmp.end());
+        body.push_back(0);
+        const std::string packet = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
+        body.insert(body.end(), packet.begin(), packet.end());
+        AppendSegment(out, 0xE1, body);
+    }
+    if (options.nPaddingSegmentBytes) {
+        std::vector<uint8_t> body(options.nPaddingSegmentBytes, 0x55);
+        AppendSegment(out, 0xE2, body);
+    }
+    AppendSegment(out, 0xE1, ExifSegmentBody(tiff));
+    for (const std::vector<uint8_t>& tiff : options.extraExif)
+        AppendSegment(out, 0xE1, ExifSegmentBody(tiff));
+    // Baseline frame header: 8 bits, 8x8 pixels, one component; then the scan.
+    AppendSegment(out, 0xC0, {8, 0, 8, 0, 8, 1, 1, 0x11, 0});
+    AppendSegment(out, 0xDA, {1, 1, 0, 0, 0x3F, 0});
+    for (size_t i = 0; i < options.nScanBytes; ++i) out.push_back(static_cast<uint8_t>(i * 7 % 255));
+    out.push_back(0xFF);
+    out.push_back(0xD9);
+    return out;
+}
+
+std::vector<uint8_t> BuildTiffFile(const CExifWriter& exif) { return exif.BuildTiff(); }
+
+bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
+bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
+                  bool bBigEndian) {
+    CExifWriter exif(bBigEndian);
+    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
+    exif.AddGpsPosition(dLatitude, dLongitude);
+    return WritePhotoFile(path, BuildJpeg(exif));
+}
+
+bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dLongitude,
+                  bool bBigEndian) {
+    CExifWriter exif(bBigEndian);
+    exif.AddTinyImage(8, 8);
+    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
+    exif.AddGpsPosition(dLatitude, dLongitude);
+    return WritePhotoFile(path, BuildTiffFile(exif));
+}
+
+bool ExifToolGps(const std::filesystem::path& path, std::string& strLatitude,
+                 std::string& strLongitude) {
+    strLatitude.clear();
+    strLongitude.clear();
+    // -n: numbers. The Composite tags carry the hemisphere sign but need the references; a
+    // coordinate without its reference is taken from the GPS block unsigned. Missing prints "-".
+    const std::string command =
+        "exiftool -q -q -n -f -p "
+        "'$Composite:GPSLatitude|$Composite:GPSLongitude|$GPS:GPSLatitude|$GPS:GPSLongitude' '" +
+        path.string() + "' 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return false;
+    std::string output;
+    char buffer[256];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    const int status = pclose(pipe);
+    if (status == -1 || (WIFEXITED(status) && WEXITSTATUS(status) == 127)) return false;
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (size_t bar; (bar = output.find('|', start)) != std::string::npos; start = bar + 1)
+        fields.push_back(output.substr(start, bar - start));
+    fields.push_back(output.substr(start));
+    if (fields.size() != 4) return true;
+    for (std::string& f : fields)
+        if (f == "-") f.clear();
+    strLatitude = fields[0].empty() ? fields[2] : fields[0];
+    strLongitude = fields[1].empty() ? fields[3] : fields[1];
+    return true;
+}
