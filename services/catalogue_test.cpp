@@ -1,0 +1,62 @@
+#include "services/service_catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "core/text.h"
+
+namespace {
+
+TEST(ServiceCatalogue, SixServicesInTableOrderWithTheirKeys) {
+    CPlugInSettings settings;
+    std::atomic<int32_t> stop{0};
+    CServiceTable table = CreateServices(settings, stop);
+    struct SExpected {
+        const wchar_t* pszName;
+        const wchar_t* pszKeyParam;
+        const char* pszKeyForm;
+    } expected[] = {
+        {L"LocationIQ", L"key", "pk\\.[0-9a-f]{32}"},
+        {L"GeoApify", L"apiKey", "[0-9a-f]{32}"},
+        {L"GeoNames", L"username", "[a-z]{10}"},
+        {L"BigDataCloud", L"key", "bdc_[0-9a-f]{32}"},
+        {L"MapsCo", L"api_key", "[0-9a-z]{31}"},
+        {L"OpenWeather", L"appid", "[0-9a-f]{32}"},
+    };
+    for (int i = 0; i < kServiceCount; ++i) {
+        CLocanymObj& service = *table[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(expected[i].pszName, service.GetServiceName());
+        EXPECT_EQ(L"Slidora", service.m_strHostName);
+        EXPECT_TRUE(std::regex_match(WideToUtf8(service.GetApiKey()),
+                                     std::regex(expected[i].pszKeyForm)));
+        EXPECT_EQ(0u, service.GetHomePageUrl().rfind(L"https://", 0));
+        EXPECT_EQ(0u, service.GetSignUpUrl().rfind(L"https://", 0));
+
+        // The key parameter goes last, with the user's key once there is one.
+        CParamList params{{L"lat", L"1.0000000"}};
+        std::wstring strUrl;
+        service.BuildRequestUrl(strUrl, L"https://h/p", params, 0);
+        EXPECT_EQ(L"https://h/p?lat=1.0000000&" + std::wstring(expected[i].pszKeyParam) + L"=" +
+                      service.GetApiKey(),
+                  strUrl);
+        service.m_strApiKey = L"mine";
+        EXPECT_EQ(L"mine", service.GetApiKey());
+    }
+    EXPECT_EQ(table[kBigDataCloud]->GetHomePageUrl(), table[kBigDataCloud]->GetSignUpUrl());
+}
+
+TEST(ServiceCatalogue, ServicesNotWrittenYetAnswerZeroWithAReason) {
+    CPlugInSettings settings;
+    std::atomic<int32_t> stop{0};
+    CServiceTable table = CreateServices(settings, stop);
+    for (int i : {kLocationIQ, kGeoApify, kBigDataCloud, kMapsCo, kOpenWeather}) {
+        std::wstring a, b, c, d, e, f;
+        EXPECT_EQ(0, table[i]->FindLocation(L"1", L"2", a, b, c, d, e, f));
+        EXPECT_NE(std::wstring::npos, table[i]->m_strError.find(table[i]->GetServiceName()));
+        EXPECT_EQ(0, table[i]->ReadAnswer("{}", a, b, c, d, e, f));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,300 @@
+// GeoNames through a real loopback server: the request it sends, and how it reads real-shaped
+// and malformed answers.
+#include "services/geonames.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "core/text.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/loopback_server.h"
+
+namespace {
+
+struct SRecord {
+    int nResult = -1;
+    std::wstring strLocation, strCity, strState, strCountry, strCode, strFull;
+};
+
+SRecord Rec(int nResult, const wchar_t* pszLocation = L"", const wchar_t* pszCity = L"",
+            const wchar_t* pszState = L"", const wchar_t* pszCountry = L"") {
+    SRecord r;
+    r.nResult = nResult;
+    r.strLocation = pszLocation;
+    r.strCity = pszCity;
+    r.strState = pszState;
+    r.strCountry = pszCountry;
+    return r;
+}
+
+SLoopbackAnswer Body(const std::string& strBody, int nStatus = 200) {
+    SLoopbackAnswer answer;
+    answer.nStatus = nStatus;
+    answer.strBody = strBody;
+    return answer;
+}
+
+class GeoNamesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_server.Start());
+        setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
+    }
+    void TearDown() override { unsetenv("LOCANYM_SERVICE_URL"); }
+
+    SRecord Find(const std::wstring& strLat = L"48.8448000",
+                 const std::wstring& strLon = L"2.3471000") {
+        SRecord r;
+        r.nResult = m_service.FindLocation(strLat, strLon, r.strLocation, r.strCity, r.strState,
+                                           r.strCountry, r.strCode, r.strFull);
+        return r;
+    }
+    // Serves the body for both search paths.
+    void Serve(const SLoopbackAnswer& answer) {
+        m_server.SetAnswer("/findNearbyPlaceNameJSON", answer);
+        m_server.SetAnswer("/findNearbyJSON", answer);
+    }
+
+    CLogCapture m_logs;
+    CPlugInSettings m_settings;
+    std::atomic<int32_t> m_stop{0};
+    CGeoNames m_service{m_settings, m_stop};
+    CLoopbackServer m_server;
+};
+
+TEST_F(GeoNamesTest, RequestFollowsSearchTypeAndLanguage) {
+    Serve(ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    struct SCase {
+        int nGeoType;
+        const wchar_t* pszLang;
+        const char* pszPath;
+        const char* pszQuery;
+    } cases[] = {
+        {0, L"", "/findNearbyPlaceNameJSON",
+         "lat=-33.8688000&lng=151.2093000&style=full&maxRows=3&username=samplepics"},
+        {1, L"DE", "/findNearbyJSON",
+         "lat=-33.8688000&lng=151.2093000&lang=DE&style=full&radius=10&maxRows=10&"
+         "username=samplepics"},
+        {7, L"zh-TW", "/findNearbyJSON",
+         "lat=-33.8688000&lng=151.2093000&lang=zh-TW&style=full&radius=10&maxRows=10&"
+         "username=samplepics"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszQuery);
+        m_server.ClearRequests();
+        m_settings.m_nGeoType = c.nGeoType;
+        m_settings.m_strLang = c.pszLang;
+        EXPECT_EQ(1, Find(L"-33.8688000", L"151.2093000").nResult);
+        const auto requests = m_server.Requests();
+        ASSERT_EQ(1u, requests.size());
+        EXPECT_EQ(c.pszPath, requests[0].strPath);
+        EXPECT_EQ(c.pszQuery, requests[0].strQuery);
+    }
+    m_service.m_strApiKey = L"J\u00fcrgen M";
+    Find();
+    EXPECT_EQ("J%C3%BCrgen%20M", m_server.Requests().back().QueryValue("username"));
+}
+
+TEST_F(GeoNamesTest, RealShapedAnswersFillTheRecord) {
+    struct SCase {
+        const char* pszFixture;
+        SRecord expected;
+    } cases[] = {
+        {"result_city_paris_findNearbyPlaceName_full",
+         {1, L"Paris 05 Panth\u00e9on", L"Paris", L"\u00cele-de-France", L"France", L"FR", L""}},
+        {"result_nonlatin_ru_lang",
+         {1, L"\u041c\u043e\u0441\u043a\u0432\u0430", L"",
+          L"\u041c\u043e\u0441\u043a\u0432\u0430", L"\u0420\u043e\u0441\u0441\u0438\u044f", L"RU",
+          L""}},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszFixture);
+        Serve(ServiceFixture("geonames", c.pszFixture));
+        const SRecord r = Find();
+        EXPECT_EQ(c.expected.nResult, r.nResult);
+        EXPECT_EQ(c.expected.strLocation, r.strLocation);
+        EXPECT_EQ(c.expected.strCity, r.strCity);
+        EXPECT_EQ(c.expected.strState, r.strState);
+        EXPECT_EQ(c.expected.strCountry, r.strCountry);
+        EXPECT_EQ(c.expected.strCode, r.strCode);
+        EXPECT_EQ(L"", r.strFull);
+        EXPECT_EQ(L"", m_service.m_strError);
+    }
+    EXPECT_TRUE(m_logs.Has(
+        L"FindLocation, GeoNames: <Paris 05 Panth\u00e9on> <Paris> <\u00cele-de-France> <France>",
+        false));
+}
+
+TEST_F(GeoNamesTest, ErrorAnswersGiveZeroWithTheServersText) {
+    struct SCase {
+        const char* pszName;
+        SLoopbackAnswer answer;
+        std::wstring strError;
+        std::wstring strLog;
+    } cases[] = {
+        {"error with status 200", ServiceFixture("geonames", "error_hourly_limit"),
+         L"the hourly limit of 1000 credits for gclh has been exceeded. Please throttle your "
+         L"requests or use the commercial service.",
+         L"FindLocation, GeoNames: the hourly limit of 1000 credits for gclh has been exceeded. "
+         L"Please throttle your requests or use the commercial service."},
+        {"error with status 401", ServiceFixture("geonames", "error_user_does_not_exist"),
+         L"Locnm: HTTP Error 401\r\nuser does not exist.",
+         L"FindLocation, GeoNames: user does not exist."},
+        {"status without message", Body(R"({"status":{"value":10}})", 401),
+         L"Locnm: HTTP Error 401\r\n", L"FindLocation, GeoNames: "},
+        {"message of another type", Body(R"({"status":{"message":12}})"), L"",
+         L"FindLocation, GeoNames: "},
+        {"status of another type", Body(R"({"status":"busy"})"), L"", L"FindLocation, GeoNames: "},
+        {"non-ASCII message", Body("{\"status\":{\"message\":\"Benutzer \xc3\xbc\"}}"),
+         L"Benutzer \u00fc", L"FindLocation, GeoNames: Benutzer \u00fc"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_logs.Clear();
+        Serve(c.answer);
+        const SRecord r = Find();
+        EXPECT_EQ(0, r.nResult);
+        EXPECT_EQ(L"", r.strLocation);
+        EXPECT_EQ(c.strError, m_service.m_strError);
+        EXPECT_TRUE(m_logs.Has(c.strLog, true));
+    }
+}
+
+TEST_F(GeoNamesTest, RateLimitIsRetriedOnce) {
+    m_server.QueueAnswer("/findNearbyJSON", Body(R"({"status":{"message":"slow down"}})", 429));
+    Serve(ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    m_settings.m_nGeoType = 1;
+    const SRecord r = Find();
+    EXPECT_EQ(1, r.nResult);
+    EXPECT_EQ(L"Paris", r.strCity);
+    EXPECT_EQ(2u, m_server.Requests().size());
+    EXPECT_EQ(L"", m_service.m_strError);
+}
+
+TEST_F(GeoNamesTest, MalformedAnswersAreRefusedWithALogLine) {
+    const std::wstring kParse = L"FindLocation, GeoNames: JSon Parse Error";
+    const std::wstring kUnknown = L"FindLocation, GeoNames: unknown answer from server";
+    const std::wstring kSize = L"FindLocation, GeoNames: JSon root size error";
+    const std::string kDeep = std::string(100000, '[') + std::string(100000, ']');
+    struct SCase {
+        const char* pszName;
+        std::string strBody;
+        std::wstring strLog;
+    } cases[] = {
+        {"not JSON", "<html>Service Unavailable</html>", kParse},
+        {"truncated", R"({"geonames":[{"name":"Par)", kParse},
+        {"nested past the reader's limit", kDeep, kParse},
+        {"empty body", "", kParse},
+        {"root is an array", "[]", kUnknown},
+        {"root is a number", "42", kUnknown},
+        {"root is a text", "\"geonames\"", kUnknown},
+        {"empty object", "{}", kUnknown},
+        {"geonames null", R"({"geonames":null})", kUnknown},
+        {"geonames an object", R"({"geonames":{"name":"x"}})", kSize},
+        {"geonames a text", R"({"geonames":"x"})", kSize},
+        {"geonames empty", R"({"geonames":[]})", kSize},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_logs.Clear();
+        Serve(Body(c.strBody));
+        const SRecord r = Find();
+        EXPECT_EQ(0, r.nResult);
+        EXPECT_EQ(L"", m_service.m_strError);
+        EXPECT_TRUE(m_logs.Has(c.strLog, true));
+    }
+}
+
+TEST_F(GeoNamesTest, MembersOfUnexpectedTypesReadAsEmpty) {
+    struct SCase {
+        const char* pszName;
+        std::string strBody;
+        SRecord expected;
+    } cases[] = {
+        {"places of other types", R"({"geonames":[1,"a",null,[],true]})", Rec(1)},
+        {"members of other types",
+         R"({"geonames":[{"name":5,"countryName":{"a":1},"countryCode":true,
+             "adminName1":[],"adminName3":null}]})",
+         Rec(1)},
+        {"a later place fills what an odd one left",
+         R"({"geonames":[{"name":[1]},{"name":"Ok","countryName":"C","adminName1":"S",
+             "adminName3":"T"}]})",
+         Rec(1, L"Ok", L"T", L"S", L"C")},
+        {"zero character ends a text", R"({"geonames":[{"name":"A\u0000B"}]})", Rec(1, L"A")},
+        {"malformed UTF-8", "{\"geonames\":[{\"name\":\"a\xff" "b\"}]}", Rec(1, L"a\ufffdb")},
+        {"no place has a name", R"({"geonames":[{"countryName":"Italia","adminName3":"Como"}]})",
+         Rec(1, L"", L"Como", L"", L"Italia")},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        Serve(Body(c.strBody));
+        const SRecord r = Find();
+        EXPECT_EQ(c.expected.nResult, r.nResult);
+        EXPECT_EQ(c.expected.strLocation, r.strLocation);
+        EXPECT_EQ(c.expected.strCity, r.strCity);
+        EXPECT_EQ(c.expected.strState, r.strState);
+        EXPECT_EQ(c.expected.strCountry, r.strCountry);
+        EXPECT_EQ(L"", r.strCode);
+    }
+}
+
+TEST_F(GeoNamesTest, EachTextComesFromTheFirstPlaceThatHasIt) {
+    Serve(Body(R"({"geonames":[
+        {"name":"Bellagio","countryName":"Italia","countryCode":" IT ","adminName1":"Lombardia"},
+        {"name":"Other","countryName":"Other","countryCode":"XX","adminName1":"Other",
+         "adminName3":"Como"},
+        {"name":"Third","adminName3":"Never"}]})"));
+    const SRecord r = Find();
+    EXPECT_EQ(1, r.nResult);
+    EXPECT_EQ(L"Bellagio", r.strLocation);
+    EXPECT_EQ(L"Como", r.strCity);
+    EXPECT_EQ(L"Lombardia", r.strState);
+    EXPECT_EQ(L"Italia", r.strCountry);
+    EXPECT_EQ(L"IT", r.strCode);  // trimmed
+}
+
+TEST_F(GeoNamesTest, CountryListsPickTheAdministrativeLevels) {
+    const std::string kFr =
+        R"({"geonames":[{"name":"N","countryName":"France","countryCode":"FR",
+        "adminName1":"A1","adminName2":"A2","adminName3":"A3","adminName4":"A4"}]})";
+    const std::string kNoCode =
+        R"({"geonames":[{"name":"N","adminName1":"A1","adminName2":"A2","adminName3":"A3"}]})";
+    const std::string kFrNoLevel2 =
+        R"({"geonames":[{"name":"N","countryCode":"FR","adminName1":"A1","adminName3":"A3"}]})";
+    struct SCase {
+        const char* pszName;
+        const std::string& strBody;
+        int bGeo1, bGeo2;
+        const wchar_t *pszCC1, *pszCC2;
+        const wchar_t *pszState, *pszCity;
+    } cases[] = {
+        {"both off", kFr, 0, 0, L"FR", L"FR", L"A1", L"A3"},
+        {"both on, listed with blanks", kFr, 1, 1, L"it , fr", L" Fr", L"A2", L"A4"},
+        {"on, empty lists", kFr, 1, 1, L"", L"", L"A1", L"A3"},
+        {"on, other countries", kFr, 1, 1, L"DE", L"IT,,ES", L"A1", L"A3"},
+        {"on, place without code", kNoCode, 1, 1, L"DE", L"DE", L"A2", L"A3"},
+        {"on, the preferred level empty", kFrNoLevel2, 1, 1, L"FR", L"FR", L"A1", L"A3"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_settings.m_bGeo1 = c.bGeo1;
+        m_settings.m_bGeo2 = c.bGeo2;
+        m_settings.m_strGeoCC1 = c.pszCC1;
+        m_settings.m_strGeoCC2 = c.pszCC2;
+        Serve(Body(c.strBody));
+        const SRecord r = Find();
+        EXPECT_EQ(1, r.nResult);
+        EXPECT_EQ(c.pszState, r.strState);
+        EXPECT_EQ(c.pszCity, r.strCity);
+    }
+}
+
+TEST_F(GeoNamesTest, TransportFailureKeepsTheTransportsText) {
+    m_server.Stop();
+    const SRecord r = Find();
+    EXPECT_EQ(0, r.nResult);
+    EXPECT_EQ(0u, m_service.m_strError.rfind(L"Locnm: Error 7, ", 0));
+    EXPECT_FALSE(m_logs.HasStart(L"FindLocation, GeoNames"));
+}
+
+}  // namespace

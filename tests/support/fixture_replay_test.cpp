@@ -1,0 +1,48 @@
+// The replay behind the demo: a request is answered with the fixture of its service whose
+// place lies nearest to the requested coordinates.
+#include "tests/support/fixture_replay.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "services/geonames.h"
+
+namespace {
+
+TEST(FixtureReplay, NearestPlaceOfTheRequestedServiceIsServed) {
+    CFixtureReplay replay;
+    std::string strError;
+    ASSERT_TRUE(replay.Load(ServiceFixturePath("geonames", "x").parent_path().parent_path(),
+                            strError));
+    CLoopbackServer server;
+    server.SetHandler([&replay](const SLoopbackRequest& request) {
+        std::string strChosen;
+        return replay.Answer(request, strChosen);
+    });
+    ASSERT_TRUE(server.Start());
+    setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
+
+    CPlugInSettings settings;
+    std::atomic<int32_t> stop{0};
+    CGeoNames geonames(settings, stop);
+    struct SCase {
+        const wchar_t *pszLat, *pszLon, *pszCountryCode;
+    } cases[] = {{L"48.8583701", L"2.2944813", L"FR"},
+                 {L"55.7539303", L"37.6208347", L"RU"},
+                 {L"50.0000000", L"10.0000000", L"FR"}};
+    for (const SCase& c : cases) {
+        std::wstring a, b, d, e, f, strCode;
+        EXPECT_EQ(1, geonames.FindLocation(c.pszLat, c.pszLon, a, b, d, e, strCode, f));
+        EXPECT_EQ(c.pszCountryCode, strCode);
+    }
+    unsetenv("LOCANYM_SERVICE_URL");
+
+    SLoopbackRequest unknown;
+    unknown.strPath = "/nothing/here";
+    std::string strChosen = "x";
+    EXPECT_EQ(404, replay.Answer(unknown, strChosen).nStatus);
+    EXPECT_EQ("", strChosen);
+    EXPECT_FALSE(replay.Load("/nonexistent-folder", strError));
+}
+
+}  // namespace
