@@ -38,6 +38,21 @@ std::string EnvironmentValue(const char* pszName);
 // it. False with the reason in strError.
 bool PrepareWritableFolder(const std::filesystem::path& folder, std::string& strError);
 
+// An exclusive advisory lock on a folder, held until destruction, so that two runs of the host
+// that change settings one after the other never lose each other's change.
+class CFolderLock {
+  public:
+    CFolderLock() = default;
+    ~CFolderLock();
+    CFolderLock(const CFolderLock&) = delete;
+    CFolderLock& operator=(const CFolderLock&) = delete;
+    // Waits while another process holds the lock. False with the reason in strError.
+    bool Lock(const std::filesystem::path& folder, std::string& strError);
+
+  private:
+    int m_fd = -1;
+};
+
 // Replaces the file's content so that a crash at any moment leaves either the old or the new
 // content: writes a temporary file beside it, flushes it to disk, renames it over the file.
 // The file is readable by its owner only (it holds API keys).

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <system_error>
@@ -125,6 +126,27 @@ bool PrepareWritableFolder(const fs::path& folder, std::string& strError) {
     }
     close(fd);
     unlink(strProbe.c_str());
+    return true;
+}
+
+CFolderLock::~CFolderLock() {
+    if (m_fd >= 0) close(m_fd);  // releases the lock
+}
+
+bool CFolderLock::Lock(const fs::path& folder, std::string& strError) {
+    m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) {
+        strError = PosixError("cannot open data folder " + folder.string(), errno);
+        return false;
+    }
+    int nResult;
+    do {
+        nResult = flock(m_fd, LOCK_EX);
+    } while (nResult != 0 && errno == EINTR);
+    if (nResult != 0) {
+        strError = PosixError("cannot lock data folder " + folder.string(), errno);
+        return false;
+    }
     return true;
 }
 

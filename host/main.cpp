@@ -405,7 +405,10 @@ class CHost {
             return Fail("setting \"" + strKey + "\" takes a whole number from -2147483648 to " +
                         "2147483647 (for example 0 or 1), not \"" + strValue + "\"");
         std::string strError;
-        if (!OpenStorage(strError)) return Fail(strError);
+        CFolderLock lock;
+        if (!PrepareWritableFolder(m_cl.options.dataFolder, strError) ||
+            !lock.Lock(m_cl.options.dataFolder, strError) || !m_settings.Load(strError))
+            return Fail(strError);
         if (std::string strNote = UnknownKeyNote(strKey); !strNote.empty()) m_console.Note(strNote);
         if (bInteger)
             m_settings.SetInt(kSection, strKey, nValue);

@@ -4,6 +4,7 @@
 
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "tests/host_test_util.h"
 
@@ -64,6 +65,8 @@ TEST_F(HostTest, RawMessagesPrintTheirResult) {
         {{"40", "0", "0"}, "1"},
         {{"40", "1", "-1"}, "0"},
         {{"2"}, "1"},
+        {{"3", "0", "7"}, "1"},
+        {{"5"}, "0"},
         {{"18"}, "0"},
         // Without message 3 first, the module has no host and must not touch the path.
         {{"19"}, "0"},
@@ -152,6 +155,30 @@ TEST_F(HostTest, SetRejectsWhatIsNoIntegerAndKeepsTheFile) {
     SRun run = Run({"set", "format", "%A"});
     EXPECT_EQ(run.nExit, 0);
     EXPECT_NE(run.strErr.find("did you mean \"Format\""), std::string::npos) << run.strErr;
+}
+
+// Runs of the host that set settings at the same time each keep their value.
+TEST_F(HostTest, ConcurrentSetsLoseNothing) {
+    constexpr int kRuns = 12;
+    std::vector<std::thread> threads;
+    std::vector<SRun> runs(kRuns);
+    for (int i = 0; i < kRuns; ++i) {
+        threads.emplace_back([this, i, &runs]() {
+            const fs::path scratch = m_scratch.Path() / ("run" + std::to_string(i));
+            fs::create_directories(scratch);
+            runs[i] = RunProgram(
+                kHost,
+                {"--data", m_data.string(), "set", "AK-Run" + std::to_string(i), std::to_string(i)},
+                scratch);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    Json::Value stored = StoredSettings();
+    for (int i = 0; i < kRuns; ++i) {
+        EXPECT_EQ(runs[i].nExit, 0) << runs[i].strErr;
+        EXPECT_EQ(stored["AK-Run" + std::to_string(i)], std::to_string(i))
+            << ReadFile(m_data / "settings.json");
+    }
 }
 
 TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
