@@ -6,7 +6,7 @@ add_library(host_no_entry_module MODULE ${CMAKE_CURRENT_BINARY_DIR}/host_no_entr
 
 add_executable(host_tests ${CMAKE_CURRENT_LIST_DIR}/host_test.cpp
   ${PROJECT_SOURCE_DIR}/host/host_settings_test.cpp)
-target_link_libraries(host_tests PRIVATE locanym_host GTest::gtest_main)
+target_link_libraries(host_tests PRIVATE locanym_host GTest::gtest_main util)
 target_compile_definitions(host_tests PRIVATE
   LOCANYM_HOST_PATH="$<TARGET_FILE:locanym-host>"
   LOCANYM_MODULE_PATH="$<TARGET_FILE:Locanym>"

@@ -234,6 +234,20 @@ TEST_F(HostTest, CaptionWithoutPositionIsVisiblyEmpty) {
     EXPECT_NE(run.strErr.find(strMissing + ": no such file"), std::string::npos) << run.strErr;
 }
 
+// On a terminal a progress line shows which photo is being read; it is wiped before any other
+// line (off a terminal it never shows, see above).
+TEST_F(HostTest, ProgressLineOnlyOnATerminal) {
+    ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
+    const fs::path log = m_scratch.Path() / "host.log";
+    SRun run = RunProgram(kHost,
+                          {"--data", m_data.string(), "--log", log.string(), "caption",
+                           "/nowhere/first.jpg", "/nowhere/second.jpg"},
+                          m_scratch.Path(), {}, true);
+    EXPECT_NE(run.strErr.find("[1/2] first.jpg\r\033[K"), std::string::npos) << run.strErr;
+    EXPECT_NE(run.strErr.find("[2/2] second.jpg\r\033[K"), std::string::npos) << run.strErr;
+    EXPECT_EQ(Lines(run.strOut).size(), 2u);
+}
+
 // Log lines go to the log file as prefix, blank, text; the show path names the cache file.
 TEST_F(HostTest, LogFileAndShowPath) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);

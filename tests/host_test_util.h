@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -56,11 +57,12 @@ struct SRun {
 };
 
 // Runs a program with the arguments; standard output and error are caught in files of the
-// scratch folder. Environment entries of env replace the inherited ones; an empty optional
-// removes the variable.
+// scratch folder, or standard error on a pseudo-terminal when bStderrTerminal. Environment
+// entries of env replace the inherited ones; an empty optional removes the variable.
 inline SRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                        const std::filesystem::path& scratch,
-                       const std::map<std::string, std::optional<std::string>>& env = {}) {
+                       const std::map<std::string, std::optional<std::string>>& env = {},
+                       bool bStderrTerminal = false) {
     std::vector<std::string> envStrings;
     for (char** p = environ; *p; ++p) {
         std::string strEntry = *p;
@@ -81,13 +83,21 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
 
     const std::string strOutFile = (scratch / "run.stdout").string();
     const std::string strErrFile = (scratch / "run.stderr").string();
+    int nTermMaster = -1, nTermSlave = -1;
+    if (bStderrTerminal && openpty(&nTermMaster, &nTermSlave, nullptr, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, strOutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    posix_spawn_file_actions_addopen(&actions, 2, strErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    if (bStderrTerminal) {
+        posix_spawn_file_actions_adddup2(&actions, nTermSlave, 2);
+        posix_spawn_file_actions_addclose(&actions, nTermMaster);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, strErrFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     pid_t pid = 0;
     int nSpawn = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -97,7 +107,16 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
     SRun run;
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
     run.strOut = ReadFile(strOutFile);
-    run.strErr = ReadFile(strErrFile);
+    if (bStderrTerminal) {
+        close(nTermSlave);
+        // The terminal keeps what the child wrote; reading fails once it is drained.
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(nTermMaster, buffer, sizeof(buffer))) > 0) run.strErr.append(buffer, n);
+        close(nTermMaster);
+    } else {
+        run.strErr = ReadFile(strErrFile);
+    }
     return run;
 }
 
