@@ -1,5 +1,6 @@
 // The server query of every service: URL, attempts, agent strings, body pieces, stop flag,
 // error texts and log lines. The transfer itself is HttpGet (http_client.h).
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 
@@ -86,11 +87,24 @@ public:
             return false;
         }
         m_nReceived += nSize;
-        for (size_t i = 0; i < nSize; ++i) {
-            const char c = pData[i];
-            if (c == '\r') continue;
-            m_strPiece.push_back(c);
-            if ((c == '\n' || m_strPiece.size() == kAnswerPieceBytes) && !EndPiece()) return false;
+        const char* p = pData;
+        const char* const pEnd = pData + nSize;
+        while (p < pEnd) {
+            // Copy up to the next carriage return, line feed or the end of the piece at once.
+            const size_t nRoom = kAnswerPieceBytes - m_strPiece.size();
+            const char* pStop = p + std::min(nRoom, static_cast<size_t>(pEnd - p));
+            const char* q = p;
+            while (q < pStop && *q != '\r' && *q != '\n') ++q;
+            m_strPiece.append(p, q);
+            if (q == pStop) {
+                p = q;
+                if (m_strPiece.size() == kAnswerPieceBytes && !EndPiece()) return false;
+                continue;
+            }
+            p = q + 1;
+            if (*q == '\r') continue;
+            m_strPiece.push_back('\n');
+            if (!EndPiece()) return false;
         }
         return true;
     }
