@@ -6,7 +6,6 @@
 #include <atomic>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <map>
 #include <memory>
@@ -342,8 +341,8 @@ class CHost {
                                   m_cl.args[i] + "\"");
         }
         const uintptr_t nMessage = values[0];
-        // These messages carry an address in wparam: a number typed by hand would make the
-        // module write to or call into arbitrary memory, so the host supplies its own.
+        // These messages carry an address (or a window) in wparam: a number typed by hand would
+        // make the module write to or call into arbitrary memory, so the host supplies its own.
         const bool bAddress = nMessage == kMsgVersionText || nMessage == kMsgInitialise ||
                               nMessage == kMsgConfigure || nMessage == kMsgProcessPhoto;
         if (bAddress && m_cl.args.size() > 1 && values[1] != 0)
