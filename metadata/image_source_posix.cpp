@@ -55,9 +55,10 @@ public:
     int32_t Open(const std::wstring& strPath, std::unique_ptr<IImageSource>& pSource,
                  std::wstring& strDetail) override {
         const std::string path = WideToUtf8(strPath);
+        // Non-blocking, so that a FIFO named like a photo cannot stall the host in open().
         int fd = -1;
         do {
-            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         } while (fd < 0 && errno == EINTR);
         if (fd < 0) {
             strDetail = PosixError(L"open", errno);

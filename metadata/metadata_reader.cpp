@@ -1,6 +1,7 @@
 #include "metadata/metadata_reader.h"
 
 #include <array>
+#include <algorithm>
 #include <cstring>
 
 #include "core/format.h"
@@ -28,7 +29,7 @@ public:
             const size_t nIn = static_cast<size_t>(nOffset - nPage * kPageSize);
             if (nIn >= pPage->nValid) return false;
             const size_t n = std::min(nSize, pPage->nValid - nIn);
-            std::memcpy(p, pPage->data.data() + nIn, n);
+            std::memcpy(p, pPage->data.get() + nIn, n);
             p += n;
             nOffset += n;
             nSize -= n;
@@ -42,7 +43,7 @@ private:
     struct SPage {
         uint64_t nIndex = UINT64_MAX;
         size_t nValid = 0;
-        std::array<uint8_t, kPageSize> data{};
+        std::unique_ptr<uint8_t[]> data;  // allocated on first use, never zero-filled
     };
 
     const SPage* Page(uint64_t nPage) {
@@ -54,7 +55,8 @@ private:
         const uint64_t nLeft = Size() - nStart;
         const size_t nWant = nLeft < kPageSize ? static_cast<size_t>(nLeft) : kPageSize;
         slot.nIndex = UINT64_MAX;
-        if (!m_pSource->ReadAt(nStart, slot.data.data(), nWant)) return nullptr;
+        if (!slot.data) slot.data.reset(new uint8_t[kPageSize]);
+        if (!m_pSource->ReadAt(nStart, slot.data.get(), nWant)) return nullptr;
         slot.nIndex = nPage;
         slot.nValid = nWant;
         return &slot;
@@ -147,13 +149,21 @@ int32_t ReadEntries(const STiffLayout& layout, uint32_t nIfd, std::vector<SEntry
 }
 
 int32_t FindEntry(const STiffLayout& layout, uint32_t nIfd, uint16_t nTag, SEntry& entry) {
-    std::vector<SEntry> entries;
-    if (int32_t hr = ReadEntries(layout, nIfd, entries)) return hr;
-    for (const SEntry& e : entries) {
-        if (e.nTag == nTag) {
-            entry = e;
-            return kMetaOk;
-        }
+    uint8_t countBytes[2];
+    if (!BlockRead(layout, nIfd, countBytes, 2)) return kMetaErrCorrupt;
+    const uint32_t nCount = Get16(countBytes, layout.bBigEndian);
+    if (nCount > kMaxIfdEntries) return kMetaErrTooLarge;
+    // The whole table must be there, whichever entry is asked for.
+    if (nIfd > layout.nSize || 2 + nCount * kEntrySize > layout.nSize - nIfd) return kMetaErrCorrupt;
+    for (uint32_t i = 0; i < nCount; ++i) {
+        uint8_t p[kEntrySize];
+        if (!BlockRead(layout, nIfd + 2 + i * kEntrySize, p, kEntrySize)) return kMetaErrCorrupt;
+        if (Get16(p, layout.bBigEndian) != nTag) continue;
+        entry.nTag = nTag;
+        entry.nType = Get16(p + 2, layout.bBigEndian);
+        entry.nCount = Get32(p + 4, layout.bBigEndian);
+        std::memcpy(entry.raw, p + 8, 4);
+        return kMetaOk;
     }
     return kMetaErrNotFound;
 }
@@ -165,6 +175,14 @@ bool IsPointerTag(EBlockFormat eFormat, uint16_t nTag, EBlockFormat& eChild) {
     else if (eFormat == EBlockFormat::kExif && nTag == kTagInteropIfd) eChild = EBlockFormat::kInterop;
     else return false;
     return true;
+}
+
+// A sub-IFD pointer is one LONG (or IFD) offset; anything else is a broken pointer.
+int32_t PointerTarget(const STiffLayout& layout, const SEntry& entry, uint32_t& nTarget) {
+    if ((entry.nType != kTypeLong && entry.nType != kTypeIfd) || entry.nCount != 1)
+        return kMetaErrCorrupt;
+    nTarget = Get32(entry.raw, layout.bBigEndian);
+    return kMetaOk;
 }
 
 bool IsIfdFormat(EBlockFormat e) {
@@ -415,9 +433,7 @@ int32_t CMetadataQueryReader::GetMetadataByName(std::wstring_view strPath,
                 if (!bLast) return kMetaErrNotFound;
                 return DecodeValue(layout, entry, value);
             }
-            if ((entry.nType != kTypeLong && entry.nType != kTypeIfd) || entry.nCount != 1)
-                return kMetaErrCorrupt;
-            nChildIfd = Get32(entry.raw, layout.bBigEndian);
+            if (int32_t hr = PointerTarget(layout, entry, nChildIfd)) return hr;
             bChildIsIfd = true;
         } else if (eFormat == EBlockFormat::kFrameJpeg && SegmentIs(seg, L"app1")) {
             eChild = EBlockFormat::kApp1;
@@ -435,10 +451,8 @@ int32_t CMetadataQueryReader::GetMetadataByName(std::wstring_view strPath,
             if (!layout.bPresent) return layout.nAbsentCode;
             SEntry entry;
             if (int32_t hr = FindEntry(layout, nIfd, nPointer, entry)) return hr;
-            if ((entry.nType != kTypeLong && entry.nType != kTypeIfd) || entry.nCount != 1)
-                return kMetaErrCorrupt;
+            if (int32_t hr = PointerTarget(layout, entry, nChildIfd)) return hr;
             IsPointerTag(eFormat, nPointer, eChild);
-            nChildIfd = Get32(entry.raw, layout.bBigEndian);
             bChildIsIfd = true;
         }
         if (!layout.bPresent) return layout.nAbsentCode;
