@@ -13,3 +13,7 @@ add_executable(services_tests
   ${PROJECT_SOURCE_DIR}/tests/support/fixture_replay_test.cpp)
 target_link_libraries(services_tests PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(services_tests DISCOVERY_TIMEOUT 30)
+
+add_executable(services_e2e_test ${CMAKE_CURRENT_LIST_DIR}/services_e2e_test.cpp)
+target_link_libraries(services_e2e_test PRIVATE locanym_testsupport GTest::gtest_main)
+gtest_discover_tests(services_e2e_test DISCOVERY_TIMEOUT 30)
