@@ -1,5 +1,6 @@
 #include "cache/cache_file.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -76,7 +77,9 @@ bool IsValidUtf8(std::string_view s) {
 // chunk of the file and one line in memory.
 class CCacheLineReader {
   public:
-    explicit CCacheLineReader(CSequentialFile& file) : m_file(file), m_raw(kReadChunkBytes) {}
+    // A small file gets a buffer of its size, not a whole chunk.
+    explicit CCacheLineReader(CSequentialFile& file)
+        : m_file(file), m_raw(std::min<uint64_t>(kReadChunkBytes, file.GetSize() + 16)) {}
 
     // Reads the byte-order mark, if any, and picks the encoding. False on a read error.
     bool Start() {
@@ -478,7 +481,6 @@ void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     if (nLeftOut > 0) WriteLog(kLogInfo, L"SaveCache: %lld entries left out", nLeftOut);
 
     std::string buffer;
-    buffer.reserve(kWriteChunkBytes + kMaxLineBytes);
     buffer += kUtf8Bom;
     buffer += WideToUtf8(strAppName);
     buffer += " cache\r\nv1\r\n";

@@ -318,7 +318,9 @@ void CLocationCache::Compact() {
 }
 
 void CLocationCache::RemoveAll() {
-    std::fill(m_buckets.begin(), m_buckets.end(), 0u);
+    // An empty table has nothing in its buckets; clearing them again would cost a pass over
+    // a few hundred kilobytes at every load.
+    if (!m_entries.empty()) std::memset(m_buckets.data(), 0, m_buckets.size() * sizeof(uint32_t));
     std::vector<SEntry>().swap(m_entries);
     std::vector<SBlock>().swap(m_blocks);
     m_nLiveBytes = 0;
