@@ -24,6 +24,9 @@ const SPathService kPaths[] = {
 };
 
 const char* const kLatNames[] = {"lat", "latitude"};
+// A recorded answer serves requests up to this far (in degrees) from its place; farther away a
+// replayed answer would name the wrong city.
+constexpr double kMaxDegreesAway = 2.0;
 const char* const kLonNames[] = {"lng", "lon", "longitude"};
 
 bool ToDouble(const std::string& text, double& dValue) {
@@ -127,10 +130,11 @@ SLoopbackAnswer CFixtureReplay::Answer(const SLoopbackRequest& request,
             dBest = dDistance;
         }
     }
-    if (!pBest) {
+    if (!pBest || (bPlace && pBest->bHasPlace && dBest > kMaxDegreesAway * kMaxDegreesAway)) {
         strChosen.clear();
         SLoopbackAnswer none;
         none.nStatus = 404;
+        none.strBody = "{\"error\":\"no recorded answer near this place\"}";
         return none;
     }
     strChosen = pBest->strService + "/" + pBest->strName;

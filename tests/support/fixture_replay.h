@@ -15,7 +15,8 @@ public:
     // Loads every <service>/<case>.json below the folder. False (with the reason) when the
     // folder holds none.
     bool Load(const std::filesystem::path& folder, std::string& strError);
-    // The answer for a request; 404 with an empty body for a path of no known service.
+    // The answer for a request; 404 for a path of no known service, or when no recorded place
+    // lies within 2 degrees of the requested coordinates.
     // strChosen names the fixture served ("geonames/result_city_paris...").
     SLoopbackAnswer Answer(const SLoopbackRequest& request, std::string& strChosen) const;
     size_t Count() const { return m_fixtures.size(); }
