@@ -197,7 +197,9 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     if (entry.nCount > kMaxValueBytes / nTypeSize) return kMetaErrTooLarge;
     const uint32_t nBytes = entry.nCount * nTypeSize;
     std::vector<uint8_t> bytes(nBytes);
-    if (nBytes <= 4) {
+    if (nBytes == 0) {
+        // Nothing to copy: an empty vector has no buffer to copy into.
+    } else if (nBytes <= 4) {
         std::memcpy(bytes.data(), entry.raw, nBytes);
     } else if (!BlockRead(layout, Get32(entry.raw, layout.bBigEndian), bytes.data(), nBytes)) {
         return kMetaErrCorrupt;
@@ -211,9 +213,9 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     switch (entry.nType) {
         case kTypeAscii: {
             value.m_vt = kVtLpstr;
-            const void* pNul = std::memchr(p, 0, nBytes);
+            const void* pNul = nBytes ? std::memchr(p, 0, nBytes) : nullptr;
             const size_t nLen = pNul ? static_cast<size_t>(static_cast<const uint8_t*>(pNul) - p) : nBytes;
-            value.m_narrow.emplace_back(reinterpret_cast<const char*>(p), nLen);
+            value.m_narrow.emplace_back(nLen ? reinterpret_cast<const char*>(p) : "", nLen);
             return kMetaOk;
         }
         case kTypeUndefined:

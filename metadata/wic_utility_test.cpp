@@ -176,6 +176,15 @@ std::vector<SPhotoCase> PhotoCases() {
         cases.push_back({"scalar_rationals.jpg", BuildJpeg(w), L"-45.5", L"7.5"});
     }
     {
+        // Counts of 0: an empty vector and an empty text, no value bytes at all.
+        CExifWriter w(false);
+        w.m_gps.Ascii(kGpsLatitudeRef, "N").nCount = 0;
+        w.m_gps.Rationals(kGpsLatitude, kLat).nCount = 0;
+        w.m_gps.Ascii(kGpsLongitudeRef, "");
+        w.m_gps.Rationals(kGpsLongitude, {}).nCount = 0;
+        cases.push_back({"zero_counts.jpg", BuildJpeg(w), L"", L""});
+    }
+    {
         CExifWriter w(true);
         w.m_gps.Bytes(kGpsVersionId, {2, 2, 0, 0});
         cases.push_back({"version_only.jpg", BuildJpeg(w), L"", L""});
@@ -358,6 +367,44 @@ TEST_F(WicUtilityTest, EveryTruncationOfAPhotoIsSafe) {
             }
         }
     }
+}
+
+// Serves one buffer for every path, so that mutated photos need no files.
+class CBufferFileSystem final : public IImageFileSystem {
+public:
+    explicit CBufferFileSystem(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+    int32_t Open(const std::wstring&, std::unique_ptr<IImageSource>& pSource, std::wstring&) override {
+        pSource = CreateMemorySource(m_bytes.data(), m_bytes.size());
+        return kMetaOk;
+    }
+
+private:
+    const std::vector<uint8_t>& m_bytes;
+};
+
+TEST_F(WicUtilityTest, MutatedPhotosNeverBreakTheReader) {
+    CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
+    w.m_exif.Rationals(kExifExposureTime, {{1, 250}});
+    w.m_interop.Ascii(1, "R98");
+    const std::vector<uint8_t> photos[] = {BuildJpeg(w), Tiff(w)};
+    std::vector<uint8_t> bytes;
+    CWicUtility wic;
+    wic.Init(std::make_unique<CBufferFileSystem>(bytes));
+    uint32_t nSeed = 12345;
+    auto next = [&]() { return nSeed = nSeed * 1103515245u + 12345u, nSeed >> 8; };
+    int nOpened = 0;
+    for (int i = 0; i < 4000; ++i) {
+        bytes = photos[i % 2];
+        for (int nFlips = 1 + static_cast<int>(next() % 4); nFlips > 0; --nFlips)
+            bytes[next() % bytes.size()] = static_cast<uint8_t>(next());
+        if (!wic.OpenFile(i % 2 ? L"m.tif" : L"m.jpg")) continue;
+        ++nOpened;
+        std::wstring s;
+        for (int nItem = 1; nItem <= 4; ++nItem) wic.ReadItem(nItem, 1, s);
+        wic.ReadItemEx(i % 2 ? L"/ifd" : L"/app1", s, 0);
+        wic.Close();
+    }
+    EXPECT_GT(nOpened, 1000);
 }
 
 TEST_F(WicUtilityTest, ReadsTheOtherBlocksAndWholeNestedBlocks) {

@@ -1,7 +1,10 @@
 // Message 19 through the real module: the GPS position of a photo reaches the log, a photo
-// without one is reported missing. The services are not reached here (no key, no server).
+// without one is reported missing. Whatever lookup follows goes to a loopback server.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include "tests/support/loopback_server.h"
 #include "tests/support/photo_writer.h"
 #include "tests/support/plugin_host.h"
 
@@ -31,10 +34,14 @@ TEST(MetadataEndToEnd, LogsThePositionOfEachPhotoOrItsAbsence) {
     ASSERT_TRUE(WritePhotoFile(bare, BuildJpeg(noGps)));
     ASSERT_TRUE(WritePhotoFile(png, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0}));
 
+    CLoopbackServer server;
+    ASSERT_TRUE(server.Start());
+    setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
     CTestHost host;
     host.Start();
     std::wstring caption;
     for (const auto& path : {jpeg, tiff, bare, png}) host.Caption(path.wstring(), caption);
+    unsetenv("LOCANYM_SERVICE_URL");
 
     const std::vector<std::wstring> logs = host.Logs();
     auto count = [&](const std::wstring& text) {
