@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <exiv2/exiv2.hpp>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <exiv2/exiv2.hpp>
 
 #include "metadata/wic_utility.h"
 #include "tests/support/photo_writer.h"
@@ -29,8 +28,8 @@ CExifWriter CameraExif(bool bBigEndian, double dLatitude, double dLongitude) {
     CExifWriter w(bBigEndian);
     w.m_ifd0.Ascii(kTiffMake, "Canon");
     w.m_ifd0.Ascii(kTiffModel, "Canon EOS 80D");
-    w.m_ifd0.Shorts(274, {1});                           // orientation
-    w.m_ifd0.Rationals(282, {{72, 1}});                  // resolution
+    w.m_ifd0.Shorts(274, {1});           // orientation
+    w.m_ifd0.Rationals(282, {{72, 1}});  // resolution
     w.m_ifd0.Rationals(283, {{72, 1}});
     w.m_ifd0.Shorts(296, {2});
     w.m_ifd0.Ascii(305, "Firmware Version 1.0.2");
@@ -86,7 +85,8 @@ CExifWriter CameraExif(bool bBigEndian, double dLatitude, double dLongitude) {
 // A maker note in the Canon layout (a bare IFD): 60 entries with their values inline.
 std::vector<uint8_t> CanonMakerNote(bool bBigEndian) {
     CExifWriter note(bBigEndian);
-    for (uint16_t tag = 1; tag <= 60; ++tag) note.m_ifd0.Shorts(tag, {static_cast<uint16_t>(tag * 3), 7});
+    for (uint16_t tag = 1; tag <= 60; ++tag)
+        note.m_ifd0.Shorts(tag, {static_cast<uint16_t>(tag * 3), 7});
     std::vector<uint8_t> tiff = note.BuildTiff();
     return std::vector<uint8_t>(tiff.begin() + 8, tiff.end());  // without the TIFF header
 }
@@ -187,15 +187,17 @@ int main() {
         ratios.push_back(peer.back() / ours.back());
     }
     const double dOurs = Median(ours), dExiv2 = Median(peer), dRatio = Median(ratios);
-    std::printf("GPS position per photo (median of %d rounds, %zu photos):\n", kRounds, photos.size());
+    std::printf("GPS position per photo (median of %d rounds, %zu photos):\n", kRounds,
+                photos.size());
     std::printf("  locanym reader : %10.2f us\n", dOurs);
     std::printf("  libexiv2 %-6s : %10.2f us\n", Exiv2::version(), dExiv2);
-    std::printf("  ratio libexiv2/locanym (median of the rounds): %.1fx (target >= %.0fx): %s\n", dRatio, kTargetRatio,
-                dRatio >= kTargetRatio ? "met" : "NOT MET");
-    std::printf("  bytes read from a JPEG with its EXIF block at the start (thumbnail, maker notes): "
-                "%llu (target <= %llu): %s\n",
-                static_cast<unsigned long long>(nJpegBytes),
-                static_cast<unsigned long long>(kTargetJpegBytes),
-                nJpegBytes <= kTargetJpegBytes ? "met" : "NOT MET");
+    std::printf("  ratio libexiv2/locanym (median of the rounds): %.1fx (target >= %.0fx): %s\n",
+                dRatio, kTargetRatio, dRatio >= kTargetRatio ? "met" : "NOT MET");
+    std::printf(
+        "  bytes read from a JPEG with its EXIF block at the start (thumbnail, maker notes): "
+        "%llu (target <= %llu): %s\n",
+        static_cast<unsigned long long>(nJpegBytes),
+        static_cast<unsigned long long>(kTargetJpegBytes),
+        nJpegBytes <= kTargetJpegBytes ? "met" : "NOT MET");
     return dRatio >= kTargetRatio && nJpegBytes <= kTargetJpegBytes ? 0 : 1;
 }

@@ -5,7 +5,7 @@
 namespace {
 
 class CMemoryImageSource final : public IImageSource {
-public:
+  public:
     CMemoryImageSource(const uint8_t* pData, size_t nSize) : m_pData(pData), m_nSize(nSize) {}
 
     uint64_t Size() const override { return m_nSize; }
@@ -18,7 +18,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const uint8_t* m_pData;
     size_t m_nSize;
     uint64_t m_nBytesRead = 0;

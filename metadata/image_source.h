@@ -9,7 +9,7 @@
 
 // Random access to the bytes of one image. Not thread-safe; one reader uses it at a time.
 class IImageSource {
-public:
+  public:
     virtual ~IImageSource() = default;
     // Size in bytes, fixed when the source was opened.
     virtual uint64_t Size() const = 0;
@@ -22,7 +22,7 @@ public:
 
 // Opens image files by path; the reader's "imaging factory".
 class IImageFileSystem {
-public:
+  public:
     virtual ~IImageFileSystem() = default;
     // On success sets pSource and returns 0; otherwise returns one of the reader's error codes
     // (metadata_reader.h) with the platform's reason in strDetail.

@@ -19,7 +19,7 @@ std::wstring PosixError(const wchar_t* pszContext, int nErrno) {
 }
 
 class CPosixImageSource final : public IImageSource {
-public:
+  public:
     CPosixImageSource(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
     ~CPosixImageSource() override { ::close(m_fd); }
     CPosixImageSource(const CPosixImageSource&) = delete;
@@ -44,14 +44,14 @@ public:
         return true;
     }
 
-private:
+  private:
     int m_fd;
     uint64_t m_nSize;
     uint64_t m_nBytesRead = 0;
 };
 
 class CPosixImageFileSystem final : public IImageFileSystem {
-public:
+  public:
     int32_t Open(const std::wstring& strPath, std::unique_ptr<IImageSource>& pSource,
                  std::wstring& strDetail) override {
         const std::string path = WideToUtf8(strPath);

@@ -1,7 +1,7 @@
 #include "metadata/metadata_reader.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "core/format.h"
@@ -9,7 +9,7 @@
 // Bytes of the image in pages of a few KiB, kept in a handful of slots: a typical photo's EXIF
 // and GPS blocks lie in the first page, so a lookup costs one read of the file.
 class CPagedSource {
-public:
+  public:
     explicit CPagedSource(std::unique_ptr<IImageSource> pSource) : m_pSource(std::move(pSource)) {}
 
     uint64_t Size() const { return m_pSource->Size(); }
@@ -37,7 +37,7 @@ public:
         return true;
     }
 
-private:
+  private:
     static constexpr size_t kPageSize = 4096;
     static constexpr size_t kSlots = 8;
     struct SPage {
@@ -72,20 +72,19 @@ private:
 struct STiffLayout {
     std::shared_ptr<CPagedSource> pSource;
     EContainer eContainer = EContainer::kJpeg;
-    bool bPresent = false;       // a JPEG without an "Exif" APP1 segment has none
+    bool bPresent = false;  // a JPEG without an "Exif" APP1 segment has none
     int32_t nAbsentCode = kMetaErrNotFound;
-    uint64_t nBase = 0;          // file offset of the TIFF header
-    uint32_t nSize = 0;          // bytes from the header to the end of the block
+    uint64_t nBase = 0;  // file offset of the TIFF header
+    uint32_t nSize = 0;  // bytes from the header to the end of the block
     bool bBigEndian = false;
     uint32_t nIfd0 = 0;
 };
 
 namespace {
 
-constexpr uint16_t kTypeByte = 1, kTypeAscii = 2, kTypeShort = 3, kTypeLong = 4,
-                   kTypeRational = 5, kTypeSByte = 6, kTypeUndefined = 7, kTypeSShort = 8,
-                   kTypeSLong = 9, kTypeSRational = 10, kTypeFloat = 11, kTypeDouble = 12,
-                   kTypeIfd = 13;
+constexpr uint16_t kTypeByte = 1, kTypeAscii = 2, kTypeShort = 3, kTypeLong = 4, kTypeRational = 5,
+                   kTypeSByte = 6, kTypeUndefined = 7, kTypeSShort = 8, kTypeSLong = 9,
+                   kTypeSRational = 10, kTypeFloat = 11, kTypeDouble = 12, kTypeIfd = 13;
 constexpr uint16_t kTagExifIfd = 34665, kTagGpsIfd = 34853, kTagInteropIfd = 40965;
 constexpr uint32_t kEntrySize = 12;
 constexpr uint8_t kJpegMarkerStart = 0xFF, kJpegSoi = 0xD8, kJpegEoi = 0xD9, kJpegSos = 0xDA,
@@ -94,11 +93,25 @@ const uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
 uint32_t TypeSize(uint16_t nType) {
     switch (nType) {
-        case kTypeByte: case kTypeAscii: case kTypeSByte: case kTypeUndefined: return 1;
-        case kTypeShort: case kTypeSShort: return 2;
-        case kTypeLong: case kTypeSLong: case kTypeFloat: case kTypeIfd: return 4;
-        case kTypeRational: case kTypeSRational: case kTypeDouble: return 8;
-        default: return 0;
+        case kTypeByte:
+        case kTypeAscii:
+        case kTypeSByte:
+        case kTypeUndefined:
+            return 1;
+        case kTypeShort:
+        case kTypeSShort:
+            return 2;
+        case kTypeLong:
+        case kTypeSLong:
+        case kTypeFloat:
+        case kTypeIfd:
+            return 4;
+        case kTypeRational:
+        case kTypeSRational:
+        case kTypeDouble:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -121,7 +134,7 @@ struct SEntry {
     uint16_t nTag = 0;
     uint16_t nType = 0;
     uint32_t nCount = 0;
-    uint8_t raw[4] = {};    // the value field as stored: the value itself or its offset
+    uint8_t raw[4] = {};  // the value field as stored: the value itself or its offset
 };
 
 // Reads within the TIFF block only: offsets are relative to its header.
@@ -154,7 +167,8 @@ int32_t FindEntry(const STiffLayout& layout, uint32_t nIfd, uint16_t nTag, SEntr
     const uint32_t nCount = Get16(countBytes, layout.bBigEndian);
     if (nCount > kMaxIfdEntries) return kMetaErrTooLarge;
     // The whole table must be there, whichever entry is asked for.
-    if (nIfd > layout.nSize || 2 + nCount * kEntrySize > layout.nSize - nIfd) return kMetaErrCorrupt;
+    if (nIfd > layout.nSize || 2 + nCount * kEntrySize > layout.nSize - nIfd)
+        return kMetaErrCorrupt;
     for (uint32_t i = 0; i < nCount; ++i) {
         uint8_t p[kEntrySize];
         if (!BlockRead(layout, nIfd + 2 + i * kEntrySize, p, kEntrySize)) return kMetaErrCorrupt;
@@ -170,10 +184,14 @@ int32_t FindEntry(const STiffLayout& layout, uint32_t nIfd, uint16_t nTag, SEntr
 
 // The block a tag of this block points to, if it is one of the known sub-IFD pointers.
 bool IsPointerTag(EBlockFormat eFormat, uint16_t nTag, EBlockFormat& eChild) {
-    if (eFormat == EBlockFormat::kIfd && nTag == kTagExifIfd) eChild = EBlockFormat::kExif;
-    else if (eFormat == EBlockFormat::kIfd && nTag == kTagGpsIfd) eChild = EBlockFormat::kGps;
-    else if (eFormat == EBlockFormat::kExif && nTag == kTagInteropIfd) eChild = EBlockFormat::kInterop;
-    else return false;
+    if (eFormat == EBlockFormat::kIfd && nTag == kTagExifIfd)
+        eChild = EBlockFormat::kExif;
+    else if (eFormat == EBlockFormat::kIfd && nTag == kTagGpsIfd)
+        eChild = EBlockFormat::kGps;
+    else if (eFormat == EBlockFormat::kExif && nTag == kTagInteropIfd)
+        eChild = EBlockFormat::kInterop;
+    else
+        return false;
     return true;
 }
 
@@ -209,12 +227,15 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     const uint8_t* p = bytes.data();
     const uint32_t n = entry.nCount;
     value.Clear();
-    auto setType = [&](uint16_t vt) { value.m_vt = n == 1 ? vt : static_cast<uint16_t>(vt | kVtVector); };
+    auto setType = [&](uint16_t vt) {
+        value.m_vt = n == 1 ? vt : static_cast<uint16_t>(vt | kVtVector);
+    };
     switch (entry.nType) {
         case kTypeAscii: {
             value.m_vt = kVtLpstr;
             const void* pNul = nBytes ? std::memchr(p, 0, nBytes) : nullptr;
-            const size_t nLen = pNul ? static_cast<size_t>(static_cast<const uint8_t*>(pNul) - p) : nBytes;
+            const size_t nLen =
+                pNul ? static_cast<size_t>(static_cast<const uint8_t*>(pNul) - p) : nBytes;
             value.m_narrow.emplace_back(nLen ? reinterpret_cast<const char*>(p) : "", nLen);
             return kMetaOk;
         }
@@ -222,7 +243,8 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
             value.m_vt = kVtBlob;
             value.m_blob = std::move(bytes);
             return kMetaOk;
-        case kTypeFloat: case kTypeDouble:
+        case kTypeFloat:
+        case kTypeDouble:
             setType(entry.nType == kTypeFloat ? kVtR4 : kVtR8);
             value.m_doubles.resize(n);
             for (uint32_t i = 0; i < n; ++i) {
@@ -239,21 +261,33 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
                 }
             }
             return kMetaOk;
-        default: break;
+        default:
+            break;
     }
     value.m_bits.resize(n);
     for (uint32_t i = 0; i < n; ++i) {
         uint64_t& out = value.m_bits[i];
         switch (entry.nType) {
-            case kTypeByte: out = p[i]; break;
-            case kTypeSByte: out = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int8_t>(p[i]))); break;
-            case kTypeShort: out = Get16(p + 2 * i, bBig); break;
-            case kTypeSShort:
-                out = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int16_t>(Get16(p + 2 * i, bBig))));
+            case kTypeByte:
+                out = p[i];
                 break;
-            case kTypeLong: case kTypeIfd: out = Get32(p + 4 * i, bBig); break;
+            case kTypeSByte:
+                out = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int8_t>(p[i])));
+                break;
+            case kTypeShort:
+                out = Get16(p + 2 * i, bBig);
+                break;
+            case kTypeSShort:
+                out = static_cast<uint64_t>(
+                    static_cast<int64_t>(static_cast<int16_t>(Get16(p + 2 * i, bBig))));
+                break;
+            case kTypeLong:
+            case kTypeIfd:
+                out = Get32(p + 4 * i, bBig);
+                break;
             case kTypeSLong:
-                out = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(Get32(p + 4 * i, bBig))));
+                out = static_cast<uint64_t>(
+                    static_cast<int64_t>(static_cast<int32_t>(Get32(p + 4 * i, bBig))));
                 break;
             default:  // the two rationals: numerator first in the file
                 out = PackRational(Get32(p + 8 * i, bBig), Get32(p + 8 * i + 4, bBig));
@@ -261,14 +295,31 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
         }
     }
     switch (entry.nType) {
-        case kTypeByte: setType(kVtUi1); break;
-        case kTypeSByte: setType(kVtI1); break;
-        case kTypeShort: setType(kVtUi2); break;
-        case kTypeSShort: setType(kVtI2); break;
-        case kTypeLong: case kTypeIfd: setType(kVtUi4); break;
-        case kTypeSLong: setType(kVtI4); break;
-        case kTypeRational: setType(kVtUi8); break;
-        default: setType(kVtI8); break;
+        case kTypeByte:
+            setType(kVtUi1);
+            break;
+        case kTypeSByte:
+            setType(kVtI1);
+            break;
+        case kTypeShort:
+            setType(kVtUi2);
+            break;
+        case kTypeSShort:
+            setType(kVtI2);
+            break;
+        case kTypeLong:
+        case kTypeIfd:
+            setType(kVtUi4);
+            break;
+        case kTypeSLong:
+            setType(kVtI4);
+            break;
+        case kTypeRational:
+            setType(kVtUi8);
+            break;
+        default:
+            setType(kVtI8);
+            break;
     }
     return kMetaOk;
 }
@@ -314,7 +365,8 @@ int32_t LocateJpegExif(STiffLayout& layout) {
             ++nPos;
             continue;
         }
-        if (nMarker == kJpegSoi || nMarker == kJpegTem || (nMarker >= kJpegRst0 && nMarker <= kJpegRst7)) {
+        if (nMarker == kJpegSoi || nMarker == kJpegTem ||
+            (nMarker >= kJpegRst0 && nMarker <= kJpegRst7)) {
             nPos += 2;
             continue;
         }
@@ -343,9 +395,12 @@ int32_t LocateJpegExif(STiffLayout& layout) {
 int32_t ReadTiffHeader(STiffLayout& layout) {
     uint8_t header[8];
     if (!BlockRead(layout, 0, header, sizeof header)) return kMetaErrCorrupt;
-    if (header[0] == 'I' && header[1] == 'I') layout.bBigEndian = false;
-    else if (header[0] == 'M' && header[1] == 'M') layout.bBigEndian = true;
-    else return kMetaErrCorrupt;
+    if (header[0] == 'I' && header[1] == 'I')
+        layout.bBigEndian = false;
+    else if (header[0] == 'M' && header[1] == 'M')
+        layout.bBigEndian = true;
+    else
+        return kMetaErrCorrupt;
     if (Get16(header + 2, layout.bBigEndian) != 42) return kMetaErrCorrupt;
     layout.nIfd0 = Get32(header + 4, layout.bBigEndian);
     return kMetaOk;
@@ -356,28 +411,56 @@ int32_t ReadTiffHeader(STiffLayout& layout) {
 std::wstring MetadataErrorText(int32_t nCode) {
     const wchar_t* pszText = L"Unknown error";
     switch (nCode) {
-        case kMetaOk: pszText = L"The operation completed successfully"; break;
-        case kMetaErrNotFound: pszText = L"The item was not found in the image's metadata"; break;
-        case kMetaErrFileNotFound: pszText = L"The file does not exist"; break;
-        case kMetaErrOpenFailed: pszText = L"The file cannot be opened for reading"; break;
-        case kMetaErrUnknownFormat: pszText = L"The file is not a JPEG or TIFF image"; break;
-        case kMetaErrCorrupt: pszText = L"The image's metadata points outside the file or is malformed"; break;
-        case kMetaErrLoop: pszText = L"The image's metadata refers to itself in a loop"; break;
-        case kMetaErrTooDeep: pszText = L"The image's metadata is nested too deeply"; break;
-        case kMetaErrTooLarge: pszText = L"The image's metadata is larger than the reader accepts"; break;
-        case kMetaErrReadFailed: pszText = L"The file cannot be read"; break;
-        case kMetaErrBadPath: pszText = L"The metadata query path is not valid"; break;
-        case kMetaErrNoFrame: pszText = L"The image has no such frame"; break;
-        default: break;
+        case kMetaOk:
+            pszText = L"The operation completed successfully";
+            break;
+        case kMetaErrNotFound:
+            pszText = L"The item was not found in the image's metadata";
+            break;
+        case kMetaErrFileNotFound:
+            pszText = L"The file does not exist";
+            break;
+        case kMetaErrOpenFailed:
+            pszText = L"The file cannot be opened for reading";
+            break;
+        case kMetaErrUnknownFormat:
+            pszText = L"The file is not a JPEG or TIFF image";
+            break;
+        case kMetaErrCorrupt:
+            pszText = L"The image's metadata points outside the file or is malformed";
+            break;
+        case kMetaErrLoop:
+            pszText = L"The image's metadata refers to itself in a loop";
+            break;
+        case kMetaErrTooDeep:
+            pszText = L"The image's metadata is nested too deeply";
+            break;
+        case kMetaErrTooLarge:
+            pszText = L"The image's metadata is larger than the reader accepts";
+            break;
+        case kMetaErrReadFailed:
+            pszText = L"The file cannot be read";
+            break;
+        case kMetaErrBadPath:
+            pszText = L"The metadata query path is not valid";
+            break;
+        case kMetaErrNoFrame:
+            pszText = L"The image has no such frame";
+            break;
+        default:
+            break;
     }
     return FormatText(L"Error %08xh: %s", static_cast<uint32_t>(nCode), pszText);
 }
 
 CMetadataQueryReader::CMetadataQueryReader(std::shared_ptr<const STiffLayout> pLayout,
-                                           EBlockFormat eFormat, uint32_t nIfdOffset,
-                                           int nDepth, std::vector<uint32_t> ancestors)
-    : m_pLayout(std::move(pLayout)), m_eFormat(eFormat), m_nIfdOffset(nIfdOffset),
-      m_nDepth(nDepth), m_ancestors(std::move(ancestors)) {}
+                                           EBlockFormat eFormat, uint32_t nIfdOffset, int nDepth,
+                                           std::vector<uint32_t> ancestors)
+    : m_pLayout(std::move(pLayout)),
+      m_eFormat(eFormat),
+      m_nIfdOffset(nIfdOffset),
+      m_nDepth(nDepth),
+      m_ancestors(std::move(ancestors)) {}
 
 int32_t CMetadataQueryReader::GetContainerFormat(EBlockFormat& eFormat) const {
     eFormat = m_eFormat;
@@ -395,7 +478,8 @@ int32_t CMetadataQueryReader::GetEnumerator(std::vector<std::wstring>& names) co
         case EBlockFormat::kApp1:
             if (layout.bPresent) names.push_back(L"/ifd");
             return kMetaOk;
-        default: break;
+        default:
+            break;
     }
     if (!IsIfdFormat(m_eFormat)) return kMetaOk;
     std::vector<SEntry> entries;
@@ -446,10 +530,14 @@ int32_t CMetadataQueryReader::GetMetadataByName(std::wstring_view strPath,
             bChildIsIfd = true;
         } else {
             uint16_t nPointer = 0;
-            if (eFormat == EBlockFormat::kIfd && SegmentIs(seg, L"exif")) nPointer = kTagExifIfd;
-            else if (eFormat == EBlockFormat::kIfd && SegmentIs(seg, L"gps")) nPointer = kTagGpsIfd;
-            else if (eFormat == EBlockFormat::kExif && SegmentIs(seg, L"interop")) nPointer = kTagInteropIfd;
-            else return kMetaErrNotFound;
+            if (eFormat == EBlockFormat::kIfd && SegmentIs(seg, L"exif"))
+                nPointer = kTagExifIfd;
+            else if (eFormat == EBlockFormat::kIfd && SegmentIs(seg, L"gps"))
+                nPointer = kTagGpsIfd;
+            else if (eFormat == EBlockFormat::kExif && SegmentIs(seg, L"interop"))
+                nPointer = kTagInteropIfd;
+            else
+                return kMetaErrNotFound;
             if (!layout.bPresent) return layout.nAbsentCode;
             SEntry entry;
             if (int32_t hr = FindEntry(layout, nIfd, nPointer, entry)) return hr;
@@ -476,19 +564,24 @@ int32_t CMetadataQueryReader::GetMetadataByName(std::wstring_view strPath,
     }
 }
 
-CImageFrame::CImageFrame(std::shared_ptr<const STiffLayout> pLayout) : m_pLayout(std::move(pLayout)) {}
+CImageFrame::CImageFrame(std::shared_ptr<const STiffLayout> pLayout)
+    : m_pLayout(std::move(pLayout)) {}
 
 int32_t CImageFrame::GetMetadataQueryReader(std::shared_ptr<CMetadataQueryReader>& pReader) const {
-    const EBlockFormat eRoot = m_pLayout->eContainer == EContainer::kJpeg ? EBlockFormat::kFrameJpeg
-                                                                          : EBlockFormat::kFrameTiff;
-    pReader = std::make_shared<CMetadataQueryReader>(m_pLayout, eRoot, 0, 0, std::vector<uint32_t>());
+    const EBlockFormat eRoot = m_pLayout->eContainer == EContainer::kJpeg
+                                   ? EBlockFormat::kFrameJpeg
+                                   : EBlockFormat::kFrameTiff;
+    pReader =
+        std::make_shared<CMetadataQueryReader>(m_pLayout, eRoot, 0, 0, std::vector<uint32_t>());
     return kMetaOk;
 }
 
 CImageDecoder::CImageDecoder(std::shared_ptr<CPagedSource> pSource, EContainer eContainer)
     : m_pSource(std::move(pSource)), m_eContainer(eContainer) {}
 
-uint64_t CImageDecoder::BytesRead() const { return m_pSource->BytesRead(); }
+uint64_t CImageDecoder::BytesRead() const {
+    return m_pSource->BytesRead();
+}
 
 int32_t CImageDecoder::Create(std::unique_ptr<IImageSource> pSource,
                               std::shared_ptr<CImageDecoder>& pDecoder) {
@@ -532,9 +625,12 @@ int32_t CImageDecoder::GetFrame(uint32_t nIndex, std::shared_ptr<CImageFrame>& p
     // A broken header inside an otherwise readable JPEG leaves its image viewable: the frame
     // opens, and every item read reports the damage.
     const int32_t hr = ReadTiffHeader(*pLayout);
-    if (hr == kMetaOk) pLayout->bPresent = true;
-    else if (m_eContainer == EContainer::kTiff) return hr;
-    else pLayout->nAbsentCode = hr;
+    if (hr == kMetaOk)
+        pLayout->bPresent = true;
+    else if (m_eContainer == EContainer::kTiff)
+        return hr;
+    else
+        pLayout->nAbsentCode = hr;
     pFrame = std::make_shared<CImageFrame>(std::move(pLayout));
     return kMetaOk;
 }

@@ -25,16 +25,16 @@
 
 // The reader's result codes: 0 success, anything else a failure that MetadataErrorText names.
 constexpr int32_t kMetaOk = 0;
-constexpr int32_t kMetaErrNotFound = 0x1001;       // the item or block is not in this file
+constexpr int32_t kMetaErrNotFound = 0x1001;  // the item or block is not in this file
 constexpr int32_t kMetaErrFileNotFound = 0x1002;
 constexpr int32_t kMetaErrOpenFailed = 0x1003;
 constexpr int32_t kMetaErrUnknownFormat = 0x1004;  // neither JPEG nor classic TIFF
 constexpr int32_t kMetaErrCorrupt = 0x1005;        // an offset, count or size outside the file
 constexpr int32_t kMetaErrLoop = 0x1006;           // a block that contains itself
 constexpr int32_t kMetaErrTooDeep = 0x1007;
-constexpr int32_t kMetaErrTooLarge = 0x1008;       // a value or an IFD beyond the reader's caps
+constexpr int32_t kMetaErrTooLarge = 0x1008;  // a value or an IFD beyond the reader's caps
 constexpr int32_t kMetaErrReadFailed = 0x1009;
-constexpr int32_t kMetaErrBadPath = 0x100A;        // a query path this reader cannot parse
+constexpr int32_t kMetaErrBadPath = 0x100A;  // a query path this reader cannot parse
 constexpr int32_t kMetaErrNoFrame = 0x100B;
 
 // "Error %08xh: %s" with the code and what it means.
@@ -59,7 +59,7 @@ class CImageFrame;
 
 // The items of one block, addressed by query paths relative to it.
 class CMetadataQueryReader {
-public:
+  public:
     CMetadataQueryReader(std::shared_ptr<const STiffLayout> pLayout, EBlockFormat eFormat,
                          uint32_t nIfdOffset, int nDepth, std::vector<uint32_t> ancestors);
     // The value at the path; kMetaErrNotFound when the item or any block on the way is absent.
@@ -68,7 +68,7 @@ public:
     int32_t GetEnumerator(std::vector<std::wstring>& names) const;
     int32_t GetContainerFormat(EBlockFormat& eFormat) const;
 
-private:
+  private:
     std::shared_ptr<const STiffLayout> m_pLayout;
     EBlockFormat m_eFormat;
     uint32_t m_nIfdOffset;
@@ -78,18 +78,18 @@ private:
 
 // The file's first image. Holds the located TIFF structure.
 class CImageFrame {
-public:
+  public:
     explicit CImageFrame(std::shared_ptr<const STiffLayout> pLayout);
     // The reader of the frame's root: "/app1" (JPEG) or "/ifd" (TIFF) below it.
     int32_t GetMetadataQueryReader(std::shared_ptr<CMetadataQueryReader>& pReader) const;
 
-private:
+  private:
     std::shared_ptr<const STiffLayout> m_pLayout;
 };
 
 // An open image file whose content was recognised as JPEG or TIFF.
 class CImageDecoder {
-public:
+  public:
     // Takes the source; fails with kMetaErrUnknownFormat for any other content (PNG, BigTIFF,
     // empty files), kMetaErrReadFailed when the first bytes cannot be read.
     static int32_t Create(std::unique_ptr<IImageSource> pSource,
@@ -102,7 +102,7 @@ public:
 
     CImageDecoder(std::shared_ptr<CPagedSource> pSource, EContainer eContainer);
 
-private:
+  private:
     std::shared_ptr<CPagedSource> m_pSource;
     EContainer m_eContainer;
 };

@@ -7,21 +7,35 @@
 
 size_t CPropVariant::Count() const {
     switch (ElementType()) {
-        case kVtR4: case kVtR8: case kVtDate: return m_doubles.size();
-        case kVtLpstr: return m_narrow.size();
-        case kVtLpwstr: case kVtBstr: return m_wide.size();
-        case kVtBlob: return m_blob.size();
-        case kVtUnknown: return m_pBlock ? 1 : 0;
-        case kVtEmpty: return 0;
-        default: return m_bits.size();
+        case kVtR4:
+        case kVtR8:
+        case kVtDate:
+            return m_doubles.size();
+        case kVtLpstr:
+            return m_narrow.size();
+        case kVtLpwstr:
+        case kVtBstr:
+            return m_wide.size();
+        case kVtBlob:
+            return m_blob.size();
+        case kVtUnknown:
+            return m_pBlock ? 1 : 0;
+        case kVtEmpty:
+            return 0;
+        default:
+            return m_bits.size();
     }
 }
 
-void CPropVariant::Clear() { *this = CPropVariant(); }
+void CPropVariant::Clear() {
+    *this = CPropVariant();
+}
 
 namespace {
 
-int32_t Signed32(uint32_t n) { return static_cast<int32_t>(n); }
+int32_t Signed32(uint32_t n) {
+    return static_cast<int32_t>(n);
+}
 
 // The value of a rational element, signed or not; false when the denominator is 0.
 bool RationalValue(uint64_t nBits, bool bSigned, double& dValue) {
@@ -55,12 +69,15 @@ std::wstring RationalText(uint64_t nBits, bool bSigned, int nItem) {
     double v = 0.0;
     const bool bValid = RationalValue(nBits, bSigned, v);
     switch (nItem) {
-        case kTagExposureTime: return ExposureTimeText(nBits, bSigned);
-        case kTagFNumber: return bValid ? FormatText(L"F%.1f", v) : std::wstring();
+        case kTagExposureTime:
+            return ExposureTimeText(nBits, bSigned);
+        case kTagFNumber:
+            return bValid ? FormatText(L"F%.1f", v) : std::wstring();
         case kTagShutterSpeedValue: {
             if (!bValid || !(std::fabs(v) < 100.0)) return {};
             const double t = 1.0 / std::pow(2.0, v);
-            if (t > 0 && t < 0.25001) return FormatText(L"1/%d", static_cast<int32_t>(1.0 / t + 0.5));
+            if (t > 0 && t < 0.25001)
+                return FormatText(L"1/%d", static_cast<int32_t>(1.0 / t + 0.5));
             return FormatText(L"%.1f", t);
         }
         case kTagApertureValue:
@@ -68,7 +85,8 @@ std::wstring RationalText(uint64_t nBits, bool bSigned, int nItem) {
             return bValid ? FormatText(L"F%.1f", std::pow(2.0, v * 0.5)) : std::wstring();
         case kTagExposureBiasValue:
             return bValid && std::fabs(v) >= 0.1 ? FormatText(L"EV %+.1f", v) : std::wstring();
-        default: break;
+        default:
+            break;
     }
     if (bValid) return FormatText(L"%g", v);
     const uint32_t num = RationalNumerator(nBits), den = RationalDenominator(nBits);
@@ -84,28 +102,36 @@ std::wstring ElementText(const CPropVariant& value, size_t i, bool bVector, int 
     auto bits = [&]() { return i < value.m_bits.size() ? value.m_bits[i] : 0; };
     auto dbl = [&]() { return i < value.m_doubles.size() ? value.m_doubles[i] : 0.0; };
     switch (vt) {
-        case kVtI1: case kVtI2: case kVtI4:
+        case kVtI1:
+        case kVtI2:
+        case kVtI4:
             return FormatText(L"%d", static_cast<int32_t>(bits()));
         case kVtInt:
             if (bVector) break;
             return FormatText(L"%d", static_cast<int32_t>(bits()));
-        case kVtUi1: case kVtUi2: case kVtUi4:
+        case kVtUi1:
+        case kVtUi2:
+        case kVtUi4:
             return FormatText(L"%u", static_cast<uint32_t>(bits()));
         case kVtUint:
             if (bVector) break;
             return FormatText(L"%u", static_cast<uint32_t>(bits()));
-        case kVtR4: case kVtR8:
+        case kVtR4:
+        case kVtR8:
             return FormatText(L"%g", dbl());
         case kVtDate:
             if (!bVector) break;
             return FormatText(L"%g", dbl());
         case kVtCy:
             return FormatText(L"%g", static_cast<double>(static_cast<int64_t>(bits())) / 10000.0);
-        case kVtI8: return RationalText(bits(), true, nItem);
-        case kVtUi8: return RationalText(bits(), false, nItem);
+        case kVtI8:
+            return RationalText(bits(), true, nItem);
+        case kVtUi8:
+            return RationalText(bits(), false, nItem);
         case kVtLpstr:
             return i < value.m_narrow.size() ? Utf8ToWide(value.m_narrow[i]) : std::wstring();
-        case kVtLpwstr: case kVtBstr:
+        case kVtLpwstr:
+        case kVtBstr:
             return i < value.m_wide.size() ? value.m_wide[i] : std::wstring();
         case kVtError:
             return bVector ? FormatText(L"%d", static_cast<int32_t>(bits()))
@@ -113,19 +139,24 @@ std::wstring ElementText(const CPropVariant& value, size_t i, bool bVector, int 
         case kVtBool:
             if (bVector) return FormatText(L"%d", static_cast<int16_t>(bits()));
             return static_cast<uint16_t>(bits()) != 0 ? L"True" : L"False";
-        case kVtFiletime: case kVtCf: case kVtVariant:
+        case kVtFiletime:
+        case kVtCf:
+        case kVtVariant:
             if (!bVector) break;
             return L"<UnknownValue>";
         case kVtClsid:
             if (!bVector) break;
             return {};
-        default: break;
+        default:
+            break;
     }
     bHasRule = false;
     return {};
 }
 
-bool IsTextType(uint16_t vt) { return vt == kVtLpstr || vt == kVtLpwstr || vt == kVtBstr; }
+bool IsTextType(uint16_t vt) {
+    return vt == kVtLpstr || vt == kVtLpwstr || vt == kVtBstr;
+}
 
 }  // namespace
 
@@ -150,8 +181,8 @@ void PropVariantToText(const CPropVariant& value, int nItem, std::wstring& strOu
             return;
         }
     }
-    const size_t n = value.Count() < kMaxVectorElementsShown ? value.Count()
-                                                             : kMaxVectorElementsShown;
+    const size_t n =
+        value.Count() < kMaxVectorElementsShown ? value.Count() : kMaxVectorElementsShown;
     for (size_t i = 0; i < n; ++i) {
         std::wstring element = ElementText(value, i, true, nItem, bHasRule);
         if (!bHasRule) {
@@ -179,7 +210,8 @@ void FormatLensSpecification(size_t nCount, const uint64_t* pElements, std::wstr
     if (nCount < 4 || !pElements) return;
     std::wstring parts[4];
     for (size_t i = 0; i < 4; ++i) {
-        const uint32_t num = RationalNumerator(pElements[i]), den = RationalDenominator(pElements[i]);
+        const uint32_t num = RationalNumerator(pElements[i]),
+                       den = RationalDenominator(pElements[i]);
         if (den == 0) {
             parts[i] = L"?";
             continue;

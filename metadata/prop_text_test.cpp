@@ -20,11 +20,15 @@ CPropVariant Doubles(uint16_t vt, std::vector<double> values) {
     return v;
 }
 
-uint64_t R(uint32_t num, uint32_t den) { return PackRational(num, den); }
+uint64_t R(uint32_t num, uint32_t den) {
+    return PackRational(num, den);
+}
 uint64_t SR(int32_t num, int32_t den) {
     return PackRational(static_cast<uint32_t>(num), static_cast<uint32_t>(den));
 }
-uint64_t Neg(int64_t n) { return static_cast<uint64_t>(n); }
+uint64_t Neg(int64_t n) {
+    return static_cast<uint64_t>(n);
+}
 
 std::wstring Text(const CPropVariant& v, int nItem = 0) {
     std::wstring s = L"stale";
@@ -59,16 +63,20 @@ TEST(PropVariantToText, FollowsTheRuleOfEachTypeAndItem) {
     const SCase cases[] = {
         {"GPS latitude", Bits(kVtUi8 | V, {R(45, 1), R(27, 1), R(511, 10)}), 2, L"45.4641944"},
         {"GPS longitude", Bits(kVtUi8 | V, {R(7, 1), R(41, 1), R(3000, 100)}), 4, L"7.6916667"},
-        {"GPS minutes 0/0 dropped", Bits(kVtUi8 | V, {R(12, 1), R(0, 0), R(30, 1)}), 2, L"12.0083333"},
+        {"GPS minutes 0/0 dropped", Bits(kVtUi8 | V, {R(12, 1), R(0, 0), R(30, 1)}), 2,
+         L"12.0083333"},
         {"GPS one element", Bits(kVtUi8 | V, {R(45, 1)}), 2, L"45.0000000"},
         {"GPS degrees 45/0", Bits(kVtUi8 | V, {R(45, 0), R(1, 1), R(1, 1)}), 2, L""},
         {"GPS no elements", Bits(kVtUi8 | V, {}), 4, L""},
-        {"GPS fourth ignored", Bits(kVtUi8 | V, {R(1, 1), R(30, 1), R(0, 1), R(99, 1)}), 2, L"1.5000000"},
+        {"GPS fourth ignored", Bits(kVtUi8 | V, {R(1, 1), R(30, 1), R(0, 1), R(99, 1)}), 2,
+         L"1.5000000"},
         {"GPS signed read unsigned", Bits(kVtI8 | V, {SR(-1, 1)}), 2, L"4294967295.0000000"},
         {"GPS 2^24 and 65536 denominators",
-         Bits(kVtUi8 | V, {R(48u << 24, 1u << 24), R(51u * 65536, 65536), R(0, 1)}), 2, L"48.8500000"},
+         Bits(kVtUi8 | V, {R(48u << 24, 1u << 24), R(51u * 65536, 65536), R(0, 1)}), 2,
+         L"48.8500000"},
         {"GPS largest numerator", Bits(kVtUi8 | V, {R(2147483647, 1)}), 2, L"2147483647.0000000"},
-        {"GPS decimal minutes", Bits(kVtUi8 | V, {R(48, 1), R(513960, 10000), R(0, 1)}), 2, L"48.8566000"},
+        {"GPS decimal minutes", Bits(kVtUi8 | V, {R(48, 1), R(513960, 10000), R(0, 1)}), 2,
+         L"48.8566000"},
         {"GPS scalar rational", Bits(kVtUi8, {R(91, 2)}), 2, L"45.5"},
         {"GPS scalar zero denominator", Bits(kVtUi8, {R(5, 0)}), 2, L"5/0"},
         {"GPS coordinate as text", latitudeAsText, 2, L""},
@@ -116,10 +124,14 @@ TEST(PropVariantToText, FollowsTheRuleOfEachTypeAndItem) {
         {"exposure bias 0", Bits(kVtI8, {SR(0, 1)}), 37380, L""},
         {"exposure bias -1/3", Bits(kVtI8, {SR(-1, 3)}), 37380, L"EV -0.3"},
         {"exposure bias +2/3", Bits(kVtI8, {SR(2, 3)}), 37380, L"EV +0.7"},
-        {"item format per element", Bits(kVtUi8 | V, {R(1, 100), R(0, 0), R(3, 1)}), 33434, L"1/100,3s"},
-        {"lens zoom", Bits(kVtUi8 | V, {R(18, 1), R(55, 1), R(35, 10), R(56, 10)}), 42034, L"18-55mm F3.5-5.6"},
-        {"lens prime", Bits(kVtUi8 | V, {R(50, 1), R(50, 1), R(18, 10), R(18, 10)}), 42034, L"50mm F1.8"},
-        {"lens unknown aperture", Bits(kVtI8 | V, {R(24, 1), R(70, 1), R(0, 0), R(0, 0)}), 42034, L"24-70mm F?"},
+        {"item format per element", Bits(kVtUi8 | V, {R(1, 100), R(0, 0), R(3, 1)}), 33434,
+         L"1/100,3s"},
+        {"lens zoom", Bits(kVtUi8 | V, {R(18, 1), R(55, 1), R(35, 10), R(56, 10)}), 42034,
+         L"18-55mm F3.5-5.6"},
+        {"lens prime", Bits(kVtUi8 | V, {R(50, 1), R(50, 1), R(18, 10), R(18, 10)}), 42034,
+         L"50mm F1.8"},
+        {"lens unknown aperture", Bits(kVtI8 | V, {R(24, 1), R(70, 1), R(0, 0), R(0, 0)}), 42034,
+         L"24-70mm F?"},
         {"lens three elements", Bits(kVtUi8 | V, {R(18, 1), R(55, 1), R(35, 10)}), 42034, L""},
     };
     for (const SCase& c : cases) EXPECT_EQ(Text(c.value, c.nItem), c.pszExpected) << c.pszName;

@@ -46,8 +46,12 @@ constexpr uint16_t kVtTypeMask = 0x0FFF;
 constexpr uint64_t PackRational(uint32_t nNumerator, uint32_t nDenominator) {
     return static_cast<uint64_t>(nNumerator) | (static_cast<uint64_t>(nDenominator) << 32);
 }
-constexpr uint32_t RationalNumerator(uint64_t nBits) { return static_cast<uint32_t>(nBits); }
-constexpr uint32_t RationalDenominator(uint64_t nBits) { return static_cast<uint32_t>(nBits >> 32); }
+constexpr uint32_t RationalNumerator(uint64_t nBits) {
+    return static_cast<uint32_t>(nBits);
+}
+constexpr uint32_t RationalDenominator(uint64_t nBits) {
+    return static_cast<uint32_t>(nBits >> 32);
+}
 
 // One value. Which payload member holds the data depends on the element type (vt without the
 // vector flag):
@@ -56,7 +60,7 @@ constexpr uint32_t RationalDenominator(uint64_t nBits) { return static_cast<uint
 //   LPSTR: m_narrow; LPWSTR and BSTR: m_wide; BLOB: m_blob; UNKNOWN: m_pBlock.
 // A scalar holds exactly one element; a vector holds any number (Count()).
 class CPropVariant {
-public:
+  public:
     uint16_t m_vt = kVtEmpty;
     std::vector<uint64_t> m_bits;
     std::vector<double> m_doubles;

@@ -79,7 +79,9 @@ void CWicUtility::Close() {
     m_strFile.clear();
 }
 
-uint64_t CWicUtility::BytesRead() const { return m_piDecoder ? m_piDecoder->BytesRead() : 0; }
+uint64_t CWicUtility::BytesRead() const {
+    return m_piDecoder ? m_piDecoder->BytesRead() : 0;
+}
 
 bool CWicUtility::OpenFile(const std::wstring& strPath) {
     if (!m_bInit) Init();
@@ -121,7 +123,7 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
 
 bool CWicUtility::ReadItem(int nItem, int nSection, std::wstring& strOut) {
     const wchar_t* pszRoot = m_bTiff ? L"/ifd/" : L"/app1/ifd/";
-    const wchar_t* pszBlock = nSection == kSectionExif ? L"exif/"
+    const wchar_t* pszBlock = nSection == kSectionExif  ? L"exif/"
                               : nSection == kSectionGps ? L"gps/"
                                                         : L"";
     const std::wstring strQuery = FormatText(L"%s%s{ushort=%d}", pszRoot, pszBlock, nItem);

@@ -15,7 +15,7 @@
 #include "metadata/metadata_reader.h"
 
 class CWicUtility {
-public:
+  public:
     CWicUtility() = default;
     ~CWicUtility();
     CWicUtility(const CWicUtility&) = delete;

@@ -28,7 +28,7 @@ intptr_t CaptureLog(int32_t nCode, uintptr_t first, uintptr_t second) {
 }
 
 class WicUtilityTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_logs.clear();
         SetLogCallback(&CaptureLog);
@@ -65,7 +65,8 @@ const std::vector<SRational> kLat = {{45, 1}, {27, 1}, {511, 10}};
 const std::vector<SRational> kLon = {{7, 1}, {41, 1}, {3000, 100}};
 
 CExifWriter GpsExif(bool bBig, const std::vector<SRational>& lat, const char* pszLatRef,
-                    const std::vector<SRational>& lon, const char* pszLonRef, bool bSigned = false) {
+                    const std::vector<SRational>& lon, const char* pszLonRef,
+                    bool bSigned = false) {
     CExifWriter w(bBig);
     w.m_ifd0.Ascii(kTiffMake, "Locanym");
     w.m_gps.Bytes(kGpsVersionId, {2, 3, 0, 0});
@@ -83,7 +84,8 @@ std::vector<uint8_t> Tiff(CExifWriter w) {
 
 bool NearlyEqual(const std::wstring& ours, const std::string& theirs) {
     if (ours.empty() || theirs.empty()) return ours.empty() && theirs.empty();
-    return std::fabs(std::wcstod(ours.c_str(), nullptr) - std::strtod(theirs.c_str(), nullptr)) < 6e-8;
+    return std::fabs(std::wcstod(ours.c_str(), nullptr) - std::strtod(theirs.c_str(), nullptr)) <
+           6e-8;
 }
 
 struct SPhotoCase {
@@ -97,14 +99,22 @@ struct SPhotoCase {
 
 std::vector<SPhotoCase> PhotoCases() {
     std::vector<SPhotoCase> cases;
-    cases.push_back({"example_le.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W")), L"45.4641944", L"-7.6916667"});
-    cases.push_back({"example_be.jpg", BuildJpeg(GpsExif(true, kLat, "N", kLon, "W")), L"45.4641944", L"-7.6916667"});
-    cases.push_back({"example_le.tif", Tiff(GpsExif(false, kLat, "N", kLon, "W")), L"45.4641944", L"-7.6916667"});
-    cases.push_back({"example_be.TIFF", Tiff(GpsExif(true, kLat, "N", kLon, "W")), L"45.4641944", L"-7.6916667"});
-    cases.push_back({"lower_refs.jpg", BuildJpeg(GpsExif(false, kLat, "s", kLon, "w")), L"-45.4641944", L"-7.6916667"});
-    cases.push_back({"south_east.jpg", BuildJpeg(GpsExif(true, kLat, "S", kLon, "E")), L"-45.4641944", L"7.6916667"});
-    cases.push_back({"no_refs.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, kLon, nullptr)), L"45.4641944", L"7.6916667"});
-    cases.push_back({"empty_refs.jpg", BuildJpeg(GpsExif(false, kLat, "", kLon, "")), L"45.4641944", L"7.6916667"});
+    cases.push_back({"example_le.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W")),
+                     L"45.4641944", L"-7.6916667"});
+    cases.push_back({"example_be.jpg", BuildJpeg(GpsExif(true, kLat, "N", kLon, "W")),
+                     L"45.4641944", L"-7.6916667"});
+    cases.push_back({"example_le.tif", Tiff(GpsExif(false, kLat, "N", kLon, "W")), L"45.4641944",
+                     L"-7.6916667"});
+    cases.push_back({"example_be.TIFF", Tiff(GpsExif(true, kLat, "N", kLon, "W")), L"45.4641944",
+                     L"-7.6916667"});
+    cases.push_back({"lower_refs.jpg", BuildJpeg(GpsExif(false, kLat, "s", kLon, "w")),
+                     L"-45.4641944", L"-7.6916667"});
+    cases.push_back({"south_east.jpg", BuildJpeg(GpsExif(true, kLat, "S", kLon, "E")),
+                     L"-45.4641944", L"7.6916667"});
+    cases.push_back({"no_refs.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, kLon, nullptr)),
+                     L"45.4641944", L"7.6916667"});
+    cases.push_back({"empty_refs.jpg", BuildJpeg(GpsExif(false, kLat, "", kLon, "")), L"45.4641944",
+                     L"7.6916667"});
     {
         // Real cameras write the references after the values.
         CExifWriter w(false);
@@ -119,8 +129,9 @@ std::vector<SPhotoCase> PhotoCases() {
         // Two EXIF blocks: the first one counts.
         SJpegOptions options;
         options.extraExif.push_back(GpsExif(false, {{10, 1}}, "S", {{20, 1}}, "W").BuildTiff());
-        cases.push_back({"two_gps_blocks.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"), options),
-                         L"45.4641944", L"-7.6916667", "it lets the later block override the first"});
+        cases.push_back({"two_gps_blocks.jpg",
+                         BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"), options), L"45.4641944",
+                         L"-7.6916667", "it lets the later block override the first"});
     }
     {
         SJpegOptions options;
@@ -130,43 +141,56 @@ std::vector<SPhotoCase> PhotoCases() {
                          L"45.4641944", L"7.6916667"});
     }
     cases.push_back({"decimal_minutes.jpg",
-                     BuildJpeg(GpsExif(false, {{48, 1}, {513960, 10000}, {0, 1}}, "N", {{2, 1}, {211320, 10000}, {0, 1}}, "E")),
+                     BuildJpeg(GpsExif(false, {{48, 1}, {513960, 10000}, {0, 1}}, "N",
+                                       {{2, 1}, {211320, 10000}, {0, 1}}, "E")),
                      L"48.8566000", L"2.3522000"});
-    cases.push_back({"placeholder_0_0.jpg",
-                     BuildJpeg(GpsExif(false, {{0, 0}, {0, 0}, {0, 0}}, "N", {{0, 0}, {0, 0}, {0, 0}}, "E")), L"", L""});
-    cases.push_back({"placeholder_0_1.jpg",
-                     BuildJpeg(GpsExif(false, {{0, 1}, {0, 1}, {0, 1}}, "N", {{0, 1}, {0, 1}, {0, 1}}, "E")),
-                     L"0.0000000", L"0.0000000"});
-    cases.push_back({"seconds_0_0.jpg",
-                     BuildJpeg(GpsExif(false, {{12, 1}, {30, 1}, {0, 0}}, "N", {{1, 1}, {0, 0}, {0, 0}}, "W")),
-                     L"12.5000000", L"-1.0000000", "it reports 0/0 parts as undefined"});
-    cases.push_back({"signed_positive.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W", true)), L"45.4641944", L"-7.6916667"});
+    cases.push_back(
+        {"placeholder_0_0.jpg",
+         BuildJpeg(GpsExif(false, {{0, 0}, {0, 0}, {0, 0}}, "N", {{0, 0}, {0, 0}, {0, 0}}, "E")),
+         L"", L""});
+    cases.push_back(
+        {"placeholder_0_1.jpg",
+         BuildJpeg(GpsExif(false, {{0, 1}, {0, 1}, {0, 1}}, "N", {{0, 1}, {0, 1}, {0, 1}}, "E")),
+         L"0.0000000", L"0.0000000"});
+    cases.push_back(
+        {"seconds_0_0.jpg",
+         BuildJpeg(GpsExif(false, {{12, 1}, {30, 1}, {0, 0}}, "N", {{1, 1}, {0, 0}, {0, 0}}, "W")),
+         L"12.5000000", L"-1.0000000", "it reports 0/0 parts as undefined"});
+    cases.push_back({"signed_positive.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W", true)),
+                     L"45.4641944", L"-7.6916667"});
     cases.push_back({"signed_negative.jpg",
-                     BuildJpeg(GpsExif(false, {{static_cast<uint32_t>(-45), 1}, {27, 1}, {511, 10}}, "N", kLon, "W", true)),
+                     BuildJpeg(GpsExif(false, {{static_cast<uint32_t>(-45), 1}, {27, 1}, {511, 10}},
+                                       "N", kLon, "W", true)),
                      L"", L"-7.6916667",
-                     "it reads -45 signed; the reader takes GPS parts unsigned and 4294967251 degrees is no place"});
+                     "it reads -45 signed; the reader takes GPS parts unsigned and 4294967251 "
+                     "degrees is no place"});
     cases.push_back({"denominators_2_24_65536.jpg",
-                     BuildJpeg(GpsExif(true, {{45u << 24, 1u << 24}, {27u << 16, 65536}, {511u << 16, 10u << 16}}, "N",
-                                       {{7u << 24, 1u << 24}, {41u << 16, 65536}, {30u << 16, 65536}}, "W")),
+                     BuildJpeg(GpsExif(
+                         true, {{45u << 24, 1u << 24}, {27u << 16, 65536}, {511u << 16, 10u << 16}},
+                         "N", {{7u << 24, 1u << 24}, {41u << 16, 65536}, {30u << 16, 65536}}, "W")),
                      L"45.4641944", L"-7.6916667"});
     cases.push_back({"numerator_2147483647.jpg",
                      BuildJpeg(GpsExif(false, {{2147483647, 50000000}, {0, 1}, {0, 1}}, "N",
                                        {{2147483647, 20000000}, {0, 1}, {0, 1}}, "E")),
                      L"42.9496729", L"107.3741823"});
     // A count of 1 is a scalar, so the rational's own "%g" text.
-    cases.push_back({"one_element.jpg", BuildJpeg(GpsExif(false, {{45, 1}}, "N", {{7, 1}}, "W")), L"45", L"-7"});
+    cases.push_back({"one_element.jpg", BuildJpeg(GpsExif(false, {{45, 1}}, "N", {{7, 1}}, "W")),
+                     L"45", L"-7"});
     cases.push_back({"four_elements.jpg",
-                     BuildJpeg(GpsExif(false, {{45, 1}, {27, 1}, {511, 10}, {9, 1}}, "N", {{7, 1}, {41, 1}, {3000, 100}, {9, 1}}, "W")),
+                     BuildJpeg(GpsExif(false, {{45, 1}, {27, 1}, {511, 10}, {9, 1}}, "N",
+                                       {{7, 1}, {41, 1}, {3000, 100}, {9, 1}}, "W")),
                      L"45.4641944", L"-7.6916667"});
-    cases.push_back({"latitude_only.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, {}, nullptr)), L"45.4641944", L""});
+    cases.push_back({"latitude_only.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, {}, nullptr)),
+                     L"45.4641944", L""});
     {
         CExifWriter w(false);
         w.m_gps.Ascii(kGpsLatitudeRef, "N");
         w.m_gps.Ascii(kGpsLatitude, "45 27 51.1");
         w.m_gps.Ascii(kGpsLongitudeRef, "W");
         w.m_gps.Ascii(kGpsLongitude, "7 41 30");
-        cases.push_back({"ascii_coordinates.jpg", BuildJpeg(w), L"", L"",
-                         "it parses numbers out of text; a coordinate text here must come from numbers"});
+        cases.push_back(
+            {"ascii_coordinates.jpg", BuildJpeg(w), L"", L"",
+             "it parses numbers out of text; a coordinate text here must come from numbers"});
     }
     {
         CExifWriter w(false);
@@ -232,15 +256,16 @@ TEST_F(WicUtilityTest, ReadsPositionsAsExifToolDoes) {
     }
     // Only the deliberate refusal of an impossible coordinate is logged.
     for (const std::wstring& line : Errors())
-        EXPECT_NE(line.find(L"out of range"), std::wstring::npos) << std::string(line.begin(), line.end());
+        EXPECT_NE(line.find(L"out of range"), std::wstring::npos)
+            << std::string(line.begin(), line.end());
 }
 
 // A damaged file: the read it spoils ends empty with an error line, nothing else happens.
 struct SBadCase {
     const char* pszName;
     std::vector<uint8_t> bytes;
-    bool bOpens;                // false: OpenFile refuses the file
-    const wchar_t* pszLogged;   // part of the error line expected
+    bool bOpens;               // false: OpenFile refuses the file
+    const wchar_t* pszLogged;  // part of the error line expected
 };
 
 std::vector<SBadCase> BadCases() {
@@ -255,7 +280,8 @@ std::vector<SBadCase> BadCases() {
         CExifWriter w = good;
         w.m_bAutoPointers = false;
         w.m_ifd0.Longs(kTiffGpsPointer, {0xFFFFFFF0});
-        cases.push_back({"gps_pointer_past_end.jpg", BuildJpeg(w), true, L"points outside the file"});
+        cases.push_back(
+            {"gps_pointer_past_end.jpg", BuildJpeg(w), true, L"points outside the file"});
     }
     {
         // The GPS block is IFD0 itself: a loop.
@@ -274,7 +300,8 @@ std::vector<SBadCase> BadCases() {
         CExifWriter w = good;
         w.m_gps.Find(kGpsLatitude)->nValueField = 0xFFFFFFF8;
         w.m_gps.Find(kGpsLongitude)->nValueField = 0xFFFFFFF8;
-        cases.push_back({"value_offsets_past_end.tif", BuildTiffFile(w), true, L"outside the file"});
+        cases.push_back(
+            {"value_offsets_past_end.tif", BuildTiffFile(w), true, L"outside the file"});
     }
     {
         CExifWriter w = good;
@@ -292,7 +319,8 @@ std::vector<SBadCase> BadCases() {
         // An IFD that claims more entries than the reader accepts.
         CExifWriter w = good;
         for (uint16_t tag = 5; tag < 5 + kMaxIfdEntries; ++tag) w.m_gps.Shorts(tag, {1});
-        cases.push_back({"huge_gps_ifd.jpg", BuildJpeg(w), true, L"larger than the reader accepts"});
+        cases.push_back(
+            {"huge_gps_ifd.jpg", BuildJpeg(w), true, L"larger than the reader accepts"});
     }
     {
         // The GPS block is the last two bytes of the EXIF block: 48 entries, none of them there.
@@ -304,28 +332,38 @@ std::vector<SBadCase> BadCases() {
         std::vector<uint8_t> tiff = w.BuildTiff();
         tiff.push_back(48);
         tiff.push_back(0);
-        cases.push_back({"entry_count_past_end.jpg", BuildJpegFromTiff(tiff), true, L"outside the file"});
+        cases.push_back(
+            {"entry_count_past_end.jpg", BuildJpegFromTiff(tiff), true, L"outside the file"});
     }
     {
         // The segment after APP0 claims 60000 bytes in a file of a few hundred.
-        std::vector<uint8_t> bytes = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0, 0, 0xFF, 0xE1, 0xEA, 0x60, 'E', 'x', 'i', 'f', 0, 0};
+        std::vector<uint8_t> bytes = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0,   0, 0xFF,
+                                      0xE1, 0xEA, 0x60, 'E',  'x',  'i',  'f', 0, 0};
         bytes.resize(300, 0);
         cases.push_back({"segment_past_end.jpg", bytes, false, L"GetFrame failed"});
     }
-    cases.push_back({"segment_length_1.jpg", {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x01, 0, 0}, false, L"GetFrame failed"});
-    cases.push_back({"no_marker.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x12, 0x34, 0, 0}, false, L"GetFrame failed"});
+    cases.push_back({"segment_length_1.jpg",
+                     {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x01, 0, 0},
+                     false,
+                     L"GetFrame failed"});
+    cases.push_back({"no_marker.jpg",
+                     {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x12, 0x34, 0, 0},
+                     false,
+                     L"GetFrame failed"});
     {
         CExifWriter w = good;
         w.m_nMagic = 43;  // BigTIFF: 64-bit offsets, a structure of its own
         cases.push_back({"bigtiff.tif", BuildTiffFile(w), false, L"not a JPEG or TIFF image"});
     }
-    cases.push_back({"png.jpg", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13}, false,
+    cases.push_back({"png.jpg",
+                     {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13},
+                     false,
                      L"not a JPEG or TIFF image"});
     cases.push_back({"empty.jpg", {}, false, L"not a JPEG or TIFF image"});
     {
         // A JPEG whose EXIF block has a broken TIFF header: the image opens, the reads fail.
-        std::vector<uint8_t> bytes = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i', 'f', 0, 0,
-                                      'X', 'X', 0, 42, 0, 0, 0, 8, 0xFF, 0xD9};
+        std::vector<uint8_t> bytes = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i',  'f', 0, 0,
+                                      'X',  'X',  0,    42,   0,    0,    0,   8,   0xFF, 0xD9};
         cases.push_back({"bad_tiff_header.jpg", bytes, true, L"malformed"});
     }
     return cases;
@@ -343,7 +381,8 @@ TEST_F(WicUtilityTest, DamagedFilesEndTheReadWithAnErrorLine) {
             EXPECT_EQ(lon, L"");
         }
         bool bLogged = false;
-        for (const std::wstring& line : Errors()) bLogged |= line.find(c.pszLogged) != std::wstring::npos;
+        for (const std::wstring& line : Errors())
+            bLogged |= line.find(c.pszLogged) != std::wstring::npos;
         EXPECT_TRUE(bLogged) << "no error line with the reason";
     }
 }
@@ -371,14 +410,15 @@ TEST_F(WicUtilityTest, EveryTruncationOfAPhotoIsSafe) {
 
 // Serves one buffer for every path, so that mutated photos need no files.
 class CBufferFileSystem final : public IImageFileSystem {
-public:
+  public:
     explicit CBufferFileSystem(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
-    int32_t Open(const std::wstring&, std::unique_ptr<IImageSource>& pSource, std::wstring&) override {
+    int32_t Open(const std::wstring&, std::unique_ptr<IImageSource>& pSource,
+                 std::wstring&) override {
         pSource = CreateMemorySource(m_bytes.data(), m_bytes.size());
         return kMetaOk;
     }
 
-private:
+  private:
     const std::vector<uint8_t>& m_bytes;
 };
 
@@ -417,9 +457,14 @@ TEST_F(WicUtilityTest, ReadsTheOtherBlocksAndWholeNestedBlocks) {
     CWicUtility wic;
     ASSERT_TRUE(wic.OpenFile(path.wstring()));
     std::wstring s;
-    struct SRead { int nItem, nSection; const wchar_t* pszText; } reads[] = {
-        {271, 2, L"Locanym"}, {33437, 0, L"F2.8"}, {33434, 0, L"1/250"},
-        {42034, 0, L"18-55mm F3.5-5.6"}, {1, 1, L"N"}, {0, 1, L"2,3,0,0"}, {272, 2, L""},
+    struct SRead {
+        int nItem, nSection;
+        const wchar_t* pszText;
+    } reads[] = {
+        {271, 2, L"Locanym"}, {33437, 0, L"F2.8"},
+        {33434, 0, L"1/250"}, {42034, 0, L"18-55mm F3.5-5.6"},
+        {1, 1, L"N"},         {0, 1, L"2,3,0,0"},
+        {272, 2, L""},
     };
     for (const SRead& r : reads) {
         EXPECT_EQ(wic.ReadItem(r.nItem, r.nSection, s), *r.pszText != 0) << r.nItem;
@@ -448,7 +493,9 @@ TEST_F(WicUtilityTest, FollowsItsStatesAndLogsAsDesigned) {
     ASSERT_TRUE(wic.Init());
     EXPECT_EQ(g_logs, std::vector<std::wstring>{L"[Locanym Plugin]CWicUtility::Init: WIC Ok"});
     EXPECT_FALSE(wic.ReadItem(2, 1, s));
-    EXPECT_EQ(Errors(), std::vector<std::wstring>{L"[!Locanym Plugin]CWicUtility::ReadItemEx: piDecoder==0 piFrameDecode==0"});
+    EXPECT_EQ(Errors(),
+              std::vector<std::wstring>{
+                  L"[!Locanym Plugin]CWicUtility::ReadItemEx: piDecoder==0 piFrameDecode==0"});
 
     // A photo without GPS: two false reads, no line at all.
     CExifWriter noGps;
@@ -470,12 +517,14 @@ TEST_F(WicUtilityTest, FollowsItsStatesAndLogsAsDesigned) {
     EXPECT_EQ(Errors().size(), 1u);
 
     // One query reader per open file; a second OpenFile without Close releases the first file.
-    ASSERT_TRUE(wic.OpenFile(Write("a.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"))).wstring()));
+    ASSERT_TRUE(
+        wic.OpenFile(Write("a.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"))).wstring()));
     wic.ReadItem(2, 1, s);
     const auto pReader = wic.m_piQueryReader;
     wic.ReadItem(4, 1, s);
     EXPECT_EQ(wic.m_piQueryReader, pReader);
-    ASSERT_TRUE(wic.OpenFile(Write("b.jpg", BuildJpeg(GpsExif(false, kLat, "S", kLon, "E"))).wstring()));
+    ASSERT_TRUE(
+        wic.OpenFile(Write("b.jpg", BuildJpeg(GpsExif(false, kLat, "S", kLon, "E"))).wstring()));
     EXPECT_EQ(wic.m_piQueryReader, nullptr);
     EXPECT_TRUE(wic.ReadItem(2, 1, s));
     EXPECT_EQ(s, L"-45.4641944");
@@ -487,23 +536,32 @@ TEST_F(WicUtilityTest, FollowsItsStatesAndLogsAsDesigned) {
     const fs::path missing = m_dir.Path() / "missing.jpg";
     EXPECT_FALSE(wic.OpenFile(missing.wstring()));
     ASSERT_EQ(Errors().size(), 1u);
-    EXPECT_NE(Errors()[0].find(L"CWicUtility::OpenFile: CreateDecoderFromFilename failed, 1002 (Error 00001002h: The file does not exist (open: No such file or directory"), std::wstring::npos);
+    EXPECT_NE(
+        Errors()[0].find(L"CWicUtility::OpenFile: CreateDecoderFromFilename failed, 1002 (Error "
+                         L"00001002h: The file does not exist (open: No such file or directory"),
+        std::wstring::npos);
     EXPECT_NE(Errors()[0].find(L"file : " + missing.wstring()), std::wstring::npos);
 }
 
 TEST_F(WicUtilityTest, TheExtensionAloneSelectsTheTiffLayout) {
-    struct SExt { const wchar_t* pszPath; const wchar_t* pszExt; bool bTiff; } cases[] = {
+    struct SExt {
+        const wchar_t* pszPath;
+        const wchar_t* pszExt;
+        bool bTiff;
+    } cases[] = {
         {L"D:\\Pics\\scan.TIF", L"TIF", true},   {L"/pics/scan.tiff", L"tiff", true},
         {L"D:\\Pics\\a.tif.jpg", L"jpg", false}, {L"D:\\Pics.tif\\photo", L"", false},
         {L"D:\\Pics\\photo.", L"", false},       {L"/pics.tif/photo", L"", false},
-        {L"scan.Tiff", L"Tiff", true},            {L"tif", L"", false},
+        {L"scan.Tiff", L"Tiff", true},           {L"tif", L"", false},
     };
     for (const SExt& c : cases) {
         EXPECT_EQ(GetExtension(c.pszPath), c.pszExt);
         // The same rule decides the query root once the file is open.
-        const std::wstring name = std::wstring(c.pszPath).substr(std::wstring(c.pszPath).find_last_of(L"\\/") + 1);
+        const std::wstring name =
+            std::wstring(c.pszPath).substr(std::wstring(c.pszPath).find_last_of(L"\\/") + 1);
         if (name.empty()) continue;
-        const fs::path path = m_dir.Path() / (std::string("x_") + std::string(name.begin(), name.end()));
+        const fs::path path =
+            m_dir.Path() / (std::string("x_") + std::string(name.begin(), name.end()));
         ASSERT_TRUE(WritePhotoFile(path, Tiff(GpsExif(false, kLat, "N", kLon, "W"))));
         CWicUtility wic;
         ASSERT_TRUE(wic.OpenFile(path.wstring()));
@@ -522,8 +580,10 @@ TEST_F(WicUtilityTest, ReadsOnlyWhatTheAnswerNeeds) {
     big.nScanBytes = 2 << 20;
     CExifWriter t = GpsExif(true, kLat, "N", kLon, "W");
     t.AddTinyImage(2048, 2048);
-    const struct { const char* pszName; std::vector<uint8_t> bytes; } photos[] = {
-        {"big.jpg", BuildJpeg(w, big)}, {"big.tif", BuildTiffFile(t)}};
+    const struct {
+        const char* pszName;
+        std::vector<uint8_t> bytes;
+    } photos[] = {{"big.jpg", BuildJpeg(w, big)}, {"big.tif", BuildTiffFile(t)}};
     for (const auto& p : photos) {
         CWicUtility wic;
         ASSERT_TRUE(wic.OpenFile(Write(p.pszName, p.bytes).wstring()));

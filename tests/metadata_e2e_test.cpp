@@ -1,7 +1,6 @@
 // Message 19 through the real module: the GPS position of a photo reaches the log, a photo
 // without one is reported missing. Whatever lookup follows goes to a loopback server.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include "tests/support/loopback_server.h"

@@ -9,14 +9,15 @@
 namespace {
 
 class CFuzzFileSystem final : public IImageFileSystem {
-public:
+  public:
     CFuzzFileSystem(const uint8_t* pData, size_t nSize) : m_pData(pData), m_nSize(nSize) {}
-    int32_t Open(const std::wstring&, std::unique_ptr<IImageSource>& pSource, std::wstring&) override {
+    int32_t Open(const std::wstring&, std::unique_ptr<IImageSource>& pSource,
+                 std::wstring&) override {
         pSource = CreateMemorySource(m_pData, m_nSize);
         return kMetaOk;
     }
 
-private:
+  private:
     const uint8_t* m_pData;
     size_t m_nSize;
 };
@@ -30,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         if (!wic.OpenFile(pszName)) continue;
         std::wstring text;
         for (int nItem = 0; nItem <= 6; ++nItem) wic.ReadItem(nItem, 1, text);
-        for (int nItem : {33434, 33437, 37377, 37378, 37380, 37381, 42034}) wic.ReadItem(nItem, 0, text);
+        for (int nItem : {33434, 33437, 37377, 37378, 37380, 37381, 42034})
+            wic.ReadItem(nItem, 0, text);
         wic.ReadItem(271, 2, text);
         const std::wstring strRoot = wic.m_bTiff ? L"/ifd" : L"/app1";
         wic.ReadItemEx(strRoot, text, 0);

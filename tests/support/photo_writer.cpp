@@ -11,38 +11,59 @@
 namespace {
 
 class CByteWriter {
-public:
+  public:
     explicit CByteWriter(bool bBig) : m_bBig(bBig) {}
     std::vector<uint8_t> m_out;
     bool m_bBig;
 
     void U8(uint8_t v) { m_out.push_back(v); }
     void U16(uint16_t v) {
-        if (m_bBig) { U8(static_cast<uint8_t>(v >> 8)); U8(static_cast<uint8_t>(v)); }
-        else { U8(static_cast<uint8_t>(v)); U8(static_cast<uint8_t>(v >> 8)); }
+        if (m_bBig) {
+            U8(static_cast<uint8_t>(v >> 8));
+            U8(static_cast<uint8_t>(v));
+        } else {
+            U8(static_cast<uint8_t>(v));
+            U8(static_cast<uint8_t>(v >> 8));
+        }
     }
     void U32(uint32_t v) {
-        if (m_bBig) { U16(static_cast<uint16_t>(v >> 16)); U16(static_cast<uint16_t>(v)); }
-        else { U16(static_cast<uint16_t>(v)); U16(static_cast<uint16_t>(v >> 16)); }
+        if (m_bBig) {
+            U16(static_cast<uint16_t>(v >> 16));
+            U16(static_cast<uint16_t>(v));
+        } else {
+            U16(static_cast<uint16_t>(v));
+            U16(static_cast<uint16_t>(v >> 16));
+        }
     }
     void U64(uint64_t v) {
-        if (m_bBig) { U32(static_cast<uint32_t>(v >> 32)); U32(static_cast<uint32_t>(v)); }
-        else { U32(static_cast<uint32_t>(v)); U32(static_cast<uint32_t>(v >> 32)); }
+        if (m_bBig) {
+            U32(static_cast<uint32_t>(v >> 32));
+            U32(static_cast<uint32_t>(v));
+        } else {
+            U32(static_cast<uint32_t>(v));
+            U32(static_cast<uint32_t>(v >> 32));
+        }
     }
-    void PadTo(size_t n) { if (m_out.size() < n) m_out.resize(n, 0); }
+    void PadTo(size_t n) {
+        if (m_out.size() < n) m_out.resize(n, 0);
+    }
 };
 
 // The value bytes of an entry in the file's byte order.
 std::vector<uint8_t> EncodeValue(const SExifEntry& e, bool bBig) {
     CByteWriter w(bBig);
     switch (e.nType) {
-        case kTiffShort: case kTiffSShort:
+        case kTiffShort:
+        case kTiffSShort:
             for (uint64_t v : e.values) w.U16(static_cast<uint16_t>(v));
             break;
-        case kTiffLong: case kTiffSLong: case kTiffFloat:
+        case kTiffLong:
+        case kTiffSLong:
+        case kTiffFloat:
             for (uint64_t v : e.values) w.U32(static_cast<uint32_t>(v));
             break;
-        case kTiffRational: case kTiffSRational:
+        case kTiffRational:
+        case kTiffSRational:
             // Numerator first, then denominator, each in the file's byte order.
             for (uint64_t v : e.values) {
                 w.U32(static_cast<uint32_t>(v));
@@ -62,8 +83,14 @@ std::vector<uint8_t> EncodeValue(const SExifEntry& e, bool bBig) {
 uint32_t ElementCount(const SExifEntry& e) {
     if (e.nCount) return *e.nCount;
     switch (e.nType) {
-        case kTiffShort: case kTiffSShort: case kTiffLong: case kTiffSLong: case kTiffFloat:
-        case kTiffRational: case kTiffSRational: case kTiffDouble:
+        case kTiffShort:
+        case kTiffSShort:
+        case kTiffLong:
+        case kTiffSLong:
+        case kTiffFloat:
+        case kTiffRational:
+        case kTiffSRational:
+        case kTiffDouble:
             return static_cast<uint32_t>(e.values.size());
         default:
             return static_cast<uint32_t>(e.bytes.size());
@@ -156,7 +183,8 @@ SExifEntry& CExifIfd::Rationals(uint16_t nTag, const std::vector<SRational>& val
     SExifEntry e;
     e.nTag = nTag;
     e.nType = bSigned ? kTiffSRational : kTiffRational;
-    for (const SRational& r : values) e.values.push_back(uint64_t{r.nNum} | (uint64_t{r.nDen} << 32));
+    for (const SRational& r : values)
+        e.values.push_back(uint64_t{r.nNum} | (uint64_t{r.nDen} << 32));
     return Add(std::move(e));
 }
 
@@ -249,11 +277,16 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     }
     const uint32_t nIfd0 = 8;
     const uint32_t nExif = nIfd0 + static_cast<uint32_t>(IfdSize(ifd0, m_bBigEndian));
-    const uint32_t nGps = nExif + (exif.Empty() ? 0 : static_cast<uint32_t>(IfdSize(exif, m_bBigEndian)));
-    const uint32_t nInterop = nGps + (gps.Empty() ? 0 : static_cast<uint32_t>(IfdSize(gps, m_bBigEndian)));
-    const uint32_t nIfd1 = nInterop + (interop.Empty() ? 0 : static_cast<uint32_t>(IfdSize(interop, m_bBigEndian)));
-    const uint32_t nThumb = nIfd1 + (ifd1.Empty() ? 0 : static_cast<uint32_t>(IfdSize(ifd1, m_bBigEndian)));
-    const uint32_t nPixels = nThumb + static_cast<uint32_t>(m_thumbnail.size() + (m_thumbnail.size() & 1));
+    const uint32_t nGps =
+        nExif + (exif.Empty() ? 0 : static_cast<uint32_t>(IfdSize(exif, m_bBigEndian)));
+    const uint32_t nInterop =
+        nGps + (gps.Empty() ? 0 : static_cast<uint32_t>(IfdSize(gps, m_bBigEndian)));
+    const uint32_t nIfd1 =
+        nInterop + (interop.Empty() ? 0 : static_cast<uint32_t>(IfdSize(interop, m_bBigEndian)));
+    const uint32_t nThumb =
+        nIfd1 + (ifd1.Empty() ? 0 : static_cast<uint32_t>(IfdSize(ifd1, m_bBigEndian)));
+    const uint32_t nPixels =
+        nThumb + static_cast<uint32_t>(m_thumbnail.size() + (m_thumbnail.size() & 1));
     if (m_bAutoPointers) {
         auto set = [](CExifIfd& ifd, uint16_t nTag, uint32_t nValue) {
             if (SExifEntry* e = ifd.Find(nTag); e && e->values.size() == 1 && e->values[0] == 0)
@@ -286,10 +319,10 @@ std::vector<uint8_t> BuildJpeg(const CExifWriter& exif, const SJpegOptions& opti
     return BuildJpegFromTiff(exif.BuildTiff(), options);
 }
 
-std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff, const SJpegOptions& options) {
+std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff,
+                                       const SJpegOptions& options) {
     std::vector<uint8_t> out = {0xFF, 0xD8};
-    if (options.bJfif)
-        AppendSegment(out, 0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0});
+    if (options.bJfif) AppendSegment(out, 0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0});
     if (options.bXmpFirst) {
         const std::string xmp = "http://ns.adobe.com/xap/1.0/";
         std::vector<uint8_t> body(xmp.begin(), xmp.end());
@@ -308,17 +341,21 @@ std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff, const S
     // Baseline frame header: 8 bits, 8x8 pixels, one component; then the scan.
     AppendSegment(out, 0xC0, {8, 0, 8, 0, 8, 1, 1, 0x11, 0});
     AppendSegment(out, 0xDA, {1, 1, 0, 0, 0x3F, 0});
-    for (size_t i = 0; i < options.nScanBytes; ++i) out.push_back(static_cast<uint8_t>(i * 7 % 255));
+    for (size_t i = 0; i < options.nScanBytes; ++i)
+        out.push_back(static_cast<uint8_t>(i * 7 % 255));
     out.push_back(0xFF);
     out.push_back(0xD9);
     return out;
 }
 
-std::vector<uint8_t> BuildTiffFile(const CExifWriter& exif) { return exif.BuildTiff(); }
+std::vector<uint8_t> BuildTiffFile(const CExifWriter& exif) {
+    return exif.BuildTiff();
+}
 
 bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file);
 }
 
