@@ -152,20 +152,24 @@ class CCacheLineReader {
         return false;
     }
 
+    // Replaces the buffer with the next chunk's text; false when nothing is left. A chunk may
+    // give no text of its own (half a UTF-16 unit), so reading goes on until one does.
     bool Fill() {
         m_buf.clear();
         m_nPos = 0;
-        if (m_bEnd || m_bFailed) return false;
-        size_t n = 0;
-        if (!m_file.Read(m_raw.data(), m_raw.size(), n, m_strError)) return Fail();
-        if (n == 0) {
-            m_bEnd = true;
-            // A high surrogate with nothing after it; a lone last byte is not a character.
-            if (m_nHighSurrogate) m_buf = WideToUtf8(std::wstring(1, L'\xFFFD'));
-            m_nHighSurrogate = 0;
-            return !m_buf.empty();
+        while (m_buf.empty()) {
+            if (m_bEnd || m_bFailed) return false;
+            size_t n = 0;
+            if (!m_file.Read(m_raw.data(), m_raw.size(), n, m_strError)) return Fail();
+            if (n == 0) {
+                m_bEnd = true;
+                // A high surrogate with nothing after it; a lone last byte is not a character.
+                if (m_nHighSurrogate) m_buf = WideToUtf8(std::wstring(1, L'\xFFFD'));
+                m_nHighSurrogate = 0;
+                return !m_buf.empty();
+            }
+            Convert(m_raw.data(), n);
         }
-        Convert(m_raw.data(), n);
         return true;
     }
 

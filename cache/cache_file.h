@@ -15,7 +15,6 @@
 constexpr size_t kMaxCachePathChars = 4095;
 constexpr size_t kMaxCacheCoordinateChars = 63;
 constexpr size_t kMaxCacheCaptionChars = 16383;
-constexpr size_t kMaxCacheHeaderChars = 4095;
 // Below this announced count the table keeps its buckets; from it on it gets 2N+1.
 constexpr long long kCacheResizeCount = 50000;
 

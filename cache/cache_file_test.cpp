@@ -224,6 +224,38 @@ TEST_F(CacheFileTest, EncodingsByByteOrderMark) {
     EXPECT_EQ(Caption(L"/good"), L"z");
 }
 
+TEST_F(CacheFileTest, CharactersSplitBetweenReadChunksAreJoined) {
+    // Files are read a mebibyte at a time; a blank line pads the file so that the smiley of
+    // "/b" starts two bytes before the first chunk ends.
+    constexpr size_t kChunkEnd = size_t{1} << 20;
+    // The padding is one overlong line, skipped as a bad one.
+    const std::wstring head = L"TestApp cache\r\nv1\r\n9\r\n/a|1|2|x|\r\n";
+    const std::wstring tail = L"/b|1|2|\U0001F600|\r\n/c|1|2|z|\r\n";
+    const size_t nBeforeSmiley = head.size() + 2 + 7;  // the padding line's CR LF, then "/b|1|2|"
+
+    std::string utf16 = "\xFF\xFE";
+    const size_t nPad16 = (kChunkEnd - 2 - utf16.size()) / 2 - nBeforeSmiley;
+    for (wchar_t c : head + std::wstring(nPad16, L' ') + L"\r\n" + tail) {
+        const uint32_t u = static_cast<uint32_t>(c);
+        const uint32_t units[2] = {u < 0x10000 ? u : 0xD800 + ((u - 0x10000) >> 10),
+                                   0xDC00 + ((u - 0x10000) & 0x3FF)};
+        for (size_t k = 0; k < (u < 0x10000 ? 1u : 2u); ++k) {
+            utf16 += static_cast<char>(units[k] & 0xFF);
+            utf16 += static_cast<char>(units[k] >> 8);
+        }
+    }
+    const size_t nPad8 = kChunkEnd - 2 - kBom.size() - nBeforeSmiley;
+    const std::string utf8 = kBom + WideToUtf8(head + std::wstring(nPad8, L' ') + L"\r\n" + tail);
+
+    for (const std::string& bytes : {utf16, utf8}) {
+        m_cache.RemoveAll();
+        Load(bytes);
+        EXPECT_EQ(m_cache.GetCount(), 3u);
+        EXPECT_EQ(Caption(L"/b"), L"\U0001F600");
+        EXPECT_EQ(Caption(L"/c"), L"z");
+    }
+}
+
 TEST_F(CacheFileTest, SaveWritesTheFormatAndCaptionsRoundTrip) {
     m_cache.Store(L"/p/a.jpg", CCachedValue(L"a\nb\\c", L"45.4641944", L"-7.6916667"));
     SaveCacheFile(m_strPath, kApp, m_cache);
