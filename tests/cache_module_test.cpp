@@ -1,6 +1,7 @@
 // The location cache's moments through the real module: loaded at start, saved at stop and on
 // the host's save events, named after the show the host reports.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <set>
@@ -8,6 +9,8 @@
 #include <string>
 
 #include "tests/support/file_bytes.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/photo_writer.h"
 #include "tests/support/plugin_host.h"
 
 namespace fs = std::filesystem;
@@ -97,6 +100,46 @@ TEST_F(CacheModuleTest, AMissingFileIsReportedAndTheStartGoesOn) {
     m_host.Start();
     EXPECT_TRUE(m_host.HasLog(L"LoadCache: Unable to open file " + CacheFile().wstring()));
     EXPECT_TRUE(m_host.HasLog(L"Started"));
+}
+
+// A caption with a line feed, a backslash, quotes at both ends and non-ASCII letters, made by a
+// real lookup, is answered from the file in the next session exactly as it was composed.
+TEST(CacheModuleSessions, AnAwkwardCaptionComesBackFromTheFileUnchanged) {
+    CLoopbackServer server;
+    ASSERT_TRUE(server.Start());
+    struct SServiceUrl {
+        explicit SServiceUrl(const std::string& url) {
+            setenv("LOCANYM_SERVICE_URL", url.c_str(), 1);
+        }
+        ~SServiceUrl() { unsetenv("LOCANYM_SERVICE_URL"); }
+    } serviceUrl(server.BaseUrl());
+    server.SetAnswer("/findNearbyPlaceNameJSON",
+                     ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    CTempDir dir;
+    const fs::path photo = dir.Path() / "pantheon.jpg";
+    ASSERT_TRUE(WriteGpsJpeg(photo, 48.8448, 2.3471));
+
+    CTestHost first;
+    first.m_settings[L"iProv"].nValue = 2;
+    first.m_settings[L"GeoType"].nValue = 0;
+    first.m_settings[L"Format"].bText = true;
+    first.m_settings[L"Format"].strValue = L"\"%L\"\n\\ %C\r";
+    first.Start();
+    std::wstring strCaption;
+    ASSERT_TRUE(first.Caption(photo.wstring(), strCaption));
+    EXPECT_EQ(strCaption, L"\"Paris 05 Panth\u00e9on\"\n\\ Paris\r");
+    first.Send(kMsgStop, 0, 1);
+
+    CTestHost next;
+    next.m_dataFolder = first.m_dataFolder;
+    next.m_settings = first.m_settings;
+    next.Start();
+    EXPECT_TRUE(next.HasLog(L"LoadCache: n. files 1"));
+    std::wstring strAgain;
+    ASSERT_TRUE(next.Caption(photo.wstring(), strAgain));
+    EXPECT_EQ(strAgain, strCaption);
+    EXPECT_TRUE(next.HasLog(L"Cached"));
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 }  // namespace
