@@ -76,8 +76,11 @@ std::wstring RationalText(uint64_t nBits, bool bSigned, int nItem) {
         case kTagShutterSpeedValue: {
             if (!bValid || !(std::fabs(v) < 100.0)) return {};
             const double t = 1.0 / std::pow(2.0, v);
-            if (t > 0 && t < 0.25001)
-                return FormatText(L"1/%d", static_cast<int32_t>(1.0 / t + 0.5));
+            if (t > 0 && t < 0.25001) {
+                // The integer part of a fast APEX value outgrows any integer type: print it
+                // as a whole float instead of converting it.
+                return FormatText(L"1/%.0f", std::floor(1.0 / t + 0.5));
+            }
             return FormatText(L"%.1f", t);
         }
         case kTagApertureValue:

@@ -117,6 +117,7 @@ TEST(PropVariantToText, FollowsTheRuleOfEachTypeAndItem) {
         {"F-number", Bits(kVtUi8, {R(28, 10)}), 33437, L"F2.8"},
         {"F-number 0 denominator", Bits(kVtUi8, {R(28, 0)}), 33437, L""},
         {"shutter APEX fast", Bits(kVtI8, {SR(8, 1)}), 37377, L"1/256"},
+        {"shutter APEX beyond 32 bits", Bits(kVtI8, {SR(40, 1)}), 37377, L"1/1099511627776"},
         {"shutter APEX slow", Bits(kVtI8, {SR(-1, 1)}), 37377, L"2.0"},
         {"shutter APEX out of range", Bits(kVtI8, {SR(100, 1)}), 37377, L""},
         {"aperture APEX", Bits(kVtUi8, {R(3, 1)}), 37378, L"F2.8"},
