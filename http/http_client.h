@@ -32,6 +32,7 @@ enum class EHttpOutcome {
     kNoRequest,       // the stack could not make a request object
     kNotSent,         // the stack refused the request before sending it
     kEndedBySink,     // OnBody or ShouldContinue said stop
+    kSinkException,   // the sink threw (out of memory, say); the transfer was ended
     kTransportError,  // connection, name lookup, TLS, time-out or a broken answer
 };
 
@@ -43,5 +44,6 @@ struct SHttpGetResult {
 };
 
 // Performs the request with HTTP/1.0, following redirects (http and https only), verifying
-// TLS certificates, with no cache on this side and asking for none on the way. Never throws.
+// TLS certificates, with no cache on this side and asking for none on the way. Never throws;
+// an exception from the sink ends the transfer as kSinkException.
 SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink);

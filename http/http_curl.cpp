@@ -32,6 +32,7 @@ struct STransfer {
     IHttpAnswerSink* pSink = nullptr;
     bool bStatusSent = false;
     bool bEndedBySink = false;
+    bool bSinkThrew = false;  // no exception may cross libcurl's C frames: it is noted here
 };
 
 void SendStatus(STransfer& t) {
@@ -45,18 +46,24 @@ void SendStatus(STransfer& t) {
 size_t OnWrite(char* pData, size_t nSize, size_t nCount, void* pUser) {
     auto& t = *static_cast<STransfer*>(pUser);
     const size_t nBytes = nSize * nCount;
-    SendStatus(t);
-    if (!t.pSink->OnBody(pData, nBytes)) {
-        t.bEndedBySink = true;
-        return 0;  // less than given: libcurl ends the transfer
+    try {
+        SendStatus(t);
+        if (t.pSink->OnBody(pData, nBytes)) return nBytes;
+    } catch (...) {
+        t.bSinkThrew = true;
     }
-    return nBytes;
+    t.bEndedBySink = true;
+    return 0;  // less than given: libcurl ends the transfer
 }
 
 // Also asked by libcurl during its own waits (name lookup, TLS handshake).
 int OnProgress(void* pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto& t = *static_cast<STransfer*>(pUser);
-    if (t.pSink->ShouldContinue()) return 0;
+    try {
+        if (t.pSink->ShouldContinue()) return 0;
+    } catch (...) {
+        t.bSinkThrew = true;
+    }
     t.bEndedBySink = true;
     return 1;
 }
@@ -162,11 +169,17 @@ SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
     SHttpGetResult result;
     long nStatus = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &nStatus);
-    if (transfer.bEndedBySink) {
+    if (transfer.bSinkThrew) {
+        result = CurlFailure(EHttpOutcome::kSinkException, code, szError);
+    } else if (transfer.bEndedBySink) {
         result = CurlFailure(EHttpOutcome::kEndedBySink, code, szError);
     } else if (code == CURLE_OK) {
         // An answer without a body still has a status to report.
-        SendStatus(transfer);
+        try {
+            SendStatus(transfer);
+        } catch (...) {
+            result = CurlFailure(EHttpOutcome::kSinkException, code, szError);
+        }
     } else {
         // A refusal before anything came back means the request never left.
         const bool bNotSent = IsNotSent(code) && nStatus == 0;

@@ -2,7 +2,6 @@
 // error texts and log lines. The transfer itself is HttpGet (http_client.h).
 #include <algorithm>
 #include <cstdlib>
-#include <exception>
 
 #include "core/log.h"
 #include "core/text.h"
@@ -58,6 +57,12 @@ const wchar_t* const kUserAgents[kUserAgentCount] = {
 // Headers of every request besides the agent: text wanted, and no cache on the way may answer.
 const char* const kRequestHeaders[] = {"Accept: text/*", "Pragma: no-cache",
                                        "Cache-Control: no-cache"};
+
+int UnknownException(std::wstring& strError) {
+    WriteLog(kLogError, L"QueryServerLow(), Unknown exception");
+    strError = LoadStringText(kIdsUnknownException);
+    return kQueryException;
+}
 
 bool IsFinalStatus(int nResult) {
     return nResult <= 0 || nResult == 400 || nResult == 401 || nResult == 403;
@@ -209,6 +214,8 @@ int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnsw
                 m_strError = LoadStringText(kIdsSendRequestFailed);
                 WriteLog(kLogError, L"QueryServerLow(), SendRequest failed");
                 return kQueryFailed;
+            case EHttpOutcome::kSinkException:
+                return UnknownException(m_strError);
             case EHttpOutcome::kEndedBySink:
                 if (reader.Stopped()) return kQueryStopped;
                 if (reader.TooLarge()) {
@@ -241,9 +248,7 @@ int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnsw
         }
         nResult = reader.Status() == kStatusOk ? 0 : reader.Status();
     } catch (...) {
-        WriteLog(kLogError, L"QueryServerLow(), Unknown exception");
-        m_strError = LoadStringText(kIdsUnknownException);
-        return kQueryException;
+        return UnknownException(m_strError);
     }
     if (nResult > 0) WriteLog(kLogInfo, L"   Response: %s", strAnswer);
     return nResult;
