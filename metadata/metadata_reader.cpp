@@ -214,12 +214,16 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     if (nTypeSize == 0) return kMetaErrCorrupt;
     if (entry.nCount > kMaxValueBytes / nTypeSize) return kMetaErrTooLarge;
     const uint32_t nBytes = entry.nCount * nTypeSize;
+    const uint32_t nOffset = Get32(entry.raw, layout.bBigEndian);
+    // Nothing is allocated for a value the block does not hold.
+    if (nBytes > 4 && (nOffset > layout.nSize || nBytes > layout.nSize - nOffset))
+        return kMetaErrCorrupt;
     std::vector<uint8_t> bytes(nBytes);
     if (nBytes == 0) {
         // Nothing to copy: an empty vector has no buffer to copy into.
     } else if (nBytes <= 4) {
         std::memcpy(bytes.data(), entry.raw, nBytes);
-    } else if (!BlockRead(layout, Get32(entry.raw, layout.bBigEndian), bytes.data(), nBytes)) {
+    } else if (!BlockRead(layout, nOffset, bytes.data(), nBytes)) {
         return kMetaErrCorrupt;
     }
 
