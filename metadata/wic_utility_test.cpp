@@ -10,6 +10,7 @@
 #include <new>
 
 #include "core/log.h"
+#include "core/text.h"
 #include "tests/support/photo_writer.h"
 #include "tests/support/plugin_host.h"
 
@@ -47,7 +48,8 @@ class WicUtilityTest : public ::testing::Test {
         CWicUtility wic;
         lat = L"stale";
         lon = L"stale";
-        if (!wic.OpenFile(path.wstring())) return false;
+        // The file system takes names as UTF-8, whatever the process locale says.
+        if (!wic.OpenFile(Utf8ToWide(path.string()))) return false;
         wic.ReadItem(2, 1, lat);
         wic.ReadItem(4, 1, lon);
         wic.Close();
@@ -111,6 +113,8 @@ std::vector<SPhotoCase> PhotoCases() {
                      L"-7.6916667"});
     cases.push_back({"lower_refs.jpg", BuildJpeg(GpsExif(false, kLat, "s", kLon, "w")),
                      L"-45.4641944", L"-7.6916667"});
+    cases.push_back({"Caf\u00e9 Z\u00fcrich \u6771\u4eac.jpg",
+                     BuildJpeg(GpsExif(false, kLat, "N", kLon, "E")), L"45.4641944", L"7.6916667"});
     cases.push_back({"south_east.jpg", BuildJpeg(GpsExif(true, kLat, "S", kLon, "E")),
                      L"-45.4641944", L"7.6916667"});
     cases.push_back({"no_refs.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, kLon, nullptr)),
