@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The main job, offline: builds the plug-in and the reference host, makes a handful of sample
+# photos at real places, and captions them through the host. The services' answers come from
+# a replay server on 127.0.0.1 that serves recorded, real-shaped answers, so nothing here
+# needs the internet. The second pass is answered from the plug-in's cache.
+#
+# Usage: scripts/demo.sh [WORK_DIR]     (default: a new temporary folder, kept for a look)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/build.sh" default >/dev/null
+build="$top/build"
+
+work=${1:-$(mktemp -d "${TMPDIR:-/tmp}/locanym-demo-XXXXXX")}
+mkdir -p "$work"
+photos="$work/photos"
+data="$work/data"
+log="$work/plugin.log"
+rm -rf "$data" "$log"
+
+"$build/locanym-make-samples" "$photos"
+
+# The replay server prints its base URL, then serves until it is stopped.
+"$build/locanym-replay-server" >"$work/replay-url" 2>"$work/replay.log" &
+server=$!
+trap 'kill "$server" 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do
+    [ -s "$work/replay-url" ] && break
+    sleep 0.05
+done
+if [ ! -s "$work/replay-url" ]; then
+    echo "the replay server did not start; see $work/replay.log" >&2
+    exit 1
+fi
+export LOCANYM_SERVICE_URL
+LOCANYM_SERVICE_URL=$(head -n 1 "$work/replay-url")
+
+host=("$build/locanym-host" --data "$data" --log "$log")
+"${host[@]}" set Enabled 1
+"${host[@]}" set iProv 2          # GeoNames
+"${host[@]}" set Format "%A"
+
+echo "== Captions (service answers replayed from $LOCANYM_SERVICE_URL)"
+"${host[@]}" caption "$photos"/* || true
+echo
+echo "== The same photos again: answered from the cache, no request made"
+"${host[@]}" caption "$photos"/* || true
+echo
+echo "== Plug-in log: $log"
+grep -E 'gps location|Missing gps|Found in Cache|Cached|FindLocation|LoadCache' "$log" || true
+echo
+echo "Photos: $photos"
+echo "Host data folder (settings.json, cache file): $data"
