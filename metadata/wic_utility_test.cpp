@@ -2,6 +2,7 @@
 #include "metadata/wic_utility.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -594,6 +595,21 @@ TEST_F(WicUtilityTest, FollowsItsStatesAndLogsAsDesigned) {
                          L"00001002h: The file does not exist (open: No such file or directory"),
         std::wstring::npos);
     EXPECT_NE(Errors()[0].find(L"file : " + missing.wstring()), std::wstring::npos);
+}
+
+TEST_F(WicUtilityTest, OnlyRegularFilesAreOpened) {
+    // A FIFO would block a plain open() until a writer comes: the host would hang.
+    const fs::path fifo = m_dir.Path() / "fifo.jpg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path folder = m_dir.Path() / "folder.jpg";
+    fs::create_directory(folder);
+    for (const fs::path& path : {fifo, folder}) {
+        g_logs.clear();
+        CWicUtility wic;
+        EXPECT_FALSE(wic.OpenFile(path.wstring()));
+        ASSERT_EQ(Errors().size(), 1u);
+        EXPECT_NE(Errors()[0].find(L"not a regular file"), std::wstring::npos);
+    }
 }
 
 TEST_F(WicUtilityTest, TheExtensionAloneSelectsTheTiffLayout) {
