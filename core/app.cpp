@@ -14,6 +14,24 @@ namespace {
 wchar_t g_szResult[kResultBufferChars];
 
 constexpr uintptr_t kVersionTwoResult = 0x10002;
+
+// The thirteen values the settings dialog edits, between the settings and the dialog.
+template <class From, class To>
+void CopyDialogValues(const From& from, To& to) {
+    to.m_bEnabled = from.m_bEnabled;
+    to.m_iProv = from.m_iProv;
+    to.m_bErrMsg = from.m_bErrMsg;
+    to.m_strLang = from.m_strLang;
+    to.m_strFormat = from.m_strFormat;
+    to.m_nGeoType = from.m_nGeoType;
+    to.m_bGeo1 = from.m_bGeo1;
+    to.m_bGeo2 = from.m_bGeo2;
+    to.m_strGeoCC1 = from.m_strGeoCC1;
+    to.m_strGeoCC2 = from.m_strGeoCC2;
+    to.m_bAState = from.m_bAState;
+    to.m_bACountry = from.m_bACountry;
+    to.m_strSep = from.m_strSep;
+}
 }  // namespace
 
 CLocanymApp::CLocanymApp() = default;
@@ -113,20 +131,8 @@ uintptr_t CLocanymApp::OnInitialise(uintptr_t wParam, uintptr_t lParam) {
 
 uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
     CLocanymDlgValues values;
-    values.m_bEnabled = m_bEnabled;
-    values.m_iProv = m_iProv;
-    values.m_bErrMsg = m_bErrMsg;
-    values.m_strLang = m_strLang;
-    values.m_strFormat = m_strFormat;
-    values.m_nGeoType = m_nGeoType;
-    values.m_bGeo1 = m_bGeo1;
-    values.m_bGeo2 = m_bGeo2;
-    values.m_strGeoCC1 = m_strGeoCC1;
-    values.m_strGeoCC2 = m_strGeoCC2;
-    values.m_bAState = m_bAState;
-    values.m_bACountry = m_bACountry;
-    values.m_strSep = m_strSep;
-    if (!RunSettingsDialog(wParam, *this, values)) return 0;
+    CopyDialogValues(*this, values);
+    if (!m_pfnRunSettingsDialog || !m_pfnRunSettingsDialog(wParam, *this, values)) return 0;
 
     m_bSettingsChanged = 1;
     const bool bCaptionChanged =
@@ -140,19 +146,7 @@ uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
         MakeCachePath();
         ClearCache();
     }
-    m_bEnabled = values.m_bEnabled;
-    m_iProv = values.m_iProv;
-    m_bErrMsg = values.m_bErrMsg;
-    m_strLang = values.m_strLang;
-    m_strFormat = values.m_strFormat;
-    m_nGeoType = values.m_nGeoType;
-    m_bGeo1 = values.m_bGeo1;
-    m_bGeo2 = values.m_bGeo2;
-    m_strGeoCC1 = values.m_strGeoCC1;
-    m_strGeoCC2 = values.m_strGeoCC2;
-    m_bAState = values.m_bAState;
-    m_bACountry = values.m_bACountry;
-    m_strSep = values.m_strSep;
+    CopyDialogValues(values, *this);
     return 1;
 }
 

@@ -14,6 +14,7 @@
 #include "core/settings.h"
 #include "metadata/wic_utility.h"
 #include "services/service_catalogue.h"
+#include "ui/settings_dialog.h"
 
 constexpr size_t kResultBufferChars = 2048;
 
@@ -70,6 +71,8 @@ public:
     CLocationCache m_cache;
     std::wstring m_strCachePath;
     SldHostCallback m_pfnHostCallback = nullptr;
+    // Runs the settings dialog for message 5; a test may put a scripted dialog here.
+    bool (*m_pfnRunSettingsDialog)(uintptr_t, CLocanymApp&, CLocanymDlgValues&) = &RunSettingsDialog;
 
 private:
     // The stop message may come from another thread while a photo is being processed. It sets

@@ -15,6 +15,16 @@ namespace {
 constexpr size_t kReadTextSlack = 4096;
 
 uint64_t Address(const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
+
+// A record with every byte zero but the section, key and type.
+SLD_PROFILE_RECORD NewRecord(const wchar_t* pszSection, const wchar_t* pszKey, int32_t nType) {
+    SLD_PROFILE_RECORD record;
+    std::memset(&record, 0, sizeof record);
+    record.section = Address(pszSection);
+    record.key = Address(pszKey);
+    record.type = nType;
+    return record;
+}
 }  // namespace
 
 bool CPlugInSettings::IsCountryInList(std::wstring_view strCountryCode, int nSelector) const {
@@ -37,11 +47,7 @@ bool CPlugInSettings::IsCountryInList(std::wstring_view strCountryCode, int nSel
 
 int32_t CLocanymApp::ReadSettingInt(const wchar_t* pszSection, const wchar_t* pszKey,
                                     int32_t nDefault) {
-    SLD_PROFILE_RECORD record;
-    std::memset(&record, 0, sizeof record);
-    record.section = Address(pszSection);
-    record.key = Address(pszKey);
-    record.type = kProfileInt;
+    SLD_PROFILE_RECORD record = NewRecord(pszSection, pszKey, kProfileInt);
     record.def = static_cast<uint32_t>(nDefault);
     CallHost(kCbReadSetting, reinterpret_cast<uintptr_t>(&record), 0);
     return static_cast<int32_t>(static_cast<uint32_t>(record.value & 0xFFFFFFFFu));
@@ -50,11 +56,7 @@ int32_t CLocanymApp::ReadSettingInt(const wchar_t* pszSection, const wchar_t* ps
 std::wstring CLocanymApp::ReadSettingString(const wchar_t* pszSection, const wchar_t* pszKey,
                                             const wchar_t* pszDefault) {
     std::vector<wchar_t> buffer(kReadTextSlack, L'\0');
-    SLD_PROFILE_RECORD record;
-    std::memset(&record, 0, sizeof record);
-    record.section = Address(pszSection);
-    record.key = Address(pszKey);
-    record.type = kProfileText;
+    SLD_PROFILE_RECORD record = NewRecord(pszSection, pszKey, kProfileText);
     record.value = Address(buffer.data());
     record.def = Address(pszDefault);
     record.capacity = kProfileTextCapacity;
@@ -69,22 +71,14 @@ std::wstring CLocanymApp::ReadSettingString(const wchar_t* pszSection, const wch
 
 void CLocanymApp::WriteSettingInt(const wchar_t* pszSection, const wchar_t* pszKey,
                                   int32_t nValue) {
-    SLD_PROFILE_RECORD record;
-    std::memset(&record, 0, sizeof record);
-    record.section = Address(pszSection);
-    record.key = Address(pszKey);
-    record.type = kProfileInt;
+    SLD_PROFILE_RECORD record = NewRecord(pszSection, pszKey, kProfileInt);
     record.value = static_cast<uint32_t>(nValue);
     CallHost(kCbWriteSetting, reinterpret_cast<uintptr_t>(&record), 0);
 }
 
 void CLocanymApp::WriteSettingString(const wchar_t* pszSection, const wchar_t* pszKey,
                                      const std::wstring& strValue) {
-    SLD_PROFILE_RECORD record;
-    std::memset(&record, 0, sizeof record);
-    record.section = Address(pszSection);
-    record.key = Address(pszKey);
-    record.type = kProfileText;
+    SLD_PROFILE_RECORD record = NewRecord(pszSection, pszKey, kProfileText);
     record.value = Address(strValue.c_str());
     CallHost(kCbWriteSetting, reinterpret_cast<uintptr_t>(&record), 0);
 }

@@ -8,6 +8,11 @@ add_executable(core_tests
 target_link_libraries(core_tests PRIVATE locanym_logic GTest::gtest_main)
 gtest_discover_tests(core_tests)
 
+# Message 5 with a scripted dialog: links the logic directly, not the module.
+add_executable(configure_tests ${PROJECT_SOURCE_DIR}/core/configure_test.cpp)
+target_link_libraries(configure_tests PRIVATE locanym_testsupport GTest::gtest_main)
+gtest_discover_tests(configure_tests)
+
 add_executable(module_tests ${CMAKE_CURRENT_LIST_DIR}/module_messages_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/module_settings_test.cpp)
 target_link_libraries(module_tests PRIVATE locanym_testsupport GTest::gtest_main)

@@ -1,0 +1,133 @@
+// Message 5 with a scripted settings dialog: what a confirmed dialog changes, and when it
+// empties the cache.
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "core/app.h"
+#include "tests/support/photo_writer.h"
+#include "tests/support/plugin_host.h"
+
+namespace {
+
+std::filesystem::path g_dataFolder;
+std::function<void(CLocanymDlgValues&)> g_edit;
+bool g_bConfirm = false;
+CLocanymDlgValues g_shown;
+
+intptr_t Host(int32_t nCode, uintptr_t first, uintptr_t) {
+    if (nCode == kCbDataFolder) {
+        std::wstring folder = g_dataFolder.wstring();
+        std::wmemcpy(reinterpret_cast<wchar_t*>(first), folder.c_str(), folder.size() + 1);
+    }
+    return 0;
+}
+
+bool ScriptedDialog(uintptr_t, CLocanymApp&, CLocanymDlgValues& values) {
+    g_shown = values;
+    if (g_edit) g_edit(values);
+    return g_bConfirm;
+}
+
+class ConfigureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_dataFolder = dir.Path();
+        g_edit = nullptr;
+        app.m_pfnRunSettingsDialog = &ScriptedDialog;
+        app.OnMessage(kMsgInitialise, reinterpret_cast<uintptr_t>(&Host), 0);
+        app.m_strFormat = L"%A";
+        app.m_strSep = L", ";
+        app.m_bErrMsg = 1;
+        app.MakeCachePath();
+        app.m_cache.Store(L"/photos/a.jpg", CCachedValue(L"Paris", L"48.8", L"2.3"));
+        std::ofstream(CacheFile()) << "stale";
+    }
+    std::filesystem::path CacheFile() const { return dir.Path() / "LocanymPlg_SS.lst"; }
+
+    CTempDir dir;
+    CLocanymApp app;
+};
+
+TEST_F(ConfigureTest, CancelChangesNothing) {
+    g_bConfirm = false;
+    g_edit = [](CLocanymDlgValues& v) { v.m_strFormat = L"%C"; };
+    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
+    EXPECT_EQ(app.m_strFormat, L"%A");
+    EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 0u);
+    EXPECT_EQ(app.m_cache.GetCount(), 1u);
+}
+
+TEST_F(ConfigureTest, TheDialogShowsTheCurrentValuesAndOkTakesThemAll) {
+    g_bConfirm = true;
+    app.m_strGeoCC1 = L"it, fr";
+    app.m_nGeoType = 1;
+    g_edit = [](CLocanymDlgValues& v) {
+        v.m_bEnabled = 1;
+        v.m_iProv = 3;
+        v.m_strLang = L"DE";
+        v.m_strSep = L"\n";
+    };
+    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 1u);
+    EXPECT_EQ(g_shown.m_strGeoCC1, L"it, fr");
+    EXPECT_EQ(g_shown.m_nGeoType, 1);
+    EXPECT_EQ(g_shown.m_strSep, L", ");
+    EXPECT_EQ(app.m_bEnabled, 1);
+    EXPECT_EQ(app.m_iProv, 3);
+    EXPECT_EQ(app.m_strLang, L"DE");
+    EXPECT_EQ(app.m_strSep, L"\n");
+    EXPECT_EQ(app.m_strGeoCC1, L"it, fr");
+    EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 1u);
+    // Saving clears the flag again.
+    app.OnMessage(kMsgSaveSettings, 0, 0);
+    EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 0u);
+}
+
+TEST_F(ConfigureTest, OnlyACaptionShapingChangeEmptiesTheCache) {
+    g_bConfirm = true;
+    struct {
+        const char* name;
+        std::function<void(CLocanymDlgValues&)> edit;
+        bool bClears;
+    } cases[] = {
+        {"nothing changed", nullptr, false},
+        {"Enabled and ErrMsg", [](CLocanymDlgValues& v) { v.m_bEnabled = 1; v.m_bErrMsg = 0; }, false},
+        {"Format", [](CLocanymDlgValues& v) { v.m_strFormat = L"%C"; }, true},
+        {"Format case", [](CLocanymDlgValues& v) { v.m_strFormat = L"%a"; }, true},
+        {"Sep", [](CLocanymDlgValues& v) { v.m_strSep = L" - "; }, true},
+        {"GeoCC2", [](CLocanymDlgValues& v) { v.m_strGeoCC2 = L"FR"; }, true},
+        {"ACountry", [](CLocanymDlgValues& v) { v.m_bACountry = 1; }, true},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        g_edit = c.edit;
+        EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 1u);
+        EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 1u);
+        EXPECT_EQ(app.m_cache.GetCount(), c.bClears ? 0u : 1u);
+        EXPECT_EQ(std::filesystem::exists(CacheFile()), !c.bClears);
+    }
+}
+
+TEST_F(ConfigureTest, AServiceIndexOutOfRangeFromTheDialogFallsBackToTheFirstService) {
+    g_bConfirm = true;
+    g_edit = [](CLocanymDlgValues& v) { v.m_iProv = 17; };
+    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 1u);
+    EXPECT_EQ(app.m_iProv, 17);  // taken as it comes
+    app.OnMessage(kMsgEnabled, 1, 1);
+    app.OnMessage(kMsgStart, 0, 1);
+    const std::filesystem::path photo = dir.Path() / "photo.jpg";
+    ASSERT_TRUE(WriteGpsJpeg(photo, 48.8566, 2.3522));
+    const std::wstring path = photo.wstring();
+    // The lookup goes to the first service instead of past the end of the table; that one
+    // answers with its error text (shown, since ErrMsg is on).
+    const uintptr_t result = app.OnMessage(kMsgProcessPhoto, reinterpret_cast<uintptr_t>(path.c_str()), 0);
+    ASSERT_NE(result, 0u);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(result)),
+              app.m_services[0]->m_strError);
+}
+
+}  // namespace
