@@ -7,7 +7,8 @@
 bool ParseJsonAnswer(const std::string& strAnswer, Json::Value& root) {
     try {
         Json::Reader reader;
-        return reader.parse(strAnswer.data(), strAnswer.data() + strAnswer.size(), root, true);
+        return reader.parse(strAnswer.data(), strAnswer.data() + strAnswer.size(), root,
+                            /*collectComments=*/false);
     } catch (...) {
         // The reader throws past its nesting limit; such an answer is no answer.
         root = Json::Value();
