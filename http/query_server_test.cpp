@@ -19,16 +19,10 @@ namespace {
 const std::wstring kServer = L"http://api.geonames.org";
 const std::string kPath = "/findNearbyPlaceNameJSON";
 
-SLoopbackAnswer Answer(int nStatus, std::string strBody) {
-    SLoopbackAnswer answer;
-    answer.nStatus = nStatus;
-    answer.strBody = std::move(strBody);
-    return answer;
-}
 
 SLoopbackAnswer Trouble(ELoopbackTrouble eTrouble, std::string strBody = "",
                         size_t nBytesBefore = 0) {
-    SLoopbackAnswer answer = Answer(200, std::move(strBody));
+    SLoopbackAnswer answer = JsonAnswer(std::move(strBody));
     answer.eTrouble = eTrouble;
     answer.nBytesBeforeTrouble = nBytesBefore;
     return answer;
@@ -81,7 +75,7 @@ TEST_F(QueryServerTest, BodyArrivesInPiecesWithoutCarriageReturns) {
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
-        m_server.SetAnswer(kPath, Answer(200, c.strBody));
+        m_server.SetAnswer(kPath, JsonAnswer(c.strBody));
         std::string strAnswer = "left over";
         EXPECT_EQ(0, Query(strAnswer));
         EXPECT_EQ(c.strExpected, strAnswer);
@@ -90,7 +84,7 @@ TEST_F(QueryServerTest, BodyArrivesInPiecesWithoutCarriageReturns) {
 }
 
 TEST_F(QueryServerTest, RequestIsPlainHttp10GetWithOneAgentAndKeyLast) {
-    m_server.SetAnswer(kPath, Answer(200, "{}"));
+    m_server.SetAnswer(kPath, JsonAnswer("{}"));
     m_service.m_strApiKey = L"my user";
     std::string strAnswer;
     ASSERT_EQ(0, Query(strAnswer));
@@ -112,7 +106,7 @@ TEST_F(QueryServerTest, RequestIsPlainHttp10GetWithOneAgentAndKeyLast) {
 }
 
 TEST_F(QueryServerTest, AgentIsDrawnAnewForEveryAttempt) {
-    m_server.SetAnswer(kPath, Answer(200, "{}"));
+    m_server.SetAnswer(kPath, JsonAnswer("{}"));
     std::srand(7);
     std::string strAnswer;
     for (int i = 0; i < 40; ++i) ASSERT_EQ(0, Query(strAnswer));
@@ -132,9 +126,9 @@ TEST_F(QueryServerTest, RetriesOnceExceptOnFinalStatuses) {
         SCOPED_TRACE(c.nFirst);
         m_server.ClearRequests();
         m_logs.Clear();
-        SLoopbackAnswer first = Answer(c.nFirst, c.nFirst == 204 ? "" : "{\"first\":1}");
+        SLoopbackAnswer first = JsonAnswer(c.nFirst == 204 ? "" : "{\"first\":1}", c.nFirst);
         m_server.QueueAnswer(kPath, first);
-        m_server.QueueAnswer(kPath, Answer(200, "{\"second\":2}"));
+        m_server.QueueAnswer(kPath, JsonAnswer("{\"second\":2}"));
         std::string strAnswer;
         const int nResult = Query(strAnswer);
         const auto requests = m_server.Requests();
@@ -161,7 +155,7 @@ TEST_F(QueryServerTest, RetriesOnceExceptOnFinalStatuses) {
 }
 
 TEST_F(QueryServerTest, SecondFailureIsReturned) {
-    m_server.SetAnswer(kPath, Answer(500, "oops"));
+    m_server.SetAnswer(kPath, JsonAnswer("oops", 500));
     std::string strAnswer;
     EXPECT_EQ(500, Query(strAnswer));
     EXPECT_EQ("oops", strAnswer);
@@ -212,12 +206,12 @@ TEST_F(QueryServerTest, RefusedConnectionEndsWithMinusTwo) {
 }
 
 TEST_F(QueryServerTest, AnswerIsCappedAtEightMebibytes) {
-    m_server.SetAnswer(kPath, Answer(200, std::string(kMaxAnswerBytes, 'z')));
+    m_server.SetAnswer(kPath, JsonAnswer(std::string(kMaxAnswerBytes, 'z')));
     std::string strAnswer;
     EXPECT_EQ(0, Query(strAnswer));
     EXPECT_EQ(kMaxAnswerBytes, strAnswer.size());
 
-    m_server.SetAnswer(kPath, Answer(200, std::string(kMaxAnswerBytes + 1, 'z')));
+    m_server.SetAnswer(kPath, JsonAnswer(std::string(kMaxAnswerBytes + 1, 'z')));
     EXPECT_EQ(kQueryException, Query(strAnswer));
     EXPECT_LE(strAnswer.size(), kMaxAnswerBytes);
     EXPECT_NE(std::wstring::npos, m_service.m_strError.find(L"answer larger than 8388608 bytes"))
@@ -284,7 +278,7 @@ TEST(QueryServerTls, CertificateIsVerifiedAgainstTheExtraCa) {
     ASSERT_TRUE(MakeTestCertificates(dir.Path(), tls));
     CLoopbackServer server(tls);
     ASSERT_TRUE(server.Start());
-    server.SetAnswer(kPath, Answer(200, "{\"geonames\":[]}"));
+    server.SetAnswer(kPath, JsonAnswer("{\"geonames\":[]}"));
     setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
     unsetenv("LOCANYM_CA_FILE");
 

@@ -38,12 +38,6 @@ void ExpectRecord(const SRecord& expected, const SRecord& actual) {
     EXPECT_EQ(L"", actual.strFull);
 }
 
-SLoopbackAnswer Body(const std::string& strBody, int nStatus = 200) {
-    SLoopbackAnswer answer;
-    answer.nStatus = nStatus;
-    answer.strBody = strBody;
-    return answer;
-}
 
 class GeoNamesTest : public ::testing::Test {
 protected:
@@ -144,12 +138,12 @@ TEST_F(GeoNamesTest, ErrorAnswersGiveZeroWithTheServersText) {
         {"error with status 401", ServiceFixture("geonames", "error_user_does_not_exist"),
          L"Locnm: HTTP Error 401\r\nuser does not exist.",
          L"FindLocation, GeoNames: user does not exist."},
-        {"status without message", Body(R"({"status":{"value":10}})", 401),
+        {"status without message", JsonAnswer(R"({"status":{"value":10}})", 401),
          L"Locnm: HTTP Error 401\r\n", L"FindLocation, GeoNames: "},
-        {"message of another type", Body(R"({"status":{"message":12}})"), L"",
+        {"message of another type", JsonAnswer(R"({"status":{"message":12}})"), L"",
          L"FindLocation, GeoNames: "},
-        {"status of another type", Body(R"({"status":"busy"})"), L"", L"FindLocation, GeoNames: "},
-        {"non-ASCII message", Body("{\"status\":{\"message\":\"Benutzer \xc3\xbc\"}}"),
+        {"status of another type", JsonAnswer(R"({"status":"busy"})"), L"", L"FindLocation, GeoNames: "},
+        {"non-ASCII message", JsonAnswer("{\"status\":{\"message\":\"Benutzer \xc3\xbc\"}}"),
          L"Benutzer \u00fc", L"FindLocation, GeoNames: Benutzer \u00fc"},
     };
     for (const SCase& c : cases) {
@@ -165,7 +159,7 @@ TEST_F(GeoNamesTest, ErrorAnswersGiveZeroWithTheServersText) {
 }
 
 TEST_F(GeoNamesTest, RateLimitIsRetriedOnce) {
-    m_server.QueueAnswer("/findNearbyJSON", Body(R"({"status":{"message":"slow down"}})", 429));
+    m_server.QueueAnswer("/findNearbyJSON", JsonAnswer(R"({"status":{"message":"slow down"}})", 429));
     Serve(ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
     m_settings.m_nGeoType = 1;
     const SRecord r = Find();
@@ -201,7 +195,7 @@ TEST_F(GeoNamesTest, MalformedAnswersAreRefusedWithALogLine) {
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
         m_logs.Clear();
-        Serve(Body(c.strBody));
+        Serve(JsonAnswer(c.strBody));
         const SRecord r = Find();
         EXPECT_EQ(0, r.nResult);
         EXPECT_EQ(L"", m_service.m_strError);
@@ -231,13 +225,13 @@ TEST_F(GeoNamesTest, MembersOfUnexpectedTypesReadAsEmpty) {
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
-        Serve(Body(c.strBody));
+        Serve(JsonAnswer(c.strBody));
         ExpectRecord(c.expected, Find());
     }
 }
 
 TEST_F(GeoNamesTest, EachTextComesFromTheFirstPlaceThatHasIt) {
-    Serve(Body(R"({"geonames":[
+    Serve(JsonAnswer(R"({"geonames":[
         {"name":"Bellagio","countryName":"Italia","countryCode":" IT ","adminName1":"Lombardia"},
         {"name":"Other","countryName":"Other","countryCode":"XX","adminName1":"Other",
          "adminName3":"Como"},
@@ -279,7 +273,7 @@ TEST_F(GeoNamesTest, CountryListsPickTheAdministrativeLevels) {
         m_settings.m_bGeo2 = c.bGeo2;
         m_settings.m_strGeoCC1 = c.pszCC1;
         m_settings.m_strGeoCC2 = c.pszCC2;
-        Serve(Body(c.strBody));
+        Serve(JsonAnswer(c.strBody));
         const SRecord r = Find();
         EXPECT_EQ(1, r.nResult);
         EXPECT_EQ(c.pszState, r.strState);

@@ -41,6 +41,14 @@ struct SLoopbackAnswer {
     size_t nBytesBeforeTrouble = 0;
 };
 
+// An answer with this body and status (a JSON content type).
+inline SLoopbackAnswer JsonAnswer(std::string strBody, int nStatus = 200) {
+    SLoopbackAnswer answer;
+    answer.nStatus = nStatus;
+    answer.strBody = std::move(strBody);
+    return answer;
+}
+
 // Reads a fixture: the body from <name>.json and the status from <name>.status beside it
 // (200 when there is none). False when the body cannot be read.
 bool LoadFixture(const std::filesystem::path& jsonFile, SLoopbackAnswer& answer);
