@@ -23,7 +23,9 @@ constexpr int kRounds = 10;  // the two kinds alternate in rounds, so drift hits
 
 using CClock = std::chrono::steady_clock;
 
-intptr_t IgnoreLog(int32_t, uintptr_t, uintptr_t) { return 0; }
+intptr_t IgnoreLog(int32_t, uintptr_t, uintptr_t) {
+    return 0;
+}
 
 size_t Collect(char* p, size_t size, size_t count, void* user) {
     static_cast<std::string*>(user)->append(p, size * count);
@@ -68,17 +70,20 @@ int main() {
     CGeoNames geonames(settings, stop);
 
     std::vector<double> lookups, queries, bare;
-    const CParamList params{{L"lat", L"48.8448000"}, {L"lng", L"2.3471000"}, {L"style", L"full"},
-                            {L"maxRows", L"3"}};
+    const CParamList params{
+        {L"lat", L"48.8448000"}, {L"lng", L"2.3471000"}, {L"style", L"full"}, {L"maxRows", L"3"}};
     std::string strBody;
     for (int round = 0; round < kRounds; ++round) {
         for (int i = 0; i < kLookups / kRounds; ++i) {
             std::wstring a, b, c, d, e, f;
             const auto start = CClock::now();
-            const int nResult = geonames.FindLocation(L"48.8448000", L"2.3471000", a, b, c, d, e, f);
-            lookups.push_back(std::chrono::duration<double, std::micro>(CClock::now() - start).count());
+            const int nResult =
+                geonames.FindLocation(L"48.8448000", L"2.3471000", a, b, c, d, e, f);
+            lookups.push_back(
+                std::chrono::duration<double, std::micro>(CClock::now() - start).count());
             if (nResult != 1) {
-                std::fprintf(stderr, "lookup failed: %s\n", WideToUtf8(geonames.m_strError).c_str());
+                std::fprintf(stderr, "lookup failed: %s\n",
+                             WideToUtf8(geonames.m_strError).c_str());
                 return 1;
             }
         }
@@ -86,7 +91,8 @@ int main() {
             const auto start = CClock::now();
             geonames.QueryServer(L"http://api.geonames.org/findNearbyPlaceNameJSON", params,
                                  strBody);
-            queries.push_back(std::chrono::duration<double, std::micro>(CClock::now() - start).count());
+            queries.push_back(
+                std::chrono::duration<double, std::micro>(CClock::now() - start).count());
         }
         const std::string strUrl = WideToUtf8(geonames.m_strUrl);
         for (int i = 0; i < kLookups / kRounds; ++i) {
@@ -95,7 +101,8 @@ int main() {
                 std::fprintf(stderr, "bare GET failed\n");
                 return 1;
             }
-            bare.push_back(std::chrono::duration<double, std::micro>(CClock::now() - start).count());
+            bare.push_back(
+                std::chrono::duration<double, std::micro>(CClock::now() - start).count());
         }
     }
     SetLogCallback(nullptr);

@@ -81,7 +81,8 @@ uintptr_t CLocanymApp::OnMessage(uintptr_t nMessage, uintptr_t wParam, uintptr_t
             return bHostKnown ? ProcessPhoto(reinterpret_cast<const wchar_t*>(wParam)) : 0;
         case kMsgHostEvent:
         case kMsgHostEvent2: {
-            const bool bSave = nMessage == kMsgHostEvent ? (wParam == 1 || wParam == 2) : wParam == 4;
+            const bool bSave =
+                nMessage == kMsgHostEvent ? (wParam == 1 || wParam == 2) : wParam == 4;
             if (bHostKnown && m_bEnabled && m_bStarted && bSave) {
                 std::lock_guard<std::mutex> lock(m_workMutex);
                 SaveCache();
@@ -111,8 +112,7 @@ uintptr_t CLocanymApp::OnVersionText(uintptr_t wParam) {
     std::wstring strText = L"Locanym Unknown version";
     if (version.GetFileVersionInfo(nullptr)) {
         strText = FormatText(L"Locanym v%d.%d.%d", version.dwProductVersionMS >> 16,
-                             version.dwProductVersionMS & 0xFFFF,
-                             version.dwProductVersionLS >> 16);
+                             version.dwProductVersionMS & 0xFFFF, version.dwProductVersionLS >> 16);
     }
     // No size comes with the buffer; the text is at most 29 characters and its NUL.
     std::wmemcpy(pszBuffer, strText.c_str(), strText.size() + 1);
@@ -135,13 +135,13 @@ uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
     if (!m_pfnRunSettingsDialog || !m_pfnRunSettingsDialog(wParam, *this, values)) return 0;
 
     m_bSettingsChanged = 1;
-    const bool bCaptionChanged =
-        values.m_iProv != m_iProv || values.m_strLang != m_strLang ||
-        values.m_strFormat != m_strFormat || values.m_nGeoType != m_nGeoType ||
-        values.m_bGeo1 != m_bGeo1 || values.m_bGeo2 != m_bGeo2 ||
-        values.m_strGeoCC1 != m_strGeoCC1 || values.m_strGeoCC2 != m_strGeoCC2 ||
-        values.m_bAState != m_bAState || values.m_bACountry != m_bACountry ||
-        values.m_strSep != m_strSep;
+    const bool bCaptionChanged = values.m_iProv != m_iProv || values.m_strLang != m_strLang ||
+                                 values.m_strFormat != m_strFormat ||
+                                 values.m_nGeoType != m_nGeoType || values.m_bGeo1 != m_bGeo1 ||
+                                 values.m_bGeo2 != m_bGeo2 || values.m_strGeoCC1 != m_strGeoCC1 ||
+                                 values.m_strGeoCC2 != m_strGeoCC2 ||
+                                 values.m_bAState != m_bAState ||
+                                 values.m_bACountry != m_bACountry || values.m_strSep != m_strSep;
     if (bCaptionChanged) {
         MakeCachePath();
         ClearCache();
@@ -174,8 +174,8 @@ void CLocanymApp::OnStop(uintptr_t lParam) {
 }
 
 uintptr_t CLocanymApp::SetResult(const std::wstring& strAnswer) {
-    size_t len = strAnswer.size() < kResultBufferChars - 1 ? strAnswer.size()
-                                                           : kResultBufferChars - 1;
+    size_t len =
+        strAnswer.size() < kResultBufferChars - 1 ? strAnswer.size() : kResultBufferChars - 1;
     strAnswer.copy(g_szResult, len);
     g_szResult[len] = L'\0';
     return reinterpret_cast<uintptr_t>(g_szResult);
@@ -214,9 +214,9 @@ uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
                                strCountryCode, strFullAddress)) {
         std::wstring strAuto = ComposeAutoText(strLocation, strCity, strState, strCountry);
         if (strFullAddress.empty()) strFullAddress = strAuto;
-        std::wstring strCaption = ComposeCaption(m_strFormat, strLocation, strCity, strState,
-                                                 strCountry, strCountryCode, strFullAddress,
-                                                 strAuto);
+        std::wstring strCaption =
+            ComposeCaption(m_strFormat, strLocation, strCity, strState, strCountry, strCountryCode,
+                           strFullAddress, strAuto);
         {
             std::lock_guard<std::mutex> lock(m_workMutex);
             m_cache.Store(strPath, CCachedValue(strCaption, strLat, strLon));

@@ -19,7 +19,7 @@
 constexpr size_t kResultBufferChars = 2048;
 
 class CLocanymApp : public CPlugInSettings {
-public:
+  public:
     CLocanymApp();
     ~CLocanymApp();
     CLocanymApp(const CLocanymApp&) = delete;
@@ -44,7 +44,8 @@ public:
     void SaveSettings();  // message 6
 
     std::wstring ComposeAutoText(const std::wstring& strLocation, const std::wstring& strCity,
-                                 const std::wstring& strState, const std::wstring& strCountry) const;
+                                 const std::wstring& strState,
+                                 const std::wstring& strCountry) const;
     static std::wstring ComposeCaption(const std::wstring& strTemplate,
                                        const std::wstring& strLocation, const std::wstring& strCity,
                                        const std::wstring& strState, const std::wstring& strCountry,
@@ -72,9 +73,10 @@ public:
     std::wstring m_strCachePath;
     SldHostCallback m_pfnHostCallback = nullptr;
     // Runs the settings dialog for message 5; a test may put a scripted dialog here.
-    bool (*m_pfnRunSettingsDialog)(uintptr_t, CLocanymApp&, CLocanymDlgValues&) = &RunSettingsDialog;
+    bool (*m_pfnRunSettingsDialog)(uintptr_t, CLocanymApp&,
+                                   CLocanymDlgValues&) = &RunSettingsDialog;
 
-private:
+  private:
     // The stop message may come from another thread while a photo is being processed. It sets
     // the stop flag at once; its save of the cache and release of the reader wait for this
     // lock, which a photo holds only while it reads the file or touches the cache, never while

@@ -5,15 +5,16 @@
 namespace {
 
 class ComposeTest : public ::testing::Test {
-protected:
+  protected:
     ComposeTest() {
         app.m_strSep = L", ";
         app.m_bAState = 1;
         app.m_bACountry = 1;
     }
-    std::wstring Caption(const std::wstring& tmpl, const std::wstring& loc, const std::wstring& city,
-                         const std::wstring& state, const std::wstring& country,
-                         const std::wstring& code = L"", std::wstring full = L"") {
+    std::wstring Caption(const std::wstring& tmpl, const std::wstring& loc,
+                         const std::wstring& city, const std::wstring& state,
+                         const std::wstring& country, const std::wstring& code = L"",
+                         std::wstring full = L"") {
         std::wstring autoText = app.ComposeAutoText(loc, city, state, country);
         if (full.empty()) full = autoText;
         return CLocanymApp::ComposeCaption(tmpl, loc, city, state, country, code, full, autoText);

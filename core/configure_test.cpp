@@ -1,11 +1,11 @@
 // Message 5 with a scripted settings dialog: what a confirmed dialog changes, and when it
 // empties the cache.
+#include <gtest/gtest.h>
+
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-
-#include <gtest/gtest.h>
 
 #include "core/app.h"
 #include "tests/support/photo_writer.h"
@@ -33,7 +33,7 @@ bool ScriptedDialog(uintptr_t, CLocanymApp&, CLocanymDlgValues& values) {
 }
 
 class ConfigureTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_dataFolder = dir.Path();
         g_edit = nullptr;
@@ -94,7 +94,12 @@ TEST_F(ConfigureTest, OnlyACaptionShapingChangeEmptiesTheCache) {
         bool bClears;
     } cases[] = {
         {"nothing changed", nullptr, false},
-        {"Enabled and ErrMsg", [](CLocanymDlgValues& v) { v.m_bEnabled = 1; v.m_bErrMsg = 0; }, false},
+        {"Enabled and ErrMsg",
+         [](CLocanymDlgValues& v) {
+             v.m_bEnabled = 1;
+             v.m_bErrMsg = 0;
+         },
+         false},
         {"Format", [](CLocanymDlgValues& v) { v.m_strFormat = L"%C"; }, true},
         {"Format case", [](CLocanymDlgValues& v) { v.m_strFormat = L"%a"; }, true},
         {"Sep", [](CLocanymDlgValues& v) { v.m_strSep = L" - "; }, true},
@@ -124,7 +129,8 @@ TEST_F(ConfigureTest, AServiceIndexOutOfRangeFromTheDialogFallsBackToTheFirstSer
     const std::wstring path = photo.wstring();
     // The lookup goes to the first service instead of past the end of the table; that one
     // answers with its error text (shown, since ErrMsg is on).
-    const uintptr_t result = app.OnMessage(kMsgProcessPhoto, reinterpret_cast<uintptr_t>(path.c_str()), 0);
+    const uintptr_t result =
+        app.OnMessage(kMsgProcessPhoto, reinterpret_cast<uintptr_t>(path.c_str()), 0);
     ASSERT_NE(result, 0u);
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(result)),
               app.m_services[0]->m_strError);

@@ -9,15 +9,16 @@ struct CModuleStartup {
 } g_startup;
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) uintptr_t sldPlugInMsgHandler(
-    uintptr_t nMessage, uintptr_t wParam, uintptr_t lParam) {
+extern "C" __attribute__((visibility("default"))) uintptr_t sldPlugInMsgHandler(uintptr_t nMessage,
+                                                                                uintptr_t wParam,
+                                                                                uintptr_t lParam) {
     // Last guard: nothing raised while a message is handled may reach the host.
     try {
         return GetApp().OnMessage(nMessage, wParam, lParam);
     } catch (const std::exception& e) {
         try {
-            WriteLog(kLogError, L">>> Unknown exception in sldPlugInMsgHandler(%d): %s",
-                     nMessage, e.what());
+            WriteLog(kLogError, L">>> Unknown exception in sldPlugInMsgHandler(%d): %s", nMessage,
+                     e.what());
         } catch (...) {
         }
     } catch (...) {

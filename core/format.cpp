@@ -17,27 +17,36 @@ struct SSpec {
 
 const CFormatArg kEmptyArg;
 
-std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring Widen(std::string_view ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
 
 int64_t AsSigned(const CFormatArg& a) {
     switch (a.m_eKind) {
-        case CFormatArg::kSigned: return a.m_nSigned;
+        case CFormatArg::kSigned:
+            return a.m_nSigned;
         case CFormatArg::kUnsigned:
-        case CFormatArg::kPointer: return static_cast<int64_t>(a.m_nUnsigned);
+        case CFormatArg::kPointer:
+            return static_cast<int64_t>(a.m_nUnsigned);
         case CFormatArg::kDouble:
             return std::isfinite(a.m_dValue) && std::fabs(a.m_dValue) < 9.2e18
                        ? static_cast<int64_t>(a.m_dValue)
                        : 0;
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
 double AsDouble(const CFormatArg& a) {
     switch (a.m_eKind) {
-        case CFormatArg::kDouble: return a.m_dValue;
-        case CFormatArg::kSigned: return static_cast<double>(a.m_nSigned);
-        case CFormatArg::kUnsigned: return static_cast<double>(a.m_nUnsigned);
-        default: return 0.0;
+        case CFormatArg::kDouble:
+            return a.m_dValue;
+        case CFormatArg::kSigned:
+            return static_cast<double>(a.m_nSigned);
+        case CFormatArg::kUnsigned:
+            return static_cast<double>(a.m_nUnsigned);
+        default:
+            return 0.0;
     }
 }
 
@@ -67,8 +76,10 @@ void FormatInteger(std::wstring& out, const SSpec& spec, const CFormatArg& a) {
             prefix = L"-";
             magnitude = static_cast<uint64_t>(0) - static_cast<uint64_t>(v);
         } else {
-            if (spec.bPlus) prefix = L"+";
-            else if (spec.bSpace) prefix = L" ";
+            if (spec.bPlus)
+                prefix = L"+";
+            else if (spec.bSpace)
+                prefix = L" ";
             magnitude = static_cast<uint64_t>(v);
         }
     } else {
@@ -137,12 +148,15 @@ void FormatString(std::wstring& out, const SSpec& spec, const CFormatArg& a) {
     std::wstring owned;
     std::wstring_view text;
     switch (a.m_eKind) {
-        case CFormatArg::kWide: text = a.m_wide; break;
+        case CFormatArg::kWide:
+            text = a.m_wide;
+            break;
         case CFormatArg::kNarrow:
             owned = Utf8ToWide(a.m_narrow);
             text = owned;
             break;
-        case CFormatArg::kNone: break;
+        case CFormatArg::kNone:
+            break;
         default:
             // A number where text was expected: show the number rather than read memory.
             owned = FormatText(a.m_eKind == CFormatArg::kDouble ? L"%g" : L"%lld",
@@ -193,12 +207,18 @@ std::wstring FormatArgs(std::wstring_view format, const CFormatArg* args, size_t
         SSpec spec;
         for (; i < n; ++i) {
             wchar_t f = format[i];
-            if (f == L'-') spec.bLeft = true;
-            else if (f == L'+') spec.bPlus = true;
-            else if (f == L' ') spec.bSpace = true;
-            else if (f == L'#') spec.bAlt = true;
-            else if (f == L'0') spec.bZero = true;
-            else break;
+            if (f == L'-')
+                spec.bLeft = true;
+            else if (f == L'+')
+                spec.bPlus = true;
+            else if (f == L' ')
+                spec.bSpace = true;
+            else if (f == L'#')
+                spec.bAlt = true;
+            else if (f == L'0')
+                spec.bZero = true;
+            else
+                break;
         }
         if (i < n && format[i] == L'*') {
             spec.nWidth = takeInt();
@@ -255,16 +275,29 @@ std::wstring FormatArgs(std::wstring_view format, const CFormatArg* args, size_t
         }
         spec.cConv = format[i++];
         switch (spec.cConv) {
-            case L'd': case L'i': case L'u': case L'x': case L'X': case L'o': case L'p':
+            case L'd':
+            case L'i':
+            case L'u':
+            case L'x':
+            case L'X':
+            case L'o':
+            case L'p':
                 FormatInteger(out, spec, take());
                 break;
-            case L'f': case L'F': case L'e': case L'E': case L'g': case L'G':
+            case L'f':
+            case L'F':
+            case L'e':
+            case L'E':
+            case L'g':
+            case L'G':
                 FormatFloating(out, spec, take());
                 break;
-            case L's': case L'S':
+            case L's':
+            case L'S':
                 FormatString(out, spec, take());
                 break;
-            case L'c': case L'C':
+            case L'c':
+            case L'C':
                 FormatChar(out, spec, take());
                 break;
             default:

@@ -16,7 +16,7 @@
 // One argument of FormatText, captured by value (texts by reference: they must outlive the
 // call, which they do for a temporary bound to a FormatText parameter).
 class CFormatArg {
-public:
+  public:
     enum EKind { kNone, kSigned, kUnsigned, kDouble, kWide, kNarrow, kPointer };
 
     CFormatArg() = default;

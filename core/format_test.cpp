@@ -1,9 +1,9 @@
 #include "core/format.h"
 
+#include <gtest/gtest.h>
+
 #include <clocale>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,8 +18,7 @@ TEST(FormatText, WideAndNarrowTextForPercentS) {
 }
 
 TEST(FormatText, IntegersFollowPrintfWidths) {
-    EXPECT_EQ(FormatText(L"%d %u %x %X %08x", -5, 7u, 255, 255, 0xBEEF),
-              L"-5 7 ff FF 0000beef");
+    EXPECT_EQ(FormatText(L"%d %u %x %X %08x", -5, 7u, 255, 255, 0xBEEF), L"-5 7 ff FF 0000beef");
     // Without a 64-bit length a value is taken in 32 bits, as printf would.
     EXPECT_EQ(FormatText(L"%x", -1), L"ffffffff");
     EXPECT_EQ(FormatText(L"%lld", -1234567890123LL), L"-1234567890123");

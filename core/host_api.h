@@ -19,21 +19,21 @@ typedef uintptr_t (*SldPlugInMsgHandler)(uintptr_t nMessage, uintptr_t wParam, u
 
 // Messages from the host.
 enum : uintptr_t {
-    kMsgIdentify = 1,          // result 256
-    kMsgVersionText = 2,       // wparam: wide buffer for "Locanym v1.0.1"; result 1
-    kMsgInitialise = 3,        // wparam: host callback, lparam: host start value; result 1
-    kMsgConfigure = 5,         // wparam: parent window; result 1 on OK, else 0
-    kMsgSaveSettings = 6,      // result 1
-    kMsgLoadSettings = 7,      // result 1
-    kMsgSettingsChanged = 8,   // result: the settings-changed flag
-    kMsgStart = 9,             // lparam: non-zero for a full start; result 0
-    kMsgStop = 10,             // lparam: non-zero for a full stop; result 0
-    kMsgIsEnabled = 18,        // result 1 when enabled
-    kMsgProcessPhoto = 19,     // wparam: photo path; result: caption buffer address, or 0
-    kMsgHostEvent = 25,        // wparam 1 or 2: save the cache
-    kMsgInterfaceVersion = 28, // wparam: host interface version
-    kMsgEnabled = 40,          // wparam non-zero: set "Enabled" to lparam; result Enabled + 1
-    kMsgHostEvent2 = 46,       // wparam 4: save the cache
+    kMsgIdentify = 1,           // result 256
+    kMsgVersionText = 2,        // wparam: wide buffer for "Locanym v1.0.1"; result 1
+    kMsgInitialise = 3,         // wparam: host callback, lparam: host start value; result 1
+    kMsgConfigure = 5,          // wparam: parent window; result 1 on OK, else 0
+    kMsgSaveSettings = 6,       // result 1
+    kMsgLoadSettings = 7,       // result 1
+    kMsgSettingsChanged = 8,    // result: the settings-changed flag
+    kMsgStart = 9,              // lparam: non-zero for a full start; result 0
+    kMsgStop = 10,              // lparam: non-zero for a full stop; result 0
+    kMsgIsEnabled = 18,         // result 1 when enabled
+    kMsgProcessPhoto = 19,      // wparam: photo path; result: caption buffer address, or 0
+    kMsgHostEvent = 25,         // wparam 1 or 2: save the cache
+    kMsgInterfaceVersion = 28,  // wparam: host interface version
+    kMsgEnabled = 40,           // wparam non-zero: set "Enabled" to lparam; result Enabled + 1
+    kMsgHostEvent2 = 46,        // wparam 4: save the cache
 };
 
 constexpr uintptr_t kIdentifyResult = 0x100;
@@ -55,13 +55,13 @@ constexpr size_t kCachePathCapacity = 4095;
 enum : int32_t { kProfileText = 0, kProfileInt = 1 };
 
 struct SLD_PROFILE_RECORD {
-    uint64_t section;   // address of the section text ("LocanymPlugIn")
-    uint64_t key;       // address of the key text
-    int32_t type;       // kProfileInt or kProfileText
+    uint64_t section;  // address of the section text ("LocanymPlugIn")
+    uint64_t key;      // address of the key text
+    int32_t type;      // kProfileInt or kProfileText
     int32_t zero1;
-    uint64_t value;     // int: the value in the low 4 bytes; text: address of the text buffer
-    uint64_t def;       // read int: the default in the low 4 bytes; read text: default's address
-    int32_t capacity;   // read text: 1023; otherwise 0
+    uint64_t value;    // int: the value in the low 4 bytes; text: address of the text buffer
+    uint64_t def;      // read int: the default in the low 4 bytes; read text: default's address
+    int32_t capacity;  // read text: 1023; otherwise 0
     int32_t zero2;
 };
 static_assert(sizeof(SLD_PROFILE_RECORD) == 48);

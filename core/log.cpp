@@ -7,9 +7,13 @@ namespace {
 std::atomic<SldHostCallback> s_pfnLogCallback{nullptr};
 }  // namespace
 
-void SetLogCallback(SldHostCallback pfnCallback) { s_pfnLogCallback.store(pfnCallback); }
+void SetLogCallback(SldHostCallback pfnCallback) {
+    s_pfnLogCallback.store(pfnCallback);
+}
 
-bool IsLogEnabled() { return s_pfnLogCallback.load() != nullptr; }
+bool IsLogEnabled() {
+    return s_pfnLogCallback.load() != nullptr;
+}
 
 void WriteLogLine(int nLevel, const std::wstring& strText) {
     SldHostCallback pfn = s_pfnLogCallback.load();

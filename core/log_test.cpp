@@ -1,9 +1,9 @@
 #include "core/log.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -14,13 +14,13 @@ struct SLine {
 std::vector<SLine> g_lines;
 
 intptr_t Record(int32_t nCode, uintptr_t first, uintptr_t second) {
-    g_lines.push_back({nCode, reinterpret_cast<const wchar_t*>(first),
-                       reinterpret_cast<const wchar_t*>(second)});
+    g_lines.push_back(
+        {nCode, reinterpret_cast<const wchar_t*>(first), reinterpret_cast<const wchar_t*>(second)});
     return 0;
 }
 
 class LogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { g_lines.clear(); }
     void TearDown() override { SetLogCallback(nullptr); }
 };

@@ -14,7 +14,9 @@ namespace {
 // writes more than it was told to still writes into memory of ours, and what it wrote is cut.
 constexpr size_t kReadTextSlack = 4096;
 
-uint64_t Address(const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
+uint64_t Address(const void* p) {
+    return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p));
+}
 
 // A record with every byte zero but the section, key and type.
 SLD_PROFILE_RECORD NewRecord(const wchar_t* pszSection, const wchar_t* pszKey, int32_t nType) {

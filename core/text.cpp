@@ -53,9 +53,19 @@ std::wstring Utf8ToWide(std::string_view in) {
         }
         size_t len = 0;
         char32_t cp = 0, min = 0;
-        if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; min = 0x80; }
-        else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; min = 0x800; }
-        else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; min = 0x10000; }
+        if ((b & 0xE0) == 0xC0) {
+            len = 2;
+            cp = b & 0x1F;
+            min = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            len = 3;
+            cp = b & 0x0F;
+            min = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            len = 4;
+            cp = b & 0x07;
+            min = 0x10000;
+        }
         if (len == 0 || len > n - i) {
             out += static_cast<wchar_t>(kReplacement);
             ++i;
@@ -117,7 +127,9 @@ bool EqualsNoCaseAscii(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
-bool IsWhiteSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+bool IsWhiteSpace(wchar_t c) {
+    return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
 
 std::wstring TrimWhiteSpace(std::wstring_view text) {
     size_t b = 0, e = text.size();
@@ -132,10 +144,14 @@ void EscapeText(std::wstring& text, bool bQuote) {
     out.reserve(text.size() + 8);
     if (bQuote) out += L'"';
     for (wchar_t c : text) {
-        if (c == L'\\') out += L"\\\\";
-        else if (c == L'\n') out += L"\\n";
-        else if (c == L'\r') out += L"\\r";
-        else out += c;
+        if (c == L'\\')
+            out += L"\\\\";
+        else if (c == L'\n')
+            out += L"\\n";
+        else if (c == L'\r')
+            out += L"\\r";
+        else
+            out += c;
     }
     if (bQuote) out += L'"';
     text.swap(out);
@@ -158,9 +174,12 @@ void UnescapeText(std::wstring& text) {
         }
         if (i + 1 >= text.size()) break;  // a backslash at the very end is dropped
         wchar_t e = text[++i];
-        if (e == L'n' || e == L'N') out += L'\n';
-        else if (e == L'r' || e == L'R') out += L'\r';
-        else out += e;
+        if (e == L'n' || e == L'N')
+            out += L'\n';
+        else if (e == L'r' || e == L'R')
+            out += L'\r';
+        else
+            out += e;
     }
     if (bQuoteRemoved && !out.empty() && out.back() == L'"') out.pop_back();
     text.swap(out);

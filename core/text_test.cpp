@@ -30,12 +30,12 @@ TEST(UnescapeText, DecodesEscapesAndOneEnclosingPair) {
         {L"\", \"", L", "},
         {L"\"a\\nb\"", L"a\nb"},
         {L"a\\Nb\\Rc", L"a\nb\rc"},
-        {L"\\\\n", L"\\n"},          // the produced character is not read again
-        {L"x\\q", L"xq"},            // unknown escape gives the character
-        {L"end\\", L"end"},          // trailing backslash dropped
-        {L"\"", L""},                // a single quote loads as empty
-        {L"plain\"", L"plain\""},    // no leading quote: the final one stays
-        {L"\"open", L"open"},        // leading quote alone is removed
+        {L"\\\\n", L"\\n"},        // the produced character is not read again
+        {L"x\\q", L"xq"},          // unknown escape gives the character
+        {L"end\\", L"end"},        // trailing backslash dropped
+        {L"\"", L""},              // a single quote loads as empty
+        {L"plain\"", L"plain\""},  // no leading quote: the final one stays
+        {L"\"open", L"open"},      // leading quote alone is removed
     };
     for (const auto& c : cases) {
         std::wstring t = c.in;
@@ -45,8 +45,8 @@ TEST(UnescapeText, DecodesEscapesAndOneEnclosingPair) {
 }
 
 TEST(EscapeText, RoundTripsEveryTextWithQuotes) {
-    const std::wstring texts[] = {L", ", L"\n", L"\\", L"a\\nb", L"\"quoted\"", L"tab\there",
-                                  L"\r\n\\\\\"", L"Zürich – 東京"};
+    const std::wstring texts[] = {L", ",         L"\n",        L"\\",         L"a\\nb",
+                                  L"\"quoted\"", L"tab\there", L"\r\n\\\\\"", L"Zürich – 東京"};
     for (const std::wstring& original : texts) {
         std::wstring t = original;
         EscapeText(t, true);

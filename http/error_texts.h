@@ -2,12 +2,12 @@
 // builds its STRINGTABLE from the same list, so both builds show the same words.
 #pragma once
 
-constexpr int kIdsWrongUrlFormat = 1002;      // "Locnm: Wrong URL format"
-constexpr int kIdsOpenRequestFailed = 1003;   // "Locnm: OpenRequest failed"
-constexpr int kIdsSendRequestFailed = 1004;   // "Locnm: SendRequest failed"
-constexpr int kIdsHttpError = 1005;           // "Locnm: HTTP Error %d" (the status)
-constexpr int kIdsTransportError = 1006;      // "Locnm: Error %d, %s" (error number, its text)
-constexpr int kIdsUnknownException = 1007;    // "Locnm: Unknown Exception"
+constexpr int kIdsWrongUrlFormat = 1002;     // "Locnm: Wrong URL format"
+constexpr int kIdsOpenRequestFailed = 1003;  // "Locnm: OpenRequest failed"
+constexpr int kIdsSendRequestFailed = 1004;  // "Locnm: SendRequest failed"
+constexpr int kIdsHttpError = 1005;          // "Locnm: HTTP Error %d" (the status)
+constexpr int kIdsTransportError = 1006;     // "Locnm: Error %d, %s" (error number, its text)
+constexpr int kIdsUnknownException = 1007;   // "Locnm: Unknown Exception"
 
 // The text of a string-table identifier; an empty text for an unknown one. The texts live for
 // the life of the module.

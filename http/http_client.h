@@ -12,12 +12,12 @@ struct SHttpGetRequest {
     std::vector<std::string> headers;  // further "Name: value" lines
     std::string strCaFile;             // an extra CA bundle to trust; empty: the system's only
     long nConnectTimeoutMs = 10000;
-    long nStallTimeoutSeconds = 30;    // no byte for this long ends the transfer
+    long nStallTimeoutSeconds = 30;  // no byte for this long ends the transfer
 };
 
 // Receives the answer while it arrives. Called on the thread that runs HttpGet.
 class IHttpAnswerSink {
-public:
+  public:
     virtual ~IHttpAnswerSink() = default;
     // The status of the final answer (after redirects), once, before its first body bytes.
     virtual void OnStatus(int nStatus) = 0;
@@ -38,9 +38,9 @@ enum class EHttpOutcome {
 
 struct SHttpGetResult {
     EHttpOutcome eOutcome = EHttpOutcome::kCompleted;
-    int nStatus = 0;            // the final status, 0 when none arrived
-    int nErrorCode = 0;         // the stack's own error number
-    std::string strErrorText;   // its message, UTF-8
+    int nStatus = 0;           // the final status, 0 when none arrived
+    int nErrorCode = 0;        // the stack's own error number
+    std::string strErrorText;  // its message, UTF-8
 };
 
 // Performs the request with HTTP/1.0, following redirects (http and https only), verifying

@@ -72,7 +72,7 @@ bool IsFinalStatus(int nResult) {
 // after a line feed or when it holds kAnswerPieceBytes bytes; carriage returns are left out,
 // and a zero byte ends what the piece contributes. The stop flag is read after every piece.
 class CAnswerReader : public IHttpAnswerSink {
-public:
+  public:
     CAnswerReader(CLocanymObj& service, const std::wstring& strUrl, std::string& strAnswer,
                   const std::atomic<int32_t>& stopFlag)
         : m_service(service), m_strUrl(strUrl), m_strAnswer(strAnswer), m_stopFlag(stopFlag) {
@@ -131,7 +131,7 @@ public:
     bool Stopped() const { return m_bStopped; }
     bool TooLarge() const { return m_bTooLarge; }
 
-private:
+  private:
     bool EndPiece() {
         KeepPartialPiece();
         return !StopSeen();

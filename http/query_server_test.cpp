@@ -19,7 +19,6 @@ namespace {
 const std::wstring kServer = L"http://api.geonames.org";
 const std::string kPath = "/findNearbyPlaceNameJSON";
 
-
 SLoopbackAnswer Trouble(ELoopbackTrouble eTrouble, std::string strBody = "",
                         size_t nBytesBefore = 0) {
     SLoopbackAnswer answer = JsonAnswer(std::move(strBody));
@@ -29,7 +28,7 @@ SLoopbackAnswer Trouble(ELoopbackTrouble eTrouble, std::string strBody = "",
 }
 
 class QueryServerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
         setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
@@ -99,7 +98,8 @@ TEST_F(QueryServerTest, RequestIsPlainHttp10GetWithOneAgentAndKeyLast) {
     const auto agents = r.HeaderValues("User-Agent");
     ASSERT_EQ(1u, agents.size());
     EXPECT_EQ(0u, agents[0].rfind("Mozilla/5.0 (", 0)) << agents[0];
-    const std::wstring strUrl = Utf8ToWide(m_server.BaseUrl()) + L"/findNearbyPlaceNameJSON?"
+    const std::wstring strUrl = Utf8ToWide(m_server.BaseUrl()) +
+                                L"/findNearbyPlaceNameJSON?"
                                 L"lat=48.8566000&lng=2.3522000&username=my%20user";
     EXPECT_EQ(strUrl, m_service.m_strUrl);
     EXPECT_TRUE(m_logs.Has(L"QueryServer: " + strUrl, false));
@@ -168,8 +168,8 @@ TEST_F(QueryServerTest, TransportFailuresEndWithMinusTwoAndTheStacksText) {
     struct SCase {
         const char* pszName;
         SLoopbackAnswer answer;
-        int nErrorCode;            // libcurl's number
-        std::string strKept;       // what the answer holds afterwards
+        int nErrorCode;       // libcurl's number
+        std::string strKept;  // what the answer holds afterwards
     } cases[] = {
         {"stall before the answer", Trouble(ELoopbackTrouble::kStallBeforeAnswer), 28, ""},
         {"stall mid-body", Trouble(ELoopbackTrouble::kStallMidBody, kLines + "never", 18), 28,
@@ -228,9 +228,10 @@ TEST_F(QueryServerTest, UrlsOtherThanHttpAreRefusedWithoutTraffic) {
         EXPECT_EQ(L"Locnm: Wrong URL format", m_service.m_strError);
         EXPECT_EQ("", strAnswer);
     }
-    EXPECT_TRUE(m_logs.Has(L"QueryServerLow(), Unsupported service type (1), "
-                           L"ftp://127.0.0.1/findNearbyJSON?lat=1",
-                           true));
+    EXPECT_TRUE(
+        m_logs.Has(L"QueryServerLow(), Unsupported service type (1), "
+                   L"ftp://127.0.0.1/findNearbyJSON?lat=1",
+                   true));
     EXPECT_TRUE(m_logs.Has(L"QueryServerLow(), AfxParseURL failed, no url at all", true));
     EXPECT_TRUE(m_server.Requests().empty());
 }
@@ -288,8 +289,8 @@ TEST(QueryServerTls, CertificateIsVerifiedAgainstTheExtraCa) {
     CGeoNames service(settings, stop);
     CParamList params{{L"lat", L"1"}, {L"lng", L"2"}};
     std::string strAnswer;
-    EXPECT_EQ(kQueryException, service.QueryServer(kServer + L"/findNearbyPlaceNameJSON", params,
-                                                   strAnswer));
+    EXPECT_EQ(kQueryException,
+              service.QueryServer(kServer + L"/findNearbyPlaceNameJSON", params, strAnswer));
     EXPECT_EQ(0u, service.m_strError.rfind(L"Locnm: Error 60, ", 0))
         << WideToUtf8(service.m_strError);
 

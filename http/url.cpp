@@ -13,11 +13,16 @@ struct SSchemeCode {
 };
 
 const SSchemeCode kSchemes[] = {
-    {L"http", kInetServiceHttp, 80},     {L"https", kInetServiceHttps, 443},
-    {L"ftp", kInetServiceFtp, 21},       {L"gopher", kInetServiceGopher, 70},
-    {L"file", kInetServiceFile, 0},      {L"mailto", kInetServiceUnknown + 2, 0},
-    {L"news", kInetServiceUnknown + 5, 119}, {L"nntp", kInetServiceUnknown + 6, 119},
-    {L"telnet", kInetServiceUnknown + 8, 23}, {L"wais", kInetServiceUnknown + 9, 210},
+    {L"http", kInetServiceHttp, 80},
+    {L"https", kInetServiceHttps, 443},
+    {L"ftp", kInetServiceFtp, 21},
+    {L"gopher", kInetServiceGopher, 70},
+    {L"file", kInetServiceFile, 0},
+    {L"mailto", kInetServiceUnknown + 2, 0},
+    {L"news", kInetServiceUnknown + 5, 119},
+    {L"nntp", kInetServiceUnknown + 6, 119},
+    {L"telnet", kInetServiceUnknown + 8, 23},
+    {L"wais", kInetServiceUnknown + 9, 210},
 };
 
 bool IsSchemeChar(wchar_t c, bool bFirst) {

@@ -18,8 +18,8 @@ struct SUrlParts {
     std::wstring strScheme;     // lower case
     std::wstring strAuthority;  // as written: user info, host and port
     std::wstring strHost;
-    int nPort = 0;              // the scheme's default when the URL names none
-    std::wstring strObject;     // path and query, at least "/"
+    int nPort = 0;           // the scheme's default when the URL names none
+    std::wstring strObject;  // path and query, at least "/"
 };
 
 // False when the text is no absolute URL ("scheme://..."), or when an http or https URL has

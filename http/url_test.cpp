@@ -59,8 +59,10 @@ TEST(EndpointOverride, ReplacesSchemeHostAndPortKeepingThePath) {
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszOverride ? c.pszOverride : "(unset)");
-        if (c.pszOverride) setenv("LOCANYM_SERVICE_URL", c.pszOverride, 1);
-        else unsetenv("LOCANYM_SERVICE_URL");
+        if (c.pszOverride)
+            setenv("LOCANYM_SERVICE_URL", c.pszOverride, 1);
+        else
+            unsetenv("LOCANYM_SERVICE_URL");
         std::wstring strWarning;
         EXPECT_EQ(c.pszExpected, ApplyEndpointOverride(kUrl, strWarning));
         EXPECT_EQ(c.bWarning, !strWarning.empty());

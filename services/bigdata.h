@@ -5,7 +5,7 @@
 #include "services/service_catalogue.h"
 
 class CBigData : public CCataloguedService {
-public:
+  public:
     CBigData(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
         : CCataloguedService(settings, stopFlag, kBigDataCloud) {}
 };

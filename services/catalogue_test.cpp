@@ -1,10 +1,9 @@
-#include "services/service_catalogue.h"
-
 #include <gtest/gtest.h>
 
 #include <regex>
 
 #include "core/text.h"
+#include "services/service_catalogue.h"
 
 namespace {
 
@@ -17,20 +16,17 @@ TEST(ServiceCatalogue, SixServicesInTableOrderWithTheirKeys) {
         const wchar_t* pszKeyParam;
         const char* pszKeyForm;
     } expected[] = {
-        {L"LocationIQ", L"key", "pk\\.[0-9a-f]{32}"},
-        {L"GeoApify", L"apiKey", "[0-9a-f]{32}"},
-        {L"GeoNames", L"username", "[a-z]{10}"},
-        {L"BigDataCloud", L"key", "bdc_[0-9a-f]{32}"},
-        {L"MapsCo", L"api_key", "[0-9a-z]{31}"},
-        {L"OpenWeather", L"appid", "[0-9a-f]{32}"},
+        {L"LocationIQ", L"key", "pk\\.[0-9a-f]{32}"}, {L"GeoApify", L"apiKey", "[0-9a-f]{32}"},
+        {L"GeoNames", L"username", "[a-z]{10}"},      {L"BigDataCloud", L"key", "bdc_[0-9a-f]{32}"},
+        {L"MapsCo", L"api_key", "[0-9a-z]{31}"},      {L"OpenWeather", L"appid", "[0-9a-f]{32}"},
     };
     for (int i = 0; i < kServiceCount; ++i) {
         CLocanymObj& service = *table[i];
         SCOPED_TRACE(i);
         EXPECT_EQ(expected[i].pszName, service.GetServiceName());
         EXPECT_EQ(L"Slidora", service.m_strHostName);
-        EXPECT_TRUE(std::regex_match(WideToUtf8(service.GetApiKey()),
-                                     std::regex(expected[i].pszKeyForm)));
+        EXPECT_TRUE(
+            std::regex_match(WideToUtf8(service.GetApiKey()), std::regex(expected[i].pszKeyForm)));
         EXPECT_EQ(0u, service.GetHomePageUrl().rfind(L"https://", 0));
         EXPECT_EQ(0u, service.GetSignUpUrl().rfind(L"https://", 0));
 

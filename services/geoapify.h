@@ -5,7 +5,7 @@
 #include "services/service_catalogue.h"
 
 class CGeoApify : public CCataloguedService {
-public:
+  public:
     CGeoApify(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
         : CCataloguedService(settings, stopFlag, kGeoApify) {}
 };

@@ -30,8 +30,7 @@ int CGeoNames::FindLocation(const std::wstring& strLat, const std::wstring& strL
     if (!bPopulatedPlace) params.emplace_back(L"radius", L"10");
     params.emplace_back(L"maxRows", bPopulatedPlace ? L"3" : L"10");
     return QueryAndRead(bPopulatedPlace ? L"/findNearbyPlaceNameJSON" : L"/findNearbyJSON", params,
-                        strLocation, strCity, strState, strCountry, strCountryCode,
-                        strFullAddress);
+                        strLocation, strCity, strState, strCountry, strCountryCode, strFullAddress);
 }
 
 int CGeoNames::ReadAnswer(const std::string& strAnswer, std::wstring& strLocation,
@@ -78,8 +77,7 @@ int CGeoNames::ReadAnswer(const std::string& strAnswer, std::wstring& strLocatio
         }
         if (!strLoc.empty() && !strCi.empty() && !strSt.empty() && !strCo.empty()) break;
     }
-    WriteLog(kLogInfo, L"FindLocation, GeoNames: <%s> <%s> <%s> <%s>", strLoc, strCi, strSt,
-             strCo);
+    WriteLog(kLogInfo, L"FindLocation, GeoNames: <%s> <%s> <%s> <%s>", strLoc, strCi, strSt, strCo);
     strLocation = std::move(strLoc);
     strCity = std::move(strCi);
     strState = std::move(strSt);

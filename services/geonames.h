@@ -6,7 +6,7 @@
 #include "services/service_catalogue.h"
 
 class CGeoNames : public CCataloguedService {
-public:
+  public:
     CGeoNames(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
         : CCataloguedService(settings, stopFlag, kGeoNames) {}
 
@@ -16,7 +16,7 @@ public:
                      std::wstring& strFullAddress) override;
     // Fills location, city, state, country and country code from the first places that have
     // them; the full address is left untouched.
-    int ReadAnswer(const std::string& strAnswer, std::wstring& strLocation,
-                   std::wstring& strCity, std::wstring& strState, std::wstring& strCountry,
-                   std::wstring& strCountryCode, std::wstring& strFullAddress) override;
+    int ReadAnswer(const std::string& strAnswer, std::wstring& strLocation, std::wstring& strCity,
+                   std::wstring& strState, std::wstring& strCountry, std::wstring& strCountryCode,
+                   std::wstring& strFullAddress) override;
 };

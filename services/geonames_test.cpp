@@ -38,9 +38,8 @@ void ExpectRecord(const SRecord& expected, const SRecord& actual) {
     EXPECT_EQ(L"", actual.strFull);
 }
 
-
 class GeoNamesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
         setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
@@ -108,9 +107,8 @@ TEST_F(GeoNamesTest, RealShapedAnswersFillTheRecord) {
         {"result_city_paris_findNearbyPlaceName_full",
          {1, L"Paris 05 Panth\u00e9on", L"Paris", L"\u00cele-de-France", L"France", L"FR", L""}},
         {"result_nonlatin_ru_lang",
-         {1, L"\u041c\u043e\u0441\u043a\u0432\u0430", L"",
-          L"\u041c\u043e\u0441\u043a\u0432\u0430", L"\u0420\u043e\u0441\u0441\u0438\u044f", L"RU",
-          L""}},
+         {1, L"\u041c\u043e\u0441\u043a\u0432\u0430", L"", L"\u041c\u043e\u0441\u043a\u0432\u0430",
+          L"\u0420\u043e\u0441\u0441\u0438\u044f", L"RU", L""}},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszFixture);
@@ -142,7 +140,8 @@ TEST_F(GeoNamesTest, ErrorAnswersGiveZeroWithTheServersText) {
          L"Locnm: HTTP Error 401\r\n", L"FindLocation, GeoNames: "},
         {"message of another type", JsonAnswer(R"({"status":{"message":12}})"), L"",
          L"FindLocation, GeoNames: "},
-        {"status of another type", JsonAnswer(R"({"status":"busy"})"), L"", L"FindLocation, GeoNames: "},
+        {"status of another type", JsonAnswer(R"({"status":"busy"})"), L"",
+         L"FindLocation, GeoNames: "},
         {"non-ASCII message", JsonAnswer("{\"status\":{\"message\":\"Benutzer \xc3\xbc\"}}"),
          L"Benutzer \u00fc", L"FindLocation, GeoNames: Benutzer \u00fc"},
     };
@@ -159,7 +158,8 @@ TEST_F(GeoNamesTest, ErrorAnswersGiveZeroWithTheServersText) {
 }
 
 TEST_F(GeoNamesTest, RateLimitIsRetriedOnce) {
-    m_server.QueueAnswer("/findNearbyJSON", JsonAnswer(R"({"status":{"message":"slow down"}})", 429));
+    m_server.QueueAnswer("/findNearbyJSON",
+                         JsonAnswer(R"({"status":{"message":"slow down"}})", 429));
     Serve(ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
     m_settings.m_nGeoType = 1;
     const SRecord r = Find();
@@ -219,7 +219,10 @@ TEST_F(GeoNamesTest, MembersOfUnexpectedTypesReadAsEmpty) {
              "adminName3":"T"}]})",
          Rec(1, L"Ok", L"T", L"S", L"C")},
         {"zero character ends a text", R"({"geonames":[{"name":"A\u0000B"}]})", Rec(1, L"A")},
-        {"malformed UTF-8", "{\"geonames\":[{\"name\":\"a\xff" "b\"}]}", Rec(1, L"a\ufffdb")},
+        {"malformed UTF-8",
+         "{\"geonames\":[{\"name\":\"a\xff"
+         "b\"}]}",
+         Rec(1, L"a\ufffdb")},
         {"no place has a name", R"({"geonames":[{"countryName":"Italia","adminName3":"Como"}]})",
          Rec(1, L"", L"Como", L"", L"Italia")},
     };

@@ -19,7 +19,8 @@ bool ParseJsonAnswer(const std::string& strAnswer, Json::Value& root) {
 const Json::Value& JsonMember(const Json::Value& obj, const char* pszName) {
     static const Json::Value kNull;
     if (!obj.isObject()) return kNull;
-    const Json::Value* pMember = obj.find(pszName, pszName + std::char_traits<char>::length(pszName));
+    const Json::Value* pMember =
+        obj.find(pszName, pszName + std::char_traits<char>::length(pszName));
     return pMember ? *pMember : kNull;
 }
 

@@ -27,7 +27,7 @@ constexpr size_t kMaxAnswerBytes = 8u * 1024u * 1024u;
 constexpr size_t kAnswerPieceBytes = 2044;
 
 class CLocanymObj {
-public:
+  public:
     CLocanymObj(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag);
     virtual ~CLocanymObj();
     CLocanymObj(const CLocanymObj&) = delete;
@@ -52,9 +52,8 @@ public:
     // The part of FindLocation after the query: reads an answer body (any bytes) into the six
     // outputs. Same result and outputs as FindLocation; never throws.
     virtual int ReadAnswer(const std::string& strAnswer, std::wstring& strLocation,
-                           std::wstring& strCity, std::wstring& strState,
-                           std::wstring& strCountry, std::wstring& strCountryCode,
-                           std::wstring& strFullAddress) = 0;
+                           std::wstring& strCity, std::wstring& strState, std::wstring& strCountry,
+                           std::wstring& strCountryCode, std::wstring& strFullAddress) = 0;
 
     // One request to the service, at most two attempts (a second one only after an HTTP status
     // other than 200, 400, 401 and 403). strBaseUrl is scheme, host and path; the endpoint
@@ -74,7 +73,7 @@ public:
     // No byte for this long ends a request; tests shorten it.
     int32_t m_nStallTimeoutSeconds = kStallTimeoutSeconds;
 
-protected:
+  protected:
     // Appends a text taken from an error answer to m_strError, after a line break when
     // m_strError already holds the transport's text.
     void AppendServerError(const std::wstring& strText);

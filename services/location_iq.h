@@ -6,7 +6,7 @@
 #include "services/service_catalogue.h"
 
 class CLocationIQ : public CCataloguedService {
-public:
+  public:
     CLocationIQ(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
         : CCataloguedService(settings, stopFlag, kLocationIQ) {}
 };

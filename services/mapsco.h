@@ -6,7 +6,7 @@
 #include "services/service_catalogue.h"
 
 class CMapsCo : public CCataloguedService {
-public:
+  public:
     CMapsCo(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
         : CCataloguedService(settings, stopFlag, kMapsCo) {}
 };

@@ -5,7 +5,7 @@
 #include "services/service_catalogue.h"
 
 class COWeatherObj : public CCataloguedService {
-public:
+  public:
     COWeatherObj(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
         : CCataloguedService(settings, stopFlag, kOpenWeather) {}
 };

@@ -11,8 +11,8 @@
 namespace {
 
 bool IsUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 constexpr int kMaxDecimals = 20;
@@ -71,7 +71,6 @@ std::wstring JsonMemberToText(const Json::Value& obj, const char* pszName, int n
     // Like the C library's conversion: the longest decimal prefix counts ("1.2.3" is 1.2).
     const std::string narrow = WideToUtf8(strText);
     double dValue = 0.0;
-    std::from_chars(narrow.data(), narrow.data() + narrow.size(), dValue,
-                    std::chars_format::fixed);
+    std::from_chars(narrow.data(), narrow.data() + narrow.size(), dValue, std::chars_format::fixed);
     return FormatDecimals(dValue, nDecimals);
 }

@@ -11,7 +11,7 @@ class Value;
 }
 
 class CParam {
-public:
+  public:
     CParam() = default;
     // A null text gives an empty one.
     CParam(const wchar_t* pszName, const wchar_t* pszValue)

@@ -54,11 +54,14 @@ TEST(JsonMemberToText, NumbersAndNumericTextsGetTheDecimals) {
         int nDecimals;
         const wchar_t* pszOut;
     } cases[] = {
-        {"int", 0, L"401"},     {"real", 0, L"13"},   {"text", 0, L"13"},
-        {"real", 1, L"12.8"},   {"int", 2, L"401.00"}, {"word", 0, L"Invalid key"},
-        {"dots", 1, L"1.2"},    {"point", 0, L"0"},   {"null", 0, L""},
-        {"absent", 0, L""},     {"bool", 0, L""},     {"arr", 0, L""},
-        {"obj", 0, L""},        {"utf8", 0, L"Stra\u00dfe"}, {"neg", 0, L"-4"},
+        {"int", 0, L"401"},    {"real", 0, L"13"},
+        {"text", 0, L"13"},    {"real", 1, L"12.8"},
+        {"int", 2, L"401.00"}, {"word", 0, L"Invalid key"},
+        {"dots", 1, L"1.2"},   {"point", 0, L"0"},
+        {"null", 0, L""},      {"absent", 0, L""},
+        {"bool", 0, L""},      {"arr", 0, L""},
+        {"obj", 0, L""},       {"utf8", 0, L"Stra\u00dfe"},
+        {"neg", 0, L"-4"},
     };
     for (const SCase& c : cases)
         EXPECT_EQ(c.pszOut, JsonMemberToText(obj, c.pszName, c.nDecimals)) << c.pszName;

@@ -1,7 +1,6 @@
 #include "services/service_catalogue.h"
 
 #include "core/log.h"
-
 #include "services/bigdata.h"
 #include "services/geoapify.h"
 #include "services/geonames.h"
@@ -18,8 +17,7 @@ const SServiceFacts kServiceFacts[kServiceCount] = {
      L"https://www.geonames.org/login", L"http://api.geonames.org"},
     // BigDataCloud has no page of its own for signing up: its home page serves for both.
     {L"BigDataCloud", L"key", L"bdc_7c1e9a40d3b25f68e0a4c7d19b3f2e56",
-     L"https://www.bigdatacloud.com/", L"https://www.bigdatacloud.com/",
-     L"https://api-bdc.net"},
+     L"https://www.bigdatacloud.com/", L"https://www.bigdatacloud.com/", L"https://api-bdc.net"},
     {L"MapsCo", L"api_key", L"51e0c9d8b7a6f5e4d3c2b1zxwy9a8b7", L"https://geocode.maps.co/",
      L"https://geocode.maps.co/join/", L"https://geocode.maps.co"},
     {L"OpenWeather", L"appid", L"0a1b2c3d4e5f60718293a4b5c6d7e8f9", L"https://openweathermap.org/",
@@ -36,16 +34,21 @@ void CLocanymObj::AppendServerError(const std::wstring& strText) {
 }
 
 CCataloguedService::CCataloguedService(const CPlugInSettings& settings,
-                                       const std::atomic<int32_t>& stopFlag,
-                                       EServiceIndex eIndex)
+                                       const std::atomic<int32_t>& stopFlag, EServiceIndex eIndex)
     : CLocanymObj(settings, stopFlag), m_facts(kServiceFacts[eIndex]) {}
 
 std::wstring CCataloguedService::GetApiKey() const {
     return m_strApiKey.empty() ? std::wstring(m_facts.pszDefaultKey) : m_strApiKey;
 }
-std::wstring CCataloguedService::GetHomePageUrl() const { return m_facts.pszHomePage; }
-std::wstring CCataloguedService::GetServiceName() const { return m_facts.pszName; }
-std::wstring CCataloguedService::GetSignUpUrl() const { return m_facts.pszSignUpPage; }
+std::wstring CCataloguedService::GetHomePageUrl() const {
+    return m_facts.pszHomePage;
+}
+std::wstring CCataloguedService::GetServiceName() const {
+    return m_facts.pszName;
+}
+std::wstring CCataloguedService::GetSignUpUrl() const {
+    return m_facts.pszSignUpPage;
+}
 
 void CCataloguedService::BuildRequestUrl(std::wstring& strUrl, const std::wstring& strBaseUrl,
                                          CParamList& params, int) {
@@ -61,16 +64,15 @@ int CCataloguedService::FindLocation(const std::wstring&, const std::wstring&, s
     return 0;
 }
 
-int CCataloguedService::ReadAnswer(const std::string&, std::wstring&, std::wstring&,
-                                   std::wstring&, std::wstring&, std::wstring&, std::wstring&) {
+int CCataloguedService::ReadAnswer(const std::string&, std::wstring&, std::wstring&, std::wstring&,
+                                   std::wstring&, std::wstring&, std::wstring&) {
     return 0;
 }
 
 int CCataloguedService::QueryAndRead(const std::wstring& strPath, const CParamList& params,
                                      std::wstring& strLocation, std::wstring& strCity,
                                      std::wstring& strState, std::wstring& strCountry,
-                                     std::wstring& strCountryCode,
-                                     std::wstring& strFullAddress) {
+                                     std::wstring& strCountryCode, std::wstring& strFullAddress) {
     std::string strAnswer;
     if (QueryServer(m_facts.pszServer + strPath, params, strAnswer) < 0) return 0;
     return ReadAnswer(strAnswer, strLocation, strCity, strState, strCountry, strCountryCode,

@@ -32,7 +32,7 @@ extern const SServiceFacts kServiceFacts[kServiceCount];
 
 // A service whose name, key, pages and URL building come from its catalogue entry.
 class CCataloguedService : public CLocanymObj {
-public:
+  public:
     CCataloguedService(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag,
                        EServiceIndex eIndex);
 
@@ -40,18 +40,18 @@ public:
     std::wstring GetHomePageUrl() const override;
     std::wstring GetServiceName() const override;
     std::wstring GetSignUpUrl() const override;
-    void BuildRequestUrl(std::wstring& strUrl, const std::wstring& strBaseUrl,
-                         CParamList& params, int nUnused) override;
+    void BuildRequestUrl(std::wstring& strUrl, const std::wstring& strBaseUrl, CParamList& params,
+                         int nUnused) override;
     // A service whose lookup has not been written yet answers 0, saying so in m_strError.
     int FindLocation(const std::wstring& strLat, const std::wstring& strLon,
                      std::wstring& strLocation, std::wstring& strCity, std::wstring& strState,
                      std::wstring& strCountry, std::wstring& strCountryCode,
                      std::wstring& strFullAddress) override;
-    int ReadAnswer(const std::string& strAnswer, std::wstring& strLocation,
-                   std::wstring& strCity, std::wstring& strState, std::wstring& strCountry,
-                   std::wstring& strCountryCode, std::wstring& strFullAddress) override;
+    int ReadAnswer(const std::string& strAnswer, std::wstring& strLocation, std::wstring& strCity,
+                   std::wstring& strState, std::wstring& strCountry, std::wstring& strCountryCode,
+                   std::wstring& strFullAddress) override;
 
-protected:
+  protected:
     // The common course of a lookup: QueryServer for the service's server and strPath, then
     // ReadAnswer. A negative query result gives 0 (the query has logged and set m_strError).
     int QueryAndRead(const std::wstring& strPath, const CParamList& params,

@@ -1,8 +1,8 @@
 // Settings through the host's storage: the calls, their order and the record bytes.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
-
-#include <gtest/gtest.h>
 
 #include "core/text.h"
 #include "tests/support/plugin_host.h"
@@ -10,8 +10,9 @@
 namespace {
 
 const std::vector<std::wstring> kLoadOrder = {
-    L"Enabled", L"iProv", L"GeoType", L"Geo1", L"Geo2", L"GeoCC1", L"GeoCC2", L"ErrMsg",
-    L"Lang", L"Format", L"Sep", L"AState", L"ACountry", L"AK-LocationIQ", L"AK-GeoApify",
+    L"Enabled",     L"iProv",           L"GeoType",   L"Geo1",          L"Geo2",
+    L"GeoCC1",      L"GeoCC2",          L"ErrMsg",    L"Lang",          L"Format",
+    L"Sep",         L"AState",          L"ACountry",  L"AK-LocationIQ", L"AK-GeoApify",
     L"AK-GeoNames", L"AK-BigDataCloud", L"AK-MapsCo", L"AK-OpenWeather"};
 const std::vector<std::wstring> kTextKeys = {L"GeoCC1", L"GeoCC2", L"Lang", L"Format", L"Sep"};
 

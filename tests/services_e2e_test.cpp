@@ -28,7 +28,7 @@ STestSetting Text(const std::wstring& str) {
 }
 
 class ServicesEndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
         setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 class CModuleVersion {
-public:
+  public:
     virtual ~CModuleVersion() = default;
     // Reads the version record of the named module, or of the plug-in itself when pszModule is
     // null. True when a valid record was read; false leaves every field 0.

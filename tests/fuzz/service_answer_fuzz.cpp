@@ -11,7 +11,9 @@
 
 namespace {
 
-intptr_t IgnoreLog(int32_t, uintptr_t, uintptr_t) { return 0; }
+intptr_t IgnoreLog(int32_t, uintptr_t, uintptr_t) {
+    return 0;
+}
 
 }  // namespace
 

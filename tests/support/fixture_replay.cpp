@@ -17,9 +17,12 @@ struct SPathService {
 };
 
 const SPathService kPaths[] = {
-    {"/findNearbyPlaceNameJSON", "geonames"}, {"/findNearbyJSON", "geonames"},
-    {"/geo/1.0/reverse", "openweather"},      {"/v1/geocode/reverse", "geoapify"},
-    {"/v1/reverse", "locationiq"},            {"/reverse", "mapsco"},
+    {"/findNearbyPlaceNameJSON", "geonames"},
+    {"/findNearbyJSON", "geonames"},
+    {"/geo/1.0/reverse", "openweather"},
+    {"/v1/geocode/reverse", "geoapify"},
+    {"/v1/reverse", "locationiq"},
+    {"/reverse", "mapsco"},
     {"/data/reverse-geocode", "bigdatacloud"},
 };
 

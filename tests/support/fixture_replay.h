@@ -11,7 +11,7 @@
 #include "tests/support/loopback_server.h"
 
 class CFixtureReplay {
-public:
+  public:
     // Loads every <service>/<case>.json below the folder. False (with the reason) when the
     // folder holds none.
     bool Load(const std::filesystem::path& folder, std::string& strError);
@@ -21,10 +21,10 @@ public:
     SLoopbackAnswer Answer(const SLoopbackRequest& request, std::string& strChosen) const;
     size_t Count() const { return m_fixtures.size(); }
 
-private:
+  private:
     struct SFixture {
         std::string strService, strName;
-        bool bResult = false;   // a result, not an error answer
+        bool bResult = false;  // a result, not an error answer
         bool bHasPlace = false;
         double dLat = 0.0, dLon = 0.0;
         SLoopbackAnswer answer;

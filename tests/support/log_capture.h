@@ -10,7 +10,7 @@
 #include "core/log.h"
 
 class CLogCapture {
-public:
+  public:
     struct SLine {
         bool bError = false;
         std::wstring strText;
@@ -50,7 +50,7 @@ public:
         m_lines.clear();
     }
 
-private:
+  private:
     static intptr_t Callback(int32_t nCode, uintptr_t first, uintptr_t second) {
         CLogCapture* p = s_pCurrent;
         if (!p || nCode != kCbLog) return 0;

@@ -117,7 +117,8 @@ bool MakeTestCertificates(const fs::path& folder, STestTls& tls) {
     }
     const std::string dir = "'" + folder.string() + "'";
     const std::string script =
-        "cd " + dir + " && "
+        "cd " + dir +
+        " && "
         "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
         "-keyout ca.key -out ca.pem -days 2 -subj '/CN=Locanym Test CA' "
         "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign "
@@ -197,7 +198,8 @@ struct CLoopbackServer::SImpl {
                 res.set_content_provider(
                     pBody->size(), answer.strContentType,
                     [this, pBody, nBefore, bStall](size_t offset, size_t, httplib::DataSink& sink) {
-                        if (offset < nBefore) return sink.write(pBody->data() + offset, nBefore - offset);
+                        if (offset < nBefore)
+                            return sink.write(pBody->data() + offset, nBefore - offset);
                         if (bStall) Stall();
                         return false;
                     });
@@ -220,7 +222,9 @@ CLoopbackServer::CLoopbackServer(const STestTls& tls) : m_p(std::make_unique<SIm
     m_p->bHttps = true;
 }
 
-CLoopbackServer::~CLoopbackServer() { Stop(); }
+CLoopbackServer::~CLoopbackServer() {
+    Stop();
+}
 
 bool CLoopbackServer::Start(int nPort) {
     if (!m_p->pServer->is_valid()) return false;
@@ -248,10 +252,13 @@ void CLoopbackServer::Stop() {
     m_p->thread.join();
 }
 
-int CLoopbackServer::Port() const { return m_p->nPort; }
+int CLoopbackServer::Port() const {
+    return m_p->nPort;
+}
 
 std::string CLoopbackServer::BaseUrl() const {
-    return std::string(m_p->bHttps ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_p->nPort);
+    return std::string(m_p->bHttps ? "https" : "http") +
+           "://127.0.0.1:" + std::to_string(m_p->nPort);
 }
 
 void CLoopbackServer::SetAnswer(const std::string& strPath, SLoopbackAnswer answer) {

@@ -65,7 +65,7 @@ struct STestTls {
 bool MakeTestCertificates(const std::filesystem::path& folder, STestTls& tls);
 
 class CLoopbackServer {
-public:
+  public:
     using CHandler = std::function<SLoopbackAnswer(const SLoopbackRequest&)>;
 
     CLoopbackServer();                              // plain HTTP
@@ -91,7 +91,7 @@ public:
     std::vector<SLoopbackRequest> Requests() const;
     void ClearRequests();
 
-private:
+  private:
     struct SImpl;
     std::unique_ptr<SImpl> m_p;
 };

@@ -126,9 +126,10 @@ intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second)
             } else {
                 auto it = m_settings.find(call.strKey);
                 if (bText) {
-                    auto* buffer = reinterpret_cast<wchar_t*>(static_cast<uintptr_t>(record->value));
-                    std::wstring text = it != m_settings.end() ? it->second.strValue
-                                                               : call.strDefault;
+                    auto* buffer =
+                        reinterpret_cast<wchar_t*>(static_cast<uintptr_t>(record->value));
+                    std::wstring text =
+                        it != m_settings.end() ? it->second.strValue : call.strDefault;
                     if (m_bOverlongTextRead) {
                         for (int i = 0; i < 2000; ++i) buffer[i] = L'x';
                     } else {

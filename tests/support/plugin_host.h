@@ -27,7 +27,7 @@ struct STestSetting {
 };
 
 class CTestHost {
-public:
+  public:
     // Copies the module into a new temporary folder (so that every host gets module state of
     // its own) and loads it. The copy keeps the file name, so the application name is kept.
     explicit CTestHost(const std::filesystem::path& module = LOCANYM_MODULE_PATH);
@@ -51,15 +51,15 @@ public:
 
     // Storage answering codes 5 and 6, keyed by key (the section is always checked).
     std::map<std::wstring, STestSetting> m_settings;
-    std::filesystem::path m_dataFolder;       // answered for code 3
-    std::wstring m_strShowPath;               // answered for code 11 (empty: answer 0)
+    std::filesystem::path m_dataFolder;  // answered for code 3
+    std::wstring m_strShowPath;          // answered for code 11 (empty: answer 0)
     // Test hooks for misbehaving hosts on a text read.
-    bool m_bOverlongTextRead = false;         // writes 2000 characters and no NUL
+    bool m_bOverlongTextRead = false;  // writes 2000 characters and no NUL
     std::filesystem::path m_moduleCopy;
 
     intptr_t OnCallback(int32_t nCode, uintptr_t first, uintptr_t second);
 
-private:
+  private:
     void* m_hModule = nullptr;
     SldPlugInMsgHandler m_pfnHandler = nullptr;
     std::filesystem::path m_tempRoot;
@@ -69,13 +69,13 @@ private:
 
 // A fresh empty temporary folder, removed by the destructor.
 class CTempDir {
-public:
+  public:
     CTempDir();
     ~CTempDir();
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;
     const std::filesystem::path& Path() const { return m_path; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
