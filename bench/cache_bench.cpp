@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "base/log.h"
+#include "base/text.h"
 #include "core/app.h"
-#include "core/log.h"
-#include "core/text.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/log.h"
-#include "core/text.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "services/geonames.h"
 #include "tests/support/loopback_server.h"
 
@@ -62,6 +62,7 @@ int main() {
         return 1;
     }
     setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
     SetLogCallback(&IgnoreLog);
 
     CPlugInSettings settings;
@@ -75,10 +76,9 @@ int main() {
     std::string strBody;
     for (int round = 0; round < kRounds; ++round) {
         for (int i = 0; i < kLookups / kRounds; ++i) {
-            std::wstring a, b, c, d, e, f;
+            CLocationRecord record;
             const auto start = CClock::now();
-            const int nResult =
-                geonames.FindLocation(L"48.8448000", L"2.3471000", a, b, c, d, e, f);
+            const int nResult = geonames.FindLocation(L"48.8448000", L"2.3471000", record);
             lookups.push_back(
                 std::chrono::duration<double, std::micro>(CClock::now() - start).count());
             if (nResult != 1) {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/log.h"
-#include "core/text.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "platform/file.h"
 
 namespace {

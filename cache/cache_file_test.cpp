@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/log.h"
+#include "base/text.h"
 #include "core/app.h"
-#include "core/log.h"
-#include "core/text.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/plugin_host.h"
 

@@ -3,11 +3,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <exception>
+#include <vector>
 
-#include "core/log.h"
+#include "base/log.h"
+#include "cache/cache_file.h"
+#include "cache/cache_path.h"
+#include "core/compose.h"
+#include "http/query.h"
 #include "platform/clock.h"
-#include "ui/module_version.h"
-#include "ui/settings_dialog.h"
+#include "platform/desktop.h"
+#include "platform/file.h"
+#include "platform/module.h"
+#include "platform/module_version.h"
 
 namespace {
 // The answer of message 19 lives here: its address stays valid for the life of the module.
@@ -15,31 +23,15 @@ wchar_t g_szResult[kResultBufferChars];
 
 constexpr uintptr_t kVersionTwoResult = 0x10002;
 
-// The thirteen values the settings dialog edits, between the settings and the dialog.
-template <class From, class To>
-void CopyDialogValues(const From& from, To& to) {
-    to.m_bEnabled = from.m_bEnabled;
-    to.m_iProv = from.m_iProv;
-    to.m_bErrMsg = from.m_bErrMsg;
-    to.m_strLang = from.m_strLang;
-    to.m_strFormat = from.m_strFormat;
-    to.m_nGeoType = from.m_nGeoType;
-    to.m_bGeo1 = from.m_bGeo1;
-    to.m_bGeo2 = from.m_bGeo2;
-    to.m_strGeoCC1 = from.m_strGeoCC1;
-    to.m_strGeoCC2 = from.m_strGeoCC2;
-    to.m_bAState = from.m_bAState;
-    to.m_bACountry = from.m_bACountry;
-    to.m_strSep = from.m_strSep;
-}
 }  // namespace
 
-CLocanymApp::CLocanymApp() = default;
+CLocanymApp::CLocanymApp() : m_pSettingsUI(CreateSettingsUI()) {}
 CLocanymApp::~CLocanymApp() = default;
 
 void CLocanymApp::InitInstance() {
     std::srand(static_cast<unsigned>(GetTickCountMs()));
     m_cache.SetBucketCount(kCacheInitialBuckets);
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
 }
 
 intptr_t CLocanymApp::CallHost(int32_t nCode, uintptr_t first, uintptr_t second) {
@@ -108,12 +100,7 @@ uintptr_t CLocanymApp::OnMessage(uintptr_t nMessage, uintptr_t wParam, uintptr_t
 uintptr_t CLocanymApp::OnVersionText(uintptr_t wParam) {
     auto* pszBuffer = reinterpret_cast<wchar_t*>(wParam);
     if (!pszBuffer) return 1;
-    CModuleVersion version;
-    std::wstring strText = L"Locanym Unknown version";
-    if (version.GetFileVersionInfo(nullptr)) {
-        strText = FormatText(L"Locanym v%d.%d.%d", version.dwProductVersionMS >> 16,
-                             version.dwProductVersionMS & 0xFFFF, version.dwProductVersionLS >> 16);
-    }
+    const std::wstring strText = GetVersionText();
     // No size comes with the buffer; the text is at most 29 characters and its NUL.
     std::wmemcpy(pszBuffer, strText.c_str(), strText.size() + 1);
     return 1;
@@ -124,30 +111,133 @@ uintptr_t CLocanymApp::OnInitialise(uintptr_t wParam, uintptr_t lParam) {
     m_services = CreateServices(*this, m_nStop);
     for (auto& pService : m_services) pService->m_strHostName = L"Slidora";
     m_pfnHostCallback = reinterpret_cast<SldHostCallback>(wParam);
+    m_settingsStore.SetHostCallback(m_pfnHostCallback);
     m_nHostStart = static_cast<int32_t>(lParam);
+    // The host starts a session here; an environment set up for it takes effect now.
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
     SetLogCallback(m_pfnHostCallback);
     return 1;
 }
 
 uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
     CLocanymDlgValues values;
-    CopyDialogValues(*this, values);
-    if (!m_pfnRunSettingsDialog || !m_pfnRunSettingsDialog(wParam, *this, values)) return 0;
+    CopySettingsToDialog(*this, values);
+    values.m_strApiKeys.resize(m_services.size());
+    for (size_t i = 0; i < m_services.size(); ++i) {
+        if (m_services[i]) values.m_strApiKeys[i] = m_services[i]->m_strApiKey;
+    }
+    if (!m_pSettingsUI || !m_pSettingsUI->RunSettingsDialog(wParam, values, *this)) return 0;
 
     m_bSettingsChanged = 1;
-    const bool bCaptionChanged = values.m_iProv != m_iProv || values.m_strLang != m_strLang ||
-                                 values.m_strFormat != m_strFormat ||
-                                 values.m_nGeoType != m_nGeoType || values.m_bGeo1 != m_bGeo1 ||
-                                 values.m_bGeo2 != m_bGeo2 || values.m_strGeoCC1 != m_strGeoCC1 ||
-                                 values.m_strGeoCC2 != m_strGeoCC2 ||
-                                 values.m_bAState != m_bAState ||
-                                 values.m_bACountry != m_bACountry || values.m_strSep != m_strSep;
-    if (bCaptionChanged) {
+    if (CaptionSettingsDiffer(*this, values)) {
         MakeCachePath();
         ClearCache();
     }
-    CopyDialogValues(values, *this);
+    CopyDialogToSettings(values, *this);
+    for (size_t i = 0; i < m_services.size() && i < values.m_strApiKeys.size(); ++i) {
+        if (m_services[i]) m_services[i]->m_strApiKey = values.m_strApiKeys[i];
+    }
     return 1;
+}
+
+void CLocanymApp::LoadSettings() {
+    m_settingsStore.Load(*this);
+    if (static_cast<uint32_t>(m_iProv) > 5u) m_iProv = 0;
+    for (auto& pService : m_services) {
+        if (!pService) continue;
+        const std::wstring strKey = kApiKeyPrefix + pService->GetServiceName();
+        pService->m_strApiKey = m_settingsStore.ReadString(kSettingsSection, strKey.c_str(), L"");
+    }
+    m_bSettingsChanged = 0;
+}
+
+void CLocanymApp::SaveSettings() {
+    m_settingsStore.Save(*this);
+    for (auto& pService : m_services) {
+        if (!pService) continue;
+        const std::wstring strKey = kApiKeyPrefix + pService->GetServiceName();
+        m_settingsStore.WriteString(kSettingsSection, strKey.c_str(), pService->m_strApiKey);
+    }
+    m_bSettingsChanged = 0;
+}
+
+void CLocanymApp::MakeCachePath() {
+    // One character more than the capacity told to the host, so a host that fills the buffer
+    // without a NUL still leaves a terminated text.
+    std::vector<wchar_t> showPath(kCachePathCapacity + 1, L'\0');
+    const auto nFound = static_cast<int32_t>(
+        CallHost(kCbCachePath, reinterpret_cast<uintptr_t>(showPath.data()), kCachePathCapacity));
+    std::vector<wchar_t> dataFolder(kDataFolderCapacity + 1, L'\0');
+    CallHost(kCbDataFolder, reinterpret_cast<uintptr_t>(dataFolder.data()), kDataFolderCapacity);
+    m_strCachePath = MakeCacheFilePath(
+        dataFolder.data(), nFound != 0 ? std::wstring(showPath.data()) : std::wstring());
+}
+
+void CLocanymApp::LoadCache() {
+    if (m_strCachePath.empty()) {
+        WriteLog(kLogInfo, L"LoadCache, path is empty");
+        return;
+    }
+    try {
+        LoadCacheFile(m_strCachePath, GetOwnModuleName(), m_cache);
+    } catch (const std::exception& e) {
+        WriteLog(kLogError, L">>> Unknown exception in LoadCache: %s", e.what());
+    }
+}
+
+void CLocanymApp::SaveCache() {
+    try {
+        SaveCacheFile(m_strCachePath, GetOwnModuleName(), m_cache);
+    } catch (const std::exception& e) {
+        WriteLog(kLogError, L">>> Unknown exception in SaveCache: %s", e.what());
+    }
+}
+
+void CLocanymApp::ClearCache() {
+    if (m_strCachePath.empty() && m_pfnHostCallback) MakeCachePath();
+    if (m_strCachePath.empty()) return;
+    std::wstring strError;
+    RemoveFile(m_strCachePath, strError);  // a file that is not there is as good as deleted
+    m_cache.RemoveAll();
+}
+
+bool CLocanymApp::OpenAddress(const std::wstring& strUrl) {
+    const bool bOpened = OpenAddressWithDesktop(strUrl);
+    if (!bOpened) WriteLog(kLogError, L"Could not open %s", strUrl);
+    return bOpened;
+}
+
+bool CLocanymApp::CopyText(const std::wstring& strText) {
+    const bool bCopied = CopyTextToClipboard(strText);
+    if (!bCopied) WriteLog(kLogError, L"Could not copy to the clipboard");
+    return bCopied;
+}
+
+void CLocanymApp::OpenHelp(uintptr_t) {
+    WriteLog(kLogInfo, L"Help is not available in this build");
+}
+
+size_t CLocanymApp::GetServiceCount() const {
+    return kServiceCount;
+}
+
+std::wstring CLocanymApp::GetServiceName(size_t i) const {
+    return i < kServiceCount ? kServiceFacts[i].pszName : L"";
+}
+
+std::wstring CLocanymApp::GetHomePageUrl(size_t i) const {
+    return i < kServiceCount ? kServiceFacts[i].pszHomePage : L"";
+}
+
+std::wstring CLocanymApp::GetSignUpUrl(size_t i) const {
+    return i < kServiceCount ? kServiceFacts[i].pszSignUpPage : L"";
+}
+
+std::wstring CLocanymApp::GetVersionText() const {
+    CModuleVersion version;
+    if (!version.GetFileVersionInfo(nullptr)) return L"Locanym Unknown version";
+    return FormatText(L"Locanym v%d.%d.%d", version.dwProductVersionMS >> 16,
+                      version.dwProductVersionMS & 0xFFFF, version.dwProductVersionLS >> 16);
 }
 
 void CLocanymApp::OnStart(uintptr_t lParam) {
@@ -206,17 +296,12 @@ uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
     }
 
     WriteLog(kLogInfo, L"gps location: %s,%s", strLat, strLon);
-    std::wstring strLocation, strCity, strState, strCountry, strCountryCode, strFullAddress;
+    CLocationRecord record;
     const int32_t iProv = m_iProv >= 0 && m_iProv < kServiceCount ? m_iProv : 0;
     CLocanymObj* pService = m_services[static_cast<size_t>(iProv)].get();
     if (!pService) return SetResult(std::wstring());
-    if (pService->FindLocation(strLat, strLon, strLocation, strCity, strState, strCountry,
-                               strCountryCode, strFullAddress)) {
-        std::wstring strAuto = ComposeAutoText(strLocation, strCity, strState, strCountry);
-        if (strFullAddress.empty()) strFullAddress = strAuto;
-        std::wstring strCaption =
-            ComposeCaption(m_strFormat, strLocation, strCity, strState, strCountry, strCountryCode,
-                           strFullAddress, strAuto);
+    if (pService->FindLocation(strLat, strLon, record)) {
+        const std::wstring strCaption = ComposeCaption(record, *this);
         {
             std::lock_guard<std::mutex> lock(m_workMutex);
             m_cache.Store(strPath, CCachedValue(strCaption, strLat, strLon));

@@ -1,4 +1,6 @@
-// The plug-in's application object: state, settings, services, metadata reader and cache.
+// The plug-in's application object: state, settings, services, metadata reader and cache. It
+// offers the settings dialog its actions (ISettingsActions) and runs the dialog through the
+// ISettingsUI it holds.
 //
 // Exactly one lives in the module (GetApp()); tests may make their own. Messages run on the
 // host's thread one at a time; only the stop flag may be written while another message runs.
@@ -6,58 +8,55 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "base/host_api.h"
 #include "cache/location_cache.h"
-#include "core/host_api.h"
 #include "core/settings.h"
+#include "core/settings_ui.h"
 #include "metadata/wic_utility.h"
 #include "services/service_catalogue.h"
-#include "ui/settings_dialog.h"
 
 constexpr size_t kResultBufferChars = 2048;
 
-class CLocanymApp : public CPlugInSettings {
+class CLocanymApp : public CPlugInSettings, public ISettingsActions {
   public:
     CLocanymApp();
     ~CLocanymApp();
     CLocanymApp(const CLocanymApp&) = delete;
     CLocanymApp& operator=(const CLocanymApp&) = delete;
 
-    // Module start-up: seeds the random generator from the monotonic tick count and sizes the
-    // cache map. Called once when the module is loaded.
+    // Module start-up: seeds the random generator from the monotonic tick count, sizes the
+    // cache map and reads the HTTP configuration from the environment. Called once when the
+    // module is loaded.
     void InitInstance();
 
     // Answers one host message. Never throws.
     uintptr_t OnMessage(uintptr_t nMessage, uintptr_t wParam, uintptr_t lParam);
 
-    // Settings exchange with the host (callback codes 6 and 5). Each calls the host once and
-    // does nothing while no host callback is known.
-    int32_t ReadSettingInt(const wchar_t* pszSection, const wchar_t* pszKey, int32_t nDefault);
-    std::wstring ReadSettingString(const wchar_t* pszSection, const wchar_t* pszKey,
-                                   const wchar_t* pszDefault);
-    void WriteSettingInt(const wchar_t* pszSection, const wchar_t* pszKey, int32_t nValue);
-    void WriteSettingString(const wchar_t* pszSection, const wchar_t* pszKey,
-                            const std::wstring& strValue);
+    // Settings exchange with the host (callback codes 6 and 5) over the table of keys, then
+    // the API keys "AK-<service>".
     void LoadSettings();  // message 7
     void SaveSettings();  // message 6
-
-    std::wstring ComposeAutoText(const std::wstring& strLocation, const std::wstring& strCity,
-                                 const std::wstring& strState,
-                                 const std::wstring& strCountry) const;
-    static std::wstring ComposeCaption(const std::wstring& strTemplate,
-                                       const std::wstring& strLocation, const std::wstring& strCity,
-                                       const std::wstring& strState, const std::wstring& strCountry,
-                                       const std::wstring& strCountryCode,
-                                       const std::wstring& strFullAddress,
-                                       const std::wstring& strAutoText);
 
     // Location cache (file in the host's data folder).
     void MakeCachePath();
     void LoadCache();
     void SaveCache();
-    void ClearCache();
+
+    // ISettingsActions. ClearCache empties the cache in memory and deletes its file; with no
+    // path known yet it asks the host for it first, and does nothing without a host.
+    void ClearCache() override;
+    bool OpenAddress(const std::wstring& strUrl) override;
+    bool CopyText(const std::wstring& strText) override;
+    void OpenHelp(uintptr_t hParent) override;
+    size_t GetServiceCount() const override;
+    std::wstring GetServiceName(size_t i) const override;
+    std::wstring GetHomePageUrl(size_t i) const override;
+    std::wstring GetSignUpUrl(size_t i) const override;
+    std::wstring GetVersionText() const override;
 
     // The caption for one photo (message 19): the result buffer's address, or 0.
     uintptr_t ProcessPhoto(const wchar_t* pszPath);
@@ -72,9 +71,9 @@ class CLocanymApp : public CPlugInSettings {
     CLocationCache m_cache;
     std::wstring m_strCachePath;
     SldHostCallback m_pfnHostCallback = nullptr;
-    // Runs the settings dialog for message 5; a test may put a scripted dialog here.
-    bool (*m_pfnRunSettingsDialog)(uintptr_t, CLocanymApp&,
-                                   CLocanymDlgValues&) = &RunSettingsDialog;
+    CSettingsStore m_settingsStore;
+    // Runs the settings dialog for message 5; a test may put a scripted dialog here. Never null.
+    std::unique_ptr<ISettingsUI> m_pSettingsUI;
 
   private:
     // The stop message may come from another thread while a photo is being processed. It sets

@@ -1,4 +1,4 @@
-#include "core/app.h"
+#include "core/compose.h"
 
 namespace {
 
@@ -19,30 +19,34 @@ void AppendPart(std::wstring& text, const std::wstring& part, const std::wstring
 
 }  // namespace
 
-std::wstring CLocanymApp::ComposeAutoText(const std::wstring& strLocation,
-                                          const std::wstring& strCity, const std::wstring& strState,
-                                          const std::wstring& strCountry) const {
-    std::wstring text = strLocation;
-    if (strCity != strLocation) AppendPart(text, strCity, m_strSep);
-    if (m_bAState) AppendPart(text, strState, m_strSep);
-    if (m_bACountry) AppendPart(text, strCountry, m_strSep);
+std::wstring ComposeAutoText(const CLocationRecord& record, const CPlugInSettings& settings) {
+    std::wstring text = record.m_strLocation;
+    if (record.m_strCity != record.m_strLocation)
+        AppendPart(text, record.m_strCity, settings.m_strSep);
+    if (settings.m_bAState) AppendPart(text, record.m_strState, settings.m_strSep);
+    if (settings.m_bACountry) AppendPart(text, record.m_strCountry, settings.m_strSep);
     return text;
 }
 
-std::wstring CLocanymApp::ComposeCaption(const std::wstring& strTemplate,
-                                         const std::wstring& strLocation,
-                                         const std::wstring& strCity, const std::wstring& strState,
-                                         const std::wstring& strCountry,
-                                         const std::wstring& strCountryCode,
-                                         const std::wstring& strFullAddress,
-                                         const std::wstring& strAutoText) {
+std::wstring ComposeCaption(const std::wstring& strTemplate, const CLocationRecord& record,
+                            const std::wstring& strAutoText) {
     std::wstring text = strTemplate;
-    ReplaceAll(text, L"%L", strLocation);
-    ReplaceAll(text, L"%C", strCity);
-    ReplaceAll(text, L"%S", strState);
-    ReplaceAll(text, L"%Y", strCountry);
-    ReplaceAll(text, L"%D", strCountryCode);
-    ReplaceAll(text, L"%F", strFullAddress);
+    ReplaceAll(text, L"%L", record.m_strLocation);
+    ReplaceAll(text, L"%C", record.m_strCity);
+    ReplaceAll(text, L"%S", record.m_strState);
+    ReplaceAll(text, L"%Y", record.m_strCountry);
+    ReplaceAll(text, L"%D", record.m_strCountryCode);
+    ReplaceAll(text, L"%F", record.m_strFullAddress);
     ReplaceAll(text, L"%A", strAutoText);
     return text;
+}
+
+std::wstring ComposeCaption(const CLocationRecord& record, const CPlugInSettings& settings) {
+    const std::wstring strAuto = ComposeAutoText(record, settings);
+    if (record.m_strFullAddress.empty()) {
+        CLocationRecord withAddress = record;
+        withAddress.m_strFullAddress = strAuto;
+        return ComposeCaption(settings.m_strFormat, withAddress, strAuto);
+    }
+    return ComposeCaption(settings.m_strFormat, record, strAuto);
 }

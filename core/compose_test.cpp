@@ -1,39 +1,38 @@
-#include <gtest/gtest.h>
+#include "core/compose.h"
 
-#include "core/app.h"
+#include <gtest/gtest.h>
 
 namespace {
 
 class ComposeTest : public ::testing::Test {
   protected:
     ComposeTest() {
-        app.m_strSep = L", ";
-        app.m_bAState = 1;
-        app.m_bACountry = 1;
+        settings.m_strSep = L", ";
+        settings.m_bAState = 1;
+        settings.m_bACountry = 1;
     }
     std::wstring Caption(const std::wstring& tmpl, const std::wstring& loc,
                          const std::wstring& city, const std::wstring& state,
                          const std::wstring& country, const std::wstring& code = L"",
                          std::wstring full = L"") {
-        std::wstring autoText = app.ComposeAutoText(loc, city, state, country);
-        if (full.empty()) full = autoText;
-        return CLocanymApp::ComposeCaption(tmpl, loc, city, state, country, code, full, autoText);
+        settings.m_strFormat = tmpl;
+        return ComposeCaption(CLocationRecord{loc, city, state, country, code, full}, settings);
     }
-    CLocanymApp app;
+    CPlugInSettings settings;
 };
 
 TEST_F(ComposeTest, AutoTextSkipsACityEqualToTheLocationAndEmptyParts) {
     EXPECT_EQ(Caption(L"%A", L"Lyon", L"Lyon", L"Auvergne-Rhone-Alpes", L"France"),
               L"Lyon, Auvergne-Rhone-Alpes, France");
-    app.m_bAState = 0;
+    settings.m_bAState = 0;
     EXPECT_EQ(Caption(L"%A", L"", L"Como", L"Lombardia", L"Italia"), L"Como, Italia");
     EXPECT_EQ(Caption(L"%A", L"", L"", L"", L""), L"");
     // Only the city is compared: a state repeating the location is still written.
-    app.m_bAState = 1;
+    settings.m_bAState = 1;
     EXPECT_EQ(Caption(L"%A", L"Berlin", L"", L"Berlin", L"Deutschland"),
               L"Berlin, Berlin, Deutschland");
     // The separator comes from the setting, line breaks included.
-    app.m_strSep = L"\n";
+    settings.m_strSep = L"\n";
     EXPECT_EQ(Caption(L"%A", L"Roma", L"", L"", L"Italia"), L"Roma\nItalia");
 }
 

@@ -26,18 +26,25 @@ intptr_t Host(int32_t nCode, uintptr_t first, uintptr_t) {
     return 0;
 }
 
-bool ScriptedDialog(uintptr_t, CLocanymApp&, CLocanymDlgValues& values) {
-    g_shown = values;
-    if (g_edit) g_edit(values);
-    return g_bConfirm;
-}
+std::wstring g_strFirstService;
+
+class CScriptedUI : public ISettingsUI {
+  public:
+    bool RunSettingsDialog(uintptr_t, CLocanymDlgValues& values,
+                           ISettingsActions& actions) override {
+        g_shown = values;
+        g_strFirstService = actions.GetServiceCount() > 0 ? actions.GetServiceName(0) : L"";
+        if (g_edit) g_edit(values);
+        return g_bConfirm;
+    }
+};
 
 class ConfigureTest : public ::testing::Test {
   protected:
     void SetUp() override {
         g_dataFolder = dir.Path();
         g_edit = nullptr;
-        app.m_pfnRunSettingsDialog = &ScriptedDialog;
+        app.m_pSettingsUI = std::make_unique<CScriptedUI>();
         app.OnMessage(kMsgInitialise, reinterpret_cast<uintptr_t>(&Host), 0);
         app.m_strFormat = L"%A";
         app.m_strSep = L", ";
@@ -70,8 +77,14 @@ TEST_F(ConfigureTest, TheDialogShowsTheCurrentValuesAndOkTakesThemAll) {
         v.m_iProv = 3;
         v.m_strLang = L"DE";
         v.m_strSep = L"\n";
+        v.m_strApiKeys[kGeoNames] = L"my-account";
     };
+    app.m_services[kGeoNames]->m_strApiKey = L"old-account";
     EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 1u);
+    EXPECT_EQ(g_strFirstService, L"LocationIQ");
+    ASSERT_EQ(g_shown.m_strApiKeys.size(), static_cast<size_t>(kServiceCount));
+    EXPECT_EQ(g_shown.m_strApiKeys[kGeoNames], L"old-account");
+    EXPECT_EQ(app.m_services[kGeoNames]->m_strApiKey, L"my-account");
     EXPECT_EQ(g_shown.m_strGeoCC1, L"it, fr");
     EXPECT_EQ(g_shown.m_nGeoType, 1);
     EXPECT_EQ(g_shown.m_strSep, L", ");

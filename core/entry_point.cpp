@@ -1,6 +1,7 @@
 // The module's one exported function.
+#include "base/export.h"
+#include "base/log.h"
 #include "core/app.h"
-#include "core/log.h"
 
 namespace {
 // Module start-up runs when the module is loaded, before the host's first message.
@@ -9,9 +10,8 @@ struct CModuleStartup {
 } g_startup;
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) uintptr_t sldPlugInMsgHandler(uintptr_t nMessage,
-                                                                                uintptr_t wParam,
-                                                                                uintptr_t lParam) {
+LOCANYM_EXPORT uintptr_t sldPlugInMsgHandler(uintptr_t nMessage, uintptr_t wParam,
+                                             uintptr_t lParam) {
     // Last guard: nothing raised while a message is handled may reach the host.
     try {
         return GetApp().OnMessage(nMessage, wParam, lParam);

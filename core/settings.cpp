@@ -4,10 +4,10 @@
 #include <cwchar>
 #include <vector>
 
-#include "core/app.h"
-#include "core/text.h"
+#include "base/text.h"
 
 const wchar_t kSettingsSection[] = L"LocanymPlugIn";
+const wchar_t kApiKeyPrefix[] = L"AK-";
 
 namespace {
 // The host is told the buffer holds 1023 characters; the buffer is larger, so that a host that
@@ -29,40 +29,78 @@ SLD_PROFILE_RECORD NewRecord(const wchar_t* pszSection, const wchar_t* pszKey, i
 }
 }  // namespace
 
-bool CPlugInSettings::IsCountryInList(std::wstring_view strCountryCode, int nSelector) const {
-    if (strCountryCode.empty()) return true;
-    std::wstring_view rest = nSelector == 0 ? m_strGeoCC1 : m_strGeoCC2;
-    while (!rest.empty()) {
-        std::wstring_view entry;
-        size_t comma = rest.find(L',');
-        if (comma != std::wstring_view::npos) {
-            entry = rest.substr(0, comma);
-            rest = rest.substr(comma + 1);
-        } else {
-            entry = rest;
-            rest = {};
-        }
-        if (EqualsNoCaseAscii(TrimWhiteSpace(entry), strCountryCode)) return true;
+using S = CPlugInSettings;
+using D = CLocanymDlgValues;
+constexpr bool kShapes = true;
+constexpr bool kKeeps = false;
+constexpr ESettingKind kText = ESettingKind::kText;
+constexpr ESettingKind kEscaped = ESettingKind::kEscapedText;
+
+const SSettingKey kSettingKeys[] = {
+    IntKey(L"Enabled", &S::m_bEnabled, &D::m_bEnabled, 0, kKeeps),
+    IntKey(L"iProv", &S::m_iProv, &D::m_iProv, 0, kShapes),
+    IntKey(L"GeoType", &S::m_nGeoType, &D::m_nGeoType, 1, kShapes),
+    IntKey(L"Geo1", &S::m_bGeo1, &D::m_bGeo1, 0, kShapes),
+    IntKey(L"Geo2", &S::m_bGeo2, &D::m_bGeo2, 0, kShapes),
+    TextKey(L"GeoCC1", kText, &S::m_strGeoCC1, &D::m_strGeoCC1, L"", kShapes),
+    TextKey(L"GeoCC2", kText, &S::m_strGeoCC2, &D::m_strGeoCC2, L"", kShapes),
+    IntKey(L"ErrMsg", &S::m_bErrMsg, &D::m_bErrMsg, 1, kKeeps),
+    TextKey(L"Lang", kText, &S::m_strLang, &D::m_strLang, L"", kShapes),
+    TextKey(L"Format", kText, &S::m_strFormat, &D::m_strFormat, L"%A", kShapes),
+    TextKey(L"Sep", kEscaped, &S::m_strSep, &D::m_strSep, L"\", \"", kShapes),
+    IntKey(L"AState", &S::m_bAState, &D::m_bAState, 1, kShapes),
+    IntKey(L"ACountry", &S::m_bACountry, &D::m_bACountry, 1, kShapes),
+};
+
+std::span<const SSettingKey> SettingKeys() {
+    return kSettingKeys;
+}
+
+void CopySettingsToDialog(const CPlugInSettings& settings, CLocanymDlgValues& values) {
+    for (const SSettingKey& key : kSettingKeys) {
+        if (key.eKind == ESettingKind::kInt)
+            values.*key.pnDialog = settings.*key.pnSetting;
+        else
+            values.*key.pstrDialog = settings.*key.pstrSetting;
+    }
+}
+
+void CopyDialogToSettings(const CLocanymDlgValues& values, CPlugInSettings& settings) {
+    for (const SSettingKey& key : kSettingKeys) {
+        if (key.eKind == ESettingKind::kInt)
+            settings.*key.pnSetting = values.*key.pnDialog;
+        else
+            settings.*key.pstrSetting = values.*key.pstrDialog;
+    }
+}
+
+bool CaptionSettingsDiffer(const CPlugInSettings& settings, const CLocanymDlgValues& values) {
+    for (const SSettingKey& key : kSettingKeys) {
+        if (!key.bShapesCaption) continue;
+        const bool bDiffers = key.eKind == ESettingKind::kInt
+                                  ? values.*key.pnDialog != settings.*key.pnSetting
+                                  : values.*key.pstrDialog != settings.*key.pstrSetting;
+        if (bDiffers) return true;
     }
     return false;
 }
 
-int32_t CLocanymApp::ReadSettingInt(const wchar_t* pszSection, const wchar_t* pszKey,
-                                    int32_t nDefault) {
+int32_t CSettingsStore::ReadInt(const wchar_t* pszSection, const wchar_t* pszKey,
+                                int32_t nDefault) {
     SLD_PROFILE_RECORD record = NewRecord(pszSection, pszKey, kProfileInt);
     record.def = static_cast<uint32_t>(nDefault);
-    CallHost(kCbReadSetting, reinterpret_cast<uintptr_t>(&record), 0);
+    if (m_pfnHost) m_pfnHost(kCbReadSetting, reinterpret_cast<uintptr_t>(&record), 0);
     return static_cast<int32_t>(static_cast<uint32_t>(record.value & 0xFFFFFFFFu));
 }
 
-std::wstring CLocanymApp::ReadSettingString(const wchar_t* pszSection, const wchar_t* pszKey,
-                                            const wchar_t* pszDefault) {
+std::wstring CSettingsStore::ReadString(const wchar_t* pszSection, const wchar_t* pszKey,
+                                        const wchar_t* pszDefault) {
     std::vector<wchar_t> buffer(kReadTextSlack, L'\0');
     SLD_PROFILE_RECORD record = NewRecord(pszSection, pszKey, kProfileText);
     record.value = Address(buffer.data());
     record.def = Address(pszDefault);
     record.capacity = kProfileTextCapacity;
-    CallHost(kCbReadSetting, reinterpret_cast<uintptr_t>(&record), 0);
+    if (m_pfnHost) m_pfnHost(kCbReadSetting, reinterpret_cast<uintptr_t>(&record), 0);
 
     // The host may have pointed the value at its own text; read at most the capacity either
     // way, so that a missing NUL cannot take the read past the buffer.
@@ -71,66 +109,39 @@ std::wstring CLocanymApp::ReadSettingString(const wchar_t* pszSection, const wch
     return std::wstring(pszText, wcsnlen(pszText, kProfileTextCapacity));
 }
 
-void CLocanymApp::WriteSettingInt(const wchar_t* pszSection, const wchar_t* pszKey,
-                                  int32_t nValue) {
+void CSettingsStore::WriteInt(const wchar_t* pszSection, const wchar_t* pszKey, int32_t nValue) {
     SLD_PROFILE_RECORD record = NewRecord(pszSection, pszKey, kProfileInt);
     record.value = static_cast<uint32_t>(nValue);
-    CallHost(kCbWriteSetting, reinterpret_cast<uintptr_t>(&record), 0);
+    if (m_pfnHost) m_pfnHost(kCbWriteSetting, reinterpret_cast<uintptr_t>(&record), 0);
 }
 
-void CLocanymApp::WriteSettingString(const wchar_t* pszSection, const wchar_t* pszKey,
-                                     const std::wstring& strValue) {
+void CSettingsStore::WriteString(const wchar_t* pszSection, const wchar_t* pszKey,
+                                 const std::wstring& strValue) {
     SLD_PROFILE_RECORD record = NewRecord(pszSection, pszKey, kProfileText);
     record.value = Address(strValue.c_str());
-    CallHost(kCbWriteSetting, reinterpret_cast<uintptr_t>(&record), 0);
+    if (m_pfnHost) m_pfnHost(kCbWriteSetting, reinterpret_cast<uintptr_t>(&record), 0);
 }
 
-void CLocanymApp::LoadSettings() {
-    const wchar_t* s = kSettingsSection;
-    m_bEnabled = ReadSettingInt(s, L"Enabled", 0);
-    m_iProv = ReadSettingInt(s, L"iProv", 0);
-    m_nGeoType = ReadSettingInt(s, L"GeoType", 1);
-    m_bGeo1 = ReadSettingInt(s, L"Geo1", 0);
-    m_bGeo2 = ReadSettingInt(s, L"Geo2", 0);
-    m_strGeoCC1 = ReadSettingString(s, L"GeoCC1", L"");
-    m_strGeoCC2 = ReadSettingString(s, L"GeoCC2", L"");
-    m_bErrMsg = ReadSettingInt(s, L"ErrMsg", 1);
-    m_strLang = ReadSettingString(s, L"Lang", L"");
-    m_strFormat = ReadSettingString(s, L"Format", L"%A");
-    m_strSep = ReadSettingString(s, L"Sep", L"\", \"");
-    UnescapeText(m_strSep);
-    m_bAState = ReadSettingInt(s, L"AState", 1);
-    m_bACountry = ReadSettingInt(s, L"ACountry", 1);
-    if (static_cast<uint32_t>(m_iProv) > 5u) m_iProv = 0;
-    for (auto& pService : m_services) {
-        if (!pService) continue;
-        std::wstring strKey = L"AK-" + pService->GetServiceName();
-        pService->m_strApiKey = ReadSettingString(s, strKey.c_str(), L"");
+void CSettingsStore::Load(CPlugInSettings& settings) {
+    for (const SSettingKey& key : kSettingKeys) {
+        if (key.eKind == ESettingKind::kInt) {
+            settings.*key.pnSetting = ReadInt(kSettingsSection, key.pszKey, key.nDefault);
+            continue;
+        }
+        std::wstring& strValue = settings.*key.pstrSetting;
+        strValue = ReadString(kSettingsSection, key.pszKey, key.pszDefault);
+        if (key.eKind == ESettingKind::kEscapedText) UnescapeText(strValue);
     }
-    m_bSettingsChanged = 0;
 }
 
-void CLocanymApp::SaveSettings() {
-    const wchar_t* s = kSettingsSection;
-    WriteSettingInt(s, L"Enabled", m_bEnabled);
-    WriteSettingInt(s, L"iProv", m_iProv);
-    WriteSettingInt(s, L"GeoType", m_nGeoType);
-    WriteSettingInt(s, L"Geo1", m_bGeo1);
-    WriteSettingInt(s, L"Geo2", m_bGeo2);
-    WriteSettingString(s, L"GeoCC1", m_strGeoCC1);
-    WriteSettingString(s, L"GeoCC2", m_strGeoCC2);
-    WriteSettingInt(s, L"ErrMsg", m_bErrMsg);
-    WriteSettingString(s, L"Lang", m_strLang);
-    WriteSettingString(s, L"Format", m_strFormat);
-    std::wstring strSep = m_strSep;
-    EscapeText(strSep, true);
-    WriteSettingString(s, L"Sep", strSep);
-    WriteSettingInt(s, L"AState", m_bAState);
-    WriteSettingInt(s, L"ACountry", m_bACountry);
-    for (auto& pService : m_services) {
-        if (!pService) continue;
-        std::wstring strKey = L"AK-" + pService->GetServiceName();
-        WriteSettingString(s, strKey.c_str(), pService->m_strApiKey);
+void CSettingsStore::Save(const CPlugInSettings& settings) {
+    for (const SSettingKey& key : kSettingKeys) {
+        if (key.eKind == ESettingKind::kInt) {
+            WriteInt(kSettingsSection, key.pszKey, settings.*key.pnSetting);
+            continue;
+        }
+        std::wstring strValue = settings.*key.pstrSetting;
+        if (key.eKind == ESettingKind::kEscapedText) EscapeText(strValue, true);
+        WriteString(kSettingsSection, key.pszKey, strValue);
     }
-    m_bSettingsChanged = 0;
 }

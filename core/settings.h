@@ -1,34 +1,83 @@
-// The plug-in's user settings, as held in memory. They are read from and written to the host's
-// storage (section "LocanymPlugIn") by the application object; services read them here.
+// The settings exchange with the host's storage (callback codes 6 and 5, section
+// "LocanymPlugIn") over one table of keys: load, save, the changed-check, the dialog values
+// and the reference host's list of keys all come from kSettingKeys.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
-#include <string_view>
+
+#include "base/host_api.h"
+#include "core/settings_ui.h"
+#include "services/plugin_settings.h"
 
 extern const wchar_t kSettingsSection[];  // "LocanymPlugIn"
+// The key of a service's API key is this prefix and the service's name.
+extern const wchar_t kApiKeyPrefix[];  // "AK-"
 
-constexpr int32_t kServiceCount = 6;
+enum class ESettingKind {
+    kInt,
+    kText,
+    kEscapedText,  // stored with escapes (EscapeText), held decoded
+};
 
-class CPlugInSettings {
+// One stored setting: its key, where it lives in the settings and in the dialog values, the
+// default a load asks the host for, and whether a change reshapes captions (and so empties the
+// cache when the dialog confirms it).
+struct SSettingKey {
+    const wchar_t* pszKey;
+    ESettingKind eKind;
+    int32_t CPlugInSettings::*pnSetting;
+    int32_t CLocanymDlgValues::*pnDialog;
+    std::wstring CPlugInSettings::*pstrSetting;
+    std::wstring CLocanymDlgValues::*pstrDialog;
+    int32_t nDefault;
+    const wchar_t* pszDefault;
+    bool bShapesCaption;
+};
+
+constexpr SSettingKey IntKey(const wchar_t* pszKey, int32_t CPlugInSettings::*pnSetting,
+                             int32_t CLocanymDlgValues::*pnDialog, int32_t nDefault,
+                             bool bShapesCaption) {
+    return {pszKey,  ESettingKind::kInt, pnSetting, pnDialog,      nullptr,
+            nullptr, nDefault,           nullptr,   bShapesCaption};
+}
+
+constexpr SSettingKey TextKey(const wchar_t* pszKey, ESettingKind eKind,
+                              std::wstring CPlugInSettings::*pstrSetting,
+                              std::wstring CLocanymDlgValues::*pstrDialog,
+                              const wchar_t* pszDefault, bool bShapesCaption) {
+    return {pszKey,     eKind, nullptr,    nullptr,       pstrSetting,
+            pstrDialog, 0,     pszDefault, bShapesCaption};
+}
+
+// In the order the host is asked (load) and told (save); the API keys follow them.
+std::span<const SSettingKey> SettingKeys();
+
+// The values of the table's settings as the dialog shows them. The API keys are not in it.
+void CopySettingsToDialog(const CPlugInSettings& settings, CLocanymDlgValues& values);
+void CopyDialogToSettings(const CLocanymDlgValues& values, CPlugInSettings& settings);
+// True when the dialog values differ from the settings in a setting that shapes captions.
+bool CaptionSettingsDiffer(const CPlugInSettings& settings, const CLocanymDlgValues& values);
+
+// Reads and writes single values in the host's storage. Each call asks the host once and does
+// nothing while no host callback is known. Runs on the host's message thread.
+class CSettingsStore {
   public:
-    // True when the country code is empty, or equals (ASCII letters without regard to case)
-    // one of the comma-separated, white-space-trimmed entries of "GeoCC1" (selector 0) or
-    // "GeoCC2" (any other selector). An empty list matches no code.
-    bool IsCountryInList(std::wstring_view strCountryCode, int nSelector) const;
+    void SetHostCallback(SldHostCallback pfnHost) { m_pfnHost = pfnHost; }
 
-    // Values before the first load; the load itself asks the host with other defaults.
-    int32_t m_bEnabled = 0;    // "Enabled"
-    int32_t m_iProv = 0;       // "iProv": index of the service, 0 to 5
-    int32_t m_bErrMsg = 1;     // "ErrMsg"
-    std::wstring m_strLang;    // "Lang"
-    int32_t m_nGeoType = 0;    // "GeoType"
-    int32_t m_bGeo1 = 0;       // "Geo1"
-    int32_t m_bGeo2 = 0;       // "Geo2"
-    std::wstring m_strGeoCC1;  // "GeoCC1"
-    std::wstring m_strGeoCC2;  // "GeoCC2"
-    std::wstring m_strFormat;  // "Format": caption template
-    int32_t m_bAState = 0;     // "AState"
-    int32_t m_bACountry = 0;   // "ACountry"
-    std::wstring m_strSep;     // "Sep", decoded
+    int32_t ReadInt(const wchar_t* pszSection, const wchar_t* pszKey, int32_t nDefault);
+    std::wstring ReadString(const wchar_t* pszSection, const wchar_t* pszKey,
+                            const wchar_t* pszDefault);
+    void WriteInt(const wchar_t* pszSection, const wchar_t* pszKey, int32_t nValue);
+    void WriteString(const wchar_t* pszSection, const wchar_t* pszKey,
+                     const std::wstring& strValue);
+
+    // Every key of the table, in its order.
+    void Load(CPlugInSettings& settings);
+    void Save(const CPlugInSettings& settings);
+
+  private:
+    SldHostCallback m_pfnHost = nullptr;
 };

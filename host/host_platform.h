@@ -7,13 +7,13 @@
 #include <functional>
 #include <string>
 
-#include "core/host_api.h"
+#include "base/host_api.h"
+#include "platform/module_loader.h"
 
 // A loaded plug-in module. Unloads it on destruction; copying is not allowed.
 class CModuleHandle {
   public:
     CModuleHandle() = default;
-    ~CModuleHandle();
     CModuleHandle(const CModuleHandle&) = delete;
     CModuleHandle& operator=(const CModuleHandle&) = delete;
 
@@ -23,7 +23,7 @@ class CModuleHandle {
     SldPlugInMsgHandler Handler() const { return m_pfnHandler; }
 
   private:
-    void* m_hModule = nullptr;
+    CModuleLoader m_loader;
     SldPlugInMsgHandler m_pfnHandler = nullptr;
 };
 

@@ -1,4 +1,3 @@
-#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -57,33 +56,24 @@ bool WriteAll(int fd, const std::string& strContent) {
 
 }  // namespace
 
-CModuleHandle::~CModuleHandle() {
-    if (m_hModule) dlclose(m_hModule);
-}
-
 bool CModuleHandle::Load(const fs::path& file, std::string& strError) {
     std::error_code ec;
     if (!fs::exists(file, ec)) {
         strError = "module not found: " + file.string();
         return false;
     }
-    // A bare file name would make dlopen search the library path instead of this file.
     fs::path absolute = fs::absolute(file, ec);
     if (ec) absolute = file;
-    dlerror();
-    m_hModule = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!m_hModule) {
-        const char* pszReason = dlerror();
-        strError = "cannot load module " + file.string() + ": " +
-                   (pszReason ? pszReason : "unknown reason");
+    std::string strReason;
+    if (!m_loader.Load(absolute.string(), strReason)) {
+        strError = "cannot load module " + file.string() + ": " + strReason;
         return false;
     }
-    m_pfnHandler = reinterpret_cast<SldPlugInMsgHandler>(dlsym(m_hModule, SLD_ENTRY_POINT_NAME));
+    m_pfnHandler = reinterpret_cast<SldPlugInMsgHandler>(m_loader.FindSymbol(SLD_ENTRY_POINT_NAME));
     if (!m_pfnHandler) {
         strError =
             file.string() + " is not a plug-in module: it does not export " + SLD_ENTRY_POINT_NAME;
-        dlclose(m_hModule);
-        m_hModule = nullptr;
+        m_loader.Unload();
         return false;
     }
     return true;

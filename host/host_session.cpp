@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/host_api.h"
+#include "base/host_api.h"
 #include "host/host_platform.h"
 #include "host/host_settings.h"
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <memory>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "host/host_platform.h"
 
 namespace fs = std::filesystem;

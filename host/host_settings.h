@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/host_api.h"
+#include "base/host_api.h"
 
 class CHostSettings {
   public:

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "core/host_api.h"
-#include "core/text.h"
+#include "base/host_api.h"
+#include "base/text.h"
 #include "host/host_platform.h"
 #include "host/host_session.h"
 #include "host/host_settings.h"

@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 
-#include "core/text.h"
+#include "base/text.h"
+#include "http/query.h"
 
 namespace {
 
@@ -101,9 +102,8 @@ bool ParseUrl(std::wstring_view strUrl, SUrlParts& parts) {
 
 std::wstring ApplyEndpointOverride(const std::wstring& strUrl, std::wstring& strWarning) {
     strWarning.clear();
-    const char* pszOverride = std::getenv("LOCANYM_SERVICE_URL");
-    if (!pszOverride || !*pszOverride) return strUrl;
-    const std::wstring strOverride = Utf8ToWide(pszOverride);
+    const std::wstring strOverride = GetHttpConfig().strServiceUrl;
+    if (strOverride.empty()) return strUrl;
     SUrlParts target, original;
     if (!ParseUrl(strOverride, target) ||
         (target.nServiceType != kInetServiceHttp && target.nServiceType != kInetServiceHttps)) {
@@ -116,9 +116,4 @@ std::wstring ApplyEndpointOverride(const std::wstring& strUrl, std::wstring& str
     if (query != std::wstring::npos) strPrefix.erase(query);
     while (!strPrefix.empty() && strPrefix.back() == L'/') strPrefix.pop_back();
     return target.strScheme + L"://" + target.strAuthority + strPrefix + original.strObject;
-}
-
-std::string ExtraCaFile() {
-    const char* pszFile = std::getenv("LOCANYM_CA_FILE");
-    return pszFile ? std::string(pszFile) : std::string();
 }

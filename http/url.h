@@ -26,11 +26,8 @@ struct SUrlParts {
 // no host or a port outside 1 to 65535. Any other scheme parses, with its service type.
 bool ParseUrl(std::wstring_view strUrl, SUrlParts& parts);
 
-// The environment variable LOCANYM_SERVICE_URL, read at every call: when it holds an http or
+// The configured endpoint override (SHttpConfig::strServiceUrl): when it holds an http or
 // https URL, its scheme, host and port (and a path prefix, if it has one) replace those of
 // strUrl, whose path and query are kept. Otherwise strUrl comes back unchanged; strWarning
 // tells why a set but unusable value was ignored.
 std::wstring ApplyEndpointOverride(const std::wstring& strUrl, std::wstring& strWarning);
-
-// The environment variable LOCANYM_CA_FILE: an extra CA bundle to trust for https, or empty.
-std::string ExtraCaFile();

@@ -1,7 +1,9 @@
 #include "http/url.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+
+#include "base/text.h"
+#include "http/query.h"
 
 namespace {
 
@@ -59,15 +61,14 @@ TEST(EndpointOverride, ReplacesSchemeHostAndPortKeepingThePath) {
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszOverride ? c.pszOverride : "(unset)");
-        if (c.pszOverride)
-            setenv("LOCANYM_SERVICE_URL", c.pszOverride, 1);
-        else
-            unsetenv("LOCANYM_SERVICE_URL");
+        SHttpConfig config;
+        if (c.pszOverride) config.strServiceUrl = Utf8ToWide(c.pszOverride);
+        SetHttpConfig(config);
         std::wstring strWarning;
         EXPECT_EQ(c.pszExpected, ApplyEndpointOverride(kUrl, strWarning));
         EXPECT_EQ(c.bWarning, !strWarning.empty());
     }
-    unsetenv("LOCANYM_SERVICE_URL");
+    SetHttpConfig(SHttpConfig{});
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/format.h"
-#include "core/text.h"
+#include "base/format.h"
+#include "base/text.h"
 #include "metadata/image_source.h"
 #include "metadata/metadata_reader.h"
 

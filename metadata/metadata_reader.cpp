@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "core/format.h"
+#include "base/format.h"
 
 // Bytes of the image in pages of a few KiB, kept in a handful of slots: a typical photo's EXIF
 // and GPS blocks lie in the first page, so a lookup costs one read of the file.

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "core/format.h"
-#include "core/text.h"
+#include "base/format.h"
+#include "base/text.h"
 
 size_t CPropVariant::Count() const {
     switch (ElementType()) {

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <new>
 
-#include "core/log.h"
-#include "core/text.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "metadata/prop_text.h"
 
 namespace {

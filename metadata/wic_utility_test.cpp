@@ -10,8 +10,8 @@
 #include <mutex>
 #include <new>
 
-#include "core/log.h"
-#include "core/text.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "tests/support/photo_writer.h"
 #include "tests/support/plugin_host.h"
 

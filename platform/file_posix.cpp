@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/format.h"
-#include "core/text.h"
+#include "base/format.h"
+#include "base/path.h"
+#include "base/text.h"
 #include "platform/file.h"
 
 const wchar_t kPathSeparator = L'/';
@@ -106,10 +107,7 @@ class CPosixReplacingFile : public CReplacingFile {
         }
         m_bCommitted = true;
         // Make the rename itself durable; the new file is in place whether or not this works.
-        size_t slash = m_strTarget.find_last_of('/');
-        std::string strFolder = slash == std::string::npos ? std::string(".")
-                                : slash == 0               ? std::string("/")
-                                                           : m_strTarget.substr(0, slash);
+        const std::string strFolder = PathFolderPosix(m_strTarget);
         int dirFd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dirFd >= 0) {
             ::fsync(dirFd);

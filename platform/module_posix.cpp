@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 
-#include "core/text.h"
+#include "base/path.h"
+#include "base/text.h"
 #include "platform/module.h"
 
 namespace {
@@ -15,10 +16,5 @@ std::wstring GetOwnModulePath() {
 }
 
 std::wstring GetOwnModuleName() {
-    std::wstring path = GetOwnModulePath();
-    size_t slash = path.find_last_of(L"/\\");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos && dot != 0) name.erase(dot);
-    return name;
+    return PathFileTitle(GetOwnModulePath(), true);
 }

@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "services/service_catalogue.h"
 
 namespace {
@@ -48,10 +48,10 @@ TEST(ServiceCatalogue, ServicesNotWrittenYetAnswerZeroWithAReason) {
     std::atomic<int32_t> stop{0};
     CServiceTable table = CreateServices(settings, stop);
     for (int i : {kLocationIQ, kGeoApify, kBigDataCloud, kMapsCo, kOpenWeather}) {
-        std::wstring a, b, c, d, e, f;
-        EXPECT_EQ(0, table[i]->FindLocation(L"1", L"2", a, b, c, d, e, f));
+        CLocationRecord record;
+        EXPECT_EQ(0, table[i]->FindLocation(L"1", L"2", record));
         EXPECT_NE(std::wstring::npos, table[i]->m_strError.find(table[i]->GetServiceName()));
-        EXPECT_EQ(0, table[i]->ReadAnswer("{}", a, b, c, d, e, f));
+        EXPECT_EQ(0, table[i]->ReadAnswer("{}", record));
     }
 }
 

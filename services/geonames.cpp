@@ -1,7 +1,7 @@
 #include "services/geonames.h"
 
-#include "core/log.h"
-#include "core/text.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "services/json_answer.h"
 
 namespace {
@@ -17,25 +17,20 @@ std::wstring FirstText(const Json::Value& place, const char* pszFirst, const cha
 
 }  // namespace
 
-int CGeoNames::FindLocation(const std::wstring& strLat, const std::wstring& strLon,
-                            std::wstring& strLocation, std::wstring& strCity,
-                            std::wstring& strState, std::wstring& strCountry,
-                            std::wstring& strCountryCode, std::wstring& strFullAddress) {
+bool CGeoNames::BuildQuery(const std::wstring& strLat, const std::wstring& strLon,
+                           std::wstring& strPath, CParamList& params) {
     const bool bPopulatedPlace = m_settings.m_nGeoType == 0;
-    CParamList params;
     params.emplace_back(L"lat", strLat);
     params.emplace_back(L"lng", strLon);
     if (!m_settings.m_strLang.empty()) params.emplace_back(L"lang", m_settings.m_strLang);
     params.emplace_back(L"style", L"full");
     if (!bPopulatedPlace) params.emplace_back(L"radius", L"10");
     params.emplace_back(L"maxRows", bPopulatedPlace ? L"3" : L"10");
-    return QueryAndRead(bPopulatedPlace ? L"/findNearbyPlaceNameJSON" : L"/findNearbyJSON", params,
-                        strLocation, strCity, strState, strCountry, strCountryCode, strFullAddress);
+    strPath = bPopulatedPlace ? L"/findNearbyPlaceNameJSON" : L"/findNearbyJSON";
+    return true;
 }
 
-int CGeoNames::ReadAnswer(const std::string& strAnswer, std::wstring& strLocation,
-                          std::wstring& strCity, std::wstring& strState, std::wstring& strCountry,
-                          std::wstring& strCountryCode, std::wstring&) {
+int CGeoNames::ReadAnswer(const std::string& strAnswer, CLocationRecord& out) {
     Json::Value root;
     if (!ParseJsonAnswer(strAnswer, root)) {
         WriteLog(kLogError, L"FindLocation, GeoNames: JSon Parse Error");
@@ -57,9 +52,11 @@ int CGeoNames::ReadAnswer(const std::string& strAnswer, std::wstring& strLocatio
         return 0;
     }
 
-    // Work on copies, so that the outputs stay as they came should anything go wrong.
-    std::wstring strLoc = strLocation, strCi = strCity, strSt = strState, strCo = strCountry,
-                 strCc = strCountryCode;
+    std::wstring& strLoc = out.m_strLocation;
+    std::wstring& strCi = out.m_strCity;
+    std::wstring& strSt = out.m_strState;
+    std::wstring& strCo = out.m_strCountry;
+    std::wstring& strCc = out.m_strCountryCode;
     for (Json::ArrayIndex i = 0; i < places.size(); ++i) {
         const Json::Value& place = places[i];
         if (strLoc.empty()) strLoc = JsonText(place, "name");
@@ -78,10 +75,5 @@ int CGeoNames::ReadAnswer(const std::string& strAnswer, std::wstring& strLocatio
         if (!strLoc.empty() && !strCi.empty() && !strSt.empty() && !strCo.empty()) break;
     }
     WriteLog(kLogInfo, L"FindLocation, GeoNames: <%s> <%s> <%s> <%s>", strLoc, strCi, strSt, strCo);
-    strLocation = std::move(strLoc);
-    strCity = std::move(strCi);
-    strState = std::move(strSt);
-    strCountry = std::move(strCo);
-    strCountryCode = std::move(strCc);
     return 1;
 }

@@ -10,13 +10,11 @@ class CGeoNames : public CCataloguedService {
     CGeoNames(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
         : CCataloguedService(settings, stopFlag, kGeoNames) {}
 
-    int FindLocation(const std::wstring& strLat, const std::wstring& strLon,
-                     std::wstring& strLocation, std::wstring& strCity, std::wstring& strState,
-                     std::wstring& strCountry, std::wstring& strCountryCode,
-                     std::wstring& strFullAddress) override;
     // Fills location, city, state, country and country code from the first places that have
     // them; the full address is left untouched.
-    int ReadAnswer(const std::string& strAnswer, std::wstring& strLocation, std::wstring& strCity,
-                   std::wstring& strState, std::wstring& strCountry, std::wstring& strCountryCode,
-                   std::wstring& strFullAddress) override;
+    int ReadAnswer(const std::string& strAnswer, CLocationRecord& out) override;
+
+  protected:
+    bool BuildQuery(const std::wstring& strLat, const std::wstring& strLon, std::wstring& strPath,
+                    CParamList& params) override;
 };

@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "core/text.h"
+#include "base/text.h"
+#include "http/query.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
 
@@ -43,14 +44,21 @@ class GeoNamesTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
         setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
+        SetHttpConfig(ReadHttpConfigFromEnvironment());
     }
     void TearDown() override { unsetenv("LOCANYM_SERVICE_URL"); }
 
     SRecord Find(const std::wstring& strLat = L"48.8448000",
                  const std::wstring& strLon = L"2.3471000") {
         SRecord r;
-        r.nResult = m_service.FindLocation(strLat, strLon, r.strLocation, r.strCity, r.strState,
-                                           r.strCountry, r.strCode, r.strFull);
+        CLocationRecord record;
+        r.nResult = m_service.FindLocation(strLat, strLon, record);
+        r.strLocation = record.m_strLocation;
+        r.strCity = record.m_strCity;
+        r.strState = record.m_strState;
+        r.strCountry = record.m_strCountry;
+        r.strCode = record.m_strCountryCode;
+        r.strFull = record.m_strFullAddress;
         return r;
     }
     // Serves the body for both search paths.

@@ -2,7 +2,7 @@
 
 #include <json/reader.h>
 
-#include "core/text.h"
+#include "base/text.h"
 
 bool ParseJsonAnswer(const std::string& strAnswer, Json::Value& root) {
     try {

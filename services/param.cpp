@@ -4,8 +4,8 @@
 
 #include <charconv>
 
-#include "core/format.h"
-#include "core/text.h"
+#include "base/format.h"
+#include "base/text.h"
 #include "services/json_answer.h"
 
 namespace {

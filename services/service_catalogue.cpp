@@ -1,6 +1,6 @@
 #include "services/service_catalogue.h"
 
-#include "core/log.h"
+#include "base/log.h"
 #include "services/bigdata.h"
 #include "services/geoapify.h"
 #include "services/geonames.h"
@@ -23,15 +23,6 @@ const SServiceFacts kServiceFacts[kServiceCount] = {
     {L"OpenWeather", L"appid", L"0a1b2c3d4e5f60718293a4b5c6d7e8f9", L"https://openweathermap.org/",
      L"https://openweathermap.org/api", L"https://api.openweathermap.org"},
 };
-
-CLocanymObj::CLocanymObj(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
-    : m_strHostName(L"Slidora"), m_settings(settings), m_stopFlag(stopFlag) {}
-CLocanymObj::~CLocanymObj() = default;
-
-void CLocanymObj::AppendServerError(const std::wstring& strText) {
-    if (!m_strError.empty()) m_strError += L"\r\n";
-    m_strError += strText;
-}
 
 CCataloguedService::CCataloguedService(const CPlugInSettings& settings,
                                        const std::atomic<int32_t>& stopFlag, EServiceIndex eIndex)
@@ -56,27 +47,31 @@ void CCataloguedService::BuildRequestUrl(std::wstring& strUrl, const std::wstrin
     strUrl = JoinRequestUrl(strBaseUrl, params);
 }
 
-int CCataloguedService::FindLocation(const std::wstring&, const std::wstring&, std::wstring&,
-                                     std::wstring&, std::wstring&, std::wstring&, std::wstring&,
-                                     std::wstring&) {
-    m_strError = FormatText(L"Locnm: %s lookups are not available yet", m_facts.pszName);
-    WriteLog(kLogError, L"FindLocation, %s: not available yet", m_facts.pszName);
+bool CCataloguedService::BuildQuery(const std::wstring&, const std::wstring&, std::wstring&,
+                                    CParamList&) {
+    return false;
+}
+
+int CCataloguedService::ReadAnswer(const std::string&, CLocationRecord&) {
     return 0;
 }
 
-int CCataloguedService::ReadAnswer(const std::string&, std::wstring&, std::wstring&, std::wstring&,
-                                   std::wstring&, std::wstring&, std::wstring&) {
-    return 0;
-}
-
-int CCataloguedService::QueryAndRead(const std::wstring& strPath, const CParamList& params,
-                                     std::wstring& strLocation, std::wstring& strCity,
-                                     std::wstring& strState, std::wstring& strCountry,
-                                     std::wstring& strCountryCode, std::wstring& strFullAddress) {
+int CCataloguedService::FindLocation(const std::wstring& strLat, const std::wstring& strLon,
+                                     CLocationRecord& out) {
+    std::wstring strPath;
+    CParamList params;
+    if (!BuildQuery(strLat, strLon, strPath, params)) {
+        m_strError = FormatText(L"Locnm: %s lookups are not available yet", m_facts.pszName);
+        WriteLog(kLogError, L"FindLocation, %s: not available yet", m_facts.pszName);
+        return 0;
+    }
     std::string strAnswer;
+    // A negative result has been logged and has set m_strError.
     if (QueryServer(m_facts.pszServer + strPath, params, strAnswer) < 0) return 0;
-    return ReadAnswer(strAnswer, strLocation, strCity, strState, strCountry, strCountryCode,
-                      strFullAddress);
+    CLocationRecord record = out;
+    if (!ReadAnswer(strAnswer, record)) return 0;
+    out = std::move(record);
+    return 1;
 }
 
 CServiceTable CreateServices(const CPlugInSettings& settings, const std::atomic<int32_t>& stop) {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/settings.h"
 #include "services/locanym_obj.h"
+#include "services/plugin_settings.h"
 
 struct SServiceFacts {
     const wchar_t* pszName;        // display name, also in the setting "AK-<name>"
@@ -30,7 +30,10 @@ enum EServiceIndex {
 
 extern const SServiceFacts kServiceFacts[kServiceCount];
 
-// A service whose name, key, pages and URL building come from its catalogue entry.
+// A service whose name, key, pages and URL building come from its catalogue entry. A lookup
+// asks the service for its request (BuildQuery), queries the server, reads the answer into a
+// record of its own (ReadAnswer) and hands that record out only when the reading succeeded, so
+// that a service writes only its request and its answer mapping.
 class CCataloguedService : public CLocanymObj {
   public:
     CCataloguedService(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag,
@@ -42,22 +45,17 @@ class CCataloguedService : public CLocanymObj {
     std::wstring GetSignUpUrl() const override;
     void BuildRequestUrl(std::wstring& strUrl, const std::wstring& strBaseUrl, CParamList& params,
                          int nUnused) override;
-    // A service whose lookup has not been written yet answers 0, saying so in m_strError.
     int FindLocation(const std::wstring& strLat, const std::wstring& strLon,
-                     std::wstring& strLocation, std::wstring& strCity, std::wstring& strState,
-                     std::wstring& strCountry, std::wstring& strCountryCode,
-                     std::wstring& strFullAddress) override;
-    int ReadAnswer(const std::string& strAnswer, std::wstring& strLocation, std::wstring& strCity,
-                   std::wstring& strState, std::wstring& strCountry, std::wstring& strCountryCode,
-                   std::wstring& strFullAddress) override;
+                     CLocationRecord& out) final;
+    // A service whose lookup has not been written yet understands no answer.
+    int ReadAnswer(const std::string& strAnswer, CLocationRecord& out) override;
 
   protected:
-    // The common course of a lookup: QueryServer for the service's server and strPath, then
-    // ReadAnswer. A negative query result gives 0 (the query has logged and set m_strError).
-    int QueryAndRead(const std::wstring& strPath, const CParamList& params,
-                     std::wstring& strLocation, std::wstring& strCity, std::wstring& strState,
-                     std::wstring& strCountry, std::wstring& strCountryCode,
-                     std::wstring& strFullAddress);
+    // The request for a position: the path after the catalogue's server and the parameters
+    // (the key is added later). False for a service whose lookup has not been written yet: the
+    // lookup then answers 0, saying so in m_strError.
+    virtual bool BuildQuery(const std::wstring& strLat, const std::wstring& strLon,
+                            std::wstring& strPath, CParamList& params);
 
     const SServiceFacts& m_facts;
 };

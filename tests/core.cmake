@@ -1,9 +1,9 @@
 # Core: text, formatting, log, settings and caption composition (unit tests beside the code),
 # and the module's messages end to end.
 add_executable(core_tests
-  ${PROJECT_SOURCE_DIR}/core/text_test.cpp
-  ${PROJECT_SOURCE_DIR}/core/format_test.cpp
-  ${PROJECT_SOURCE_DIR}/core/log_test.cpp
+  ${PROJECT_SOURCE_DIR}/base/text_test.cpp
+  ${PROJECT_SOURCE_DIR}/base/format_test.cpp
+  ${PROJECT_SOURCE_DIR}/base/log_test.cpp
   ${PROJECT_SOURCE_DIR}/core/compose_test.cpp)
 target_link_libraries(core_tests PRIVATE locanym_logic GTest::gtest_main)
 gtest_discover_tests(core_tests)

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "tests/support/plugin_host.h"
 
 namespace {

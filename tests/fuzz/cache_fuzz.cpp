@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "base/text.h"
 #include "core/app.h"
-#include "core/text.h"
 
 namespace {
 

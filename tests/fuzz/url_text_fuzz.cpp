@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "services/param.h"
 
 namespace {

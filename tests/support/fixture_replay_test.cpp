@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "http/query.h"
 #include "services/geonames.h"
 
 namespace {
@@ -21,6 +22,7 @@ TEST(FixtureReplay, NearestPlaceOfTheRequestedServiceIsServed) {
     });
     ASSERT_TRUE(server.Start());
     setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
 
     CPlugInSettings settings;
     std::atomic<int32_t> stop{0};
@@ -32,8 +34,9 @@ TEST(FixtureReplay, NearestPlaceOfTheRequestedServiceIsServed) {
                  {L"49.5000000", L"3.5000000", L"FR"},    {L"0.0000000", L"-30.0000000", nullptr}};
     for (const SCase& c : cases) {
         SCOPED_TRACE(std::wstring(c.pszLat) + L"," + c.pszLon);
-        std::wstring a, b, d, e, f, strCode;
-        const int nResult = geonames.FindLocation(c.pszLat, c.pszLon, a, b, d, e, strCode, f);
+        CLocationRecord record;
+        const int nResult = geonames.FindLocation(c.pszLat, c.pszLon, record);
+        const std::wstring& strCode = record.m_strCountryCode;
         if (c.pszCountryCode) {
             EXPECT_EQ(1, nResult);
             EXPECT_EQ(c.pszCountryCode, strCode);
@@ -43,6 +46,7 @@ TEST(FixtureReplay, NearestPlaceOfTheRequestedServiceIsServed) {
         }
     }
     unsetenv("LOCANYM_SERVICE_URL");
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
 
     SLoopbackRequest unknown;
     unknown.strPath = "/nothing/here";

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/log.h"
+#include "base/log.h"
 
 class CLogCapture {
   public:

@@ -1,6 +1,5 @@
 #include "tests/support/plugin_host.h"
 
-#include <dlfcn.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -51,15 +50,16 @@ CTestHost::CTestHost(const fs::path& module) {
     fs::create_directories(m_tempRoot / "module");
     m_moduleCopy = m_tempRoot / "module" / module.filename();
     fs::copy_file(module, m_moduleCopy);
-    m_hModule = dlopen(m_moduleCopy.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!m_hModule) throw std::runtime_error(std::string("dlopen: ") + dlerror());
-    m_pfnHandler = reinterpret_cast<SldPlugInMsgHandler>(dlsym(m_hModule, SLD_ENTRY_POINT_NAME));
+    std::string strError;
+    if (!m_module.Load(m_moduleCopy.string(), strError))
+        throw std::runtime_error("loading the module: " + strError);
+    m_pfnHandler = reinterpret_cast<SldPlugInMsgHandler>(m_module.FindSymbol(SLD_ENTRY_POINT_NAME));
     if (!m_pfnHandler) throw std::runtime_error("entry point missing");
 }
 
 CTestHost::~CTestHost() {
     if (g_pCurrentHost.load() == this) g_pCurrentHost.store(nullptr);
-    if (m_hModule) dlclose(m_hModule);
+    m_module.Unload();
     std::error_code ec;
     fs::remove_all(m_tempRoot, ec);
 }

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/host_api.h"
+#include "base/host_api.h"
+#include "platform/module_loader.h"
 
 struct STestCall {
     int32_t nCode = 0;
@@ -60,7 +61,7 @@ class CTestHost {
     intptr_t OnCallback(int32_t nCode, uintptr_t first, uintptr_t second);
 
   private:
-    void* m_hModule = nullptr;
+    CModuleLoader m_module;
     SldPlugInMsgHandler m_pfnHandler = nullptr;
     std::filesystem::path m_tempRoot;
     std::mutex m_mutex;

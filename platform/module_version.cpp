@@ -1,4 +1,4 @@
-#include "ui/module_version.h"
+#include "platform/module_version.h"
 
 // The module carries no version record yet.
 bool CModuleVersion::GetFileVersionInfo(const wchar_t*) {

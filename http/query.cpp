@@ -1,14 +1,16 @@
-// The server query of every service: URL, attempts, agent strings, body pieces, stop flag,
-// error texts and log lines. The transfer itself is HttpGet (http_client.h).
+// One query: agent strings, body pieces, size cap, stop flag, error texts and log lines. The
+// transfer itself is HttpGet (http_client.h).
+#include "http/query.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 
-#include "core/log.h"
-#include "core/text.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "http/error_texts.h"
 #include "http/http_client.h"
 #include "http/url.h"
-#include "services/locanym_obj.h"
 
 namespace {
 
@@ -64,18 +66,18 @@ int UnknownException(std::wstring& strError) {
     return kQueryException;
 }
 
-bool IsFinalStatus(int nResult) {
-    return nResult <= 0 || nResult == 400 || nResult == 401 || nResult == 403;
-}
-
 // Takes the body as it arrives and cuts it into pieces as a line reader would: a piece ends
 // after a line feed or when it holds kAnswerPieceBytes bytes; carriage returns are left out,
 // and a zero byte ends what the piece contributes. The stop flag is read after every piece.
 class CAnswerReader : public IHttpAnswerSink {
   public:
-    CAnswerReader(CLocanymObj& service, const std::wstring& strUrl, std::string& strAnswer,
-                  const std::atomic<int32_t>& stopFlag)
-        : m_service(service), m_strUrl(strUrl), m_strAnswer(strAnswer), m_stopFlag(stopFlag) {
+    CAnswerReader(std::wstring& strError, const std::wstring& strUrl, std::string& strAnswer,
+                  const std::atomic<int32_t>* pStopFlag, size_t nMaxAnswerBytes)
+        : m_strError(strError),
+          m_strUrl(strUrl),
+          m_strAnswer(strAnswer),
+          m_pStopFlag(pStopFlag),
+          m_nMaxAnswerBytes(nMaxAnswerBytes) {
         m_strPiece.reserve(kAnswerPieceBytes);
     }
 
@@ -83,11 +85,11 @@ class CAnswerReader : public IHttpAnswerSink {
         m_nStatus = nStatus;
         if (nStatus == kStatusOk || nStatus <= 0) return;
         WriteLog(kLogError, L"QueryServerLow(), HTTP Error %d, url=%s", nStatus, m_strUrl);
-        m_service.m_strError = FormatText(LoadStringText(kIdsHttpError), nStatus);
+        m_strError = FormatText(LoadStringText(kIdsHttpError), nStatus);
     }
 
     bool OnBody(const char* pData, size_t nSize) override {
-        if (nSize > kMaxAnswerBytes - m_nReceived) {
+        if (nSize > m_nMaxAnswerBytes - m_nReceived) {
             m_bTooLarge = true;
             return false;
         }
@@ -139,16 +141,17 @@ class CAnswerReader : public IHttpAnswerSink {
 
     bool StopSeen() {
         if (m_bStopped) return true;
-        if (m_stopFlag.load() == 0) return false;
+        if (!m_pStopFlag || m_pStopFlag->load() == 0) return false;
         m_bStopped = true;
         WriteLog(kLogError, L"QueryServerLow(), aborted by user");
         return true;
     }
 
-    CLocanymObj& m_service;
+    std::wstring& m_strError;
     const std::wstring& m_strUrl;
     std::string& m_strAnswer;
-    const std::atomic<int32_t>& m_stopFlag;
+    const std::atomic<int32_t>* m_pStopFlag;
+    const size_t m_nMaxAnswerBytes;
     std::string m_strPiece;
     size_t m_nReceived = 0;
     int m_nStatus = 0;
@@ -158,38 +161,61 @@ class CAnswerReader : public IHttpAnswerSink {
 
 }  // namespace
 
-int CLocanymObj::QueryServer(const std::wstring& strBaseUrl, const CParamList& params,
-                             std::string& strAnswer) {
-    std::wstring strWarning;
-    const std::wstring strBase = ApplyEndpointOverride(strBaseUrl, strWarning);
-    if (!strWarning.empty()) WriteLog(kLogError, L"QueryServer: %s", strWarning);
-    int nResult = kQueryFailed;
-    for (int nAttempt = 1; nAttempt <= kMaxQueryAttempts; ++nAttempt) {
-        // Each attempt builds from the caller's list, so a retry carries the key only once.
-        CParamList attemptParams = params;
-        BuildRequestUrl(m_strUrl, strBase, attemptParams, 0);
-        WriteLog(kLogInfo, L"QueryServer: %s", m_strUrl);
-        m_strError.clear();
-        nResult = QueryServerLow(m_strUrl, strAnswer);
-        if (IsFinalStatus(nResult)) break;
-    }
-    return nResult;
+namespace {
+std::mutex g_configMutex;
+
+// Built on first use: the module's start-up sets it from another file's static constructor.
+SHttpConfig& Config() {
+    static SHttpConfig config;
+    return config;
+}
+}  // namespace
+
+SHttpConfig ReadHttpConfigFromEnvironment() {
+    SHttpConfig config;
+    if (const char* pszUrl = std::getenv("LOCANYM_SERVICE_URL"))
+        config.strServiceUrl = Utf8ToWide(pszUrl);
+    if (const char* pszFile = std::getenv("LOCANYM_CA_FILE")) config.strCaFile = pszFile;
+    return config;
 }
 
-int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnswer) {
+void SetHttpConfig(const SHttpConfig& config) {
+    std::lock_guard<std::mutex> lock(g_configMutex);
+    Config() = config;
+}
+
+SHttpConfig GetHttpConfig() {
+    std::lock_guard<std::mutex> lock(g_configMutex);
+    return Config();
+}
+
+namespace {
+int RunQuery(const SHttpQuery& query, std::string& strAnswer, std::wstring& strError);
+}  // namespace
+
+SHttpQueryResult HttpQuery(const SHttpQuery& query) {
+    SHttpQueryResult answer;
+    answer.strUrl = query.strUrl;
+    answer.nResult = RunQuery(query, answer.strBody, answer.strError);
+    return answer;
+}
+
+namespace {
+int RunQuery(const SHttpQuery& query, std::string& strAnswer, std::wstring& strError) {
+    const std::wstring& strUrl = query.strUrl;
     const int nAgentRow = std::rand() % kUserAgentCount;
     strAnswer.clear();
 
     SUrlParts url;
     if (!ParseUrl(strUrl, url)) {
         WriteLog(kLogError, L"QueryServerLow(), AfxParseURL failed, %s", strUrl);
-        m_strError = LoadStringText(kIdsWrongUrlFormat);
+        strError = LoadStringText(kIdsWrongUrlFormat);
         return kQueryFailed;
     }
     if (url.nServiceType != kInetServiceHttp && url.nServiceType != kInetServiceHttps) {
         WriteLog(kLogError, L"QueryServerLow(), Unsupported service type (%d), %s",
                  url.nServiceType, strUrl);
-        m_strError = LoadStringText(kIdsWrongUrlFormat);
+        strError = LoadStringText(kIdsWrongUrlFormat);
         return kQueryFailed;
     }
 
@@ -199,31 +225,32 @@ int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnsw
         request.strUrl = WideToUtf8(strUrl);
         request.strUserAgent = WideToUtf8(kUserAgents[nAgentRow]);
         request.headers.assign(std::begin(kRequestHeaders), std::end(kRequestHeaders));
-        request.strCaFile = ExtraCaFile();
-        request.nConnectTimeoutMs = kConnectTimeoutMs;
-        request.nStallTimeoutSeconds = m_nStallTimeoutSeconds > 0 ? m_nStallTimeoutSeconds : 1;
+        request.strCaFile = GetHttpConfig().strCaFile;
+        request.nConnectTimeoutMs = query.nConnectTimeoutMs;
+        request.nStallTimeoutSeconds =
+            query.nStallTimeoutSeconds > 0 ? query.nStallTimeoutSeconds : 1;
 
-        CAnswerReader reader(*this, strUrl, strAnswer, m_stopFlag);
+        CAnswerReader reader(strError, strUrl, strAnswer, query.pStopFlag, query.nMaxAnswerBytes);
         const SHttpGetResult result = HttpGet(request, reader);
         switch (result.eOutcome) {
             case EHttpOutcome::kNoRequest:
-                m_strError = LoadStringText(kIdsOpenRequestFailed);
+                strError = LoadStringText(kIdsOpenRequestFailed);
                 WriteLog(kLogError, L"QueryServerLow(), OpenRequest failed, %s", strUrl);
                 return kQueryFailed;
             case EHttpOutcome::kNotSent:
-                m_strError = LoadStringText(kIdsSendRequestFailed);
+                strError = LoadStringText(kIdsSendRequestFailed);
                 WriteLog(kLogError, L"QueryServerLow(), SendRequest failed");
                 return kQueryFailed;
             case EHttpOutcome::kSinkException:
-                return UnknownException(m_strError);
+                return UnknownException(strError);
             case EHttpOutcome::kEndedBySink:
                 if (reader.Stopped()) return kQueryStopped;
                 if (reader.TooLarge()) {
                     const std::wstring strWhy =
-                        FormatText(L"answer larger than %u bytes", kMaxAnswerBytes);
+                        FormatText(L"answer larger than %u bytes", query.nMaxAnswerBytes);
                     WriteLog(kLogError, L"QueryServerLow(), Error %d (%s)", result.nErrorCode,
                              strWhy);
-                    m_strError =
+                    strError =
                         FormatText(LoadStringText(kIdsTransportError), result.nErrorCode, strWhy);
                     return kQueryException;
                 }
@@ -232,8 +259,8 @@ int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnsw
                 reader.KeepPartialPiece();
                 WriteLog(kLogError, L"QueryServerLow(), Error %d (%s)", result.nErrorCode,
                          result.strErrorText);
-                m_strError = FormatText(LoadStringText(kIdsTransportError), result.nErrorCode,
-                                        result.strErrorText);
+                strError = FormatText(LoadStringText(kIdsTransportError), result.nErrorCode,
+                                      result.strErrorText);
                 return kQueryException;
             case EHttpOutcome::kCompleted:
                 break;
@@ -243,13 +270,14 @@ int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnsw
         if (reader.Status() <= 0) {
             const std::wstring strWhy = L"no HTTP status in the answer";
             WriteLog(kLogError, L"QueryServerLow(), Error %d (%s)", 0, strWhy);
-            m_strError = FormatText(LoadStringText(kIdsTransportError), 0, strWhy);
+            strError = FormatText(LoadStringText(kIdsTransportError), 0, strWhy);
             return kQueryException;
         }
         nResult = reader.Status() == kStatusOk ? 0 : reader.Status();
     } catch (...) {
-        return UnknownException(m_strError);
+        return UnknownException(strError);
     }
     if (nResult > 0) WriteLog(kLogInfo, L"   Response: %s", strAnswer);
     return nResult;
 }
+}  // namespace

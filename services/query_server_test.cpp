@@ -7,9 +7,10 @@
 #include <set>
 #include <thread>
 
-#include "core/settings.h"
-#include "core/text.h"
+#include "base/text.h"
+#include "http/query.h"
 #include "services/geonames.h"
+#include "services/plugin_settings.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/plugin_host.h"
@@ -32,13 +33,17 @@ class QueryServerTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
         setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
+        SetHttpConfig(ReadHttpConfigFromEnvironment());
         unsetenv("LOCANYM_CA_FILE");
+        SetHttpConfig(ReadHttpConfigFromEnvironment());
         m_service.m_nStallTimeoutSeconds = 1;
     }
     void TearDown() override {
         m_server.Stop();
         unsetenv("LOCANYM_SERVICE_URL");
+        SetHttpConfig(ReadHttpConfigFromEnvironment());
         unsetenv("LOCANYM_CA_FILE");
+        SetHttpConfig(ReadHttpConfigFromEnvironment());
     }
 
     int Query(std::string& strAnswer) {
@@ -281,7 +286,9 @@ TEST(QueryServerTls, CertificateIsVerifiedAgainstTheExtraCa) {
     ASSERT_TRUE(server.Start());
     server.SetAnswer(kPath, JsonAnswer("{\"geonames\":[]}"));
     setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
     unsetenv("LOCANYM_CA_FILE");
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
 
     CLogCapture logs;
     CPlugInSettings settings;
@@ -295,11 +302,14 @@ TEST(QueryServerTls, CertificateIsVerifiedAgainstTheExtraCa) {
         << WideToUtf8(service.m_strError);
 
     setenv("LOCANYM_CA_FILE", tls.caFile.c_str(), 1);
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
     EXPECT_EQ(0, service.QueryServer(kServer + L"/findNearbyPlaceNameJSON", params, strAnswer));
     EXPECT_EQ("{\"geonames\":[]}", strAnswer);
     EXPECT_EQ(0u, service.m_strUrl.rfind(L"https://127.0.0.1:", 0));
     unsetenv("LOCANYM_SERVICE_URL");
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
     unsetenv("LOCANYM_CA_FILE");
+    SetHttpConfig(ReadHttpConfigFromEnvironment());
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string>
 
-#include "core/format.h"
-#include "core/host_api.h"
+#include "base/format.h"
+#include "base/host_api.h"
 
 constexpr int kLogInfo = 0;
 constexpr int kLogError = 1;

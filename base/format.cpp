@@ -1,9 +1,9 @@
-#include "core/format.h"
+#include "base/format.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace {
 

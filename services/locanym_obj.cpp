@@ -1,0 +1,49 @@
+#include "services/locanym_obj.h"
+
+#include "base/log.h"
+#include "http/url.h"
+
+namespace {
+bool IsFinalStatus(int nResult) {
+    return nResult <= 0 || nResult == 400 || nResult == 401 || nResult == 403;
+}
+}  // namespace
+
+CLocanymObj::CLocanymObj(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
+    : m_strHostName(L"Slidora"), m_settings(settings), m_stopFlag(stopFlag) {}
+CLocanymObj::~CLocanymObj() = default;
+
+void CLocanymObj::AppendServerError(const std::wstring& strText) {
+    if (!m_strError.empty()) m_strError += L"\r\n";
+    m_strError += strText;
+}
+
+int CLocanymObj::QueryServer(const std::wstring& strBaseUrl, const CParamList& params,
+                             std::string& strAnswer) {
+    std::wstring strWarning;
+    const std::wstring strBase = ApplyEndpointOverride(strBaseUrl, strWarning);
+    if (!strWarning.empty()) WriteLog(kLogError, L"QueryServer: %s", strWarning);
+    int nResult = kQueryFailed;
+    for (int nAttempt = 1; nAttempt <= kMaxQueryAttempts; ++nAttempt) {
+        // Each attempt builds from the caller's list, so a retry carries the key only once.
+        CParamList attemptParams = params;
+        BuildRequestUrl(m_strUrl, strBase, attemptParams, 0);
+        WriteLog(kLogInfo, L"QueryServer: %s", m_strUrl);
+        m_strError.clear();
+        nResult = QueryServerLow(m_strUrl, strAnswer);
+        if (IsFinalStatus(nResult)) break;
+    }
+    return nResult;
+}
+
+int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnswer) {
+    SHttpQuery query;
+    query.strUrl = strUrl;
+    query.nStallTimeoutSeconds = m_nStallTimeoutSeconds;
+    query.pStopFlag = &m_stopFlag;
+    SHttpQueryResult result = HttpQuery(query);
+    strAnswer = std::move(result.strBody);
+    // A success leaves an error text set by the caller in place.
+    if (!result.strError.empty()) m_strError = std::move(result.strError);
+    return result.nResult;
+}
