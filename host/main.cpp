@@ -2,6 +2,7 @@
 // a person, a script or a test drive it from the command line.
 #include <json/json.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <charconv>
@@ -17,6 +18,7 @@
 
 #include "base/host_api.h"
 #include "base/text.h"
+#include "core/settings.h"
 #include "host/host_platform.h"
 #include "host/host_session.h"
 #include "host/host_settings.h"
@@ -35,13 +37,8 @@ constexpr const char* kSettingsFileName = "settings.json";
 constexpr const char* kDataFolderName = "locanym-host";
 constexpr const char* kModuleFileName = "Locanym.so";
 
-// Keys the plug-in stores as integers; every other key is text.
-constexpr std::array<const char*, 8> kIntegerKeys = {"Enabled", "iProv",  "GeoType", "Geo1",
-                                                     "Geo2",    "ErrMsg", "AState",  "ACountry"};
-constexpr std::array<const char*, 5> kTextKeys = {"GeoCC1", "GeoCC2", "Lang", "Format", "Sep"};
 constexpr std::array<const char*, 6> kServiceNames = {"LocationIQ",   "GeoApify", "GeoNames",
                                                       "BigDataCloud", "MapsCo",   "OpenWeather"};
-constexpr const char* kApiKeyPrefix = "AK-";
 
 // The message 2 text is short, but no size travels with the buffer: leave plenty of room.
 constexpr size_t kVersionBufferChars = 1024;
@@ -67,9 +64,9 @@ constexpr const char* kUsage =
     "  --show FILE    the slide show the host reports to the plug-in (names the cache file)\n"
     "  --json         caption and settings: one JSON object per line\n"
     "  --help         show this text\n"
-    "\n"
-    "Integer settings: Enabled, iProv, GeoType, Geo1, Geo2, ErrMsg, AState, ACountry.\n"
-    "Text settings: GeoCC1, GeoCC2, Lang, Format, Sep, and AK-<service> for API keys.\n"
+    "\n";
+// After kUsage come the plug-in's keys, then this.
+constexpr const char* kUsageEnd =
     "Plain output writes control characters and backslashes as escapes (\\n, \\t, \\\\).\n"
     "Exit status: 0 done, 1 failed, 2 wrong usage, 130 interrupted.\n";
 
@@ -127,26 +124,44 @@ std::string JsonQuoteBytes(const std::string& strText) {
     return JsonQuote(Utf8ToWide(strText));
 }
 
-template <size_t N>
-bool IsOneOf(const std::string& strKey, const std::array<const char*, N>& names) {
-    for (const char* psz : names)
-        if (strKey == psz) return true;
-    return false;
+// The plug-in's keys of one kind (integer or text), from its table of keys.
+std::vector<std::string> PlugInKeys(bool bInteger) {
+    std::vector<std::string> keys;
+    for (const SSettingKey& key : SettingKeys()) {
+        if ((key.eKind == ESettingKind::kInt) == bInteger) keys.push_back(WideToUtf8(key.pszKey));
+    }
+    return keys;
 }
 
 bool IsIntegerKey(const std::string& strKey) {
-    return IsOneOf(strKey, kIntegerKeys);
+    const std::vector<std::string> keys = PlugInKeys(true);
+    return std::find(keys.begin(), keys.end(), strKey) != keys.end();
+}
+
+std::string UsageText() {
+    std::string strText = kUsage;
+    std::string strList;
+    for (const std::string& strKey : PlugInKeys(true))
+        strList += (strList.empty() ? "" : ", ") + strKey;
+    strText += "Integer settings: " + strList + ".\n";
+    strList.clear();
+    for (const std::string& strKey : PlugInKeys(false)) strList += strKey + ", ";
+    strText += "Text settings: " + strList + "and " + WideToUtf8(kApiKeyPrefix) +
+               "<service> for API keys.\n";
+    return strText + kUsageEnd;
 }
 
 // A remark for a key the plug-in never reads, with the likely intended key when one differs
 // only in letter case. Empty for a known key.
 std::string UnknownKeyNote(const std::string& strKey) {
-    if (IsIntegerKey(strKey) || IsOneOf(strKey, kTextKeys)) return std::string();
-    std::vector<std::string> known(kIntegerKeys.begin(), kIntegerKeys.end());
-    known.insert(known.end(), kTextKeys.begin(), kTextKeys.end());
+    std::vector<std::string> known = PlugInKeys(true);
+    const std::vector<std::string> textKeys = PlugInKeys(false);
+    known.insert(known.end(), textKeys.begin(), textKeys.end());
+    if (std::find(known.begin(), known.end(), strKey) != known.end()) return std::string();
+    const std::string strPrefix = WideToUtf8(kApiKeyPrefix);
     std::string strServices;
     for (const char* pszService : kServiceNames) {
-        known.push_back(std::string(kApiKeyPrefix) + pszService);
+        known.push_back(strPrefix + pszService);
         strServices += std::string(strServices.empty() ? "" : ", ") + pszService;
     }
     for (const std::string& strKnown : known) {
@@ -155,7 +170,7 @@ std::string UnknownKeyNote(const std::string& strKey) {
             return "the plug-in reads no setting \"" + strKey + "\" (did you mean \"" + strKnown +
                    "\"?); stored anyway";
     }
-    if (strKey.rfind(kApiKeyPrefix, 0) == 0)
+    if (strKey.rfind(strPrefix, 0) == 0)
         return "the plug-in reads API keys only for the services " + strServices + "; \"" + strKey +
                "\" stored anyway";
     return "the plug-in reads no setting \"" + strKey + "\"; stored anyway";
@@ -534,7 +549,7 @@ int main(int argc, char** argv) {
     try {
         SCommandLine cl = ParseCommandLine(argc, argv);
         if (cl.bHelp || cl.strCommand == "help") {
-            std::fputs(kUsage, stdout);
+            std::fputs(UsageText().c_str(), stdout);
             return kExitOk;
         }
         std::string strError;
