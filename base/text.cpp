@@ -2,41 +2,7 @@
 
 #include <cstdint>
 
-namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-void AppendCodePoint(std::wstring& out, char32_t cp) {
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (cp >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
-            return;
-        }
-    }
-    out += static_cast<wchar_t>(cp);
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-}  // namespace
+#include "base/utf.h"
 
 std::wstring Utf8ToWide(std::string_view in) {
     std::wstring out;
@@ -67,7 +33,7 @@ std::wstring Utf8ToWide(std::string_view in) {
             min = 0x10000;
         }
         if (len == 0 || len > n - i) {
-            out += static_cast<wchar_t>(kReplacement);
+            out += static_cast<wchar_t>(kReplacementChar);
             ++i;
             continue;
         }
@@ -78,11 +44,11 @@ std::wstring Utf8ToWide(std::string_view in) {
         }
         if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             // Skip only the lead byte so that a following valid sequence is not lost.
-            out += static_cast<wchar_t>(kReplacement);
+            out += static_cast<wchar_t>(kReplacementChar);
             ++i;
             continue;
         }
-        AppendCodePoint(out, cp);
+        AppendWideCodePoint(out, cp);
         i += len;
     }
     return out;
@@ -102,8 +68,8 @@ std::string WideToUtf8(std::wstring_view in) {
                 }
             }
         }
-        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacement;
-        AppendUtf8(out, cp);
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacementChar;
+        AppendUtf8CodePoint(out, cp);
     }
     return out;
 }

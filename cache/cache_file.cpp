@@ -7,6 +7,7 @@
 
 #include "base/log.h"
 #include "base/text.h"
+#include "base/utf.h"
 #include "platform/file.h"
 
 namespace {
@@ -25,52 +26,6 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-bool IsValidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const size_t n = s.size();
-    size_t i = 0;
-    while (i < n) {
-        // Eight ASCII bytes at a time: the common case by far.
-        if (n - i >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if ((word & 0x8080808080808080ull) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t len;
-        uint32_t cp, min;
-        if ((b & 0xE0) == 0xC0) {
-            len = 2;
-            cp = b & 0x1F;
-            min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3;
-            cp = b & 0x0F;
-            min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4;
-            cp = b & 0x07;
-            min = 0x10000;
-        } else
-            return false;
-        if (len > n - i) return false;
-        for (size_t k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += len;
-    }
-    return true;
 }
 
 // Reads a cache file line by line as UTF-8, whatever its encoding on disk, holding at most one
@@ -163,9 +118,9 @@ class CCacheLineReader {
             if (!m_file.Read(m_raw.data(), m_raw.size(), n, m_strError)) return Fail();
             if (n == 0) {
                 m_bEnd = true;
-                // A high surrogate with nothing after it; a lone last byte is not a character.
-                if (m_nHighSurrogate) m_buf = WideToUtf8(std::wstring(1, L'\xFFFD'));
-                m_nHighSurrogate = 0;
+                std::wstring rest;
+                m_decoder.Finish(rest);
+                m_buf = WideToUtf8(rest);
                 return !m_buf.empty();
             }
             Convert(m_raw.data(), n);
@@ -180,43 +135,8 @@ class CCacheLineReader {
         }
         std::wstring wide;
         wide.reserve(n / 2 + 2);
-        for (size_t i = 0; i < n; ++i) {
-            if (m_nOddByte < 0) {
-                m_nOddByte = static_cast<unsigned char>(p[i]);
-                continue;
-            }
-            const uint32_t unit = static_cast<uint32_t>(m_nOddByte) |
-                                  static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << 8;
-            m_nOddByte = -1;
-            const bool bLow = unit >= 0xDC00 && unit <= 0xDFFF;
-            if (m_nHighSurrogate) {
-                if (bLow) {
-                    AppendCodePoint(
-                        wide, 0x10000 + ((m_nHighSurrogate - 0xD800) << 10) + (unit - 0xDC00));
-                    m_nHighSurrogate = 0;
-                    continue;
-                }
-                wide += L'\xFFFD';
-                m_nHighSurrogate = 0;
-            }
-            if (unit >= 0xD800 && unit <= 0xDBFF)
-                m_nHighSurrogate = unit;
-            else if (bLow)
-                wide += L'\xFFFD';
-            else
-                wide += static_cast<wchar_t>(unit);
-        }
+        m_decoder.Feed(p, n, wide);
         m_buf += WideToUtf8(wide);
-    }
-
-    static void AppendCodePoint(std::wstring& out, uint32_t cp) {
-        if constexpr (sizeof(wchar_t) == 2) {
-            cp -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (cp >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<wchar_t>(cp);
-        }
     }
 
     CSequentialFile& m_file;
@@ -227,8 +147,7 @@ class CCacheLineReader {
     bool m_bUtf16 = false;
     bool m_bEnd = false;
     bool m_bFailed = false;
-    int m_nOddByte = -1;
-    uint32_t m_nHighSurrogate = 0;
+    CUtf16LeDecoder m_decoder;
     std::wstring m_strError;
 };
 

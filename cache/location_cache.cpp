@@ -4,79 +4,13 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "base/utf.h"
+
 namespace {
 
 // Records are packed into blocks of this size; a larger record gets a block of its own.
 constexpr size_t kBlockSize = size_t{1} << 20;
 constexpr uint32_t kMaxEntries = UINT32_MAX - 1;
-
-void AppendCodePoint(std::string& out, uint32_t u) {
-    auto cont = [&out](uint32_t bits) { out += static_cast<char>(0x80 | (bits & 0x3F)); };
-    if (u < 0x80) {
-        out += static_cast<char>(u);
-    } else if (u < 0x800) {
-        out += static_cast<char>(0xC0 | (u >> 6));
-        cont(u);
-    } else if (u < 0x10000) {
-        out += static_cast<char>(0xE0 | (u >> 12));
-        cont(u >> 6);
-        cont(u);
-    } else if (u < 0x200000) {
-        out += static_cast<char>(0xF0 | (u >> 18));
-        cont(u >> 12);
-        cont(u >> 6);
-        cont(u);
-    } else if (u < 0x4000000) {
-        out += static_cast<char>(0xF8 | (u >> 24));
-        for (int shift = 18; shift >= 0; shift -= 6) cont(u >> shift);
-    } else if (u < 0x80000000u) {
-        out += static_cast<char>(0xFC | (u >> 30));
-        for (int shift = 24; shift >= 0; shift -= 6) cont(u >> shift);
-    } else {
-        // Values with the top bit set (a negative wchar_t) need the 36 bits of a seven-byte form.
-        out += static_cast<char>(0xFE);
-        for (int shift = 30; shift >= 0; shift -= 6) cont(u >> shift);
-    }
-}
-
-// Decodes the character at p (n > 0 bytes left); answers the bytes it took. A sequence cut
-// short by the end is taken as far as it goes.
-size_t DecodeOne(const unsigned char* p, size_t n, uint32_t& u) {
-    const unsigned char b = p[0];
-    if (b < 0x80) {
-        u = b;
-        return 1;
-    }
-    size_t len;
-    uint64_t v;
-    if (b < 0xC0) {
-        u = b;
-        return 1;
-    }  // a stray continuation byte stands for itself
-    if (b < 0xE0) {
-        len = 2;
-        v = b & 0x1F;
-    } else if (b < 0xF0) {
-        len = 3;
-        v = b & 0x0F;
-    } else if (b < 0xF8) {
-        len = 4;
-        v = b & 0x07;
-    } else if (b < 0xFC) {
-        len = 5;
-        v = b & 0x03;
-    } else if (b < 0xFE) {
-        len = 6;
-        v = b & 0x01;
-    } else {
-        len = 7;
-        v = 0;
-    }
-    if (len > n) len = n;
-    for (size_t i = 1; i < len; ++i) v = (v << 6) | (p[i] & 0x3F);
-    u = static_cast<uint32_t>(v);
-    return len;
-}
 
 void AppendVarint(std::string& out, size_t n) {
     while (n >= 0x80) {
@@ -111,7 +45,7 @@ void ForEachCodePoint(std::string_view encoded, F&& fn) {
     size_t n = encoded.size();
     while (n > 0) {
         uint32_t u = *p;
-        const size_t len = u < 0x80 ? 1 : DecodeOne(p, n, u);
+        const size_t len = u < 0x80 ? 1 : DecodeLosslessUtf8(p, n, u);
         p += len;
         n -= len;
         fn(u);
@@ -151,7 +85,7 @@ void AppendCacheText(std::string& out, std::wstring_view text) {
                 }
             }
         }
-        AppendCodePoint(out, u);
+        AppendLosslessUtf8(out, u);
     }
 }
 
