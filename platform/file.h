@@ -1,5 +1,5 @@
-// Files as the logic needs them: read one from start to end, and replace one as a whole so
-// that a crash or a write error never leaves a half-written file in its place.
+// Files as the logic needs them: read one from start to end or at chosen offsets, and replace
+// one as a whole so that a crash or a write error never leaves a half-written file in its place.
 //
 // Paths are wide text; errors come back as text that names the operation and the reason.
 // None of these objects is shared between threads.
@@ -23,6 +23,21 @@ class CSequentialFile {
 // Opens an existing file for reading; null with the reason in strError when it cannot.
 std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
                                                     std::wstring& strError);
+
+class CRandomAccessFile {
+  public:
+    virtual ~CRandomAccessFile() = default;
+    // Reads up to nCapacity bytes from nOffset on. nRead is less than nCapacity only at the end
+    // of the file (0 at or past it). False on a read error, with the reason in strError.
+    virtual bool ReadAt(uint64_t nOffset, char* pBuffer, size_t nCapacity, size_t& nRead,
+                        std::wstring& strError) const = 0;
+    // Size of the file when it was opened, in bytes.
+    virtual uint64_t GetSize() const = 0;
+};
+
+// Opens an existing regular file for reading at offsets; null with the reason in strError.
+std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
+                                                        std::wstring& strError);
 
 // Writes a new file in the folder of its target and puts it in place of the target only when
 // Commit succeeds. Destroying the writer before a successful Commit deletes the new file and

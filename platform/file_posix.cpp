@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+
 #include "base/format.h"
 #include "base/path.h"
 #include "base/text.h"
@@ -31,6 +33,12 @@ class CFileDescriptor {
     CFileDescriptor(const CFileDescriptor&) = delete;
     CFileDescriptor& operator=(const CFileDescriptor&) = delete;
     int Get() const { return m_fd; }
+    // Hands the descriptor to the caller, who closes it.
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // The result of close() matters for written files: an error may surface only here.
     int Close() {
         if (m_fd < 0) return 0;
@@ -59,6 +67,37 @@ class CPosixSequentialFile : public CSequentialFile {
             strError = PosixError(L"read", errno);
             return false;
         }
+    }
+    uint64_t GetSize() const override { return m_nSize; }
+
+  private:
+    CFileDescriptor m_fd;
+    uint64_t m_nSize;
+};
+
+class CPosixRandomAccessFile : public CRandomAccessFile {
+  public:
+    CPosixRandomAccessFile(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
+
+    bool ReadAt(uint64_t nOffset, char* pBuffer, size_t nCapacity, size_t& nRead,
+                std::wstring& strError) const override {
+        nRead = 0;
+        // pread may return fewer bytes than asked before the end; go on until the end.
+        while (nRead < nCapacity) {
+            const uint64_t nAt = nOffset + nRead;
+            if (nAt < nOffset || nAt > static_cast<uint64_t>(INT64_MAX)) break;
+            const ssize_t n =
+                ::pread(m_fd.Get(), pBuffer + nRead, nCapacity - nRead, static_cast<off_t>(nAt));
+            if (n > 0) {
+                nRead += static_cast<size_t>(n);
+                continue;
+            }
+            if (n == 0) break;
+            if (errno == EINTR) continue;
+            strError = PosixError(L"read", errno);
+            return false;
+        }
+        return true;
     }
     uint64_t GetSize() const override { return m_nSize; }
 
@@ -125,21 +164,37 @@ class CPosixReplacingFile : public CReplacingFile {
 
 }  // namespace
 
-std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
-                                                    std::wstring& strError) {
-    int fd = ::open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+// Opens a regular file for reading: its descriptor (owned by the caller) and size, or -1.
+static int OpenRegularFile(const std::wstring& strPath, uint64_t& nSize, std::wstring& strError) {
+    CFileDescriptor fd(::open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) {
         strError = PosixError(L"open", errno);
-        return nullptr;
+        return -1;
     }
     struct stat st {};
-    int nError = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
+    int nError = ::fstat(fd.Get(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
     if (nError != 0) {
-        ::close(fd);
         strError = PosixError(L"open", nError);
-        return nullptr;
+        return -1;
     }
-    return std::make_unique<CPosixSequentialFile>(fd, static_cast<uint64_t>(st.st_size));
+    nSize = static_cast<uint64_t>(st.st_size);
+    return fd.Release();
+}
+
+std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
+                                                    std::wstring& strError) {
+    uint64_t nSize = 0;
+    const int fd = OpenRegularFile(strPath, nSize, strError);
+    if (fd < 0) return nullptr;
+    return std::make_unique<CPosixSequentialFile>(fd, nSize);
+}
+
+std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
+                                                        std::wstring& strError) {
+    uint64_t nSize = 0;
+    const int fd = OpenRegularFile(strPath, nSize, strError);
+    if (fd < 0) return nullptr;
+    return std::make_unique<CPosixRandomAccessFile>(fd, nSize);
 }
 
 std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
