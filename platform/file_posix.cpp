@@ -30,6 +30,12 @@ class CFileDescriptor {
     CFileDescriptor(const CFileDescriptor&) = delete;
     CFileDescriptor& operator=(const CFileDescriptor&) = delete;
     int Get() const { return m_fd; }
+    // Hands the descriptor to a new owner.
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // The result of close() matters for written files: an error may surface only here.
     int Close() {
         if (m_fd < 0) return 0;
@@ -58,6 +64,34 @@ class CPosixSequentialFile : public CSequentialFile {
             strError = PosixError(L"read", errno);
             return false;
         }
+    }
+    uint64_t GetSize() const override { return m_nSize; }
+
+  private:
+    CFileDescriptor m_fd;
+    uint64_t m_nSize;
+};
+
+class CPosixRandomAccessFile final : public CRandomAccessFile {
+  public:
+    CPosixRandomAccessFile(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
+
+    bool ReadAt(uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead,
+                std::wstring& strError) const override {
+        nRead = 0;
+        while (nRead < nSize) {
+            const ssize_t n = ::pread(m_fd.Get(), pBuffer + nRead, nSize - nRead,
+                                      static_cast<off_t>(nOffset + nRead));
+            if (n > 0) {
+                nRead += static_cast<size_t>(n);
+                continue;
+            }
+            if (n == 0) return true;
+            if (errno == EINTR) continue;
+            strError = PosixError(L"pread", errno);
+            return false;
+        }
+        return true;
     }
     uint64_t GetSize() const override { return m_nSize; }
 
@@ -142,6 +176,37 @@ std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
         return nullptr;
     }
     return std::make_unique<CPosixSequentialFile>(fd, static_cast<uint64_t>(st.st_size));
+}
+
+std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
+                                                        EOpenFailure& eFailure,
+                                                        std::wstring& strError) {
+    // Non-blocking, so that a FIFO named like a photo cannot stall the caller in open().
+    int nFd = -1;
+    do {
+        nFd = ::open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (nFd < 0 && errno == EINTR);
+    if (nFd < 0) {
+        eFailure =
+            errno == ENOENT || errno == ENOTDIR ? EOpenFailure::kNotFound : EOpenFailure::kOther;
+        strError = PosixError(L"open", errno);
+        return nullptr;
+    }
+    CFileDescriptor fd(nFd);
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        eFailure = EOpenFailure::kOther;
+        strError = PosixError(L"fstat", errno);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        eFailure = EOpenFailure::kNotRegular;
+        strError = L"open: not a regular file";
+        return nullptr;
+    }
+    eFailure = EOpenFailure::kNone;
+    return std::make_unique<CPosixRandomAccessFile>(fd.Release(),
+                                                    static_cast<uint64_t>(st.st_size));
 }
 
 std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
