@@ -49,8 +49,9 @@ constexpr uint32_t kMaxIfdEntries = 1000;
 constexpr int kMaxNesting = 6;
 // Segments (not fill bytes: their run is bounded by the file size) walked before the EXIF one.
 constexpr int kMaxJpegSegments = 1024;
-// Read at once when a file is opened: a JPEG's EXIF segment (at most 64 KiB) usually lies in it.
-constexpr size_t kFirstBlockBytes = 64 * 1024;
+// Read at once when a file is opened: a JPEG's EXIF segment usually starts in it, and so do
+// the IFDs that lead to the GPS position. Larger reads cost more than a second small one would.
+constexpr size_t kFirstBlockBytes = 16 * 1024;
 
 // kOther: an image format whose metadata this reader does not read (PNG, GIF, BMP, WebP, HEIF).
 enum class EContainer { kJpeg, kTiff, kOther };
