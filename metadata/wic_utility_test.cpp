@@ -598,7 +598,7 @@ class CThrowingFileSystem final : public IImageFileSystem {
         CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
         w.m_ifd0.Find(kTiffMake)->bytes.assign(6000, 'M');  // IFD0's values push GPS out
         SJpegOptions options;
-        options.nPaddingSegmentBytes = kFirstBlockBytes - 5000;
+        options.nPaddingSegmentBytes = kFirstBlockBytes > 5000 ? kFirstBlockBytes - 5000 : 0;
         pSource = std::make_unique<CSource>(BuildJpeg(w, options));
         return kMetaOk;
     }
