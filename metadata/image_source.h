@@ -1,5 +1,6 @@
 // Where the metadata reader gets its bytes: a small interface so that the walk never sees the
-// platform's file API. image_source_posix.cpp implements files; memory sources serve fuzzing.
+// platform's file API. image_source_file.cpp serves files through platform/file.h; memory
+// sources serve fuzzing.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +31,7 @@ class IImageFileSystem {
                          std::wstring& strDetail) = 0;
 };
 
-// The platform's files (image_source_posix.cpp on Linux).
+// The platform's files, through platform/file.h.
 std::unique_ptr<IImageFileSystem> CreateImageFileSystem();
 
 // A source over bytes the caller keeps alive for the source's lifetime (not copied).

@@ -6,8 +6,9 @@
 
 #include "base/format.h"
 
-// Bytes of the image in pages of a few KiB, kept in a handful of slots: a typical photo's EXIF
-// and GPS blocks lie in the first page, so a lookup costs one read of the file.
+// Bytes of the image: the first block, read whole on the first access, then pages of a few KiB
+// kept in a handful of slots. A typical photo's EXIF and GPS blocks lie in the first block, so a
+// lookup costs one read of the file.
 class CPagedSource {
   public:
     explicit CPagedSource(std::unique_ptr<IImageSource> pSource) : m_pSource(std::move(pSource)) {}
@@ -19,6 +20,11 @@ class CPagedSource {
     bool Read(uint64_t nOffset, void* pBuffer, size_t nSize) {
         const uint64_t nTotal = Size();
         if (nOffset > nTotal || nSize > nTotal - nOffset) return false;
+        if (!LoadFirst()) return false;
+        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) {
+            if (nSize) std::memcpy(pBuffer, m_first.get() + nOffset, nSize);
+            return true;
+        }
         // A value larger than the slots would evict everything else: read it directly.
         if (nSize > kPageSize * 2) return m_pSource->ReadAt(nOffset, pBuffer, nSize);
         auto* p = static_cast<uint8_t*>(pBuffer);
@@ -37,6 +43,21 @@ class CPagedSource {
         return true;
     }
 
+    // The nSize bytes at nOffset where they lie in one buffer already read (the first block or
+    // one page), valid until the next Read or View; null otherwise (Read them instead).
+    const uint8_t* View(uint64_t nOffset, size_t nSize) {
+        const uint64_t nTotal = Size();
+        if (nOffset > nTotal || nSize > nTotal - nOffset || !LoadFirst()) return nullptr;
+        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset)
+            return m_first.get() + nOffset;
+        const uint64_t nPage = nOffset / kPageSize;
+        const size_t nIn = static_cast<size_t>(nOffset - nPage * kPageSize);
+        if (nSize > kPageSize - nIn) return nullptr;
+        const SPage* pPage = Page(nPage);
+        if (!pPage || nIn > pPage->nValid || nSize > pPage->nValid - nIn) return nullptr;
+        return pPage->data.get() + nIn;
+    }
+
   private:
     static constexpr size_t kPageSize = 4096;
     static constexpr size_t kSlots = 8;
@@ -45,6 +66,18 @@ class CPagedSource {
         size_t nValid = 0;
         std::unique_ptr<uint8_t[]> data;  // allocated on first use, never zero-filled
     };
+
+    bool LoadFirst() {
+        if (m_first) return true;
+        const uint64_t nTotal = Size();
+        const size_t nWant =
+            nTotal < kFirstBlockBytes ? static_cast<size_t>(nTotal) : kFirstBlockBytes;
+        std::unique_ptr<uint8_t[]> first(new uint8_t[nWant ? nWant : 1]);
+        if (nWant && !m_pSource->ReadAt(0, first.get(), nWant)) return false;
+        m_first = std::move(first);
+        m_nFirstValid = nWant;
+        return true;
+    }
 
     const SPage* Page(uint64_t nPage) {
         for (const SPage& page : m_pages)
@@ -63,6 +96,8 @@ class CPagedSource {
     }
 
     std::unique_ptr<IImageSource> m_pSource;
+    std::unique_ptr<uint8_t[]> m_first;
+    size_t m_nFirstValid = 0;
     std::array<SPage, kSlots> m_pages;
     size_t m_nNextSlot = 0;
 };
@@ -78,6 +113,13 @@ struct STiffLayout {
     uint32_t nSize = 0;  // bytes from the header to the end of the block
     bool bBigEndian = false;
     uint32_t nIfd0 = 0;
+    // The EXIF and GPS blocks' offsets once looked up (GetItem), with the lookup's result.
+    struct SSubIfd {
+        bool bResolved = false;
+        int32_t nResult = kMetaOk;
+        uint32_t nOffset = 0;
+    };
+    mutable SSubIfd exifIfd, gpsIfd;
 };
 
 namespace {
@@ -169,6 +211,20 @@ int32_t FindEntry(const STiffLayout& layout, uint32_t nIfd, uint16_t nTag, SEntr
     // The whole table must be there, whichever entry is asked for.
     if (nIfd > layout.nSize || 2 + nCount * kEntrySize > layout.nSize - nIfd)
         return kMetaErrCorrupt;
+    // The usual case: the table lies in bytes already read, and is scanned in place.
+    if (const uint8_t* pTable =
+            layout.pSource->View(layout.nBase + nIfd + 2, nCount * size_t{kEntrySize})) {
+        for (uint32_t i = 0; i < nCount; ++i) {
+            const uint8_t* p = pTable + i * kEntrySize;
+            if (Get16(p, layout.bBigEndian) != nTag) continue;
+            entry.nTag = nTag;
+            entry.nType = Get16(p + 2, layout.bBigEndian);
+            entry.nCount = Get32(p + 4, layout.bBigEndian);
+            std::memcpy(entry.raw, p + 8, 4);
+            return kMetaOk;
+        }
+        return kMetaErrNotFound;
+    }
     for (uint32_t i = 0; i < nCount; ++i) {
         uint8_t p[kEntrySize];
         if (!BlockRead(layout, nIfd + 2 + i * kEntrySize, p, kEntrySize)) return kMetaErrCorrupt;
@@ -195,9 +251,11 @@ bool IsPointerTag(EBlockFormat eFormat, uint16_t nTag, EBlockFormat& eChild) {
     return true;
 }
 
-// A sub-IFD pointer is one LONG (or IFD) offset; anything else is a broken pointer.
+// A sub-IFD pointer is one offset, typed LONG, IFD or (as some writers store it) SLONG; anything
+// else is a broken pointer.
 int32_t PointerTarget(const STiffLayout& layout, const SEntry& entry, uint32_t& nTarget) {
-    if ((entry.nType != kTypeLong && entry.nType != kTypeIfd) || entry.nCount != 1)
+    if ((entry.nType != kTypeLong && entry.nType != kTypeIfd && entry.nType != kTypeSLong) ||
+        entry.nCount != 1)
         return kMetaErrCorrupt;
     nTarget = Get32(entry.raw, layout.bBigEndian);
     return kMetaOk;
@@ -356,19 +414,38 @@ bool SegmentIs(std::wstring_view seg, std::wstring_view name) {
     return true;
 }
 
+// Position of the first byte after the run of 0xFF fill bytes that starts at nPos; the run may
+// be as long as the file. False when the file ends inside it.
+bool SkipFill(CPagedSource& src, uint64_t& nPos) {
+    uint8_t chunk[256];
+    while (true) {
+        const uint64_t nLeft = nPos < src.Size() ? src.Size() - nPos : 0;
+        if (nLeft == 0) return false;
+        const size_t n = nLeft < sizeof chunk ? static_cast<size_t>(nLeft) : sizeof chunk;
+        if (!src.Read(nPos, chunk, n)) return false;
+        for (size_t i = 0; i < n; ++i)
+            if (chunk[i] != kJpegMarkerStart) {
+                nPos += i;
+                return true;
+            }
+        nPos += n;
+    }
+}
+
 // Finds the first APP1 "Exif" segment of a JPEG, and the TIFF header inside it.
 int32_t LocateJpegExif(STiffLayout& layout) {
     CPagedSource& src = *layout.pSource;
     uint64_t nPos = 2;  // after SOI
-    for (int nSteps = 0; nSteps < kMaxJpegSegments; ++nSteps) {
+    for (int nSegments = 0; nSegments < kMaxJpegSegments; ++nSegments) {
         uint8_t head[4];
-        if (!src.Read(nPos, head, 2)) return kMetaErrCorrupt;
+        if (!src.Read(nPos, head, 1)) return kMetaErrCorrupt;
         if (head[0] != kJpegMarkerStart) return kMetaErrCorrupt;
+        // Any number of fill bytes may stand before a marker; the last 0xFF is the marker's.
+        uint64_t nMarkerPos = nPos + 1;
+        if (!SkipFill(src, nMarkerPos)) return kMetaErrCorrupt;
+        nPos = nMarkerPos - 1;
+        if (!src.Read(nMarkerPos, head + 1, 1)) return kMetaErrCorrupt;
         const uint8_t nMarker = head[1];
-        if (nMarker == kJpegMarkerStart) {  // fill byte before a marker
-            ++nPos;
-            continue;
-        }
         if (nMarker == kJpegSoi || nMarker == kJpegTem ||
             (nMarker >= kJpegRst0 && nMarker <= kJpegRst7)) {
             nPos += 2;
@@ -568,13 +645,58 @@ int32_t CMetadataQueryReader::GetMetadataByName(std::wstring_view strPath,
     }
 }
 
+int32_t CMetadataQueryReader::GetItem(bool bTiffRoot, EBlockFormat eBlock, uint16_t nTag,
+                                      CPropVariant& value) const {
+    value.Clear();
+    const STiffLayout& layout = *m_pLayout;
+    if (m_eFormat != (bTiffRoot ? EBlockFormat::kFrameTiff : EBlockFormat::kFrameJpeg))
+        return kMetaErrNotFound;
+    if (!layout.bPresent) return layout.nAbsentCode;
+    // "/app1" and "/ifd", or "/ifd" alone, lie between the frame and IFD0.
+    int nDepth = m_nDepth + (bTiffRoot ? 1 : 2);
+    uint32_t nIfd = layout.nIfd0;
+    if (eBlock == EBlockFormat::kExif || eBlock == EBlockFormat::kGps) {
+        STiffLayout::SSubIfd& sub = eBlock == EBlockFormat::kExif ? layout.exifIfd : layout.gpsIfd;
+        if (!sub.bResolved) {
+            SEntry entry;
+            sub.nResult =
+                FindEntry(layout, layout.nIfd0,
+                          eBlock == EBlockFormat::kExif ? kTagExifIfd : kTagGpsIfd, entry);
+            if (sub.nResult == kMetaOk) sub.nResult = PointerTarget(layout, entry, sub.nOffset);
+            if (sub.nResult == kMetaOk && sub.nOffset == layout.nIfd0) sub.nResult = kMetaErrLoop;
+            sub.bResolved = true;
+        }
+        if (sub.nResult != kMetaOk) return sub.nResult;
+        if (++nDepth > kMaxNesting) return kMetaErrTooDeep;
+        nIfd = sub.nOffset;
+    } else if (eBlock != EBlockFormat::kIfd) {
+        return kMetaErrNotFound;
+    }
+    SEntry entry;
+    if (int32_t hr = FindEntry(layout, nIfd, nTag, entry)) return hr;
+    EBlockFormat eChild;
+    if (!IsPointerTag(eBlock, nTag, eChild)) return DecodeValue(layout, entry, value);
+    uint32_t nChildIfd = 0;
+    if (int32_t hr = PointerTarget(layout, entry, nChildIfd)) return hr;
+    if (++nDepth > kMaxNesting) return kMetaErrTooDeep;
+    if (nChildIfd == layout.nIfd0 || nChildIfd == nIfd) return kMetaErrLoop;
+    std::vector<uint32_t> ancestors = {layout.nIfd0};
+    if (nIfd != layout.nIfd0) ancestors.push_back(nIfd);
+    ancestors.push_back(nChildIfd);
+    value.m_vt = kVtUnknown;
+    value.m_pBlock = std::make_shared<CMetadataQueryReader>(m_pLayout, eChild, nChildIfd, nDepth,
+                                                            std::move(ancestors));
+    return kMetaOk;
+}
+
 CImageFrame::CImageFrame(std::shared_ptr<const STiffLayout> pLayout)
     : m_pLayout(std::move(pLayout)) {}
 
 int32_t CImageFrame::GetMetadataQueryReader(std::shared_ptr<CMetadataQueryReader>& pReader) const {
-    const EBlockFormat eRoot = m_pLayout->eContainer == EContainer::kJpeg
-                                   ? EBlockFormat::kFrameJpeg
-                                   : EBlockFormat::kFrameTiff;
+    const EBlockFormat eRoot = m_pLayout->eContainer == EContainer::kJpeg ? EBlockFormat::kFrameJpeg
+                               : m_pLayout->eContainer == EContainer::kTiff
+                                   ? EBlockFormat::kFrameTiff
+                                   : EBlockFormat::kFrameOther;
     pReader =
         std::make_shared<CMetadataQueryReader>(m_pLayout, eRoot, 0, 0, std::vector<uint32_t>());
     return kMetaOk;
@@ -587,20 +709,54 @@ uint64_t CImageDecoder::BytesRead() const {
     return m_pSource->BytesRead();
 }
 
+namespace {
+
+bool StartsWith(const uint8_t* pMagic, size_t nMagic, size_t nAt, const char* pszText) {
+    const size_t nLen = std::strlen(pszText);
+    return nAt <= nMagic && nLen <= nMagic - nAt && std::memcmp(pMagic + nAt, pszText, nLen) == 0;
+}
+
+// Image formats a slide show holds whose metadata this reader does not read. Each signature is
+// checked far enough that a text or other file starting with the same letters is not taken.
+bool IsOtherImage(const uint8_t* p, size_t n) {
+    if (StartsWith(p, n, 0, "\x89PNG\r\n\x1a\n")) return true;
+    if (StartsWith(p, n, 0, "GIF87a") || StartsWith(p, n, 0, "GIF89a")) return true;
+    if (StartsWith(p, n, 0, "RIFF") && StartsWith(p, n, 8, "WEBP")) return true;
+    if (StartsWith(p, n, 0, "BM") && n >= 18) {
+        // The size of the bitmap info header names the BMP version.
+        const uint32_t nInfo = Get32(p + 14, false);
+        for (uint32_t nKnown : {12u, 40u, 52u, 56u, 64u, 108u, 124u})
+            if (nInfo == nKnown) return true;
+        return false;
+    }
+    if (StartsWith(p, n, 4, "ftyp")) {
+        for (const char* pszBrand : {"heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs",
+                                     "mif1", "msf1", "avif", "avis"})
+            if (StartsWith(p, n, 8, pszBrand)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int32_t CImageDecoder::Create(std::unique_ptr<IImageSource> pSource,
                               std::shared_ptr<CImageDecoder>& pDecoder) {
     pDecoder.reset();
     if (!pSource) return kMetaErrReadFailed;
     auto pPaged = std::make_shared<CPagedSource>(std::move(pSource));
-    uint8_t magic[4];
-    if (pPaged->Size() < sizeof magic) return kMetaErrUnknownFormat;
-    if (!pPaged->Read(0, magic, sizeof magic)) return kMetaErrReadFailed;
+    uint8_t magic[18];
+    if (pPaged->Size() < 4) return kMetaErrUnknownFormat;
+    const size_t nMagic =
+        pPaged->Size() < sizeof magic ? static_cast<size_t>(pPaged->Size()) : sizeof magic;
+    if (!pPaged->Read(0, magic, nMagic)) return kMetaErrReadFailed;
     EContainer eContainer;
     if (magic[0] == 0xFF && magic[1] == kJpegSoi && magic[2] == kJpegMarkerStart) {
         eContainer = EContainer::kJpeg;
     } else if ((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0) ||
                (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && magic[3] == 42)) {
         eContainer = EContainer::kTiff;
+    } else if (IsOtherImage(magic, nMagic)) {
+        eContainer = EContainer::kOther;
     } else {
         // BigTIFF (43) among them: its 64-bit offsets are a different structure.
         return kMetaErrUnknownFormat;
@@ -615,6 +771,10 @@ int32_t CImageDecoder::GetFrame(uint32_t nIndex, std::shared_ptr<CImageFrame>& p
     auto pLayout = std::make_shared<STiffLayout>();
     pLayout->pSource = m_pSource;
     pLayout->eContainer = m_eContainer;
+    if (m_eContainer == EContainer::kOther) {
+        pFrame = std::make_shared<CImageFrame>(std::move(pLayout));
+        return kMetaOk;
+    }
     if (m_eContainer == EContainer::kJpeg) {
         if (int32_t hr = LocateJpegExif(*pLayout)) return hr;
         if (pLayout->nSize == 0) {

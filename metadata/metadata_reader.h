@@ -1,6 +1,7 @@
 // Our own bounded reader of the metadata of JPEG and TIFF files: the decoder decides by content
 // whether a file can be read, the frame locates the TIFF structure (a JPEG's first APP1 "Exif"
-// segment, or the TIFF file itself), and query readers look items up by path:
+// segment, or the TIFF file itself), and query readers look items up by path (or, from the
+// frame's root, by block and number with GetItem):
 //
 //   JPEG: "/app1/ifd/{ushort=271}", "/app1/ifd/exif/{ushort=33437}", "/app1/ifd/gps/{ushort=2}"
 //   TIFF: "/ifd/{ushort=271}",      "/ifd/exif/{ushort=33437}",      "/ifd/gps/{ushort=2}"
@@ -10,8 +11,10 @@
 //
 // Every offset, count and size taken from the file is checked against the bytes that hold it;
 // a structure that points outside its block, loops or nests too deep ends that read with an
-// error code, never with a read past a buffer. The file is read in pages of a few KiB, only
-// where the answer lies; pixel data is never read. Objects are not thread-safe.
+// error code, never with a read past a buffer. The file's first block (kFirstBlockBytes) is read
+// in one go when it is opened; anything beyond it is read in pages of a few KiB, only where the
+// answer lies; pixel data is never read. PNG, GIF, BMP, WebP and HEIF files open as images
+// without metadata: every item is absent. Objects are not thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -44,12 +47,28 @@ std::wstring MetadataErrorText(int32_t nCode);
 constexpr uint32_t kMaxValueBytes = 256 * 1024;
 constexpr uint32_t kMaxIfdEntries = 1000;
 constexpr int kMaxNesting = 6;
+// Segments (not fill bytes: their run is bounded by the file size) walked before the EXIF one.
 constexpr int kMaxJpegSegments = 1024;
+// Read at once when a file is opened: most JPEGs' EXIF segments start in it, and for many the
+// IFDs up to the GPS position lie in it too. From the page cache the copy is most of a read's
+// cost, so further bytes come in pages of the same size, only where the answer lies.
+constexpr size_t kFirstBlockBytes = 4 * 1024;
 
-enum class EContainer { kJpeg, kTiff };
+// kOther: an image format whose metadata this reader does not read (PNG, GIF, BMP, WebP, HEIF).
+enum class EContainer { kJpeg, kTiff, kOther };
 
 // What GetContainerFormat reports for a block.
-enum class EBlockFormat { kFrameJpeg, kFrameTiff, kApp1, kIfd, kExif, kGps, kInterop, kXmpAlt };
+enum class EBlockFormat {
+    kFrameJpeg,
+    kFrameTiff,
+    kApp1,
+    kIfd,
+    kExif,
+    kGps,
+    kInterop,
+    kXmpAlt,
+    kFrameOther
+};
 
 class CPagedSource;
 struct STiffLayout;
@@ -67,6 +86,12 @@ class CMetadataQueryReader {
     // The names of the block's items in file order; each one is a path GetMetadataByName takes.
     int32_t GetEnumerator(std::vector<std::wstring>& names) const;
     int32_t GetContainerFormat(EBlockFormat& eFormat) const;
+    // Item nTag of the root IFD (eBlock kIfd), of its EXIF block (kExif) or of its GPS block
+    // (kGps), found by number: the same result as GetMetadataByName with the path
+    // "<root>/ifd[/exif|/gps]/{ushort=nTag}", where the root is "/ifd" when bTiffRoot is set and
+    // "/app1" otherwise. Only the frame's own reader answers; any other block gives
+    // kMetaErrNotFound. The blocks' offsets are resolved once per file.
+    int32_t GetItem(bool bTiffRoot, EBlockFormat eBlock, uint16_t nTag, CPropVariant& value) const;
 
   private:
     std::shared_ptr<const STiffLayout> m_pLayout;
@@ -87,11 +112,12 @@ class CImageFrame {
     std::shared_ptr<const STiffLayout> m_pLayout;
 };
 
-// An open image file whose content was recognised as JPEG or TIFF.
+// An open image file whose content was recognised as JPEG, TIFF or another image format.
 class CImageDecoder {
   public:
-    // Takes the source; fails with kMetaErrUnknownFormat for any other content (PNG, BigTIFF,
-    // empty files), kMetaErrReadFailed when the first bytes cannot be read.
+    // Takes the source; fails with kMetaErrUnknownFormat for content that is no image this
+    // reader recognises (BigTIFF, text, empty files), kMetaErrReadFailed when the first bytes
+    // cannot be read.
     static int32_t Create(std::unique_ptr<IImageSource> pSource,
                           std::shared_ptr<CImageDecoder>& pDecoder);
     // Frame 0 only. A JPEG's segments are walked here up to its first APP1 "Exif" segment (or its

@@ -157,17 +157,12 @@ std::wstring ElementText(const CPropVariant& value, size_t i, bool bVector, int 
     return {};
 }
 
-bool IsTextType(uint16_t vt) {
-    return vt == kVtLpstr || vt == kVtLpwstr || vt == kVtBstr;
-}
-
 }  // namespace
 
 void PropVariantToText(const CPropVariant& value, int nItem, std::wstring& strOut) {
     strOut.clear();
     if (value.m_vt & (kVtArray | kVtByref)) return;
     const uint16_t vt = value.ElementType();
-    if ((nItem == kTagGpsLatitude || nItem == kTagGpsLongitude) && IsTextType(vt)) return;
     bool bHasRule = true;
     if (!value.IsVector()) {
         if (value.Count() == 0) return;

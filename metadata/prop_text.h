@@ -27,8 +27,8 @@ constexpr size_t kMaxVectorElementsShown = 250;
 // Sets strOut to the text of the value; nItem is the tag it was read for (0 for none) and picks
 // the item-specific formats. strOut is empty when the value yields no text: a nested block, a
 // type without a rule, or an item-specific value that has none (zero denominator and the like).
-// GPS latitude and longitude (items 2 and 4) held as text yield nothing: a coordinate text must
-// be a number.
+// Text converts to itself, also for GPS latitude and longitude; CWicUtility::ReadItem judges
+// whether a coordinate text is a number.
 void PropVariantToText(const CPropVariant& value, int nItem, std::wstring& strOut);
 
 // Degrees, minutes, seconds (rationals packed numerator low) as "%.7f" decimal degrees, every

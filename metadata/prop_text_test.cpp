@@ -79,7 +79,7 @@ TEST(PropVariantToText, FollowsTheRuleOfEachTypeAndItem) {
          L"48.8566000"},
         {"GPS scalar rational", Bits(kVtUi8, {R(91, 2)}), 2, L"45.5"},
         {"GPS scalar zero denominator", Bits(kVtUi8, {R(5, 0)}), 2, L"5/0"},
-        {"GPS coordinate as text", latitudeAsText, 2, L""},
+        {"GPS coordinate as text", latitudeAsText, 2, L"48 51 24.0"},
         {"unsigned rational 5/0", Bits(kVtUi8, {R(5, 0)}), 0, L"5/0"},
         {"signed rational -5/0", Bits(kVtI8, {SR(-5, 0)}), 0, L"-5/0"},
         {"signed rational", Bits(kVtI8, {SR(-3, 4)}), 0, L"-0.75"},

@@ -1,6 +1,7 @@
 #include "metadata/wic_utility.h"
 
 #include <charconv>
+#include <cmath>
 #include <new>
 
 #include "base/log.h"
@@ -13,15 +14,63 @@ constexpr int kSectionExif = 0;
 constexpr int kSectionGps = 1;
 constexpr double kMaxLatitude = 90.0;
 constexpr double kMaxLongitude = 180.0;
+constexpr size_t kMaxLoggedValueChars = 64;
 
-// A coordinate text is a number; the degrees of one that lies outside the earth (such as a
-// signed -45/1 read unsigned as 4294967251) name no place, so the photo has no location.
-bool IsCoordinateInRange(int nItem, const std::wstring& strText) {
-    const std::string narrow = WideToUtf8(strText);
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// "45.5", "-7": what a person or a tool writes as decimal degrees in a text item.
+bool IsPlainDecimal(const std::wstring& strText) {
+    size_t i = strText.size() > 0 && strText[0] == L'-' ? 1 : 0;
+    const size_t nIntStart = i;
+    while (i < strText.size() && IsDigit(strText[i])) ++i;
+    if (i == nIntStart) return false;
+    if (i == strText.size()) return true;
+    if (strText[i] != L'.') return false;
+    const size_t nFracStart = ++i;
+    while (i < strText.size() && IsDigit(strText[i])) ++i;
+    return i > nFracStart && i == strText.size();
+}
+
+// A coordinate text is one finite number of degrees on the earth once the hemisphere reference
+// has signed it. Anything else (a double of -1e300 or -inf, a list of numbers, a negative value
+// with an S or W reference, which would become "--45.5", degrees of a signed -45/1 read unsigned
+// as 4294967251) names no place, so the photo has no location.
+bool IsCoordinate(int nItem, const std::wstring& strText, bool bWasText, bool bNegate) {
+    if (bWasText && !IsPlainDecimal(strText)) return false;
+    std::string narrow;
+    narrow.reserve(strText.size());
+    for (wchar_t c : strText) {
+        if (c <= 0 || c > 0x7E) return false;
+        narrow.push_back(static_cast<char>(c));
+    }
     double v = 0.0;
-    auto res = std::from_chars(narrow.data(), narrow.data() + narrow.size(), v);
-    if (res.ec != std::errc()) return true;  // not a number this check can judge
-    return v <= (nItem == kTagGpsLatitude ? kMaxLatitude : kMaxLongitude);
+    const char* pEnd = narrow.data() + narrow.size();
+    const auto res = std::from_chars(narrow.data(), pEnd, v);
+    if (res.ec != std::errc() || res.ptr != pEnd || !std::isfinite(v)) return false;
+    if (bNegate && std::signbit(v)) return false;
+    const double dMax = nItem == kTagGpsLatitude ? kMaxLatitude : kMaxLongitude;
+    return std::fabs(v) <= dMax;
+}
+
+// A value from the file, fit for one log line: control characters escaped, length capped.
+std::wstring LoggableValue(const std::wstring& strText) {
+    std::wstring out;
+    for (size_t i = 0; i < strText.size() && i < kMaxLoggedValueChars; ++i) {
+        const wchar_t c = strText[i];
+        if (c < 0x20 || c == 0x7F)
+            out += FormatText(L"\\x%02x", static_cast<unsigned>(c));
+        else
+            out += c;
+    }
+    if (strText.size() > kMaxLoggedValueChars) out += L"...";
+    return out;
+}
+
+bool IsTextValue(const CPropVariant& value) {
+    const uint16_t vt = value.ElementType();
+    return vt == kVtLpstr || vt == kVtLpwstr || vt == kVtBstr;
 }
 
 }  // namespace
@@ -122,29 +171,77 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
 }
 
 bool CWicUtility::ReadItem(int nItem, int nSection, std::wstring& strOut) {
-    const wchar_t* pszRoot = m_bTiff ? L"/ifd/" : L"/app1/ifd/";
-    const wchar_t* pszBlock = nSection == kSectionExif  ? L"exif/"
-                              : nSection == kSectionGps ? L"gps/"
-                                                        : L"";
-    const std::wstring strQuery = FormatText(L"%s%s{ushort=%d}", pszRoot, pszBlock, nItem);
-    const bool bResult = ReadItemEx(strQuery, strOut, nItem);
+    bool bWasText = false;
+    const bool bResult = ReadItemByNumber(nItem, nSection, strOut, bWasText);
     if (!bResult || (nItem != kTagGpsLatitude && nItem != kTagGpsLongitude) || strOut.empty())
         return bResult;
 
-    if (nSection == kSectionGps && !IsCoordinateInRange(nItem, strOut)) {
+    std::wstring strRef;
+    bool bNegate = false;
+    if (ReadItem(nItem - 1, kSectionGps, strRef)) {
+        const std::wstring strFirst = ToLowerAscii(strRef.substr(0, 1));
+        bNegate = (nItem == kTagGpsLatitude && strFirst == L"s") ||
+                  (nItem == kTagGpsLongitude && strFirst == L"w");
+    }
+    if (nSection == kSectionGps && !IsCoordinate(nItem, strOut, bWasText, bNegate)) {
         WriteLog(kLogError, L"CWicUtility::ReadItem: GPS item %d out of range (%s), file : %s",
-                 nItem, strOut, m_strFile);
+                 nItem, LoggableValue(strOut), m_strFile);
         strOut.clear();
         return false;
     }
-    std::wstring strRef;
-    if (ReadItem(nItem - 1, kSectionGps, strRef)) {
-        const std::wstring strFirst = ToLowerAscii(strRef.substr(0, 1));
-        if ((nItem == kTagGpsLatitude && strFirst == L"s") ||
-            (nItem == kTagGpsLongitude && strFirst == L"w"))
-            strOut.insert(0, L"-");
-    }
+    if (bNegate) strOut.insert(0, L"-");
     return bResult;
+}
+
+bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut, bool& bWasText) {
+    bWasText = false;
+    if (!m_bInit) return false;
+    strOut.clear();
+    if (!m_piDecoder || !m_piFrameDecode) {
+        WriteLog(kLogError, L"CWicUtility::ReadItemEx: piDecoder==%x piFrameDecode==%x",
+                 static_cast<const void*>(m_piDecoder.get()),
+                 static_cast<const void*>(m_piFrameDecode.get()));
+        return false;
+    }
+    // Item numbers are EXIF tags: nothing else can be in the file.
+    if (nItem < 0 || nItem > 0xFFFF) return false;
+    const EBlockFormat eBlock = nSection == kSectionExif  ? EBlockFormat::kExif
+                                : nSection == kSectionGps ? EBlockFormat::kGps
+                                                          : EBlockFormat::kIfd;
+    try {
+        if (!m_piQueryReader) {
+            const int32_t hr = m_piFrameDecode->GetMetadataQueryReader(m_piQueryReader);
+            if (hr != kMetaOk) {
+                WriteLog(kLogError,
+                         L"CWicUtility::ReadItem: GetMetadataQueryReader failed, error %x, file:%s",
+                         hr, m_strFile);
+                return false;
+            }
+        }
+        CPropVariant value;
+        const int32_t hr =
+            m_piQueryReader->GetItem(m_bTiff != 0, eBlock, static_cast<uint16_t>(nItem), value);
+        if (hr == kMetaOk) {
+            if (value.m_vt == kVtUnknown) {
+                if (value.m_pBlock) WicReadEmbedItem(*value.m_pBlock, strOut);
+            } else {
+                bWasText = IsTextValue(value);
+                PropVariantToText(value, nItem, strOut);
+            }
+        } else if (hr != kMetaErrNotFound) {
+            // The query text is made only here: the lookup itself goes by number.
+            const wchar_t* pszBlock = nSection == kSectionExif  ? L"exif/"
+                                      : nSection == kSectionGps ? L"gps/"
+                                                                : L"";
+            WriteLog(kLogError, L"CWicUtility::ReadItemEx: %s, query %s%s{ushort=%d}, file : %s",
+                     MetadataErrorText(hr), m_bTiff ? L"/ifd/" : L"/app1/ifd/", pszBlock, nItem,
+                     m_strFile);
+        }
+    } catch (...) {
+        strOut.clear();
+        WriteLog(kLogError, L">>> Unknown exception in ReadItemEx");
+    }
+    return !strOut.empty();
 }
 
 bool CWicUtility::ReadItemEx(const std::wstring& strQuery, std::wstring& strOut, int nItem) {

@@ -32,8 +32,12 @@ class CWicUtility {
     bool OpenFile(const std::wstring& strPath);
     void Close();
     // Item nItem of section 0 (EXIF), 1 (GPS) or any other (root) as text; true when the text
-    // is not empty. Latitude (2) and longitude (4) get "-" for the S and W hemispheres. A file
-    // whose name ends in .tif/.tiff is addressed as TIFF, any other as JPEG.
+    // is not empty. Latitude (2) and longitude (4) get "-" for the S and W hemispheres; in the
+    // GPS section they must be one finite number within +-90 / +-180 degrees once signed (a
+    // text item only in plain decimal form, "45.5"), else the text is empty, the result false
+    // and one line logged. A file whose name ends in .tif/.tiff is addressed as TIFF, any other
+    // as JPEG (the same items as ReadItemEx with "/ifd/gps/{ushort=2}" or
+    // "/app1/ifd/gps/{ushort=2}", found by number).
     bool ReadItem(int nItem, int nSection, std::wstring& strOut);
     // The item at a query path (see metadata_reader.h) as text; nItem picks item-specific
     // formats. A nested block gives the texts of its items, ", "-joined. True when not empty.
@@ -48,6 +52,10 @@ class CWicUtility {
     int32_t m_bInit = 0;
     int32_t m_bTiff = 0;
     std::wstring m_strFile;
+
+  private:
+    // ReadItem without the hemisphere step; bWasText tells whether the item is stored as text.
+    bool ReadItemByNumber(int nItem, int nSection, std::wstring& strOut, bool& bWasText);
 };
 
 // Appends the texts of every item of a nested block, depth first in file order, ", "-joined.

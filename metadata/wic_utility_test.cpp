@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <new>
 
@@ -66,6 +67,7 @@ class WicUtilityTest : public ::testing::Test {
     CTempDir m_dir;
 };
 
+constexpr uint8_t kJpegSoiForTests = 0xD8;
 const std::vector<SRational> kLat = {{45, 1}, {27, 1}, {511, 10}};
 const std::vector<SRational> kLon = {{7, 1}, {41, 1}, {3000, 100}};
 
@@ -267,6 +269,117 @@ TEST_F(WicUtilityTest, ReadsPositionsAsExifToolDoes) {
             << std::string(line.begin(), line.end());
 }
 
+// Coordinates stored as doubles or text: only one number that names a place once signed is
+// taken; every other value gives no position and one error line.
+TEST_F(WicUtilityTest, TakesOnlyCoordinatesThatNameAPlace) {
+    auto dbl = [](uint16_t nTag, std::vector<double> v) { return CExifIfd().Doubles(nTag, v); };
+    auto txt = [](uint16_t nTag, const char* psz) { return CExifIfd().Ascii(nTag, psz); };
+    const double kInf = std::numeric_limits<double>::infinity();
+    struct SCase {
+        const char* pszName;
+        SExifEntry lat;
+        const char* pszLatRef;
+        SExifEntry lon;
+        const char* pszLonRef;
+        const wchar_t* pszLat;
+        const wchar_t* pszLon;
+    } cases[] = {
+        {"far_away", dbl(2, {-1e300}), "N", dbl(4, {-kInf}), "E", L"", L""},
+        {"negative_south", dbl(2, {-45.5}), "S", dbl(4, {-7.25}), "E", L"", L"-7.25"},
+        {"negative_north", dbl(2, {-45.5}), "N", dbl(4, {7.25}), "W", L"-45.5", L"-7.25"},
+        {"triple_and_nan", dbl(2, {40, 26, 49.1}), "N", dbl(4, {std::nan("")}), "E", L"", L""},
+        {"edges", dbl(2, {90}), "S", dbl(4, {181}), "E", L"-90", L""},
+        {"text_decimal", txt(2, "45.5"), "S", txt(4, "-7.25"), "E", L"-45.5", L"-7.25"},
+        {"text_other", txt(2, "45 27 51.1"), "N", txt(4, "1e1"), "E", L"", L""},
+        {"text_padded", txt(2, "45.5N"), "N", txt(4, " 7.5"), "E", L"", L""},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        CExifWriter w(false);
+        w.m_gps.Ascii(kGpsLatitudeRef, c.pszLatRef);
+        w.m_gps.Add(c.lat);
+        w.m_gps.Ascii(kGpsLongitudeRef, c.pszLonRef);
+        w.m_gps.Add(c.lon);
+        g_logs.clear();
+        std::wstring lat, lon;
+        ASSERT_TRUE(ReadPosition(Write(std::string(c.pszName) + ".jpg", BuildJpeg(w)), lat, lon));
+        EXPECT_EQ(lat, c.pszLat);
+        EXPECT_EQ(lon, c.pszLon);
+        const size_t nRefused = (*c.pszLat == 0) + (*c.pszLon == 0);
+        ASSERT_EQ(Errors().size(), nRefused);
+        for (const std::wstring& line : Errors())
+            EXPECT_NE(line.find(L"out of range"), std::wstring::npos);
+    }
+}
+
+// Writers that type the EXIF, GPS and interop pointers SLONG or IFD instead of LONG.
+TEST_F(WicUtilityTest, FollowsBlockPointersOfEveryOffsetType) {
+    for (uint16_t nType : {kTiffLong, kTiffSLong, kTiffIfd}) {
+        CExifWriter w = GpsExif(nType == kTiffSLong, kLat, "N", kLon, "W");
+        w.m_exif.Rationals(kExifFNumber, {{28, 10}});
+        w.m_interop.Ascii(1, "R98");
+        w.m_nPointerType = nType;
+        for (const bool bTiff : {false, true}) {
+            SCOPED_TRACE(nType * 10 + bTiff);
+            CWicUtility wic;
+            ASSERT_TRUE(wic.OpenFile(
+                Write(bTiff ? "p.tif" : "p.jpg", bTiff ? Tiff(w) : BuildJpeg(w)).wstring()));
+            std::wstring s;
+            EXPECT_TRUE(wic.ReadItem(4, 1, s));
+            EXPECT_EQ(s, L"-7.6916667");
+            EXPECT_TRUE(wic.ReadItem(kExifFNumber, 0, s));
+            EXPECT_EQ(s, L"F2.8");
+            EXPECT_TRUE(wic.ReadItemEx(
+                bTiff ? L"/ifd/exif/interop/{ushort=1}" : L"/app1/ifd/exif/interop/{ushort=1}", s,
+                0));
+            EXPECT_EQ(s, L"R98");
+        }
+    }
+    EXPECT_TRUE(Errors().empty());
+}
+
+// Any number of 0xFF fill bytes may stand before a marker; a file of nothing else ends.
+TEST_F(WicUtilityTest, SkipsFillBytesOfAnyLength) {
+    const std::vector<uint8_t> jpeg = BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"));
+    for (size_t nFill : {1u, 1025u, 100000u}) {
+        std::vector<uint8_t> bytes = jpeg;
+        bytes.insert(bytes.begin() + 2, nFill, 0xFF);
+        std::wstring lat, lon;
+        ASSERT_TRUE(ReadPosition(Write("fill.jpg", bytes), lat, lon)) << nFill;
+        EXPECT_EQ(lat + L"," + lon, L"45.4641944,-7.6916667");
+    }
+    std::vector<uint8_t> onlyFill(300000, 0xFF);
+    onlyFill[1] = kJpegSoiForTests;
+    std::wstring lat, lon;
+    EXPECT_FALSE(ReadPosition(Write("only_fill.jpg", onlyFill), lat, lon));
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_NE(Errors()[0].find(L"GetFrame failed"), std::wstring::npos);
+}
+
+// Slides in other image formats open as images without metadata: no position, no line.
+TEST_F(WicUtilityTest, OpensOtherImagesAsImagesWithoutMetadata) {
+    const std::vector<uint8_t> images[] = {
+        {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
+        {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0},
+        {'G', 'I', 'F', '8', '7', 'a', 1, 0, 1, 0, 0, 0, 0},
+        {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0},
+        {'R', 'I', 'F', 'F', 26, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L'},
+        {0, 0, 0, 24, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1'},
+        {0, 0, 0, 28, 'f', 't', 'y', 'p', 'a', 'v', 'i', 'f', 0, 0, 0, 0, 'm', 'i', 'f', '1'},
+    };
+    int n = 0;
+    for (const std::vector<uint8_t>& image : images) {
+        for (const char* pszExt : {".jpg", ".tif"}) {
+            const fs::path path = Write("image" + std::to_string(n++) + pszExt, image);
+            std::wstring lat, lon;
+            EXPECT_TRUE(ReadPosition(path, lat, lon)) << path;
+            EXPECT_EQ(lat + lon, L"");
+        }
+    }
+    for (const std::wstring& line : g_logs)
+        EXPECT_EQ(line, L"[Locanym Plugin]CWicUtility::Init: WIC Ok");
+}
+
 // A damaged file: the read it spoils ends empty with an error line, nothing else happens.
 struct SBadCase {
     const char* pszName;
@@ -362,11 +475,16 @@ std::vector<SBadCase> BadCases() {
         w.m_nMagic = 43;  // BigTIFF: 64-bit offsets, a structure of its own
         cases.push_back({"bigtiff.tif", BuildTiffFile(w), false, L"not a JPEG or TIFF image"});
     }
-    cases.push_back({"png.jpg",
-                     {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13},
+    cases.push_back({"text.jpg",
+                     {'B', 'M', 'P', ' ', 'i', 's', ' ', 'n', 'o', 't', ' ', 'a',
+                      ' ', 'B', 'M', 'P', ' ', 'a', 't', ' ', 'a', 'l', 'l'},
                      false,
                      L"not a JPEG or TIFF image"});
     cases.push_back({"empty.jpg", {}, false, L"not a JPEG or TIFF image"});
+    cases.push_back({"wave.jpg",
+                     {'R', 'I', 'F', 'F', 26, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '},
+                     false,
+                     L"not a JPEG or TIFF image"});
     {
         // A JPEG whose EXIF block has a broken TIFF header: the image opens, the reads fail.
         std::vector<uint8_t> bytes = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i',  'f', 0, 0,
@@ -455,8 +573,8 @@ TEST_F(WicUtilityTest, MutatedPhotosNeverBreakTheReader) {
 }
 
 // Fails the way nothing in the reader expects: by throwing. "throw.jpg" throws on opening;
-// any other name opens a photo whose GPS block lies beyond the first page, and reading that
-// page throws.
+// any other name opens a photo whose GPS block lies beyond the first block, and reading there
+// throws.
 class CThrowingFileSystem final : public IImageFileSystem {
   public:
     class CSource final : public IImageSource {
@@ -479,7 +597,9 @@ class CThrowingFileSystem final : public IImageFileSystem {
         if (strPath == L"throw.jpg") throw std::bad_alloc();
         CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
         w.m_ifd0.Find(kTiffMake)->bytes.assign(6000, 'M');  // IFD0's values push GPS out
-        pSource = std::make_unique<CSource>(BuildJpeg(w));
+        SJpegOptions options;
+        options.nPaddingSegmentBytes = kFirstBlockBytes > 5000 ? kFirstBlockBytes - 5000 : 0;
+        pSource = std::make_unique<CSource>(BuildJpeg(w, options));
         return kMetaOk;
     }
 };

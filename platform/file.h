@@ -1,5 +1,6 @@
-// Files as the logic needs them: read one from start to end or at chosen offsets, and replace
-// one as a whole so that a crash or a write error never leaves a half-written file in its place.
+// Files as the logic needs them: read one from start to end, read a few ranges of one at any
+// offset, and replace one as a whole so that a crash or a write error never leaves a
+// half-written file in its place.
 //
 // Paths are wide text; errors come back as text that names the operation and the reason.
 // None of these objects is shared between threads.
@@ -24,19 +25,27 @@ class CSequentialFile {
 std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
                                                     std::wstring& strError);
 
+// A file read at offsets, for parsers that need a few ranges of a large file. The file stays
+// open until the object is destroyed.
 class CRandomAccessFile {
   public:
     virtual ~CRandomAccessFile() = default;
-    // Reads up to nCapacity bytes from nOffset on. nRead is less than nCapacity only at the end
-    // of the file (0 at or past it). False on a read error, with the reason in strError.
-    virtual bool ReadAt(uint64_t nOffset, char* pBuffer, size_t nCapacity, size_t& nRead,
+    // Copies up to nSize bytes from nOffset into pBuffer; nRead is below nSize only where the
+    // file ends (0 at or past its end). False on a read error, with the reason in strError.
+    virtual bool ReadAt(uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead,
                         std::wstring& strError) const = 0;
     // Size of the file when it was opened, in bytes.
     virtual uint64_t GetSize() const = 0;
 };
 
-// Opens an existing regular file for reading at offsets; null with the reason in strError.
+// Why OpenRandomAccessFile gave no file.
+enum class EOpenFailure { kNone, kNotFound, kNotRegular, kOther };
+
+// Opens an existing regular file for reading at offsets. Never waits: a FIFO, a device or a
+// folder is refused at once (kNotRegular). Null with the reason in strError and its kind in
+// eFailure when it cannot be opened.
 std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
+                                                        EOpenFailure& eFailure,
                                                         std::wstring& strError);
 
 // Writes a new file in the folder of its target and puts it in place of the target only when

@@ -33,7 +33,7 @@ class CFileDescriptor {
     CFileDescriptor(const CFileDescriptor&) = delete;
     CFileDescriptor& operator=(const CFileDescriptor&) = delete;
     int Get() const { return m_fd; }
-    // Hands the descriptor to the caller, who closes it.
+    // Hands the descriptor to a new owner.
     int Release() {
         const int fd = m_fd;
         m_fd = -1;
@@ -75,26 +75,26 @@ class CPosixSequentialFile : public CSequentialFile {
     uint64_t m_nSize;
 };
 
-class CPosixRandomAccessFile : public CRandomAccessFile {
+class CPosixRandomAccessFile final : public CRandomAccessFile {
   public:
     CPosixRandomAccessFile(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
 
-    bool ReadAt(uint64_t nOffset, char* pBuffer, size_t nCapacity, size_t& nRead,
+    bool ReadAt(uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead,
                 std::wstring& strError) const override {
         nRead = 0;
-        // pread may return fewer bytes than asked before the end; go on until the end.
-        while (nRead < nCapacity) {
+        while (nRead < nSize) {
+            // An offset past what off_t holds lies past every file's end.
             const uint64_t nAt = nOffset + nRead;
-            if (nAt < nOffset || nAt > static_cast<uint64_t>(INT64_MAX)) break;
+            if (nAt < nOffset || nAt > static_cast<uint64_t>(INT64_MAX)) return true;
             const ssize_t n =
-                ::pread(m_fd.Get(), pBuffer + nRead, nCapacity - nRead, static_cast<off_t>(nAt));
+                ::pread(m_fd.Get(), pBuffer + nRead, nSize - nRead, static_cast<off_t>(nAt));
             if (n > 0) {
                 nRead += static_cast<size_t>(n);
                 continue;
             }
-            if (n == 0) break;
+            if (n == 0) return true;
             if (errno == EINTR) continue;
-            strError = PosixError(L"read", errno);
+            strError = PosixError(L"pread", errno);
             return false;
         }
         return true;
@@ -190,11 +190,34 @@ std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
 }
 
 std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
+                                                        EOpenFailure& eFailure,
                                                         std::wstring& strError) {
-    uint64_t nSize = 0;
-    const int fd = OpenRegularFile(strPath, nSize, strError);
-    if (fd < 0) return nullptr;
-    return std::make_unique<CPosixRandomAccessFile>(fd, nSize);
+    // Non-blocking, so that a FIFO named like a photo cannot stall the caller in open().
+    int nFd = -1;
+    do {
+        nFd = ::open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (nFd < 0 && errno == EINTR);
+    if (nFd < 0) {
+        eFailure =
+            errno == ENOENT || errno == ENOTDIR ? EOpenFailure::kNotFound : EOpenFailure::kOther;
+        strError = PosixError(L"open", errno);
+        return nullptr;
+    }
+    CFileDescriptor fd(nFd);
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        eFailure = EOpenFailure::kOther;
+        strError = PosixError(L"fstat", errno);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        eFailure = EOpenFailure::kNotRegular;
+        strError = L"open: not a regular file";
+        return nullptr;
+    }
+    eFailure = EOpenFailure::kNone;
+    return std::make_unique<CPosixRandomAccessFile>(fd.Release(),
+                                                    static_cast<uint64_t>(st.st_size));
 }
 
 std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,

@@ -15,7 +15,8 @@ TEST(RandomAccessFile, ReadsAtAnyOffsetAndStopsAtTheEnd) {
     const std::string strContent = "0123456789abcdef";
     std::ofstream((dir.Path() / "f.bin").string(), std::ios::binary) << strContent;
     std::wstring strError;
-    auto file = OpenRandomAccessFile((dir.Path() / "f.bin").wstring(), strError);
+    EOpenFailure eFailure{};
+    auto file = OpenRandomAccessFile((dir.Path() / "f.bin").wstring(), eFailure, strError);
     ASSERT_TRUE(file) << strError.size();
     EXPECT_EQ(file->GetSize(), strContent.size());
     struct {
@@ -30,7 +31,7 @@ TEST(RandomAccessFile, ReadsAtAnyOffsetAndStopsAtTheEnd) {
         SCOPED_TRACE(c.nOffset);
         std::string buffer(c.nAsk, '\0');
         size_t nRead = 99;
-        ASSERT_TRUE(file->ReadAt(c.nOffset, buffer.data(), c.nAsk, nRead, strError));
+        ASSERT_TRUE(file->ReadAt(c.nOffset, c.nAsk, buffer.data(), nRead, strError));
         EXPECT_EQ(buffer.substr(0, nRead), c.strExpected);
     }
 }
@@ -39,7 +40,8 @@ TEST(RandomAccessFile, AFolderOrAMissingFileIsRefusedWithAReason) {
     CTempDir dir;
     for (const auto& path : {dir.Path(), dir.Path() / "missing"}) {
         std::wstring strError;
-        EXPECT_FALSE(OpenRandomAccessFile(path.wstring(), strError));
+        EOpenFailure eFailure{};
+        EXPECT_FALSE(OpenRandomAccessFile(path.wstring(), eFailure, strError));
         EXPECT_NE(strError.find(L"open"), std::wstring::npos);
     }
 }

@@ -24,6 +24,7 @@ TEST(MetadataEndToEnd, LogsThePositionOfEachPhotoOrItsAbsence) {
     const auto tiff = dir.Path() / "example.tif";
     const auto bare = dir.Path() / "bare.jpg";
     const auto png = dir.Path() / "picture.png";
+    const auto text = dir.Path() / "notes.jpg";
     ASSERT_TRUE(WritePhotoFile(jpeg, BuildJpeg(ExamplePosition(false))));
     CExifWriter tiffExif = ExamplePosition(true);
     tiffExif.AddTinyImage(8, 8);
@@ -32,6 +33,7 @@ TEST(MetadataEndToEnd, LogsThePositionOfEachPhotoOrItsAbsence) {
     noGps.m_ifd0.Ascii(kTiffMake, "Locanym");
     ASSERT_TRUE(WritePhotoFile(bare, BuildJpeg(noGps)));
     ASSERT_TRUE(WritePhotoFile(png, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0}));
+    ASSERT_TRUE(WritePhotoFile(text, {'n', 'o', 't', 'e', 's', '\n'}));
 
     CLoopbackServer server;
     ASSERT_TRUE(server.Start());
@@ -39,7 +41,7 @@ TEST(MetadataEndToEnd, LogsThePositionOfEachPhotoOrItsAbsence) {
     CTestHost host;
     host.Start();
     std::wstring caption;
-    for (const auto& path : {jpeg, tiff, bare, png}) host.Caption(path.wstring(), caption);
+    for (const auto& path : {jpeg, tiff, bare, png, text}) host.Caption(path.wstring(), caption);
     unsetenv("LOCANYM_SERVICE_URL");
 
     const std::vector<std::wstring> logs = host.Logs();
@@ -48,13 +50,18 @@ TEST(MetadataEndToEnd, LogsThePositionOfEachPhotoOrItsAbsence) {
     };
     EXPECT_EQ(count(L"gps location: 45.4641944,-7.6916667"), 2);
     EXPECT_EQ(count(L"Missing gps location: file " + bare.wstring()), 1);
-    // A PNG cannot be opened as a photo with metadata: one error line, no position.
-    bool bPngRefused = false;
+    // A PNG slide is an image without a position; a file that is no image is an error.
+    EXPECT_EQ(count(L"Missing gps location: file " + png.wstring()), 1);
+    EXPECT_EQ(count(L"Missing gps location: file " + text.wstring()), 0);
+    int nRefused = 0;
     for (const std::wstring& line : host.Logs(true))
-        bPngRefused |= line.find(L"CreateDecoderFromFilename failed") != std::wstring::npos &&
-                       line.find(png.wstring()) != std::wstring::npos;
-    EXPECT_TRUE(bPngRefused);
-    EXPECT_EQ(count(L"Missing gps location: file " + png.wstring()), 0);
+        nRefused += line.find(L"CreateDecoderFromFilename failed") != std::wstring::npos;
+    EXPECT_EQ(nRefused, 1);
+    bool bTextRefused = false;
+    for (const std::wstring& line : host.Logs(true))
+        bTextRefused |= line.find(L"CreateDecoderFromFilename failed") != std::wstring::npos &&
+                        line.find(text.wstring()) != std::wstring::npos;
+    EXPECT_TRUE(bTextRefused);
 }
 
 }  // namespace

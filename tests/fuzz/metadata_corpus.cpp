@@ -73,5 +73,20 @@ int main(int argc, char** argv) {
         w.m_nIfd0Next = 8;
         bOk &= WritePhotoFile(dir / "gps_loop.tif", BuildTiffFile(w));
     }
+    {
+        // Coordinates as doubles and decimal text, block pointers typed SLONG.
+        CExifWriter w(false);
+        w.m_nPointerType = kTiffSLong;
+        w.m_gps.Ascii(kGpsLatitudeRef, "S");
+        w.m_gps.Doubles(kGpsLatitude, {-45.5});
+        w.m_gps.Ascii(kGpsLongitudeRef, "E");
+        w.m_gps.Ascii(kGpsLongitude, "7.25");
+        w.m_exif.Doubles(41483, {40, 26, 49.1});
+        std::vector<uint8_t> bytes = BuildJpeg(w, small);
+        bytes.insert(bytes.begin() + 2, 40, 0xFF);  // fill bytes before the first marker
+        bOk &= WritePhotoFile(dir / "doubles_text_slong_fill.jpg", bytes);
+    }
+    bOk &= WritePhotoFile(dir / "image.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0,
+                                              13, 'I', 'H', 'D', 'R'});
     return bOk ? 0 : 1;
 }

@@ -60,6 +60,7 @@ std::vector<uint8_t> EncodeValue(const SExifEntry& e, bool bBig) {
         case kTiffLong:
         case kTiffSLong:
         case kTiffFloat:
+        case kTiffIfd:
             for (uint64_t v : e.values) w.U32(static_cast<uint32_t>(v));
             break;
         case kTiffRational:
@@ -88,6 +89,7 @@ uint32_t ElementCount(const SExifEntry& e) {
         case kTiffLong:
         case kTiffSLong:
         case kTiffFloat:
+        case kTiffIfd:
         case kTiffRational:
         case kTiffSRational:
         case kTiffDouble:
@@ -97,10 +99,10 @@ uint32_t ElementCount(const SExifEntry& e) {
     }
 }
 
-SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset) {
+SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset, uint16_t nType = kTiffLong) {
     SExifEntry e;
     e.nTag = nTag;
-    e.nType = kTiffLong;
+    e.nType = nType;
     e.values = {nOffset};
     return e;
 }
@@ -263,9 +265,9 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     CExifIfd ifd0 = m_ifd0, exif = m_exif, gps = m_gps, interop = m_interop, ifd1 = m_ifd1;
     // Pointer entries hold a LONG inline, so the sizes are known before the offsets.
     if (m_bAutoPointers) {
-        if (!interop.Empty()) exif.Add(PointerEntry(kExifInteropPointer, 0));
-        if (!exif.Empty()) ifd0.Add(PointerEntry(kTiffExifPointer, 0));
-        if (!gps.Empty()) ifd0.Add(PointerEntry(kTiffGpsPointer, 0));
+        if (!interop.Empty()) exif.Add(PointerEntry(kExifInteropPointer, 0, m_nPointerType));
+        if (!exif.Empty()) ifd0.Add(PointerEntry(kTiffExifPointer, 0, m_nPointerType));
+        if (!gps.Empty()) ifd0.Add(PointerEntry(kTiffGpsPointer, 0, m_nPointerType));
         if (!m_pixels.empty()) {
             ifd0.Add(PointerEntry(kTiffStripOffsets, 0));
             ifd0.Longs(kTiffStripByteCounts, {static_cast<uint32_t>(m_pixels.size())});

@@ -31,7 +31,7 @@
 // TIFF field types.
 constexpr uint16_t kTiffByte = 1, kTiffAscii = 2, kTiffShort = 3, kTiffLong = 4, kTiffRational = 5,
                    kTiffSByte = 6, kTiffUndefined = 7, kTiffSShort = 8, kTiffSLong = 9,
-                   kTiffSRational = 10, kTiffFloat = 11, kTiffDouble = 12;
+                   kTiffSRational = 10, kTiffFloat = 11, kTiffDouble = 12, kTiffIfd = 13;
 
 // Tags the tests use by name.
 constexpr uint16_t kGpsVersionId = 0, kGpsLatitudeRef = 1, kGpsLatitude = 2, kGpsLongitudeRef = 3,
@@ -89,6 +89,7 @@ class CExifWriter {
     bool m_bBigEndian;
     CExifIfd m_ifd0, m_exif, m_gps, m_interop, m_ifd1;
     bool m_bAutoPointers = true;
+    uint16_t m_nPointerType = kTiffLong;    // type of the EXIF, GPS and interop pointers added
     std::vector<uint8_t> m_thumbnail;       // a JPEG thumbnail referenced from IFD1
     std::vector<uint8_t> m_pixels;          // one strip referenced by StripOffsets
     std::optional<uint32_t> m_nIfd0Offset;  // header's IFD0 offset instead of the real one
