@@ -18,6 +18,9 @@ constexpr double kMinPopulation = 1000.0;
 // landmark 4 km from a capital's centre stays in the capital.
 constexpr double kSofteningKm = 1.0;
 constexpr int kSectionsKept = 8;
+// A district names a position only close to its centre: the data holds few districts, and
+// one 6 km away says less than the city itself.
+constexpr double kMaxSectionKm = 3.0;
 
 double Population(const SPlace& place) {
     return place.nPopulation < kMinPopulation ? kMinPopulation : place.nPopulation;
@@ -163,7 +166,8 @@ CPlaceFinder::SMatch CPlaceFinder::Match(double dLat, double dLon) const {
     match.nCity = match.nPlace = nCity;
     SPlace city = m_data.GetPlace(nCity);
     double dCityPopulation = Population(city);
-    for (int i = 0; i < nSections && sections[i].dKm < dCityKm; ++i) {
+    for (int i = 0; i < nSections && sections[i].dKm < dCityKm && sections[i].dKm <= kMaxSectionKm;
+         ++i) {
         SPlace section = m_data.GetPlace(sections[i].nPlace);
         // A section belongs to the city whose catchment holds its centre.
         if (section.nCountry == city.nCountry && sections[i].nPlace != nCity &&

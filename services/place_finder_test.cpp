@@ -135,11 +135,38 @@ TEST_F(PlaceFinderRealData, EiffelTowerInEveryLanguage) {
     }
 }
 
+TEST_F(PlaceFinderRealData, ADistrictIsThePlaceOnlyCloseToItsCentre) {
+    CPlaceFinder finder(m_data);
+    struct {
+        double dLat, dLon;
+        const wchar_t* pszFull;
+    } const cases[] = {
+        {52.5163, 13.3777, L"Tiergarten, Berlin, State of Berlin, Germany"},
+        {40.7580, -73.9855, L"Hell's Kitchen, New York City, New York, United States"},
+        // The nearest centres are Neuilly-sur-Seine's (another town) and Chinatown's (6 km).
+        {48.8584, 2.2945, L"Paris, Île-de-France, France"},
+        {37.8199, -122.4783, L"San Francisco, California, United States"},
+        // Outside every catchment the nearest village stands for itself.
+        {-17.77, 177.95, L"Ba, Western, Fiji"},
+    };
+    for (const auto& c : cases) {
+        CPlaceNames names;
+        ASSERT_TRUE(finder.Find(c.dLat, c.dLon, -1, names));
+        EXPECT_EQ(names.m_strFull, c.pszFull);
+    }
+}
+
 TEST_F(PlaceFinderRealData, GridFindsTheSamePlacesAsASearchOverAll) {
     CPlaceFinder finder(m_data);
     std::mt19937 random(12);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     uint32_t nCount = m_data.GetPlaceCount();
+    // The search over all places, in order of latitude only: a degree of latitude is 111 km
+    // everywhere, so a band of one degree holds every place within 50 km.
+    std::vector<std::pair<double, uint32_t>> byLatitude;
+    for (uint32_t n = 0; n < nCount; ++n)
+        byLatitude.emplace_back(m_data.GetPlace(n).nLat * 1e-5, n);
+    std::sort(byLatitude.begin(), byLatitude.end());
     for (int i = 0; i < 10000; ++i) {
         double dLat, dLon;
         // Half anywhere on the globe (evenly by area), half close to a place, where it is dense.
@@ -156,15 +183,16 @@ TEST_F(PlaceFinderRealData, GridFindsTheSamePlacesAsASearchOverAll) {
         std::vector<uint32_t> grid, all;
         finder.ForEachWithin(dLat, dLon, kMaxPlaceDistanceKm,
                              [&](uint32_t n, double, const SPlace&) { grid.push_back(n); });
-        for (uint32_t n = 0; n < nCount; ++n) {
-            // A degree of latitude is 111 km everywhere: a cheap first cut, independent of the
-            // grid.
-            if (std::fabs(m_data.GetPlace(n).nLat * 1e-5 - dLat) > 0.5) continue;
-            if (CPlaceFinder::DistanceKm(dLat, dLon, m_data.GetPlace(n)) <= kMaxPlaceDistanceKm) {
-                all.push_back(n);
+        auto it = std::lower_bound(byLatitude.begin(), byLatitude.end(),
+                                   std::make_pair(dLat - 0.5, uint32_t{0}));
+        for (; it != byLatitude.end() && it->first <= dLat + 0.5; ++it) {
+            if (CPlaceFinder::DistanceKm(dLat, dLon, m_data.GetPlace(it->second)) <=
+                kMaxPlaceDistanceKm) {
+                all.push_back(it->second);
             }
         }
         std::sort(grid.begin(), grid.end());
+        std::sort(all.begin(), all.end());
         ASSERT_EQ(grid, all) << "at " << dLat << ", " << dLon;
     }
 }
