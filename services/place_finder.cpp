@@ -111,9 +111,6 @@ CPlaceFinder::SCellRange CPlaceFinder::CellsAround(double dLat, double dLon, dou
 
 CPlaceFinder::SMatch CPlaceFinder::Match(double dLat, double dLon) const {
     SMatch match;
-    if (!(dLat >= -90.0 && dLat <= 90.0 && dLon >= -180.0 && dLon <= 180.0)) return match;
-    if (!m_data.IsOpen()) return match;
-
     double dNearest = 1e9, dNearestTown = 1e9, dBestScore = -1, dBestCityKm = 0;
     uint32_t nNearestTown = kNone, nBest = kNone;
     struct SSection {

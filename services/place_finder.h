@@ -57,7 +57,8 @@ class CPlaceFinder {
     };
     SMatch Match(double dLat, double dLon) const;
     // Calls visit(index, distance in km, place) for every place within dRadiusKm (at most
-    // kMaxPlaceDistanceKm) of a valid position, through the grid.
+    // kMaxPlaceDistanceKm) of the position, through the grid; nothing for a position outside
+    // the ranges above or when the data is not open.
     template <class F>
     void ForEachWithin(double dLat, double dLon, double dRadiusKm, F&& visit) const;
     // Distance in km between a position and a place, as the search measures it: exact to
@@ -83,6 +84,9 @@ class CPlaceFinder {
 
 template <class F>
 void CPlaceFinder::ForEachWithin(double dLat, double dLon, double dRadiusKm, F&& visit) const {
+    if (!m_data.IsOpen() || !(dLat >= -90.0 && dLat <= 90.0 && dLon >= -180.0 && dLon <= 180.0)) {
+        return;
+    }
     SCellRange range = CellsAround(dLat, dLon, dRadiusKm);
     SOrigin origin(dLat, dLon);
     for (uint32_t nRow = range.nRowFirst; nRow <= range.nRowLast; ++nRow) {
