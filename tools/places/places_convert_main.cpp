@@ -4,13 +4,16 @@
 //                  --locales /usr/share/locale --sources "TEXT" --out Locanym-places.dat
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "services/places_convert.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     SConvertPaths paths;
     std::string strOut;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -67,4 +70,16 @@ int main(int argc, char** argv) {
     }
     std::printf("places_convert: %s, %zu bytes\n", strOut.c_str(), file.size());
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The build step reports what went wrong in one line rather than an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "places_convert: %s\n", error.what());
+        return 1;
+    }
 }
