@@ -12,7 +12,7 @@ import sys
 from collections import defaultdict
 from pathlib import Path
 
-LAYERS = ["base", "platform", "metadata", "http", "cache", "services", "core", "ui", "host",
+LAYERS = ["base", "platform", "metadata", "http", "cache", "services", "core", "ui", "host", "tools",
           "tests", "bench"]
 SOURCE_SUFFIXES = (".cpp", ".h")
 NOT_COUNTED = ("bench/", "scripts/")

@@ -1,0 +1,235 @@
+// The converter on handmade sources written to real files, read back through the reader and
+// the finder: languages, divisions without a name, dropped features, and the edges of the map.
+#include "services/places_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "base/text.h"
+#include "services/place_finder.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/plugin_host.h"
+
+namespace {
+
+struct SHandmadePlace {
+    const char *pszName, *pszCountry, *pszFeature, *pszAdmin1;
+    uint32_t nPopulation;
+    double dLat, dLon;
+};
+
+const SHandmadePlace kPlaces[] = {
+    {"Grandville", "FR", "PPLC", "11", 2000000, 48.85, 2.35},
+    {"Le Quartier", "FR", "PPLX", "11", 5000, 48.86, 2.30},
+    {"Banlieue", "FR", "PPL", "11", 50000, 48.92, 2.20},
+    {"Ruine", "FR", "PPLQ", "11", 9000000, 48.851, 2.351},
+    {"Dateline East", "FJ", "PPL", "03", 3000, -16.5, -179.99},
+    {"Nullton", "ZZ", "PPL", "", 0, 0.01, 0.01},
+    {"Polar Camp", "SJ", "PPL", "", 1000, 89.9, 10},
+    {"South Base", "AQ", "PPL", "", 1000, -89.95, 0},
+    {"Coastal", "PT", "PPL", "", 2000, 10, 20},
+    {"Taipei", "TW", "PPLC", "", 2600000, 25.05, 121.53},
+};
+
+void AppendVarint(std::string& out, uint64_t n) {
+    for (; n >= 0x80; n >>= 7) out += static_cast<char>(n | 0x80);
+    out += static_cast<char>(n);
+}
+
+void AppendText(std::string& out, int nTag, const char* psz) {
+    AppendVarint(out, nTag << 3 | 2);
+    AppendVarint(out, std::strlen(psz));
+    out += psz;
+}
+
+std::string CitiesPbf() {
+    std::string out;
+    int64_t nLat = 0, nLon = 0;
+    for (const SHandmadePlace& place : kPlaces) {
+        std::string message;
+        AppendVarint(message, 1 << 3);  // an id, as the real file has: read and ignored
+        AppendVarint(message, 77);
+        AppendText(message, 2, place.pszName);
+        AppendText(message, 3, place.pszCountry);
+        AppendText(message, 7, place.pszFeature);
+        AppendText(message, 8, place.pszAdmin1);
+        if (place.nPopulation) {
+            AppendVarint(message, 9 << 3);
+            AppendVarint(message, place.nPopulation);
+        }
+        int64_t nNewLat = std::llround(place.dLat * 1e5), nNewLon = std::llround(place.dLon * 1e5);
+        int64_t deltas[] = {nNewLon - nLon, nNewLat - nLat};
+        for (int i = 0; i < 2; ++i) {
+            AppendVarint(message, (10 + i) << 3);
+            AppendVarint(message,
+                         static_cast<uint64_t>(deltas[i] * 2) ^ (deltas[i] < 0 ? ~0ull : 0));
+        }
+        nLat = nNewLat;
+        nLon = nNewLon;
+        AppendVarint(out, message.size());
+        out += message;
+    }
+    return out;
+}
+
+void AppendU32(std::string& out, uint32_t n) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>(n >> (8 * i));
+}
+
+// A GNU .mo file with a header entry, as msgfmt writes it.
+std::string MoCatalogue(std::vector<std::pair<std::string, std::string>> messages) {
+    messages.insert(messages.begin(), {"", "Content-Type: text/plain; charset=UTF-8\n"});
+    uint32_t nCount = static_cast<uint32_t>(messages.size());
+    std::string out, strings;
+    uint32_t nStrings = 28 + 16 * nCount;
+    AppendU32(out, 0x950412de);
+    for (uint32_t n : {0u, nCount, 28u, 28 + 8 * nCount, 0u, nStrings}) AppendU32(out, n);
+    for (int nSide = 0; nSide < 2; ++nSide) {
+        for (const auto& [strId, strText] : messages) {
+            const std::string& s = nSide ? strText : strId;
+            AppendU32(out, static_cast<uint32_t>(s.size()));
+            AppendU32(out, nStrings + static_cast<uint32_t>(strings.size()));
+            strings += s + '\0';
+        }
+    }
+    return out + strings;
+}
+
+class PlacesConverter : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::filesystem::path& dir = m_temp.Path();
+        WriteFileBytes(dir / "cities.pbf", CitiesPbf());
+        WriteFileBytes(
+            dir / "admin1.json",
+            R"([{"code":"FR.11","name":"Île-de-France"},{"code":"FJ.01","name":"Central"}])");
+        WriteFileBytes(dir / "iso.json", R"({"3166-1":[
+            {"alpha_2":"FR","name":"France"},{"alpha_2":"FJ","name":"Fiji"},
+            {"alpha_2":"SJ","name":"Svalbard and Jan Mayen"},{"alpha_2":"AQ","name":"Antarctica"},
+            {"alpha_2":"PT","name":"Portugal"},
+            {"alpha_2":"TW","name":"Taiwan, Province of China","common_name":"Taiwan"}]})");
+        std::filesystem::create_directories(dir / "locale/fr/LC_MESSAGES");
+        std::filesystem::create_directories(dir / "locale/de/LC_MESSAGES");
+        std::filesystem::create_directories(dir / "locale/it/LC_MESSAGES");  // another domain only
+        WriteFileBytes(
+            dir / "locale/fr/LC_MESSAGES/iso_3166-1.mo",
+            MoCatalogue({{"Fiji", "Fidji"}, {"France", "France"}, {"Taiwan", "Taïwan"}}));
+        WriteFileBytes(dir / "locale/de/LC_MESSAGES/iso_3166-1.mo",
+                       MoCatalogue({{"France", "Frankreich"},
+                                    {"Taiwan, Province of China", "Taiwan, Provinz Chinas"}}));
+        SConvertPaths paths{(dir / "cities.pbf").string(), (dir / "admin1.json").string(),
+                            (dir / "iso.json").string(), (dir / "locale").string(), "handmade 1"};
+        std::string strError;
+        ASSERT_TRUE(ConvertPlaces(paths, m_file, strError)) << strError;
+        std::wstring strOpenError;
+        ASSERT_TRUE(m_data.Open(m_file.data(), m_file.size(), strOpenError))
+            << WideToUtf8(strOpenError);
+    }
+
+    CTempDir m_temp;
+    std::vector<uint8_t> m_file;
+    CPlacesData m_data;
+};
+
+TEST_F(PlacesConverter, WritesWhatTheFinderReadsBack) {
+    EXPECT_EQ(m_data.GetPlaceCount(), std::size(kPlaces) - 1);  // the abandoned place is left out
+    EXPECT_EQ(m_data.GetLanguageCount(), 2u);
+    EXPECT_EQ(m_data.GetSources(), "handmade 1");
+
+    CPlaceFinder finder(m_data);
+    struct {
+        double dLat, dLon;
+        const wchar_t* pszLang;
+        const wchar_t* pszFull;  // null: no place
+        const wchar_t* pszCode;
+    } const cases[] = {
+        // A section of the capital, though the suburb and the capital's centre are both nearer
+        // than 5 km; the abandoned place on the capital's centre never shows.
+        {48.858, 2.2945, L"fr", L"Le Quartier, Grandville, Île-de-France, France", L"FR"},
+        {48.8505, 2.3505, L"de", L"Grandville, Île-de-France, Frankreich", L"FR"},
+        {48.921, 2.201, L"", L"Banlieue, Île-de-France, France", L"FR"},
+        // Across the antimeridian; its division has no name, so it leaves no empty part.
+        {-16.5, 179.99, L"fr", L"Dateline East, Fidji", L"FJ"},
+        {-16.5, -180.0, L"de", L"Dateline East, Fiji", L"FJ"},
+        // The equator and the prime meridian; a country missing from the list keeps its code.
+        {0.0, 0.0, L"", L"Nullton, ZZ", L"ZZ"},
+        {-0.2, -0.2, L"", L"Nullton, ZZ", L"ZZ"},
+        // The poles: every longitude is the same spot.
+        {90.0, 0.0, L"", L"Polar Camp, Svalbard and Jan Mayen", L"SJ"},
+        {90.0, -170.0, L"", L"Polar Camp, Svalbard and Jan Mayen", L"SJ"},
+        {89.7, -170.0, L"", L"Polar Camp, Svalbard and Jan Mayen", L"SJ"},
+        {-90.0, 123.0, L"", L"South Base, Antarctica", L"AQ"},
+        // The sea 33 km off a town, then 55 km off.
+        {10.3, 20.0, L"", L"Coastal, Portugal", L"PT"},
+        {10.5, 20.0, L"", nullptr, nullptr},
+        {-45.0, -140.0, L"", nullptr, nullptr},
+        // The common name and its translation; a language that has only the official one.
+        {25.05, 121.53, L"fr_FR", L"Taipei, Taïwan", L"TW"},
+        {25.05, 121.53, L"de", L"Taipei, Taiwan", L"TW"},
+        {25.05, 121.53, L"it", L"Taipei, Taiwan", L"TW"},
+        // Not a position.
+        {91.0, 0.0, L"", nullptr, nullptr},
+        {0.0, 180.5, L"", nullptr, nullptr},
+        {NAN, 0.0, L"", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        CPlaceNames names;
+        names.m_strCity = L"untouched";
+        bool bFound = finder.Find(c.dLat, c.dLon, finder.FindLanguage(c.pszLang), names);
+        SCOPED_TRACE(testing::Message() << c.dLat << ", " << c.dLon);
+        ASSERT_EQ(bFound, c.pszFull != nullptr);
+        if (!bFound) {
+            EXPECT_EQ(names.m_strCity, L"untouched");
+            continue;
+        }
+        EXPECT_EQ(names.m_strFull, c.pszFull);
+        EXPECT_EQ(names.m_strCountryCode, c.pszCode);
+    }
+}
+
+TEST_F(PlacesConverter, TakesCoordinateTextsAsPhotosGiveThem) {
+    CPlaceFinder finder(m_data);
+    struct {
+        const wchar_t *pszLat, *pszLon;
+        bool bFound;
+    } const cases[] = {
+        {L"-16.5000000", L"179.9900000", true},
+        {L"48.8580000", L"2.2945000", true},
+        {L"10", L"20", true},
+        {L"", L"20.0000000", false},
+        {L"-", L"20.0000000", false},
+        {L"10.0.0", L"20.0000000", false},
+        {L"1e1", L"20.0000000", false},
+        {L" 10.0000000", L"20.0000000", false},
+        {L"10.0000000", L"+20.0000000", false},
+        {L"95.0000000", L"20.0000000", false},
+    };
+    for (const auto& c : cases) {
+        CPlaceNames names;
+        EXPECT_EQ(finder.Find(c.pszLat, c.pszLon, -1, names), c.bFound)
+            << WideToUtf8(c.pszLat) << " " << WideToUtf8(c.pszLon);
+    }
+}
+
+TEST(PlacesConverterInput, DamagedSourcesAreRefused) {
+    std::vector<SPlaceSource> places;
+    std::string strError;
+    std::string pbf = CitiesPbf();
+    EXPECT_FALSE(ReadCitiesPbf(reinterpret_cast<const uint8_t*>(pbf.data()), pbf.size() - 3, places,
+                               strError));
+    EXPECT_NE(strError.find("cut short"), std::string::npos) << strError;
+    std::map<std::string, std::string> messages;
+    std::string mo = MoCatalogue({{"France", "Frankreich"}});
+    mo[12] = '\x7f';  // the table of originals far beyond the file
+    EXPECT_FALSE(ReadMoCatalogue(reinterpret_cast<const uint8_t*>(mo.data()), mo.size(), messages,
+                                 strError));
+    std::vector<SCountrySource> countries;
+    EXPECT_FALSE(ReadIsoCountries("{\"3166-1\": 5}", countries, strError));
+    std::map<std::string, std::string> names;
+    EXPECT_FALSE(ReadAdminNames("[{", names, strError));
+}
+
+}  // namespace
