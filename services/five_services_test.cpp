@@ -81,213 +81,111 @@ SLoopbackAnswer Fixture(int nService, const char* pszName) {
     return ServiceFixture(kFolders[nService], pszName);
 }
 
+struct SAnswerCase {
+    int nService;
+    const char* pszName;
+    SLoopbackAnswer answer;
+    int nResult;
+    CParts parts;
+    std::wstring strError;
+};
+
+SAnswerCase Found(int nService, const char* pszName, SLoopbackAnswer answer, CParts parts) {
+    return {nService, pszName, std::move(answer), 1, std::move(parts), L""};
+}
+
+SAnswerCase Refused(int nService, const char* pszName, SLoopbackAnswer answer,
+                    std::wstring strError) {
+    return {nService, pszName, std::move(answer), 0, CParts{}, std::move(strError)};
+}
+
 TEST_F(FiveServicesTest, AnswersFillTheRecordOrGiveTheServersText) {
-    const std::wstring kMoscow = L"\u041c\u043e\u0441\u043a\u0432\u0430";
-    const std::wstring kRussia = L"\u0420\u043e\u0441\u0441\u0438\u044f";
-    const std::wstring kAngarsk = L"\u0410\u043d\u0433\u0430\u0440\u0441\u043a";
-    const std::wstring kIrkutsk =
-        L"\u0418\u0440\u043a\u0443\u0442\u0441\u043a\u0430\u044f \u043e\u0431\u043b\u0430\u0441"
-        L"\u0442\u044c";
-    const std::wstring kLenina =
-        L"\u0443\u043b\u0438\u0446\u0430 \u041b\u0435\u043d\u0438\u043d\u0430";
-    const std::wstring kQuarter = L"63-\u0439 \u043a\u0432\u0430\u0440\u0442\u0430\u043b";
     const std::wstring kAngarskFull =
-        kLenina + L", " + kQuarter + L", " + kAngarsk +
-        L", \u0410\u043d\u0433\u0430\u0440\u0441\u043a\u0438\u0439 \u0433\u043e\u0440\u043e\u0434"
-        L"\u0441\u043a\u043e\u0439 \u043e\u043a\u0440\u0443\u0433, " +
-        kIrkutsk +
-        L", \u0421\u0438\u0431\u0438\u0440\u0441\u043a\u0438\u0439 \u0444\u0435\u0434\u0435\u0440"
-        L"\u0430\u043b\u044c\u043d\u044b\u0439 \u043e\u043a\u0440\u0443\u0433, 665830, " +
-        kRussia;
-    const std::wstring kTokyo = L"\u6771\u4eac\u90fd";
-    struct SCase {
-        const char* pszName;
-        int nService;
-        SLoopbackAnswer answer;
-        int nResult;
-        CParts parts;
-        std::wstring strError;
-    } cases[] = {
-        // LocationIQ
-        {"us",
-         kLocationIQ,
-         Fixture(kLocationIQ, "result_city_us"),
-         1,
-         {L"Bedford Avenue", L"New York", L"New York", L"United States of America", L"us",
-          L"279, Bedford Avenue, Williamsburg, New York, Kings County, New York, 11211, USA"}},
-        {"ru",
-         kLocationIQ,
-         Fixture(kLocationIQ, "result_nonlatin_ru"),
-         1,
-         {kLenina, kAngarsk, kIrkutsk, kRussia, L"ru", kAngarskFull}},
-        {"invalid key",
-         kLocationIQ,
-         Fixture(kLocationIQ, "error_invalid_key"),
-         0,
-         {},
-         L"Locnm: HTTP Error 401\r\nInvalid key"},
-        {"no match",
-         kLocationIQ,
-         Fixture(kLocationIQ, "error_unable_to_geocode"),
-         0,
-         {},
-         L"Locnm: HTTP Error 404\r\nUnable to geocode"},
-        {"numeric error", kLocationIQ, JsonAnswer(R"({"error":12.75})"), 0, {}, L"13"},
-        {"no name, no road",
-         kLocationIQ,
-         JsonAnswer(R"({"address":{"city":"C","name":7}})"),
-         1,
-         {L"C", L"C"}},
-        {"no address",
-         kLocationIQ,
-         JsonAnswer(R"({"display_name":"D","address":null})"),
-         1,
-         {L"", L"", L"", L"", L"", L"D"}},
-        {"root an array", kLocationIQ, JsonAnswer(R"([{"display_name":"D"}])"), 0, {}, L""},
-        // Geoapify
-        {"berlin",
-         kGeoApify,
-         Fixture(kGeoApify, "result_city_berlin_json"),
-         1,
-         {L"RathausPassagen", L"Berlin", L"", L"Germany", L"de",
-          L"RathausPassagen, Rathausstra\u00dfe 1-14, 10178 Berlin, Germany"}},
-        {"ru",
-         kGeoApify,
-         Fixture(kGeoApify, "result_nonlatin_ru_json"),
-         1,
-         {L"\u041a\u0440\u0430\u0441\u043d\u0430\u044f \u043f\u043b\u043e\u0449\u0430\u0434\u044c",
-          kMoscow, kMoscow, kRussia, L"ru",
-          L"\u041a\u0440\u0430\u0441\u043d\u0430\u044f "
-          L"\u043f\u043b\u043e\u0449\u0430\u0434\u044c, " +
-              kMoscow + L", 109012, " + kRussia}},
-        {"invalid key",
-         kGeoApify,
-         Fixture(kGeoApify, "error_invalid_key"),
-         0,
-         {},
-         L"Locnm: HTTP Error 401\r\nUnauthorized\r\nInvalid apiKey"},
-        {"message only",
-         kGeoApify,
-         JsonAnswer(R"({"statusCode":400,"message":"m"})"),
-         0,
-         {},
-         L"\r\nm"},
-        {"later result fills the city, no name",
-         kGeoApify,
-         JsonAnswer(R"({"results":[{"formatted":"F","country":"Y"},{"city":"C","country":"Z"}]})"),
-         1,
-         {L"C", L"C", L"", L"Y", L"", L"F"}},
-        {"no results", kGeoApify, JsonAnswer(R"({"results":[]})"), 0, {}, L""},
-        // BigDataCloud
-        {"tokyo",
-         kBigDataCloud,
-         Fixture(kBigDataCloud, "result_city_tokyo_en"),
-         1,
-         {L"Nakano", L"Tokyo", L"Tokyo", L"Japan", L"JP", L""}},
-        {"ja",
-         kBigDataCloud,
-         Fixture(kBigDataCloud, "result_nonlatin_tokyo_ja"),
-         1,
-         {L"\u4e2d\u91ce\u533a", kTokyo, kTokyo, L"\u65e5\u672c", L"JP", L""}},
-        {"quota",
-         kBigDataCloud,
-         Fixture(kBigDataCloud, "error_access_denied_or_quota"),
-         0,
-         {},
-         L"Locnm: HTTP Error 403\r\naccess denied or your quota limit has been exceeded"},
-        {"message when description is empty",
-         kBigDataCloud,
-         JsonAnswer(R"({"status":1,"description":"","message":"m"})"),
-         0,
-         {},
-         L"m"},
-        {"root a number", kBigDataCloud, JsonAnswer("7"), 0, {}, L""},
-        // MapsCo
-        {"docs",
-         kMapsCo,
-         Fixture(kMapsCo, "result_city_docs_example"),
-         1,
-         {L"Manhattan", L"Manhattan", L"New York", L"United States", L"us",
-          L"Manhattan, New York, United States"}},
-        {"ru",
-         kMapsCo,
-         Fixture(kMapsCo, "result_nonlatin_ru_jsonv2_real"),
-         1,
-         {kQuarter, kAngarsk, kIrkutsk, kRussia, L"ru", kAngarskFull}},
-        {"rate limit with empty body",
-         kMapsCo,
-         Fixture(kMapsCo, "error_rate_limit"),
-         0,
-         {},
-         L"Locnm: HTTP Error 429"},
-        {"error object",
-         kMapsCo,
-         JsonAnswer(R"({"error":{"message":"Invalid key"}})", 401),
-         0,
-         {},
-         L"Locnm: HTTP Error 401\r\nInvalid key"},
-        {"error text",
-         kMapsCo,
-         JsonAnswer(R"({"error":"Unable to geocode"})"),
-         0,
-         {},
-         L"Unable to geocode"},
-        {"error number", kMapsCo, JsonAnswer(R"({"error":5})"), 0, {}, L""},
-        {"village before suburb, county as state",
-         kMapsCo,
-         JsonAnswer(R"({"address":{"suburb":"S","village":"V","county":"K"}})"),
-         1,
-         {L"V", L"V", L"K"}},
-        {"amenity and town",
-         kMapsCo,
-         JsonAnswer(R"({"address":{"town":"T","residential":"R","amenity":"A"}})"),
-         1,
-         {L"A", L"T"}},
-        {"residential area only",
-         kMapsCo,
-         JsonAnswer(R"({"address":{"residential":"R"}})"),
-         1,
-         {L"R", L"R"}},
-        // OpenWeather
-        {"london",
-         kOpenWeather,
-         Fixture(kOpenWeather, "result_city_london_limit1"),
-         1,
-         {L"London", L"London", L"", L"GB", L"GB", L"London, GB"}},
-        {"us",
-         kOpenWeather,
-         Fixture(kOpenWeather, "result_us_with_state"),
-         1,
-         {L"London", L"London", L"OH", L"US", L"US", L"London, OH, US"}},
-        {"non-Latin, only the first place",
-         kOpenWeather,
-         JsonAnswer(
-             "[{\"name\":\"\xe6\x9d\xb1\xe4\xba\xac\",\"country\":\"JP\"},{\"name\":\"x\"}]"),
-         1,
-         {L"\u6771\u4eac", L"\u6771\u4eac", L"", L"JP", L"JP", L"\u6771\u4eac, JP"}},
-        {"empty name",
-         kOpenWeather,
-         JsonAnswer(R"([{"name":"","state":"S","country":"Y"}])"),
-         1,
-         {L"", L"", L"S", L"Y", L"Y", L"S, Y"}},
-        {"invalid key",
-         kOpenWeather,
-         Fixture(kOpenWeather, "error_invalid_key"),
-         0,
-         {},
-         L"Locnm: HTTP Error 401\r\nInvalid API key. Please see "
-         L"https://openweathermap.org/faq#error401 for more info."},
-        {"wrong latitude",
-         kOpenWeather,
-         Fixture(kOpenWeather, "error_wrong_latitude"),
-         0,
-         {},
-         L"Locnm: HTTP Error 400\r\nwrong latitude"},
-        {"cod without message", kOpenWeather, JsonAnswer(R"({"cod":"404"})"), 0, {}, L""},
-        {"place without name", kOpenWeather, JsonAnswer(R"([{"country":"Y"}])"), 0, {}, L""},
-        {"empty array", kOpenWeather, JsonAnswer("[]"), 0, {}, L""},
+        L"улица Ленина, 63-й квартал, Ангарск, Ангарский городской округ, Иркутская область, "
+        L"Сибирский федеральный округ, 665830, Россия";
+    const SAnswerCase cases[] = {
+        Found(kLocationIQ, "us", Fixture(kLocationIQ, "result_city_us"),
+              {L"Bedford Avenue", L"New York", L"New York", L"United States of America", L"us",
+               L"279, Bedford Avenue, Williamsburg, New York, Kings County, New York, 11211, "
+               L"USA"}),
+        Found(kLocationIQ, "ru", Fixture(kLocationIQ, "result_nonlatin_ru"),
+              {L"улица Ленина", L"Ангарск", L"Иркутская область", L"Россия", L"ru", kAngarskFull}),
+        Refused(kLocationIQ, "invalid key", Fixture(kLocationIQ, "error_invalid_key"),
+                L"Locnm: HTTP Error 401\r\nInvalid key"),
+        Refused(kLocationIQ, "no match", Fixture(kLocationIQ, "error_unable_to_geocode"),
+                L"Locnm: HTTP Error 404\r\nUnable to geocode"),
+        Refused(kLocationIQ, "numeric error", JsonAnswer(R"({"error":12.75})"), L"13"),
+        Found(kLocationIQ, "no name, no road", JsonAnswer(R"({"address":{"city":"C","name":7}})"),
+              {L"C", L"C"}),
+        Found(kLocationIQ, "no address", JsonAnswer(R"({"display_name":"D","address":null})"),
+              {L"", L"", L"", L"", L"", L"D"}),
+        Refused(kLocationIQ, "root an array", JsonAnswer(R"([{"display_name":"D"}])"), L""),
+
+        Found(kGeoApify, "berlin", Fixture(kGeoApify, "result_city_berlin_json"),
+              {L"RathausPassagen", L"Berlin", L"", L"Germany", L"de",
+               L"RathausPassagen, Rathausstraße 1-14, 10178 Berlin, Germany"}),
+        Found(kGeoApify, "ru", Fixture(kGeoApify, "result_nonlatin_ru_json"),
+              {L"Красная площадь", L"Москва", L"Москва", L"Россия", L"ru",
+               L"Красная площадь, Москва, 109012, Россия"}),
+        Refused(kGeoApify, "invalid key", Fixture(kGeoApify, "error_invalid_key"),
+                L"Locnm: HTTP Error 401\r\nUnauthorized\r\nInvalid apiKey"),
+        Refused(kGeoApify, "message only", JsonAnswer(R"({"statusCode":400,"message":"m"})"),
+                L"\r\nm"),
+        Found(kGeoApify, "later result fills the city, no name",
+              JsonAnswer(R"({"results":[{"formatted":"F","country":"Y"},{"city":"C"}]})"),
+              {L"C", L"C", L"", L"Y", L"", L"F"}),
+        Refused(kGeoApify, "no results", JsonAnswer(R"({"results":[]})"), L""),
+
+        Found(kBigDataCloud, "tokyo", Fixture(kBigDataCloud, "result_city_tokyo_en"),
+              {L"Nakano", L"Tokyo", L"Tokyo", L"Japan", L"JP", L""}),
+        Found(kBigDataCloud, "ja", Fixture(kBigDataCloud, "result_nonlatin_tokyo_ja"),
+              {L"中野区", L"東京都", L"東京都", L"日本", L"JP", L""}),
+        Refused(kBigDataCloud, "quota", Fixture(kBigDataCloud, "error_access_denied_or_quota"),
+                L"Locnm: HTTP Error 403\r\naccess denied or your quota limit has been exceeded"),
+        Refused(kBigDataCloud, "message when description is empty",
+                JsonAnswer(R"({"status":1,"description":"","message":"m"})"), L"m"),
+        Refused(kBigDataCloud, "root a number", JsonAnswer("7"), L""),
+
+        Found(kMapsCo, "docs", Fixture(kMapsCo, "result_city_docs_example"),
+              {L"Manhattan", L"Manhattan", L"New York", L"United States", L"us",
+               L"Manhattan, New York, United States"}),
+        Found(kMapsCo, "ru", Fixture(kMapsCo, "result_nonlatin_ru_jsonv2_real"),
+              {L"63-й квартал", L"Ангарск", L"Иркутская область", L"Россия", L"ru", kAngarskFull}),
+        Refused(kMapsCo, "rate limit, empty body", Fixture(kMapsCo, "error_rate_limit"),
+                L"Locnm: HTTP Error 429"),
+        Refused(kMapsCo, "error object", JsonAnswer(R"({"error":{"message":"Bad key"}})", 401),
+                L"Locnm: HTTP Error 401\r\nBad key"),
+        Refused(kMapsCo, "error text", JsonAnswer(R"({"error":"Unable to geocode"})"),
+                L"Unable to geocode"),
+        Refused(kMapsCo, "error number", JsonAnswer(R"({"error":5})"), L""),
+        Found(kMapsCo, "village before suburb, county as state",
+              JsonAnswer(R"({"address":{"suburb":"S","village":"V","county":"K"}})"),
+              {L"V", L"V", L"K"}),
+        Found(kMapsCo, "amenity and town",
+              JsonAnswer(R"({"address":{"town":"T","residential":"R","amenity":"A"}})"),
+              {L"A", L"T"}),
+        Found(kMapsCo, "residential area only", JsonAnswer(R"({"address":{"residential":"R"}})"),
+              {L"R", L"R"}),
+
+        Found(kOpenWeather, "london", Fixture(kOpenWeather, "result_city_london_limit1"),
+              {L"London", L"London", L"", L"GB", L"GB", L"London, GB"}),
+        Found(kOpenWeather, "us", Fixture(kOpenWeather, "result_us_with_state"),
+              {L"London", L"London", L"OH", L"US", L"US", L"London, OH, US"}),
+        Found(kOpenWeather, "non-Latin, only the first place",
+              JsonAnswer(R"([{"name":"東京","country":"JP"},{"name":"x"}])"),
+              {L"東京", L"東京", L"", L"JP", L"JP", L"東京, JP"}),
+        Found(kOpenWeather, "empty name", JsonAnswer(R"([{"name":"","state":"S","country":"Y"}])"),
+              {L"", L"", L"S", L"Y", L"Y", L"S, Y"}),
+        Refused(kOpenWeather, "invalid key", Fixture(kOpenWeather, "error_invalid_key"),
+                L"Locnm: HTTP Error 401\r\nInvalid API key. Please see "
+                L"https://openweathermap.org/faq#error401 for more info."),
+        Refused(kOpenWeather, "wrong latitude", Fixture(kOpenWeather, "error_wrong_latitude"),
+                L"Locnm: HTTP Error 400\r\nwrong latitude"),
+        Refused(kOpenWeather, "cod without message", JsonAnswer(R"({"cod":"404"})"), L""),
+        Refused(kOpenWeather, "place without name", JsonAnswer(R"([{"country":"Y"}])"), L""),
+        Refused(kOpenWeather, "empty array", JsonAnswer("[]"), L""),
     };
-    for (const SCase& c : cases) {
+    for (const SAnswerCase& c : cases) {
         SCOPED_TRACE(std::string(kFolders[c.nService]) + ": " + c.pszName);
         CParts parts;
         EXPECT_EQ(c.nResult, Find(c.nService, c.answer, parts));
