@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job, offline: builds the plug-in and the reference host, makes a handful of sample
 # photos at real places, and captions them through the host. The services' answers come from
-# a replay server on 127.0.0.1 that serves recorded, real-shaped answers, so nothing here
-# needs the internet. The second pass is answered from the plug-in's cache.
+# a replay server on 127.0.0.1 that serves recorded, real-shaped answers of all six services,
+# so nothing here needs the internet. The second pass is answered from the plug-in's cache.
 #
 # Usage: scripts/demo.sh [WORK_DIR]     (default: a new temporary folder, kept for a look)
 set -euo pipefail
@@ -36,11 +36,26 @@ LOCANYM_SERVICE_URL=$(head -n 1 "$work/replay-url")
 
 host=("$build/locanym-host" --data "$data" --log "$log")
 "${host[@]}" set Enabled 1
-"${host[@]}" set iProv 2          # GeoNames
 "${host[@]}" set Format "%A"
 
+# Each service captions the photos of the places its recorded answers know; the index is the
+# setting iProv.
+caption_with() {
+    local prov=$1 name=$2
+    shift 2
+    echo "-- $name (iProv $prov)"
+    "${host[@]}" set iProv "$prov"
+    "${host[@]}" caption "${@/#/$photos/}" || true
+}
+
 echo "== Captions (service answers replayed from $LOCANYM_SERVICE_URL)"
-"${host[@]}" caption "$photos"/* || true
+caption_with 2 GeoNames notre-dame-de-paris.jpg jardin-du-luxembourg.tif colosseum-rome.jpg \
+    opera-house-sydney.tif no-gps-position.jpg
+caption_with 1 Geoapify red-square-moscow.jpg
+caption_with 0 LocationIQ central-park-new-york.jpg
+caption_with 4 MapsCo wall-street-new-york.jpg
+caption_with 3 BigDataCloud nakano-tokyo.jpg
+caption_with 5 OpenWeather tower-bridge-london.jpg
 echo
 echo "== The same photos again: answered from the cache, no request made"
 "${host[@]}" caption "$photos"/* || true

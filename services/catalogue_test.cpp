@@ -45,18 +45,6 @@ TEST(ServiceCatalogue, SixServicesInTableOrderWithTheirKeys) {
     EXPECT_EQ(table[kBigDataCloud]->GetHomePageUrl(), table[kBigDataCloud]->GetSignUpUrl());
 }
 
-TEST(ServiceCatalogue, ServicesNotWrittenYetAnswerZeroWithAReason) {
-    CPlugInSettings settings;
-    std::atomic<int32_t> stop{0};
-    CServiceTable table = CreateServices(settings, stop);
-    for (int i : {kLocationIQ, kGeoApify, kBigDataCloud, kMapsCo, kOpenWeather}) {
-        CLocationRecord record;
-        EXPECT_EQ(0, table[i]->FindLocation(L"1", L"2", record));
-        EXPECT_NE(std::wstring::npos, table[i]->m_strError.find(table[i]->GetServiceName()));
-        EXPECT_EQ(0, table[i]->ReadAnswer("{}", record));
-    }
-}
-
 // A service as the next ones will be written: only its request and its answer mapping. Its
 // mapping writes a part before it decides, as a real mapping may.
 class CMappingOnlyService : public CCataloguedService {
@@ -71,11 +59,10 @@ class CMappingOnlyService : public CCataloguedService {
     }
 
   protected:
-    bool BuildQuery(const std::wstring& strLat, const std::wstring&, std::wstring& strPath,
+    void BuildQuery(const std::wstring& strLat, const std::wstring&, std::wstring& strPath,
                     CParamList& params) override {
         strPath = L"/reverse";
         params.emplace_back(L"lat", strLat);
-        return true;
     }
 };
 

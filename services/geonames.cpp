@@ -17,7 +17,7 @@ std::wstring FirstText(const Json::Value& place, const char* pszFirst, const cha
 
 }  // namespace
 
-bool CGeoNames::BuildQuery(const std::wstring& strLat, const std::wstring& strLon,
+void CGeoNames::BuildQuery(const std::wstring& strLat, const std::wstring& strLon,
                            std::wstring& strPath, CParamList& params) {
     const bool bPopulatedPlace = m_settings.m_nGeoType == 0;
     params.emplace_back(L"lat", strLat);
@@ -27,7 +27,6 @@ bool CGeoNames::BuildQuery(const std::wstring& strLat, const std::wstring& strLo
     if (!bPopulatedPlace) params.emplace_back(L"radius", L"10");
     params.emplace_back(L"maxRows", bPopulatedPlace ? L"3" : L"10");
     strPath = bPopulatedPlace ? L"/findNearbyPlaceNameJSON" : L"/findNearbyJSON";
-    return true;
 }
 
 int CGeoNames::ReadAnswer(const std::string& strAnswer, CLocationRecord& out) {

@@ -15,6 +15,6 @@ class CGeoNames : public CCataloguedService {
     int ReadAnswer(const std::string& strAnswer, CLocationRecord& out) override;
 
   protected:
-    bool BuildQuery(const std::wstring& strLat, const std::wstring& strLon, std::wstring& strPath,
+    void BuildQuery(const std::wstring& strLat, const std::wstring& strLon, std::wstring& strPath,
                     CParamList& params) override;
 };

@@ -1,12 +1,20 @@
-// LocationIQ (table index 0): one JSON object with "display_name" and an "address" object; key
-// parameter "key".
-// Its lookup arrives with its own change; until then it answers 0 (see CCataloguedService).
+// LocationIQ (table index 0, the default service): one object with "display_name" and an
+// "address" object; key parameter "key". Setting read: "Lang", sent in lower case as
+// "accept-language".
 #pragma once
 
-#include "services/service_catalogue.h"
+#include "services/address_service.h"
 
-class CLocationIQ : public CCataloguedService {
+class CLocationIQ : public CAddressService {
   public:
     CLocationIQ(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
-        : CCataloguedService(settings, stopFlag, kLocationIQ) {}
+        : CAddressService(settings, stopFlag, kLocationIQ) {}
+
+  protected:
+    void BuildQuery(const std::wstring& strLat, const std::wstring& strLon, std::wstring& strPath,
+                    CParamList& params) override;
+    // "error" as text, or a number written without decimals.
+    std::wstring ErrorText(const Json::Value& root) const override;
+    // Location from "name", else "road", else the city.
+    void ReadAddress(const Json::Value& address, CLocationRecord& out) const override;
 };

@@ -1,12 +1,21 @@
-// MapsCo (table index 4): one JSON object with "display_name" and an "address" object; key
-// parameter "api_key".
-// Its lookup arrives with its own change; until then it answers 0 (see CCataloguedService).
+// MapsCo (table index 4): one object with "display_name" and an "address" object; key parameter
+// "api_key". No language is sent.
 #pragma once
 
-#include "services/service_catalogue.h"
+#include "services/address_service.h"
 
-class CMapsCo : public CCataloguedService {
+class CMapsCo : public CAddressService {
   public:
     CMapsCo(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag)
-        : CCataloguedService(settings, stopFlag, kMapsCo) {}
+        : CAddressService(settings, stopFlag, kMapsCo) {}
+
+  protected:
+    void BuildQuery(const std::wstring& strLat, const std::wstring& strLon, std::wstring& strPath,
+                    CParamList& params) override;
+    // The "message" of an "error" object; an "error" that is itself a text is the text; any
+    // other type gives an empty text.
+    std::wstring ErrorText(const Json::Value& root) const override;
+    // City, state and location each from the first non-empty member of its list; an empty
+    // location becomes the city and an empty city the location.
+    void ReadAddress(const Json::Value& address, CLocationRecord& out) const override;
 };

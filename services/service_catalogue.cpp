@@ -1,6 +1,6 @@
 #include "services/service_catalogue.h"
 
-#include "base/log.h"
+#include "base/text.h"
 #include "services/bigdata.h"
 #include "services/geoapify.h"
 #include "services/geonames.h"
@@ -47,24 +47,15 @@ void CCataloguedService::BuildRequestUrl(std::wstring& strUrl, const std::wstrin
     strUrl = JoinRequestUrl(strBaseUrl, params);
 }
 
-bool CCataloguedService::BuildQuery(const std::wstring&, const std::wstring&, std::wstring&,
-                                    CParamList&) {
-    return false;
-}
-
-int CCataloguedService::ReadAnswer(const std::string&, CLocationRecord&) {
-    return 0;
+std::wstring CCataloguedService::LowerCaseLanguage() const {
+    return ToLowerAscii(m_settings.m_strLang);
 }
 
 int CCataloguedService::FindLocation(const std::wstring& strLat, const std::wstring& strLon,
                                      CLocationRecord& out) {
     std::wstring strPath;
     CParamList params;
-    if (!BuildQuery(strLat, strLon, strPath, params)) {
-        m_strError = FormatText(L"Locnm: %s lookups are not available yet", m_facts.pszName);
-        WriteLog(kLogError, L"FindLocation, %s: not available yet", m_facts.pszName);
-        return 0;
-    }
+    BuildQuery(strLat, strLon, strPath, params);
     std::string strAnswer;
     // A negative result has been logged and has set m_strError.
     if (QueryServer(m_facts.pszServer + strPath, params, strAnswer) < 0) return 0;

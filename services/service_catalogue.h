@@ -47,15 +47,14 @@ class CCataloguedService : public CLocanymObj {
                          int nUnused) override;
     int FindLocation(const std::wstring& strLat, const std::wstring& strLon,
                      CLocationRecord& out) final;
-    // A service whose lookup has not been written yet understands no answer.
-    int ReadAnswer(const std::string& strAnswer, CLocationRecord& out) override;
 
   protected:
     // The request for a position: the path after the catalogue's server and the parameters
-    // (the key is added later). False for a service whose lookup has not been written yet: the
-    // lookup then answers 0, saying so in m_strError.
-    virtual bool BuildQuery(const std::wstring& strLat, const std::wstring& strLon,
-                            std::wstring& strPath, CParamList& params);
+    // in the order the service wants them (the key is added later, by BuildRequestUrl).
+    virtual void BuildQuery(const std::wstring& strLat, const std::wstring& strLon,
+                            std::wstring& strPath, CParamList& params) = 0;
+    // The "Lang" setting in lower case, for the services that want it so.
+    std::wstring LowerCaseLanguage() const;
 
     const SServiceFacts& m_facts;
 };

@@ -10,6 +10,7 @@ add_executable(services_tests
   ${PROJECT_SOURCE_DIR}/services/param_test.cpp
   ${PROJECT_SOURCE_DIR}/services/catalogue_test.cpp
   ${PROJECT_SOURCE_DIR}/services/geonames_test.cpp
+  ${PROJECT_SOURCE_DIR}/services/five_services_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/support/fixture_replay_test.cpp)
 target_link_libraries(services_tests PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(services_tests DISCOVERY_TIMEOUT 30)
@@ -17,3 +18,7 @@ gtest_discover_tests(services_tests DISCOVERY_TIMEOUT 30)
 add_executable(services_e2e_test ${CMAKE_CURRENT_LIST_DIR}/services_e2e_test.cpp)
 target_link_libraries(services_e2e_test PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(services_e2e_test DISCOVERY_TIMEOUT 30)
+
+add_executable(services_each_e2e_test ${CMAKE_CURRENT_LIST_DIR}/services_each_e2e_test.cpp)
+target_link_libraries(services_each_e2e_test PRIVATE locanym_testsupport GTest::gtest_main)
+gtest_discover_tests(services_each_e2e_test DISCOVERY_TIMEOUT 30)

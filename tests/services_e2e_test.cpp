@@ -122,11 +122,4 @@ TEST_F(ServicesEndToEnd, StopMessageEndsAWaitingRequestAtOnce) {
     EXPECT_TRUE(m_host.HasLog(L"QueryServerLow(), aborted by user"));
 }
 
-TEST_F(ServicesEndToEnd, ServiceWithoutItsLookupYetSaysSo) {
-    m_host.m_settings[L"iProv"] = Int(5);
-    m_host.Start();
-    EXPECT_EQ(L"Locnm: OpenWeather lookups are not available yet", Caption());
-    EXPECT_TRUE(m_server.Requests().empty());
-}
-
 }  // namespace

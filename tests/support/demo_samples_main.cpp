@@ -23,6 +23,9 @@ const SSample kSamples[] = {
     {"colosseum-rome.jpg", 41.890210, 12.492231, false},
     {"central-park-new-york.jpg", 40.782865, -73.965355, false},
     {"opera-house-sydney.tif", -33.856784, 151.215297, true},
+    {"wall-street-new-york.jpg", 40.706005, -74.008827, false},
+    {"nakano-tokyo.jpg", 35.707398, 139.663835, false},
+    {"tower-bridge-london.jpg", 51.505456, -0.075356, false},
 };
 
 }  // namespace

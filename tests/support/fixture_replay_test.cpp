@@ -56,4 +56,30 @@ TEST(FixtureReplay, NearestPlaceOfTheRequestedServiceIsServed) {
     EXPECT_FALSE(replay.Load("/nonexistent-folder", strError));
 }
 
+TEST(FixtureReplay, EveryServiceHasItsRecordedPlaces) {
+    CFixtureReplay replay;
+    std::string strError;
+    ASSERT_TRUE(
+        replay.Load(ServiceFixturePath("geonames", "x").parent_path().parent_path(), strError));
+    struct SCase {
+        const char *pszPath, *pszQuery, *pszChosen;
+    } cases[] = {
+        {"/v1/reverse", "lat=40.78&lon=-73.96&format=json&key=k", "locationiq/result_city_us"},
+        {"/v1/geocode/reverse", "lat=55.75&lon=37.62&apiKey=k", "geoapify/result_nonlatin_ru_json"},
+        {"/data/reverse-geocode", "latitude=35.70&longitude=139.66&key=k",
+         "bigdatacloud/result_city_tokyo_en"},
+        {"/reverse", "lat=40.70&lon=-74.00&api_key=k", "mapsco/result_city_docs_example"},
+        {"/geo/1.0/reverse", "lat=51.50&lon=-0.07&limit=1&appid=k",
+         "openweather/result_city_london_limit1"},
+    };
+    for (const SCase& c : cases) {
+        SLoopbackRequest request;
+        request.strPath = c.pszPath;
+        request.strQuery = c.pszQuery;
+        std::string strChosen;
+        EXPECT_EQ(200, replay.Answer(request, strChosen).nStatus);
+        EXPECT_EQ(c.pszChosen, strChosen);
+    }
+}
+
 }  // namespace
