@@ -15,17 +15,6 @@ struct SRecord {
     std::wstring strLocation, strCity, strState, strCountry, strCode, strFull;
 };
 
-SRecord Rec(int nResult, const wchar_t* pszLocation = L"", const wchar_t* pszCity = L"",
-            const wchar_t* pszState = L"", const wchar_t* pszCountry = L"") {
-    SRecord r;
-    r.nResult = nResult;
-    r.strLocation = pszLocation;
-    r.strCity = pszCity;
-    r.strState = pszState;
-    r.strCountry = pszCountry;
-    return r;
-}
-
 // The full address is never GeoNames' to fill.
 void ExpectRecord(const SRecord& expected, const SRecord& actual) {
     EXPECT_EQ(expected.nResult, actual.nResult);
@@ -49,16 +38,10 @@ class GeoNamesTest : public ::testing::Test {
 
     SRecord Find(const std::wstring& strLat = L"48.8448000",
                  const std::wstring& strLon = L"2.3471000") {
-        SRecord r;
-        CLocationRecord record;
-        r.nResult = m_service.FindLocation(strLat, strLon, record);
-        r.strLocation = record.m_strLocation;
-        r.strCity = record.m_strCity;
-        r.strState = record.m_strState;
-        r.strCountry = record.m_strCountry;
-        r.strCode = record.m_strCountryCode;
-        r.strFull = record.m_strFullAddress;
-        return r;
+        CLocationRecord rec;
+        const int nResult = m_service.FindLocation(strLat, strLon, rec);
+        return {nResult,          rec.m_strLocation,    rec.m_strCity,       rec.m_strState,
+                rec.m_strCountry, rec.m_strCountryCode, rec.m_strFullAddress};
     }
     // Serves the body for both search paths.
     void Serve(const SLoopbackAnswer& answer) {
@@ -160,32 +143,32 @@ TEST_F(GeoNamesTest, MalformedAnswersAndMembersOfUnexpectedTypes) {
         std::string strBody;
         SRecord expected;
     } cases[] = {
-        {"not JSON", "<html>Service Unavailable</html>", Rec(0)},
-        {"truncated", R"({"geonames":[{"name":"Par)", Rec(0)},
+        {"not JSON", "<html>Service Unavailable</html>", SRecord{0}},
+        {"truncated", R"({"geonames":[{"name":"Par)", SRecord{0}},
         {"nested past the reader's limit", std::string(100000, '[') + std::string(100000, ']'),
-         Rec(0)},
-        {"empty body", "", Rec(0)},
-        {"root is an array", "[]", Rec(0)},
-        {"root is a text", "\"geonames\"", Rec(0)},
-        {"geonames null", R"({"geonames":null})", Rec(0)},
-        {"geonames an object", R"({"geonames":{"name":"x"}})", Rec(0)},
-        {"geonames empty", R"({"geonames":[]})", Rec(0)},
-        {"places of other types", R"({"geonames":[1,"a",null,[],true]})", Rec(1)},
+         SRecord{0}},
+        {"empty body", "", SRecord{0}},
+        {"root is an array", "[]", SRecord{0}},
+        {"root is a text", "\"geonames\"", SRecord{0}},
+        {"geonames null", R"({"geonames":null})", SRecord{0}},
+        {"geonames an object", R"({"geonames":{"name":"x"}})", SRecord{0}},
+        {"geonames empty", R"({"geonames":[]})", SRecord{0}},
+        {"places of other types", R"({"geonames":[1,"a",null,[],true]})", SRecord{1}},
         {"members of other types",
          R"({"geonames":[{"name":5,"countryName":{"a":1},"countryCode":true,
              "adminName1":[],"adminName3":null}]})",
-         Rec(1)},
+         SRecord{1}},
         {"a later place fills what an odd one left",
          R"({"geonames":[{"name":[1]},{"name":"Ok","countryName":"C","adminName1":"S",
              "adminName3":"T"}]})",
-         Rec(1, L"Ok", L"T", L"S", L"C")},
-        {"zero character ends a text", R"({"geonames":[{"name":"A\u0000B"}]})", Rec(1, L"A")},
+         SRecord{1, L"Ok", L"T", L"S", L"C"}},
+        {"zero character ends a text", R"({"geonames":[{"name":"A\u0000B"}]})", SRecord{1, L"A"}},
         {"malformed UTF-8",
          "{\"geonames\":[{\"name\":\"a\xff"
          "b\"}]}",
-         Rec(1, L"a\ufffdb")},
+         SRecord{1, L"a\ufffdb"}},
         {"no place has a name", R"({"geonames":[{"countryName":"Italia","adminName3":"Como"}]})",
-         Rec(1, L"", L"Como", L"", L"Italia")},
+         SRecord{1, L"", L"Como", L"", L"Italia"}},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
