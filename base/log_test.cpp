@@ -19,39 +19,28 @@ intptr_t Record(int32_t nCode, uintptr_t first, uintptr_t second) {
     return 0;
 }
 
-class LogTest : public ::testing::Test {
-  protected:
-    void SetUp() override { g_lines.clear(); }
-    void TearDown() override { SetLogCallback(nullptr); }
-};
-
-TEST_F(LogTest, NothingIsWrittenBeforeTheHostCallbackIsKnown) {
+// The host shows the prefix and the text; a line before the host is known goes nowhere, and a
+// long one is cut at 2047 characters.
+TEST(WriteLog, PrefixByLevelAndLongLinesCut) {
+    g_lines.clear();
     SetLogCallback(nullptr);
     WriteLog(kLogInfo, L"lost %d", 1);
     EXPECT_TRUE(g_lines.empty());
-}
 
-TEST_F(LogTest, LevelChoosesThePrefix) {
     SetLogCallback(&Record);
-    WriteLog(kLogInfo, L"Found in Cache: file %s, %s,%s", L"/p/a.jpg", L"1.0000000", L"2.0000000");
-    WriteLog(kLogError, L"QueryServerLow(), HTTP Error %d, url=%s", 404, std::wstring(L"http://x"));
-    ASSERT_EQ(g_lines.size(), 2u);
+    WriteLog(kLogInfo, L"gps location: %s,%s", L"1.0000000", L"2.0000000");
+    WriteLog(kLogError, L"HTTP Error %d, url=%s", 404, std::wstring(L"http://x"));
+    WriteLog(kLogInfo, L"%s", std::wstring(2047, L'a'));
+    WriteLog(kLogInfo, L"   Response: %s", std::wstring(5000, L'b'));
+    SetLogCallback(nullptr);
+    ASSERT_EQ(g_lines.size(), 4u);
     EXPECT_EQ(g_lines[0].nCode, 7);
     EXPECT_EQ(g_lines[0].strPrefix, L"[Locanym Plugin]");
-    EXPECT_EQ(g_lines[0].strText, L"Found in Cache: file /p/a.jpg, 1.0000000,2.0000000");
+    EXPECT_EQ(g_lines[0].strText, L"gps location: 1.0000000,2.0000000");
     EXPECT_EQ(g_lines[1].strPrefix, L"[!Locanym Plugin]");
-    EXPECT_EQ(g_lines[1].strText, L"QueryServerLow(), HTTP Error 404, url=http://x");
-}
-
-TEST_F(LogTest, LongLinesAreCutAt2047Characters) {
-    SetLogCallback(&Record);
-    const std::wstring exact(2047, L'a');
-    WriteLog(kLogInfo, L"%s", exact);
-    WriteLog(kLogInfo, L"   Response: %s", std::wstring(5000, L'b'));
-    ASSERT_EQ(g_lines.size(), 2u);
-    EXPECT_EQ(g_lines[0].strText, exact);
-    EXPECT_EQ(g_lines[1].strText.size(), 2047u);
-    EXPECT_EQ(g_lines[1].strText.substr(0, 14), L"   Response: b");
+    EXPECT_EQ(g_lines[1].strText, L"HTTP Error 404, url=http://x");
+    EXPECT_EQ(g_lines[2].strText, std::wstring(2047, L'a'));
+    EXPECT_EQ(g_lines[3].strText, L"   Response: " + std::wstring(2047 - 13, L'b'));
 }
 
 }  // namespace

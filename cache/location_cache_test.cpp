@@ -34,17 +34,6 @@ TEST(LocationCacheText, UnicodeTestRejectsWhatUtf8CannotCarry) {
     EXPECT_EQ(CountCacheChars(Encode(L"aé\U0001F600")), 3u);
 }
 
-TEST(LocationCacheText, HashRunsOverUtf16Units) {
-    EXPECT_EQ(HashCacheKey(""), 0u);
-    EXPECT_EQ(HashCacheKey("ab"), 'a' * 33u + 'b');
-    // U+1F600 is the pair D83D DE00.
-    EXPECT_EQ(HashCacheKey(Encode(L"\U0001F600")), 0xD83Du * 33u + 0xDE00u);
-    // Unsigned 32-bit wrap-around, not a wider type.
-    uint32_t h = 0;
-    for (int i = 0; i < 40; ++i) h = h * 33u + 'z';
-    EXPECT_EQ(HashCacheKey(std::string(40, 'z')), h);
-}
-
 TEST(LocationCache, LookupIsExactAndStoreReplaces) {
     CLocationCache cache;
     EXPECT_EQ(cache.GetBucketCount(), kCacheInitialBuckets);

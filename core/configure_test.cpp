@@ -59,15 +59,6 @@ class ConfigureTest : public ::testing::Test {
     CLocanymApp app;
 };
 
-TEST_F(ConfigureTest, CancelChangesNothing) {
-    g_bConfirm = false;
-    g_edit = [](CLocanymDlgValues& v) { v.m_strFormat = L"%C"; };
-    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
-    EXPECT_EQ(app.m_strFormat, L"%A");
-    EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 0u);
-    EXPECT_EQ(app.m_cache.GetCount(), 1u);
-}
-
 TEST_F(ConfigureTest, TheDialogShowsTheCurrentValuesAndOkTakesThemAll) {
     g_bConfirm = true;
     app.m_strGeoCC1 = L"it, fr";
@@ -99,13 +90,16 @@ TEST_F(ConfigureTest, TheDialogShowsTheCurrentValuesAndOkTakesThemAll) {
     EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 0u);
 }
 
+// Cancel changes nothing; OK marks the settings changed, and only a change that shapes captions
+// empties the cache.
 TEST_F(ConfigureTest, OnlyACaptionShapingChangeEmptiesTheCache) {
-    g_bConfirm = true;
     struct {
         const char* name;
         std::function<void(CLocanymDlgValues&)> edit;
         bool bClears;
+        bool bConfirm = true;
     } cases[] = {
+        {"cancelled", [](CLocanymDlgValues& v) { v.m_strFormat = L"%C"; }, false, false},
         {"nothing changed", nullptr, false},
         {"Enabled and ErrMsg",
          [](CLocanymDlgValues& v) {
@@ -123,8 +117,10 @@ TEST_F(ConfigureTest, OnlyACaptionShapingChangeEmptiesTheCache) {
         SCOPED_TRACE(c.name);
         SetUp();
         g_edit = c.edit;
-        EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 1u);
-        EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 1u);
+        g_bConfirm = c.bConfirm;
+        EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), c.bConfirm ? 1u : 0u);
+        EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), c.bConfirm ? 1u : 0u);
+        if (!c.bConfirm) EXPECT_EQ(app.m_strFormat, L"%A");
         EXPECT_EQ(app.m_cache.GetCount(), c.bClears ? 0u : 1u);
         EXPECT_EQ(std::filesystem::exists(CacheFile()), !c.bClears);
     }

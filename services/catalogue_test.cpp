@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "base/text.h"
 #include "http/query.h"
 #include "services/service_catalogue.h"
@@ -9,26 +7,22 @@
 
 namespace {
 
-TEST(ServiceCatalogue, SixServicesInTableOrderWithTheirKeys) {
+TEST(ServiceCatalogue, SixServicesInTableOrderWithTheirKeyParameters) {
     CPlugInSettings settings;
     std::atomic<int32_t> stop{0};
     CServiceTable table = CreateServices(settings, stop);
     struct SExpected {
         const wchar_t* pszName;
         const wchar_t* pszKeyParam;
-        const char* pszKeyForm;
     } expected[] = {
-        {L"LocationIQ", L"key", "pk\\.[0-9a-f]{32}"}, {L"GeoApify", L"apiKey", "[0-9a-f]{32}"},
-        {L"GeoNames", L"username", "[a-z]{10}"},      {L"BigDataCloud", L"key", "bdc_[0-9a-f]{32}"},
-        {L"MapsCo", L"api_key", "[0-9a-z]{31}"},      {L"OpenWeather", L"appid", "[0-9a-f]{32}"},
+        {L"LocationIQ", L"key"},   {L"GeoApify", L"apiKey"}, {L"GeoNames", L"username"},
+        {L"BigDataCloud", L"key"}, {L"MapsCo", L"api_key"},  {L"OpenWeather", L"appid"},
     };
     for (int i = 0; i < kServiceCount; ++i) {
         CLocanymObj& service = *table[i];
         SCOPED_TRACE(i);
         EXPECT_EQ(expected[i].pszName, service.GetServiceName());
-        EXPECT_EQ(L"Slidora", service.m_strHostName);
-        EXPECT_TRUE(
-            std::regex_match(WideToUtf8(service.GetApiKey()), std::regex(expected[i].pszKeyForm)));
+        EXPECT_FALSE(service.GetApiKey().empty());
         EXPECT_EQ(0u, service.GetHomePageUrl().rfind(L"https://", 0));
         EXPECT_EQ(0u, service.GetSignUpUrl().rfind(L"https://", 0));
 
@@ -42,7 +36,6 @@ TEST(ServiceCatalogue, SixServicesInTableOrderWithTheirKeys) {
         service.m_strApiKey = L"mine";
         EXPECT_EQ(L"mine", service.GetApiKey());
     }
-    EXPECT_EQ(table[kBigDataCloud]->GetHomePageUrl(), table[kBigDataCloud]->GetSignUpUrl());
 }
 
 // A service as the next ones will be written: only its request and its answer mapping. Its

@@ -9,13 +9,13 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "tests/support/file_bytes.h"
 
 extern char** environ;
 
@@ -43,12 +43,10 @@ class CScratchDir {
 };
 
 inline std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadFileBytes(file);
 }
-
 inline void WriteFile(const std::filesystem::path& file, const std::string& strContent) {
-    std::ofstream(file, std::ios::binary) << strContent;
+    WriteFileBytes(file, strContent);
 }
 
 struct SRun {

@@ -75,23 +75,6 @@ TEST_F(ServicesEndToEnd, PhotoGetsTheCaptionComposedFromGeoNamesAndIsCached) {
     EXPECT_TRUE(m_host.HasLog(L"Cached"));
 }
 
-TEST_F(ServicesEndToEnd, NextSessionInTheSameDataFolderAnswersFromTheCacheFile) {
-    m_server.SetAnswer(kPlaceNamePath,
-                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
-    m_host.Start();
-    const std::wstring strFirst = Caption();
-    m_host.Send(kMsgStop, 0, 1);
-
-    CTestHost next;
-    next.m_dataFolder = m_host.m_dataFolder;
-    next.m_settings = m_host.m_settings;
-    next.Start();
-    std::wstring strCaption;
-    ASSERT_TRUE(next.Caption(m_photo.wstring(), strCaption));
-    EXPECT_EQ(strFirst, strCaption);
-    EXPECT_EQ(1u, m_server.Requests().size());
-}
-
 TEST_F(ServicesEndToEnd, FailureAnswersTheErrorTextAndCachesNothing) {
     m_server.SetAnswer(kPlaceNamePath, ServiceFixture("geonames", "error_user_does_not_exist"));
     m_host.Start();
@@ -119,7 +102,6 @@ TEST_F(ServicesEndToEnd, StopMessageEndsAWaitingRequestAtOnce) {
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_EQ(L"", strCaption);
-    EXPECT_TRUE(m_host.HasLog(L"QueryServerLow(), aborted by user"));
 }
 
 }  // namespace
