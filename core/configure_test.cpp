@@ -120,7 +120,9 @@ TEST_F(ConfigureTest, OnlyACaptionShapingChangeEmptiesTheCache) {
         g_bConfirm = c.bConfirm;
         EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), c.bConfirm ? 1u : 0u);
         EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), c.bConfirm ? 1u : 0u);
-        if (!c.bConfirm) EXPECT_EQ(app.m_strFormat, L"%A");
+        if (!c.bConfirm) {
+            EXPECT_EQ(app.m_strFormat, L"%A");
+        }
         EXPECT_EQ(app.m_cache.GetCount(), c.bClears ? 0u : 1u);
         EXPECT_EQ(std::filesystem::exists(CacheFile()), !c.bClears);
     }

@@ -15,6 +15,12 @@ struct SRecord {
     std::wstring strLocation, strCity, strState, strCountry, strCode, strFull;
 };
 
+const SRecord kFailed = [] {
+    SRecord r;
+    r.nResult = 0;
+    return r;
+}();
+
 // The full address is never GeoNames' to fill.
 void ExpectRecord(const SRecord& expected, const SRecord& actual) {
     EXPECT_EQ(expected.nResult, actual.nResult);
@@ -143,16 +149,16 @@ TEST_F(GeoNamesTest, MalformedAnswersAndMembersOfUnexpectedTypes) {
         std::string strBody;
         SRecord expected;
     } cases[] = {
-        {"not JSON", "<html>Service Unavailable</html>", SRecord{0}},
-        {"truncated", R"({"geonames":[{"name":"Par)", SRecord{0}},
+        {"not JSON", "<html>Service Unavailable</html>", kFailed},
+        {"truncated", R"({"geonames":[{"name":"Par)", kFailed},
         {"nested past the reader's limit", std::string(100000, '[') + std::string(100000, ']'),
-         SRecord{0}},
-        {"empty body", "", SRecord{0}},
-        {"root is an array", "[]", SRecord{0}},
-        {"root is a text", "\"geonames\"", SRecord{0}},
-        {"geonames null", R"({"geonames":null})", SRecord{0}},
-        {"geonames an object", R"({"geonames":{"name":"x"}})", SRecord{0}},
-        {"geonames empty", R"({"geonames":[]})", SRecord{0}},
+         kFailed},
+        {"empty body", "", kFailed},
+        {"root is an array", "[]", kFailed},
+        {"root is a text", "\"geonames\"", kFailed},
+        {"geonames null", R"({"geonames":null})", kFailed},
+        {"geonames an object", R"({"geonames":{"name":"x"}})", kFailed},
+        {"geonames empty", R"({"geonames":[]})", kFailed},
         {"places of other types", R"({"geonames":[1,"a",null,[],true]})", SRecord{1}},
         {"members of other types",
          R"({"geonames":[{"name":5,"countryName":{"a":1},"countryCode":true,

@@ -53,7 +53,9 @@ TEST(ModuleSettings, LoadAndSaveEveryKeyInOrderWithTheDefaults) {
         const STestCall& r = reads[i];
         EXPECT_EQ(r.record.capacity, IsTextKey(r.strKey) ? 1023 : 0);
         EXPECT_EQ(r.record.value != 0, IsTextKey(r.strKey));
-        if (!IsTextKey(r.strKey)) EXPECT_EQ(r.record.def >> 32, 0u);
+        if (!IsTextKey(r.strKey)) {
+            EXPECT_EQ(r.record.def >> 32, 0u);
+        }
         EXPECT_EQ(writes[i].record.def, 0u);
         EXPECT_EQ(writes[i].record.capacity, 0);
     }
