@@ -1,10 +1,59 @@
 #include "base/log.h"
 
 #include <atomic>
+#include <utility>
 
 namespace {
 // Atomic because a stop message may log from another thread while a photo is processed.
 std::atomic<SldHostCallback> s_pfnLogCallback{nullptr};
+
+struct SDeferredLines {
+    int nDepth = 0;
+    std::vector<std::pair<int, std::wstring>> lines;
+};
+thread_local SDeferredLines t_deferred;
+
+const wchar_t kHexDigits[] = L"0123456789ABCDEF";
+
+bool IsControl(wchar_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+void AppendEscape(std::wstring& out, wchar_t c) {
+    switch (c) {
+        case L'\n':
+            out += L"\\n";
+            return;
+        case L'\r':
+            out += L"\\r";
+            return;
+        case L'\t':
+            out += L"\\t";
+            return;
+        default:
+            break;
+    }
+    const unsigned n = static_cast<unsigned>(c);
+    if (n <= 0xFF) {
+        out += L"\\x";
+    } else {
+        out += L"\\u";
+        out += kHexDigits[(n >> 12) & 0xF];
+        out += kHexDigits[(n >> 8) & 0xF];
+    }
+    out += kHexDigits[(n >> 4) & 0xF];
+    out += kHexDigits[n & 0xF];
+}
+
+void SendLine(int nLevel, const std::wstring& strText) {
+    SldHostCallback pfn = s_pfnLogCallback.load();
+    if (!pfn) return;
+    static const wchar_t kPrefix[] = L"[Locanym Plugin]";
+    static const wchar_t kErrorPrefix[] = L"[!Locanym Plugin]";
+    const std::wstring strLine = EscapeLogText(strText);
+    pfn(kCbLog, reinterpret_cast<uintptr_t>(nLevel ? kErrorPrefix : kPrefix),
+        reinterpret_cast<uintptr_t>(strLine.c_str()));
+}
 }  // namespace
 
 void SetLogCallback(SldHostCallback pfnCallback) {
@@ -15,15 +64,43 @@ bool IsLogEnabled() {
     return s_pfnLogCallback.load() != nullptr;
 }
 
+std::wstring EscapeLogText(const std::wstring& strText) {
+    constexpr size_t kMaxChars = kLogBufferChars - 1;
+    std::wstring out;
+    out.reserve(strText.size() < kMaxChars ? strText.size() : kMaxChars);
+    for (wchar_t c : strText) {
+        if (!IsControl(c)) {
+            if (out.size() + 1 > kMaxChars) break;
+            out += c;
+            continue;
+        }
+        std::wstring escape;
+        AppendEscape(escape, c);
+        if (out.size() + escape.size() > kMaxChars) break;
+        out += escape;
+    }
+    return out;
+}
+
 void WriteLogLine(int nLevel, const std::wstring& strText) {
-    SldHostCallback pfn = s_pfnLogCallback.load();
-    if (!pfn) return;
-    static const wchar_t kPrefix[] = L"[Locanym Plugin]";
-    static const wchar_t kErrorPrefix[] = L"[!Locanym Plugin]";
-    wchar_t buffer[kLogBufferChars];
-    size_t len = strText.size() < kLogBufferChars - 1 ? strText.size() : kLogBufferChars - 1;
-    strText.copy(buffer, len);
-    buffer[len] = L'\0';
-    pfn(kCbLog, reinterpret_cast<uintptr_t>(nLevel ? kErrorPrefix : kPrefix),
-        reinterpret_cast<uintptr_t>(buffer));
+    if (t_deferred.nDepth > 0) {
+        if (IsLogEnabled()) t_deferred.lines.emplace_back(nLevel, strText);
+        return;
+    }
+    SendLine(nLevel, strText);
+}
+
+CDeferredLog::CDeferredLog() {
+    ++t_deferred.nDepth;
+}
+
+CDeferredLog::~CDeferredLog() {
+    if (--t_deferred.nDepth > 0) return;
+    std::vector<std::pair<int, std::wstring>> lines;
+    lines.swap(t_deferred.lines);
+    // A destructor must not throw; a line that cannot be written now is lost.
+    try {
+        for (const auto& line : lines) SendLine(line.first, line.second);
+    } catch (...) {
+    }
 }

@@ -4,12 +4,14 @@
 #include <cstring>
 #include <cwchar>
 #include <exception>
+#include <new>
 #include <vector>
 
 #include "base/log.h"
 #include "cache/cache_file.h"
 #include "cache/cache_path.h"
 #include "core/compose.h"
+#include "http/error_texts.h"
 #include "http/query.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
@@ -75,7 +77,8 @@ uintptr_t CLocanymApp::OnMessage(uintptr_t nMessage, uintptr_t wParam, uintptr_t
         case kMsgHostEvent2: {
             const bool bSave =
                 nMessage == kMsgHostEvent ? (wParam == 1 || wParam == 2) : wParam == 4;
-            if (bHostKnown && m_bEnabled && m_bStarted && bSave) {
+            if (bHostKnown && m_bEnabled && m_bStarted.load() && bSave) {
+                CDeferredLog deferred;
                 std::lock_guard<std::mutex> lock(m_workMutex);
                 SaveCache();
             }
@@ -249,13 +252,14 @@ void CLocanymApp::OnStart(uintptr_t lParam) {
         WriteLog(kLogInfo, L"Started");
     }
     m_nStop.store(0);
-    m_bStarted = 1;
+    m_bStarted.store(1);
 }
 
 void CLocanymApp::OnStop(uintptr_t lParam) {
     m_nStop.exchange(1);
-    m_bStarted = 0;
+    m_bStarted.store(0);
     if (lParam) {
+        CDeferredLog deferred;
         std::lock_guard<std::mutex> lock(m_workMutex);
         SaveCache();
         m_wic.Uninit();
@@ -272,10 +276,11 @@ uintptr_t CLocanymApp::SetResult(const std::wstring& strAnswer) {
 }
 
 uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
-    if (!m_bEnabled || !m_bStarted || !pszPath) return 0;
+    if (!m_bEnabled || !m_bStarted.load() || !pszPath) return 0;
     const std::wstring strPath(pszPath);
     std::wstring strLat, strLon;
     {
+        CDeferredLog deferred;
         std::lock_guard<std::mutex> lock(m_workMutex);
         if (!m_wic.OpenFile(strPath)) return 0;
         m_wic.ReadItem(2, 1, strLat);
@@ -295,19 +300,49 @@ uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
         }
     }
 
+    // The photo has a position: from here on a failure is a failed lookup with its text, never
+    // the 0 that tells the host the photo has none.
+    std::wstring strError;
+    try {
+        return LookUpPhoto(strPath, strLat, strLon);
+    } catch (const std::bad_alloc&) {
+        strError = LoadStringText(kIdsOutOfMemory);
+    } catch (const std::exception&) {
+        strError = LoadStringText(kIdsUnknownException);
+    }
+    try {
+        WriteLog(kLogError, L"FindLocation: %s", strError);
+    } catch (...) {
+    }
+    return SetResult(m_bErrMsg ? strError : std::wstring());
+}
+
+uintptr_t CLocanymApp::LookUpPhoto(const std::wstring& strPath, const std::wstring& strLat,
+                                   const std::wstring& strLon) {
     WriteLog(kLogInfo, L"gps location: %s,%s", strLat, strLon);
+    std::wstring strPauseError;
+    if (m_networkPause.IsPaused(GetTickCountMs(), strPauseError))
+        return SetResult(m_bErrMsg ? strPauseError : std::wstring());
+
     CLocationRecord record;
     const int32_t iProv = m_iProv >= 0 && m_iProv < kServiceCount ? m_iProv : 0;
     CLocanymObj* pService = m_services[static_cast<size_t>(iProv)].get();
     if (!pService) return SetResult(std::wstring());
+    pService->m_bUnreachable = false;
     if (pService->FindLocation(strLat, strLon, record)) {
+        m_networkPause.OnReached();
         const std::wstring strCaption = ComposeCaption(record, *this);
         {
+            CDeferredLog deferred;
             std::lock_guard<std::mutex> lock(m_workMutex);
             m_cache.Store(strPath, CCachedValue(strCaption, strLat, strLon));
         }
         return SetResult(strCaption);
     }
+    if (pService->m_bUnreachable)
+        m_networkPause.OnUnreachable(GetTickCountMs(), pService->m_strError);
+    else if (m_nStop.load() == 0)
+        m_networkPause.OnReached();
     return SetResult(m_bErrMsg ? pService->m_strError : std::wstring());
 }
 

@@ -14,6 +14,7 @@
 
 #include "base/host_api.h"
 #include "cache/location_cache.h"
+#include "core/network_pause.h"
 #include "core/settings.h"
 #include "core/settings_ui.h"
 #include "metadata/wic_utility.h"
@@ -62,7 +63,8 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     uintptr_t ProcessPhoto(const wchar_t* pszPath);
 
     int32_t m_bSettingsChanged = 0;
-    int32_t m_bStarted = 0;
+    // Read by message 19 while a stop message may clear it on another thread.
+    std::atomic<int32_t> m_bStarted{0};
     std::atomic<int32_t> m_nStop{0};
     int32_t m_nHostVersion = 0;
     int32_t m_nHostStart = 0;
@@ -79,8 +81,10 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     // The stop message may come from another thread while a photo is being processed. It sets
     // the stop flag at once; its save of the cache and release of the reader wait for this
     // lock, which a photo holds only while it reads the file or touches the cache, never while
-    // a service is asked.
+    // a service is asked. No host callback is made while it is held (log lines wait in a
+    // CDeferredLog): a host may send a message from inside its callback.
     std::mutex m_workMutex;
+    CNetworkPause m_networkPause;
 
     uintptr_t OnVersionText(uintptr_t wParam);
     uintptr_t OnInitialise(uintptr_t wParam, uintptr_t lParam);
@@ -88,6 +92,10 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     void OnStart(uintptr_t lParam);
     void OnStop(uintptr_t lParam);
     uintptr_t SetResult(const std::wstring& strAnswer);
+    // Asks the service for the photo's place (or answers at once during a network pause) and
+    // stores the caption in the cache.
+    uintptr_t LookUpPhoto(const std::wstring& strPath, const std::wstring& strLat,
+                          const std::wstring& strLon);
     intptr_t CallHost(int32_t nCode, uintptr_t first, uintptr_t second);
 };
 

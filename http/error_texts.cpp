@@ -13,6 +13,9 @@ const SStringEntry kStringTable[] = {
     {kIdsHttpError, L"Locnm: HTTP Error %d"},
     {kIdsTransportError, L"Locnm: Error %d, %s"},
     {kIdsUnknownException, L"Locnm: Unknown Exception"},
+    {kIdsBadServiceUrl, L"Locnm: LOCANYM_SERVICE_URL is not an http or https URL: %s"},
+    {kIdsTimeLimit, L"Locnm: No complete answer within %d s"},
+    {kIdsOutOfMemory, L"Locnm: Out of memory"},
 };
 }  // namespace
 

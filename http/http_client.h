@@ -19,7 +19,7 @@ struct SHttpGetRequest {
 class IHttpAnswerSink {
   public:
     virtual ~IHttpAnswerSink() = default;
-    // The status of the final answer (after redirects), once, before its first body bytes.
+    // The status of the final answer (after redirects), once, as soon as its headers are in.
     virtual void OnStatus(int nStatus) = 0;
     // The next bytes of the body as they came; false ends the transfer.
     virtual bool OnBody(const char* pData, size_t nSize) = 0;
@@ -41,6 +41,9 @@ struct SHttpGetResult {
     int nStatus = 0;           // the final status, 0 when none arrived
     int nErrorCode = 0;        // the stack's own error number
     std::string strErrorText;  // its message, UTF-8
+    // No server answered: the name was not resolved, the connection was refused or it timed
+    // out.
+    bool bUnreachable = false;
 };
 
 // Performs the request with HTTP/1.0, following redirects (http and https only), verifying

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "http/http_client.h"
 
@@ -31,6 +32,7 @@ struct STransfer {
     CURL* pCurl = nullptr;
     IHttpAnswerSink* pSink = nullptr;
     bool bStatusSent = false;
+    bool bLocationSeen = false;  // the answer whose headers arrive names a redirect target
     bool bEndedBySink = false;
     bool bSinkThrew = false;  // no exception may cross libcurl's C frames: it is noted here
 };
@@ -41,6 +43,31 @@ void SendStatus(STransfer& t) {
     curl_easy_getinfo(t.pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
     t.bStatusSent = true;
     t.pSink->OnStatus(static_cast<int>(nStatus));
+}
+
+// The blank line after the headers of the final answer sends its status at once, so that an
+// error status is known even when its body then stalls or breaks. A redirect that libcurl
+// follows is no final answer.
+size_t OnHeader(char* pData, size_t nSize, size_t nCount, void* pUser) {
+    auto& t = *static_cast<STransfer*>(pUser);
+    const size_t nBytes = nSize * nCount;
+    const std::string_view line(pData, nBytes);
+    if (line.rfind("HTTP/", 0) == 0) t.bLocationSeen = false;
+    if (nBytes >= 9 && curl_strnequal(pData, "Location:", 9)) t.bLocationSeen = true;
+    const bool bEndOfHeaders = line == "\r\n" || line == "\n";
+    if (!bEndOfHeaders || t.bStatusSent) return nBytes;
+    long nStatus = 0;
+    curl_easy_getinfo(t.pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
+    if (nStatus < 200) return nBytes;
+    if (nStatus >= 300 && nStatus < 400 && t.bLocationSeen) return nBytes;
+    try {
+        SendStatus(t);
+        return nBytes;
+    } catch (...) {
+        t.bSinkThrew = true;
+    }
+    t.bEndedBySink = true;
+    return 0;
 }
 
 size_t OnWrite(char* pData, size_t nSize, size_t nCount, void* pUser) {
@@ -80,6 +107,11 @@ SHttpGetResult CurlFailure(EHttpOutcome eOutcome, CURLcode code, const char* psz
     result.nErrorCode = static_cast<int>(code);
     result.strErrorText = pszDetail && *pszDetail ? pszDetail : curl_easy_strerror(code);
     return result;
+}
+
+bool IsUnreachable(CURLcode code) {
+    return code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_RESOLVE_PROXY ||
+           code == CURLE_COULDNT_CONNECT || code == CURLE_OPERATION_TIMEDOUT;
 }
 
 bool IsNotSent(CURLcode code) {
@@ -161,6 +193,8 @@ SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
     set(CURLOPT_SSL_VERIFYHOST, 2L);
     if (!request.strCaFile.empty()) set(CURLOPT_CAINFO, request.strCaFile.c_str());
     set(CURLOPT_ERRORBUFFER, szError);
+    set(CURLOPT_HEADERFUNCTION, &OnHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(&transfer));
     set(CURLOPT_WRITEFUNCTION, &OnWrite);
     set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
     set(CURLOPT_XFERINFOFUNCTION, &OnProgress);
@@ -188,6 +222,7 @@ SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
         const bool bNotSent = IsNotSent(code) && nStatus == 0;
         result = CurlFailure(bNotSent ? EHttpOutcome::kNotSent : EHttpOutcome::kTransportError,
                              code, szError);
+        result.bUnreachable = IsUnreachable(code);
     }
     result.nStatus = static_cast<int>(nStatus);
     return result;

@@ -3,6 +3,7 @@
 #include "http/query.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 
@@ -72,12 +73,14 @@ int UnknownException(std::wstring& strError) {
 class CAnswerReader : public IHttpAnswerSink {
   public:
     CAnswerReader(std::wstring& strError, const std::wstring& strUrl, std::string& strAnswer,
-                  const std::atomic<int32_t>* pStopFlag, size_t nMaxAnswerBytes)
+                  const std::atomic<int32_t>* pStopFlag, size_t nMaxAnswerBytes,
+                  int32_t nTimeLimitSeconds)
         : m_strError(strError),
           m_strUrl(strUrl),
           m_strAnswer(strAnswer),
           m_pStopFlag(pStopFlag),
-          m_nMaxAnswerBytes(nMaxAnswerBytes) {
+          m_nMaxAnswerBytes(nMaxAnswerBytes),
+          m_deadline(std::chrono::steady_clock::now() + std::chrono::seconds(nTimeLimitSeconds)) {
         m_strPiece.reserve(kAnswerPieceBytes);
     }
 
@@ -116,7 +119,7 @@ class CAnswerReader : public IHttpAnswerSink {
         return true;
     }
 
-    bool ShouldContinue() override { return !StopSeen(); }
+    bool ShouldContinue() override { return !StopSeen() && !TimeUp(); }
 
     // The body ended: its last piece, if it had no line feed, counts too.
     void Finish() {
@@ -131,12 +134,18 @@ class CAnswerReader : public IHttpAnswerSink {
 
     int Status() const { return m_nStatus; }
     bool Stopped() const { return m_bStopped; }
+    bool TimedOut() const { return m_bTimedOut; }
     bool TooLarge() const { return m_bTooLarge; }
 
   private:
     bool EndPiece() {
         KeepPartialPiece();
-        return !StopSeen();
+        return !StopSeen() && !TimeUp();
+    }
+
+    bool TimeUp() {
+        if (!m_bTimedOut && std::chrono::steady_clock::now() >= m_deadline) m_bTimedOut = true;
+        return m_bTimedOut;
     }
 
     bool StopSeen() {
@@ -152,11 +161,13 @@ class CAnswerReader : public IHttpAnswerSink {
     std::string& m_strAnswer;
     const std::atomic<int32_t>* m_pStopFlag;
     const size_t m_nMaxAnswerBytes;
+    const std::chrono::steady_clock::time_point m_deadline;
     std::string m_strPiece;
     size_t m_nReceived = 0;
     int m_nStatus = 0;
     bool m_bStopped = false;
     bool m_bTooLarge = false;
+    bool m_bTimedOut = false;
 };
 
 }  // namespace
@@ -190,24 +201,27 @@ SHttpConfig GetHttpConfig() {
 }
 
 namespace {
-int RunQuery(const SHttpQuery& query, std::string& strAnswer, std::wstring& strError);
+int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer);
 }  // namespace
 
 SHttpQueryResult HttpQuery(const SHttpQuery& query) {
     SHttpQueryResult answer;
     answer.strUrl = query.strUrl;
-    answer.nResult = RunQuery(query, answer.strBody, answer.strError);
+    answer.nResult = RunQuery(query, answer);
     return answer;
 }
 
 namespace {
-int RunQuery(const SHttpQuery& query, std::string& strAnswer, std::wstring& strError) {
-    const std::wstring& strUrl = query.strUrl;
+int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer) {
+    std::string& strAnswer = answer.strBody;
+    std::wstring& strError = answer.strError;
+    // Log lines show the URL with its key masked; the request goes to query.strUrl.
+    const std::wstring& strUrl = query.strLogUrl.empty() ? query.strUrl : query.strLogUrl;
     const int nAgentRow = std::rand() % kUserAgentCount;
     strAnswer.clear();
 
     SUrlParts url;
-    if (!ParseUrl(strUrl, url)) {
+    if (!ParseUrl(query.strUrl, url)) {
         WriteLog(kLogError, L"QueryServerLow(), AfxParseURL failed, %s", strUrl);
         strError = LoadStringText(kIdsWrongUrlFormat);
         return kQueryFailed;
@@ -222,7 +236,7 @@ int RunQuery(const SHttpQuery& query, std::string& strAnswer, std::wstring& strE
     int nResult = 0;
     try {
         SHttpGetRequest request;
-        request.strUrl = WideToUtf8(strUrl);
+        request.strUrl = WideToUtf8(query.strUrl);
         request.strUserAgent = WideToUtf8(kUserAgents[nAgentRow]);
         request.headers.assign(std::begin(kRequestHeaders), std::end(kRequestHeaders));
         request.strCaFile = GetHttpConfig().strCaFile;
@@ -230,7 +244,8 @@ int RunQuery(const SHttpQuery& query, std::string& strAnswer, std::wstring& strE
         request.nStallTimeoutSeconds =
             query.nStallTimeoutSeconds > 0 ? query.nStallTimeoutSeconds : 1;
 
-        CAnswerReader reader(strError, strUrl, strAnswer, query.pStopFlag, query.nMaxAnswerBytes);
+        CAnswerReader reader(strError, strUrl, strAnswer, query.pStopFlag, query.nMaxAnswerBytes,
+                             query.nAttemptTimeoutSeconds > 0 ? query.nAttemptTimeoutSeconds : 1);
         const SHttpGetResult result = HttpGet(request, reader);
         switch (result.eOutcome) {
             case EHttpOutcome::kNoRequest:
@@ -245,6 +260,16 @@ int RunQuery(const SHttpQuery& query, std::string& strAnswer, std::wstring& strE
                 return UnknownException(strError);
             case EHttpOutcome::kEndedBySink:
                 if (reader.Stopped()) return kQueryStopped;
+                if (reader.TimedOut()) {
+                    reader.KeepPartialPiece();
+                    const int nLimit =
+                        query.nAttemptTimeoutSeconds > 0 ? query.nAttemptTimeoutSeconds : 1;
+                    WriteLog(kLogError, L"QueryServerLow(), no complete answer within %d s",
+                             nLimit);
+                    strError = FormatText(LoadStringText(kIdsTimeLimit), nLimit);
+                    answer.bUnreachable = true;
+                    return kQueryException;
+                }
                 if (reader.TooLarge()) {
                     const std::wstring strWhy =
                         FormatText(L"answer larger than %u bytes", query.nMaxAnswerBytes);
@@ -257,6 +282,7 @@ int RunQuery(const SHttpQuery& query, std::string& strAnswer, std::wstring& strE
                 [[fallthrough]];
             case EHttpOutcome::kTransportError:
                 reader.KeepPartialPiece();
+                answer.bUnreachable = result.bUnreachable;
                 WriteLog(kLogError, L"QueryServerLow(), Error %d (%s)", result.nErrorCode,
                          result.strErrorText);
                 strError = FormatText(LoadStringText(kIdsTransportError), result.nErrorCode,

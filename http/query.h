@@ -16,14 +16,19 @@ constexpr int kQueryStopped = -3;    // the stop flag was set while the answer w
 constexpr int kMaxQueryAttempts = 2;
 constexpr long kConnectTimeoutMs = 10000;
 constexpr int32_t kStallTimeoutSeconds = 30;
+// An attempt ends after this long in all, however its answer trickles in.
+constexpr int32_t kAttemptTimeoutSeconds = 60;
 constexpr size_t kMaxAnswerBytes = 8u * 1024u * 1024u;
 // The body is taken in pieces: up to a line feed, or this many bytes without carriage returns.
 constexpr size_t kAnswerPieceBytes = 2044;
 
 struct SHttpQuery {
     std::wstring strUrl;
+    // The URL as log lines show it (its key masked); empty: strUrl.
+    std::wstring strLogUrl;
     long nConnectTimeoutMs = kConnectTimeoutMs;
-    int32_t nStallTimeoutSeconds = kStallTimeoutSeconds;  // below 1 counts as 1
+    int32_t nStallTimeoutSeconds = kStallTimeoutSeconds;      // below 1 counts as 1
+    int32_t nAttemptTimeoutSeconds = kAttemptTimeoutSeconds;  // below 1 counts as 1
     size_t nMaxAnswerBytes = kMaxAnswerBytes;
     const std::atomic<int32_t>* pStopFlag = nullptr;  // not owned; null: never stopped
 };
@@ -36,6 +41,9 @@ struct SHttpQueryResult {
     std::string strBody;
     std::wstring strError;  // the user-facing reason; empty on status 200
     std::wstring strUrl;    // the URL fetched
+    // No server answered: the name was not resolved, the connection was refused, or the
+    // attempt timed out (stall or time limit).
+    bool bUnreachable = false;
 };
 
 // Never throws. Logs each failure.

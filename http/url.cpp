@@ -1,8 +1,11 @@
 #include "http/url.h"
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "base/format.h"
 #include "base/text.h"
+#include "http/error_texts.h"
 #include "http/query.h"
 
 namespace {
@@ -100,20 +103,49 @@ bool ParseUrl(std::wstring_view strUrl, SUrlParts& parts) {
     return SplitAuthority(authority, parts.strHost, parts.nPort);
 }
 
-std::wstring ApplyEndpointOverride(const std::wstring& strUrl, std::wstring& strWarning) {
-    strWarning.clear();
+bool ApplyEndpointOverride(const std::wstring& strUrl, std::wstring& strResult,
+                           std::wstring& strError) {
+    strError.clear();
+    strResult = strUrl;
     const std::wstring strOverride = GetHttpConfig().strServiceUrl;
-    if (strOverride.empty()) return strUrl;
+    if (strOverride.empty()) return true;
     SUrlParts target, original;
     if (!ParseUrl(strOverride, target) ||
         (target.nServiceType != kInetServiceHttp && target.nServiceType != kInetServiceHttps)) {
-        strWarning = L"LOCANYM_SERVICE_URL is no http or https URL, ignored: " + strOverride;
-        return strUrl;
+        // Falling back to the service's own address would send the key and the position to a
+        // server the user meant to avoid.
+        strError = FormatText(LoadStringText(kIdsBadServiceUrl), strOverride);
+        return false;
     }
-    if (!ParseUrl(strUrl, original)) return strUrl;
+    if (!ParseUrl(strUrl, original)) return true;
     std::wstring strPrefix = target.strObject;
     size_t query = strPrefix.find_first_of(L"?#");
     if (query != std::wstring::npos) strPrefix.erase(query);
     while (!strPrefix.empty() && strPrefix.back() == L'/') strPrefix.pop_back();
-    return target.strScheme + L"://" + target.strAuthority + strPrefix + original.strObject;
+    strResult = target.strScheme + L"://" + target.strAuthority + strPrefix + original.strObject;
+    return true;
+}
+
+std::wstring MaskQueryValue(const std::wstring& strUrl, std::wstring_view strName) {
+    const size_t nQuery = strUrl.find(L'?');
+    if (strName.empty() || nQuery == std::wstring::npos) return strUrl;
+    const size_t nEnd = std::min(strUrl.find(L'#', nQuery), strUrl.size());
+    std::wstring out = strUrl.substr(0, nQuery + 1);
+    size_t pos = nQuery + 1;
+    while (pos <= nEnd) {
+        size_t next = strUrl.find(L'&', pos);
+        if (next == std::wstring::npos || next > nEnd) next = nEnd;
+        const std::wstring_view pair(strUrl.data() + pos, next - pos);
+        const size_t eq = pair.find(L'=');
+        if (eq != std::wstring_view::npos && pair.substr(0, eq) == strName) {
+            out.append(pair.substr(0, eq + 1));
+            out += L"***";
+        } else {
+            out.append(pair);
+        }
+        if (next < nEnd) out += L'&';
+        pos = next + 1;
+    }
+    out.append(strUrl, nEnd, std::wstring::npos);
+    return out;
 }

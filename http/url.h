@@ -26,8 +26,14 @@ struct SUrlParts {
 // no host or a port outside 1 to 65535. Any other scheme parses, with its service type.
 bool ParseUrl(std::wstring_view strUrl, SUrlParts& parts);
 
-// The configured endpoint override (SHttpConfig::strServiceUrl): when it holds an http or
-// https URL, its scheme, host and port (and a path prefix, if it has one) replace those of
-// strUrl, whose path and query are kept. Otherwise strUrl comes back unchanged; strWarning
-// tells why a set but unusable value was ignored.
-std::wstring ApplyEndpointOverride(const std::wstring& strUrl, std::wstring& strWarning);
+// The configured endpoint override (SHttpConfig::strServiceUrl) applied to strUrl into
+// strResult: when unset, strUrl itself; when it holds an http or https URL with a host, its
+// scheme, host and port (and a path prefix, if it has one) with the path and query of strUrl.
+// False when it is set but is no such URL: nothing may then be sent anywhere, and strError
+// holds the user-facing reason.
+bool ApplyEndpointOverride(const std::wstring& strUrl, std::wstring& strResult,
+                           std::wstring& strError);
+
+// The URL with the value of every query parameter named strName written as "***", for log
+// lines; the URL itself when it has no such parameter or strName is empty.
+std::wstring MaskQueryValue(const std::wstring& strUrl, std::wstring_view strName);

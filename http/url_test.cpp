@@ -49,26 +49,38 @@ TEST(EndpointOverride, ReplacesSchemeHostAndPortKeepingThePath) {
     struct SCase {
         const char* pszOverride;  // null: unset
         const wchar_t* pszExpected;
-        bool bWarning;
     } cases[] = {
-        {nullptr, L"https://api.geoapify.com/v1/geocode/reverse", false},
-        {"", L"https://api.geoapify.com/v1/geocode/reverse", false},
-        {"http://127.0.0.1:8080", L"http://127.0.0.1:8080/v1/geocode/reverse", false},
-        {"http://127.0.0.1:8080/", L"http://127.0.0.1:8080/v1/geocode/reverse", false},
-        {"https://mirror.example/geo/", L"https://mirror.example/geo/v1/geocode/reverse", false},
-        {"ftp://127.0.0.1", L"https://api.geoapify.com/v1/geocode/reverse", true},
-        {"127.0.0.1:8080", L"https://api.geoapify.com/v1/geocode/reverse", true},
+        {nullptr, L"https://api.geoapify.com/v1/geocode/reverse"},
+        {"", L"https://api.geoapify.com/v1/geocode/reverse"},
+        {"http://127.0.0.1:8080", L"http://127.0.0.1:8080/v1/geocode/reverse"},
+        {"http://127.0.0.1:8080/", L"http://127.0.0.1:8080/v1/geocode/reverse"},
+        {"https://mirror.example/geo/", L"https://mirror.example/geo/v1/geocode/reverse"},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszOverride ? c.pszOverride : "(unset)");
         SHttpConfig config;
         if (c.pszOverride) config.strServiceUrl = Utf8ToWide(c.pszOverride);
         SetHttpConfig(config);
-        std::wstring strWarning;
-        EXPECT_EQ(c.pszExpected, ApplyEndpointOverride(kUrl, strWarning));
-        EXPECT_EQ(c.bWarning, !strWarning.empty());
+        std::wstring strResult, strError;
+        EXPECT_TRUE(ApplyEndpointOverride(kUrl, strResult, strError));
+        EXPECT_EQ(c.pszExpected, strResult);
+        EXPECT_EQ(L"", strError);
     }
     SetHttpConfig(SHttpConfig{});
+}
+
+TEST(MaskQueryValue, OnlyTheNamedParameterIsMasked) {
+    struct SCase {
+        const wchar_t *pszUrl, *pszName, *pszExpected;
+    } cases[] = {
+        {L"http://h/p?lat=1&username=me", L"username", L"http://h/p?lat=1&username=***"},
+        {L"http://h/p?key=a&lat=1&key=b#f", L"key", L"http://h/p?key=***&lat=1&key=***#f"},
+        {L"http://h/p?apiKey=&mykey=x", L"key", L"http://h/p?apiKey=&mykey=x"},
+        {L"http://h/p?appid=s3cr3t", L"appid", L"http://h/p?appid=***"},
+        {L"http://h/key=x", L"key", L"http://h/key=x"},
+        {L"http://h/p?key=x", L"", L"http://h/p?key=x"},
+    };
+    for (const SCase& c : cases) EXPECT_EQ(c.pszExpected, MaskQueryValue(c.pszUrl, c.pszName));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the build needs, configures and builds one preset (default: "default").
-# Usage: scripts/build.sh [default|sanitize|fuzz]
+# Usage: scripts/build.sh [default|sanitize|tsan|fuzz]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 preset=${1:-default}

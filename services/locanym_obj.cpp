@@ -20,29 +20,41 @@ void CLocanymObj::AppendServerError(const std::wstring& strText) {
 
 int CLocanymObj::QueryServer(const std::wstring& strBaseUrl, const CParamList& params,
                              std::string& strAnswer) {
-    std::wstring strWarning;
-    const std::wstring strBase = ApplyEndpointOverride(strBaseUrl, strWarning);
-    if (!strWarning.empty()) WriteLog(kLogError, L"QueryServer: %s", strWarning);
+    m_bUnreachable = false;
+    std::wstring strBase;
+    if (!ApplyEndpointOverride(strBaseUrl, strBase, m_strError)) {
+        WriteLog(kLogError, L"QueryServer: %s", m_strError);
+        strAnswer.clear();
+        return kQueryFailed;
+    }
     int nResult = kQueryFailed;
     for (int nAttempt = 1; nAttempt <= kMaxQueryAttempts; ++nAttempt) {
         // Each attempt builds from the caller's list, so a retry carries the key only once.
         CParamList attemptParams = params;
         BuildRequestUrl(m_strUrl, strBase, attemptParams, 0);
-        WriteLog(kLogInfo, L"QueryServer: %s", m_strUrl);
+        // The parameter the service appended is its key: logs are pasted into bug reports.
+        const std::wstring strLogUrl = MaskQueryValue(m_strUrl, attemptParams.size() > params.size()
+                                                                    ? attemptParams.back().m_strName
+                                                                    : std::wstring());
+        WriteLog(kLogInfo, L"QueryServer: %s", strLogUrl);
         m_strError.clear();
-        nResult = QueryServerLow(m_strUrl, strAnswer);
+        nResult = QueryServerLow(m_strUrl, strAnswer, strLogUrl);
         if (IsFinalStatus(nResult)) break;
     }
     return nResult;
 }
 
-int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnswer) {
+int CLocanymObj::QueryServerLow(const std::wstring& strUrl, std::string& strAnswer,
+                                const std::wstring& strLogUrl) {
     SHttpQuery query;
     query.strUrl = strUrl;
+    query.strLogUrl = strLogUrl;
     query.nStallTimeoutSeconds = m_nStallTimeoutSeconds;
+    query.nAttemptTimeoutSeconds = m_nAttemptTimeoutSeconds;
     query.pStopFlag = &m_stopFlag;
     SHttpQueryResult result = HttpQuery(query);
     strAnswer = std::move(result.strBody);
+    m_bUnreachable = result.bUnreachable;
     // A success leaves an error text set by the caller in place.
     if (!result.strError.empty()) m_strError = std::move(result.strError);
     return result.nResult;

@@ -44,15 +44,18 @@ class CLocanymObj {
 
     // One request to the service, at most two attempts (a second one only after an HTTP status
     // other than 200, 400, 401 and 403). strBaseUrl is scheme, host and path; the configured
-    // endpoint override applies. Result: 0 for status 200, the HTTP status, or kQueryFailed,
-    // kQueryException, kQueryStopped. The answer holds the body of the last attempt (without
-    // carriage returns), also with an HTTP error status. m_strUrl and m_strError describe the
-    // last attempt. params is left as it came.
+    // endpoint override applies, and one that is set but unusable fails the request with
+    // kQueryFailed before anything is sent. Log lines show the key parameter's value as "***".
+    // Result: 0 for status 200, the HTTP status, or kQueryFailed, kQueryException, kQueryStopped.
+    // The answer holds the body of the last attempt (without carriage returns), also with an HTTP
+    // error status. m_strUrl and m_strError describe the last attempt. params is left as it came.
     int QueryServer(const std::wstring& strBaseUrl, const CParamList& params,
                     std::string& strAnswer);
-    // One attempt for a complete URL (HttpQuery with this service's stop flag and stall time);
-    // result and answer as for QueryServer.
-    int QueryServerLow(const std::wstring& strUrl, std::string& strAnswer);
+    // One attempt for a complete URL (HttpQuery with this service's stop flag, stall time and
+    // time limit); result and answer as for QueryServer. strLogUrl: the URL as logged (empty:
+    // strUrl).
+    int QueryServerLow(const std::wstring& strUrl, std::string& strAnswer,
+                       const std::wstring& strLogUrl = std::wstring());
 
     std::wstring m_strApiKey;    // the user's key; empty: the built-in default is used
     std::wstring m_strHostName;  // "Slidora"
@@ -60,6 +63,10 @@ class CLocanymObj {
     std::wstring m_strUrl;       // URL of the latest request
     // No byte for this long ends a request; tests shorten it.
     int32_t m_nStallTimeoutSeconds = kStallTimeoutSeconds;
+    // An attempt ends after this long in all; tests shorten it.
+    int32_t m_nAttemptTimeoutSeconds = kAttemptTimeoutSeconds;
+    // The last request reached no server (name not resolved, connection refused, time-out).
+    bool m_bUnreachable = false;
 
   protected:
     // Appends a text taken from an error answer to m_strError, after a line break when

@@ -4,7 +4,10 @@ add_executable(core_tests
   ${PROJECT_SOURCE_DIR}/base/text_test.cpp
   ${PROJECT_SOURCE_DIR}/base/format_test.cpp
   ${PROJECT_SOURCE_DIR}/base/log_test.cpp
-  ${PROJECT_SOURCE_DIR}/core/compose_test.cpp)
+  ${PROJECT_SOURCE_DIR}/base/log_escape_test.cpp
+  ${PROJECT_SOURCE_DIR}/core/compose_test.cpp
+  ${PROJECT_SOURCE_DIR}/core/compose_bounds_test.cpp
+  ${PROJECT_SOURCE_DIR}/core/network_pause_test.cpp)
 target_link_libraries(core_tests PRIVATE locanym_logic GTest::gtest_main)
 gtest_discover_tests(core_tests)
 
@@ -14,6 +17,7 @@ target_link_libraries(configure_tests PRIVATE locanym_testsupport GTest::gtest_m
 gtest_discover_tests(configure_tests)
 
 add_executable(module_tests ${CMAKE_CURRENT_LIST_DIR}/module_messages_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/module_robustness_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/module_settings_test.cpp)
 target_link_libraries(module_tests PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(module_tests)

@@ -205,6 +205,19 @@ struct CLoopbackServer::SImpl {
                     });
                 return;
             }
+            case ELoopbackTrouble::kTrickle: {
+                res.status = answer.nStatus;
+                auto pBody = std::make_shared<std::string>(std::move(answer.strBody));
+                const auto pause = std::chrono::milliseconds(answer.nBytesBeforeTrouble);
+                res.set_content_provider(
+                    pBody->size(), answer.strContentType,
+                    [this, pBody, pause](size_t offset, size_t, httplib::DataSink& sink) {
+                        if (bStopping.load()) return false;
+                        std::this_thread::sleep_for(pause);
+                        return sink.write(pBody->data() + offset, 1);
+                    });
+                return;
+            }
             case ELoopbackTrouble::kNone:
                 break;
         }

@@ -31,6 +31,7 @@ enum class ELoopbackTrouble {
     kStallMidBody,       // send nBytesBeforeTrouble bytes of the body, then nothing
     kResetMidBody,       // announce the whole body, send nBytesBeforeTrouble bytes, close
     kRedirectLoop,       // answer every request with a redirect to itself
+    kTrickle,            // send the body one byte every nBytesBeforeTrouble milliseconds
 };
 
 struct SLoopbackAnswer {

@@ -152,8 +152,12 @@ intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second)
         default:
             break;
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_calls.push_back(std::move(call));
+    const std::wstring strLogText = nCode == kCbLog ? call.strText : std::wstring();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_calls.push_back(std::move(call));
+    }
+    if (nCode == kCbLog && m_onLog) m_onLog(strLogText);
     return result;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -56,6 +57,9 @@ class CTestHost {
     std::wstring m_strShowPath;          // answered for code 11 (empty: answer 0)
     // Test hooks for misbehaving hosts on a text read.
     bool m_bOverlongTextRead = false;  // writes 2000 characters and no NUL
+    // Called with the text of every log line after it is recorded, on the thread that wrote
+    // it: a host that sends messages (or throws) from its log callback.
+    std::function<void(const std::wstring&)> m_onLog;
     std::filesystem::path m_moduleCopy;
 
     intptr_t OnCallback(int32_t nCode, uintptr_t first, uintptr_t second);

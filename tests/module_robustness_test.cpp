@@ -1,0 +1,154 @@
+// Message 19 under hosts that misbehave and networks that are gone: a host that re-enters from
+// its log callback, an exception while the caption is made, a stop from another thread, and a
+// show without network.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <new>
+#include <thread>
+
+#include "tests/support/loopback_server.h"
+#include "tests/support/photo_writer.h"
+#include "tests/support/plugin_host.h"
+
+namespace {
+
+const std::string kPlaceNamePath = "/findNearbyPlaceNameJSON";
+
+STestSetting Int(int32_t n) {
+    STestSetting s;
+    s.nValue = n;
+    return s;
+}
+
+class ModuleRobustness : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_server.Start());
+        setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
+        m_host.m_settings[L"iProv"] = Int(2);
+        m_host.m_settings[L"GeoType"] = Int(0);
+    }
+    void TearDown() override { unsetenv("LOCANYM_SERVICE_URL"); }
+
+    std::filesystem::path Photo(int i) {
+        const auto path = m_dir.Path() / ("photo" + std::to_string(i) + ".jpg");
+        if (!std::filesystem::exists(path)) WriteGpsJpeg(path, 10.0 + i * 0.01, 20.0);
+        return path;
+    }
+
+    CLoopbackServer m_server;
+    CTempDir m_dir;
+    CTestHost m_host;
+};
+
+TEST_F(ModuleRobustness, HostMaySendMessagesFromItsLogCallback) {
+    m_server.SetAnswer(kPlaceNamePath,
+                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    m_host.Start();
+    std::wstring strCaption;
+    ASSERT_TRUE(m_host.Caption(Photo(1).wstring(), strCaption));  // cached from now on
+    ASSERT_EQ(0u, strCaption.find(L"Paris"));
+
+    struct SCase {
+        uintptr_t nMessage, wParam, lParam;
+    } cases[] = {{kMsgHostEvent, 1, 0}, {kMsgHostEvent2, 4, 0}, {kMsgStop, 0, 1}};
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.nMessage);
+        m_host.Send(kMsgStart, 0, 1);
+        // Every line re-enters, also those written while the photo's file or the cache is used.
+        bool bInside = false;
+        int nReentries = 0;
+        m_host.m_onLog = [&](const std::wstring&) {
+            if (bInside) return;
+            bInside = true;
+            ++nReentries;
+            m_host.Send(c.nMessage, c.wParam, c.lParam);
+            m_host.Send(kMsgStart, 0, 0);
+            bInside = false;
+        };
+        // A deadlock would never come back: the test process ends instead of hanging.
+        auto done = std::async(std::launch::async, [&] {
+            std::wstring strText;
+            m_host.Caption(Photo(1).wstring(), strText);  // from the cache, under the lock
+            m_host.Caption(Photo(2).wstring(), strText);  // a lookup
+        });
+        if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "message 19 deadlocked";
+            std::_Exit(1);
+        }
+        m_host.m_onLog = nullptr;
+        EXPECT_GE(nReentries, 3);
+    }
+}
+
+TEST_F(ModuleRobustness, AnExceptionWhileTheCaptionIsMadeIsAFailedLookup) {
+    m_server.SetAnswer(kPlaceNamePath,
+                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    m_host.Start();
+    // Out of memory while the lookup runs; a host reads an answer of 0 as "no GPS position".
+    m_host.m_onLog = [](const std::wstring& strText) {
+        if (strText.rfind(L"gps location", 0) == 0) throw std::bad_alloc();
+    };
+    std::wstring strCaption;
+    EXPECT_TRUE(m_host.Caption(Photo(1).wstring(), strCaption));
+    EXPECT_EQ(L"Locnm: Out of memory", strCaption);
+    m_host.m_onLog = nullptr;
+    // Nothing was cached: the next try asks the service.
+    EXPECT_TRUE(m_host.Caption(Photo(1).wstring(), strCaption));
+    EXPECT_EQ(0u, strCaption.find(L"Paris"));
+}
+
+TEST_F(ModuleRobustness, StopFromAnotherThreadWhilePhotosAreCaptioned) {
+    m_server.SetAnswer(kPlaceNamePath,
+                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    m_host.Start();
+    std::thread photos([&] {
+        std::wstring strCaption;
+        for (int i = 0; i < 20; ++i) m_host.Caption(Photo(i).wstring(), strCaption);
+    });
+    for (int i = 0; i < 10; ++i) {
+        m_host.Send(kMsgStop, 0, i % 2);
+        m_host.Send(kMsgStart, 0, i % 2);
+    }
+    photos.join();
+}
+
+TEST_F(ModuleRobustness, WithoutNetworkThePhotosAreAnsweredAtOnceForAMinute) {
+    m_server.SetAnswer(kPlaceNamePath,
+                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    const int nPort = m_server.Port();
+    m_server.Stop();  // connections to its port are refused now
+    m_host.Start();
+    std::wstring strFirstError, strCaption;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(m_host.Caption(Photo(i).wstring(), strCaption));
+        EXPECT_EQ(0u, strCaption.rfind(L"Locnm: Error 7, ", 0));
+        strFirstError = strCaption;
+    }
+    // The server is back, but the pause lasts: no request, the same text, nothing cached.
+    CLoopbackServer back;
+    ASSERT_TRUE(back.Start(nPort));
+    back.SetAnswer(kPlaceNamePath,
+                   ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 3; i < 50; ++i) {
+        ASSERT_TRUE(m_host.Caption(Photo(i).wstring(), strCaption));
+        EXPECT_EQ(strFirstError, strCaption);
+    }
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(m_host.Caption(Photo(i).wstring(), strCaption));
+        EXPECT_EQ(strFirstError, strCaption);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_TRUE(back.Requests().empty());
+    int nPauseLines = 0;
+    for (const std::wstring& strLine : m_host.Logs(true))
+        if (strLine.rfind(L"No server reached 3 times in a row", 0) == 0) ++nPauseLines;
+    EXPECT_EQ(1, nPauseLines);
+}
+
+}  // namespace
