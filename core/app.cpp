@@ -142,9 +142,9 @@ uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
 
 void CLocanymApp::LoadSettings() {
     m_settingsStore.Load(*this);
-    if (static_cast<uint32_t>(m_iProv) > 5u) m_iProv = 0;
+    if (m_iProv < 0 || m_iProv >= kServiceCount) m_iProv = 0;
     for (auto& pService : m_services) {
-        if (!pService) continue;
+        if (!pService || !pService->UsesKey()) continue;
         const std::wstring strKey = kApiKeyPrefix + pService->GetServiceName();
         pService->m_strApiKey = m_settingsStore.ReadString(kSettingsSection, strKey.c_str(), L"");
     }
@@ -154,7 +154,7 @@ void CLocanymApp::LoadSettings() {
 void CLocanymApp::SaveSettings() {
     m_settingsStore.Save(*this);
     for (auto& pService : m_services) {
-        if (!pService) continue;
+        if (!pService || !pService->UsesKey()) continue;
         const std::wstring strKey = kApiKeyPrefix + pService->GetServiceName();
         m_settingsStore.WriteString(kSettingsSection, strKey.c_str(), pService->m_strApiKey);
     }
@@ -307,6 +307,17 @@ uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
             m_cache.Store(strPath, CCachedValue(strCaption, strLat, strLon));
         }
         return SetResult(strCaption);
+    }
+    // Without a network the offline finder stands in, uncached, so that the next show asks the
+    // web service again; a refused key or an error answer still shows the service's own text.
+    CLocanymObj* pOffline = m_services[kOffline].get();
+    if (m_bOffline && pService->m_bTransportError && pOffline && pOffline != pService) {
+        CLocationRecord offline;
+        if (pOffline->FindLocation(strLat, strLon, offline)) {
+            WriteLog(kLogInfo, L"%s not reached; caption from the offline place data",
+                     pService->GetServiceName());
+            return SetResult(ComposeCaption(offline, *this));
+        }
     }
     return SetResult(m_bErrMsg ? pService->m_strError : std::wstring());
 }

@@ -22,7 +22,7 @@ TEST(ServiceCatalogue, SixServicesInTableOrderWithTheirKeys) {
         {L"GeoNames", L"username", "[a-z]{10}"},      {L"BigDataCloud", L"key", "bdc_[0-9a-f]{32}"},
         {L"MapsCo", L"api_key", "[0-9a-z]{31}"},      {L"OpenWeather", L"appid", "[0-9a-f]{32}"},
     };
-    for (int i = 0; i < kServiceCount; ++i) {
+    for (int i = 0; i < kOffline; ++i) {
         CLocanymObj& service = *table[i];
         SCOPED_TRACE(i);
         EXPECT_EQ(expected[i].pszName, service.GetServiceName());

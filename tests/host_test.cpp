@@ -103,13 +103,13 @@ TEST_F(HostTest, SetThenSettingsShowsWhatThePlugInLoads) {
     SRun run = Run({"settings"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
     const std::vector<std::string> expected = {
-        "Enabled\t1",        "iProv\t-1",         "GeoType\t1",
-        "Geo1\t0",           "Geo2\t0",           "GeoCC1\t",
-        "GeoCC2\t",          "ErrMsg\t1",         "Lang\t",
-        "Format\t%C (%D)",   "Sep\t\", \"",       "AState\t1",
-        "ACountry\t1",       "AK-LocationIQ\t",   "AK-GeoApify\t",
-        "AK-GeoNames\tdemo", "AK-BigDataCloud\t", "AK-MapsCo\t",
-        "AK-OpenWeather\t"};
+        "Enabled\t1",      "iProv\t-1",         "GeoType\t1",
+        "Geo1\t0",         "Geo2\t0",           "GeoCC1\t",
+        "GeoCC2\t",        "ErrMsg\t1",         "Lang\t",
+        "Format\t%C (%D)", "Sep\t\", \"",       "AState\t1",
+        "ACountry\t1",     "Offline\t0",        "AK-LocationIQ\t",
+        "AK-GeoApify\t",   "AK-GeoNames\tdemo", "AK-BigDataCloud\t",
+        "AK-MapsCo\t",     "AK-OpenWeather\t"};
     EXPECT_EQ(Lines(run.strOut), expected);
 
     run = Run({"--json", "settings"});
