@@ -6,6 +6,11 @@
 // Positions: 20,000 in a shuffled order, each within half a degree of a randomly drawn place,
 // so that dense regions weigh as much as photographers' photos make them weigh; each lookup
 // also composes every text, as a caption needs them.
+//
+// Message 19's service part: the offline service's FindLocation (coordinate texts as photos give
+// them, the location record filled, a log line to a host callback that drops it) over the same
+// positions, against a GeoNames lookup (FindLocation: URL, request, JSON, record) of a loopback
+// server in the same run; both print their medians and the ratio.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,8 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "base/log.h"
 #include "base/text.h"
+#include "http/query.h"
+#include "services/geonames.h"
+#include "services/offline.h"
 #include "services/place_finder.h"
+#include "tests/support/loopback_server.h"
 
 namespace {
 
@@ -28,6 +38,9 @@ constexpr double kTargetFileMb = 8.0;
 constexpr int kPositions = 20000;
 constexpr int kPeerPositions = 200;
 constexpr int kRepeats = 5;
+constexpr double kTargetServiceUs = 5.0;
+constexpr double kTargetGeoNamesRatio = 1.0 / 20.0;
+constexpr int kGeoNamesLookups = 300;
 
 long ProcStatusKb(const char* pszField) {
     std::ifstream in("/proc/self/status");
@@ -60,6 +73,34 @@ uint32_t NearestByScan(const CPlacesData& data, double dLat, double dLon) {
         }
     }
     return nBest;
+}
+
+intptr_t DropLog(int32_t, uintptr_t, uintptr_t) {
+    return 0;
+}
+
+// Median of GeoNames lookups against a loopback server serving the Paris answer; 0 when the
+// server cannot start or a lookup fails.
+double GeoNamesLookupMedian() {
+    CLoopbackServer server;
+    server.SetAnswer("/findNearbyPlaceNameJSON",
+                     ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+    if (!server.Start()) return 0;
+    SHttpConfig config;
+    config.strServiceUrl = Utf8ToWide(server.BaseUrl());
+    SetHttpConfig(config);
+    CPlugInSettings settings;
+    std::atomic<int32_t> stop{0};
+    CGeoNames geonames(settings, stop);
+    std::vector<double> times;
+    for (int i = 0; i < kGeoNamesLookups; ++i) {
+        CLocationRecord record;
+        auto start = CClock::now();
+        if (!geonames.FindLocation(L"48.8448000", L"2.3471000", record)) return 0;
+        times.push_back(Micro(start));
+    }
+    SetHttpConfig(SHttpConfig{});
+    return Median(times);
 }
 
 }  // namespace
@@ -127,7 +168,30 @@ int main(int argc, char** argv) {
         scans.push_back(Micro(start));
     }
 
+    // Message 19's service part, as the module runs it.
+    SetLogCallback(&DropLog);
+    CPlugInSettings settings;
+    settings.m_strLang = L"fr";
+    std::atomic<int32_t> stop{0};
+    COffline offline(settings, stop);
+    offline.m_strDataPath = Utf8ToWide(strPath);
+    std::vector<std::pair<std::wstring, std::wstring>> texts;
+    texts.reserve(positions.size());
+    for (const auto& [dLat, dLon] : positions)
+        texts.emplace_back(FormatText(L"%.7f", dLat), FormatText(L"%.7f", dLon));
+    std::vector<double> services;
+    services.reserve(texts.size());
+    for (const auto& [strLat, strLon] : texts) {
+        CLocationRecord record;
+        auto start = CClock::now();
+        nSink += offline.FindLocation(strLat, strLon, record);
+        services.push_back(Micro(start));
+    }
+    const double dGeoNames = GeoNamesLookupMedian();
+    SetLogCallback(nullptr);
+
     double dLookup = Median(lookups), dOpen = Median(opens), dScan = Median(scans);
+    double dService = Median(services);
     std::printf("places: %s, %u places, sources: %s\n", strPath.c_str(), data.GetPlaceCount(),
                 std::string(data.GetSources()).c_str());
     std::printf("lookup median        %8.2f us  (target <= %.0f us)%s\n", dLookup, kTargetLookupUs,
@@ -135,6 +199,16 @@ int main(int argc, char** argv) {
     std::printf(
         "  peer: nearest centre by a scan of every place %.1f us; ratio %.4f (%zu of %zu found)\n",
         dScan, dLookup / dScan, nFound, lookups.size());
+    std::printf("offline FindLocation %8.2f us  (message 19's service part; target <= %.0f us)%s\n",
+                dService, kTargetServiceUs, dService <= kTargetServiceUs ? "" : "  OVER TARGET");
+    if (dGeoNames > 0) {
+        std::printf(
+            "  peer: GeoNames FindLocation on loopback %.1f us; ratio %.4f (target <= %.2f)%s\n",
+            dGeoNames, dService / dGeoNames, kTargetGeoNamesRatio,
+            dService / dGeoNames <= kTargetGeoNamesRatio ? "" : "  OVER TARGET");
+    } else {
+        std::printf("  peer: GeoNames on loopback could not be measured\n");
+    }
     std::printf("open median          %8.2f ms  (target <= %.0f ms)%s\n", dOpen, kTargetOpenMs,
                 dOpen <= kTargetOpenMs ? "" : "  OVER TARGET");
     std::printf("file size            %8.2f MB  (target <= %.0f MB)%s\n", dFileMb, kTargetFileMb,

@@ -145,9 +145,9 @@ uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
 
 void CLocanymApp::LoadSettings() {
     m_settingsStore.Load(*this);
-    if (static_cast<uint32_t>(m_iProv) > 5u) m_iProv = 0;
+    if (m_iProv < 0 || m_iProv >= kServiceCount) m_iProv = 0;
     for (auto& pService : m_services) {
-        if (!pService) continue;
+        if (!pService || !pService->UsesKey()) continue;
         const std::wstring strKey = kApiKeyPrefix + pService->GetServiceName();
         pService->m_strApiKey = m_settingsStore.ReadString(kSettingsSection, strKey.c_str(), L"");
     }
@@ -157,7 +157,7 @@ void CLocanymApp::LoadSettings() {
 void CLocanymApp::SaveSettings() {
     m_settingsStore.Save(*this);
     for (auto& pService : m_services) {
-        if (!pService) continue;
+        if (!pService || !pService->UsesKey()) continue;
         const std::wstring strKey = kApiKeyPrefix + pService->GetServiceName();
         m_settingsStore.WriteString(kSettingsSection, strKey.c_str(), pService->m_strApiKey);
     }
@@ -320,14 +320,13 @@ uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
 uintptr_t CLocanymApp::LookUpPhoto(const std::wstring& strPath, const std::wstring& strLat,
                                    const std::wstring& strLon) {
     WriteLog(kLogInfo, L"gps location: %s,%s", strLat, strLon);
-    std::wstring strPauseError;
-    if (m_networkPause.IsPaused(GetTickCountMs(), strPauseError))
-        return SetResult(m_bErrMsg ? strPauseError : std::wstring());
-
     CLocationRecord record;
     const int32_t iProv = m_iProv >= 0 && m_iProv < kServiceCount ? m_iProv : 0;
     CLocanymObj* pService = m_services[static_cast<size_t>(iProv)].get();
     if (!pService) return SetResult(std::wstring());
+    std::wstring strPauseError;
+    if (m_networkPause.IsPaused(GetTickCountMs(), strPauseError))
+        return AnswerUnreached(pService, strLat, strLon, strPauseError);
     pService->m_bUnreachable = false;
     if (pService->FindLocation(strLat, strLon, record)) {
         m_networkPause.OnReached();
@@ -343,7 +342,25 @@ uintptr_t CLocanymApp::LookUpPhoto(const std::wstring& strPath, const std::wstri
         m_networkPause.OnUnreachable(GetTickCountMs(), pService->m_strError);
     else if (m_nStop.load() == 0)
         m_networkPause.OnReached();
+    if (pService->m_bTransportError)
+        return AnswerUnreached(pService, strLat, strLon, pService->m_strError);
     return SetResult(m_bErrMsg ? pService->m_strError : std::wstring());
+}
+
+// Without a network the offline finder stands in, uncached, so that the next show asks the web
+// service again; a refused key or an error answer still shows the service's own text.
+uintptr_t CLocanymApp::AnswerUnreached(const CLocanymObj* pService, const std::wstring& strLat,
+                                       const std::wstring& strLon, const std::wstring& strError) {
+    CLocanymObj* pOffline = m_services[kOffline].get();
+    if (m_bOffline && pOffline && pOffline != pService) {
+        CLocationRecord offline;
+        if (pOffline->FindLocation(strLat, strLon, offline)) {
+            WriteLog(kLogInfo, L"%s not reached; caption from the offline place data",
+                     pService->GetServiceName());
+            return SetResult(ComposeCaption(offline, *this));
+        }
+    }
+    return SetResult(m_bErrMsg ? strError : std::wstring());
 }
 
 CLocanymApp& GetApp() {

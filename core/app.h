@@ -94,6 +94,10 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     uintptr_t SetResult(const std::wstring& strAnswer);
     // Asks the service for the photo's place (or answers at once during a network pause) and
     // stores the caption in the cache.
+    // The answer when the chosen service could not be reached: the offline finder's caption
+    // when the "Offline" setting asks for it (never cached), else the error text.
+    uintptr_t AnswerUnreached(const CLocanymObj* pService, const std::wstring& strLat,
+                              const std::wstring& strLon, const std::wstring& strError);
     uintptr_t LookUpPhoto(const std::wstring& strPath, const std::wstring& strLat,
                           const std::wstring& strLon);
     intptr_t CallHost(int32_t nCode, uintptr_t first, uintptr_t second);

@@ -50,6 +50,7 @@ const SSettingKey kSettingKeys[] = {
     TextKey(L"Sep", kEscaped, &S::m_strSep, &D::m_strSep, L"\", \"", kShapes),
     IntKey(L"AState", &S::m_bAState, &D::m_bAState, 1, kShapes),
     IntKey(L"ACountry", &S::m_bACountry, &D::m_bACountry, 1, kShapes),
+    IntKey(L"Offline", &S::m_bOffline, &D::m_bOffline, 0, kKeeps),
 };
 
 std::span<const SSettingKey> SettingKeys() {

@@ -25,6 +25,7 @@ struct CLocanymDlgValues {
     int32_t m_bAState = 0;
     int32_t m_bACountry = 0;
     std::wstring m_strSep;
+    int32_t m_bOffline = 0;
     // The user's key of each service, index = iProv; empty: the service's built-in default.
     std::vector<std::wstring> m_strApiKeys;
 };

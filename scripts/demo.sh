@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The main job, offline: builds the plug-in and the reference host, makes a handful of sample
-# photos at real places, and captions them through the host. The services' answers come from
-# a replay server on 127.0.0.1 that serves recorded, real-shaped answers of all six services,
-# so nothing here needs the internet. The second pass is answered from the plug-in's cache.
+# photos at real places, and captions them through the host. First the built-in offline place
+# finder captions them from the place data file beside the module (no key, no server), in
+# English and then with French country names. Then the services' answers come from a replay
+# server on 127.0.0.1 that serves recorded, real-shaped answers of all six services, so nothing
+# here needs the internet. The second pass is answered from the plug-in's cache.
 #
 # Usage: scripts/demo.sh [WORK_DIR]     (default: a new temporary folder, kept for a look)
 set -euo pipefail
@@ -19,6 +21,20 @@ rm -rf "$data" "$log"
 
 "$build/locanym-make-samples" "$photos"
 
+host=("$build/locanym-host" --data "$data" --log "$log")
+"${host[@]}" set Enabled 1
+
+# Each offline pass names a show of its own, so that its captions are cached apart.
+echo "== Offline captions (iProv 6: the built-in place data; no key, no server, nothing sent)"
+"${host[@]}" set iProv 6
+"${host[@]}" --show "$work/offline.show" caption "$photos"/* || true
+echo
+echo "== Offline captions with the country names in French (set Lang fr)"
+"${host[@]}" set Lang fr
+"${host[@]}" --show "$work/offline-fr.show" caption "$photos"/* || true
+"${host[@]}" set Lang ""
+echo
+
 # The replay server prints its base URL, then serves until it is stopped.
 "$build/locanym-replay-server" >"$work/replay-url" 2>"$work/replay.log" &
 server=$!
@@ -34,8 +50,6 @@ fi
 export LOCANYM_SERVICE_URL
 LOCANYM_SERVICE_URL=$(head -n 1 "$work/replay-url")
 
-host=("$build/locanym-host" --data "$data" --log "$log")
-"${host[@]}" set Enabled 1
 "${host[@]}" set Format "%A"
 
 # Each service captions the photos of the places its recorded answers know; the index is the

@@ -18,7 +18,7 @@ TEST(ServiceCatalogue, SixServicesInTableOrderWithTheirKeyParameters) {
         {L"LocationIQ", L"key"},   {L"GeoApify", L"apiKey"}, {L"GeoNames", L"username"},
         {L"BigDataCloud", L"key"}, {L"MapsCo", L"api_key"},  {L"OpenWeather", L"appid"},
     };
-    for (int i = 0; i < kServiceCount; ++i) {
+    for (int i = 0; i < kOffline; ++i) {
         CLocanymObj& service = *table[i];
         SCOPED_TRACE(i);
         EXPECT_EQ(expected[i].pszName, service.GetServiceName());

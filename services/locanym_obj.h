@@ -28,6 +28,8 @@ class CLocanymObj {
     virtual std::wstring GetHomePageUrl() const = 0;
     virtual std::wstring GetServiceName() const = 0;
     virtual std::wstring GetSignUpUrl() const = 0;
+    // False for a service that takes no key: no "AK-<name>" setting is kept for it.
+    virtual bool UsesKey() const = 0;
     // Looks up the place at the coordinates (texts sent unchanged). 1 when an answer was
     // understood (some parts may stay empty); 0 otherwise, with the reason in m_strError.
     // out comes in empty; on 0 it is left as it came.
@@ -61,6 +63,9 @@ class CLocanymObj {
     std::wstring m_strHostName;  // "Slidora"
     std::wstring m_strError;     // last-error text of this service
     std::wstring m_strUrl;       // URL of the latest request
+    // The latest FindLocation failed because the server could not be reached or the transfer
+    // broke (kQueryFailed, kQueryException); not for an HTTP status, an error answer or a stop.
+    bool m_bTransportError = false;
     // No byte for this long ends a request; tests shorten it.
     int32_t m_nStallTimeoutSeconds = kStallTimeoutSeconds;
     // An attempt ends after this long in all; tests shorten it.

@@ -56,10 +56,6 @@ bool ParseCoordinate(std::wstring_view strText, double& dValue) {
     return result.ec == std::errc() && result.ptr == buffer + strText.size();
 }
 
-std::wstring Text(std::string_view utf8) {
-    return Utf8ToWide(utf8);
-}
-
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -217,11 +213,11 @@ bool CPlaceFinder::Find(double dLat, double dLon, int nLanguage, CPlaceNames& na
     if (country.empty()) country = m_data.GetCountryName(city.nCountry);
 
     CPlaceNames found;
-    found.m_strPlace = Text(m_data.GetString(place.nName));
-    found.m_strCity = Text(m_data.GetString(city.nName));
-    found.m_strAdmin1 = Text(m_data.GetAdmin1Name(city.nAdmin1));
-    found.m_strCountry = Text(country);
-    found.m_strCountryCode = Text(m_data.GetCountryCode(city.nCountry));
+    found.m_strPlace = Utf8ToWide(m_data.GetString(place.nName));
+    found.m_strCity = Utf8ToWide(m_data.GetString(city.nName));
+    found.m_strAdmin1 = Utf8ToWide(m_data.GetAdmin1Name(city.nAdmin1));
+    found.m_strCountry = Utf8ToWide(country);
+    found.m_strCountryCode = Utf8ToWide(m_data.GetCountryCode(city.nCountry));
     const std::wstring* parts[] = {&found.m_strPlace, &found.m_strCity, &found.m_strAdmin1,
                                    &found.m_strCountry};
     for (size_t i = 0; i < std::size(parts); ++i) {

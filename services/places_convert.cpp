@@ -271,6 +271,32 @@ bool ReadMoCatalogue(const uint8_t* pData, size_t nSize,
     return true;
 }
 
+std::string CountryNameForCaption(std::string_view strEnglish, std::string_view strTranslation,
+                                  std::string_view strLanguage) {
+    std::string strName(strTranslation);
+    // The Tatar catalogues list two spellings of one name around a comma.
+    if (strLanguage.substr(0, strLanguage.find('@')) == "tt") return strName;
+    const size_t nComma = strTranslation.find(", ");
+    if (strEnglish.find(',') != std::string_view::npos || nComma == std::string_view::npos ||
+        strTranslation.find(',', nComma + 1) != std::string_view::npos ||
+        strTranslation.find('(') != std::string_view::npos || nComma == 0) {
+        return strName;
+    }
+    std::string_view before = strTranslation.substr(0, nComma);
+    std::string_view after = strTranslation.substr(nComma + 2);
+    const size_t nLastSpace = after.rfind(' ');
+    std::string_view last =
+        nLastSpace == std::string_view::npos ? std::string_view() : after.substr(nLastSpace + 1);
+    const bool bShortLowerWord =
+        !last.empty() && last.size() <= 3 &&
+        std::all_of(last.begin(), last.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    if (after.empty() || (nLastSpace != std::string_view::npos && !bShortLowerWord)) return strName;
+    strName.assign(after);
+    strName += ' ';
+    strName += before;
+    return strName;
+}
+
 bool BuildPlacesFile(const CPlacesSources& sources, std::vector<uint8_t>& file,
                      std::string& strError) {
     CStringPool pool;
@@ -352,7 +378,8 @@ bool BuildPlacesFile(const CPlacesSources& sources, std::vector<uint8_t>& file,
             auto it = messages.find(country.strMsgId);
             // The English name serves where a language has none or the same.
             bool bOwn = it != messages.end() && it->second != country.strName;
-            translations.push_back(bOwn ? pool.Add(it->second) : 0);
+            translations.push_back(
+                bOwn ? pool.Add(CountryNameForCaption(country.strName, it->second, strTag)) : 0);
         }
     }
     if (pool.GetBytes().size() > kMaxStringsSize) {

@@ -53,6 +53,14 @@ bool ReadIsoCountries(std::string_view json, std::vector<SCountrySource>& countr
 bool ReadMoCatalogue(const uint8_t* pData, size_t nSize,
                      std::map<std::string, std::string>& messages, std::string& strError);
 
+// A country's name in a language as a caption shows it. Some catalogues keep the sorting form
+// of an official name ("Russie, Fédération de", "Salomon, Îles") where English has a plain one;
+// that form is turned back into running text ("Fédération de Russie", "Îles Salomon") when the
+// part after its one comma is a single word or ends in a short lower-case word. Any other
+// translation comes back unchanged.
+std::string CountryNameForCaption(std::string_view strEnglish, std::string_view strTranslation,
+                                  std::string_view strLanguage);
+
 // The whole data file. Places of a feature that no longer stands (PPLQ abandoned, PPLH
 // historical, PPLW destroyed) are left out; a country missing from the list keeps its code as
 // its name; a division missing from the names gets an empty name.

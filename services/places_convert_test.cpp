@@ -233,3 +233,27 @@ TEST(PlacesConverterInput, DamagedSourcesAreRefused) {
 }
 
 }  // namespace
+
+TEST(PlacesConvert, CountryNamesInSortingFormReadAsRunningText) {
+    struct {
+        const char *pszEnglish, *pszTranslation, *pszLanguage, *pszCaption;
+    } const cases[] = {
+        {"Russian Federation", "Russie, Fédération de", "fr", "Fédération de Russie"},
+        {"Réunion", "Réunion, Île de la", "fr", "Île de la Réunion"},
+        {"Solomon Islands", "Salomon, Îles", "fr", "Îles Salomon"},
+        // Left as they are: two spellings, an aside, a longer designation, an English name
+        // that has its own comma, no comma at all.
+        {"Japan", "Japan, Yaponia", "tt@iqtelif", "Japan, Yaponia"},
+        {"Falkland Islands (Malvinas)", "Malouines, Îles (Falkland)", "fr",
+         "Malouines, Îles (Falkland)"},
+        {"United States Minor Outlying Islands", "Estaos Xuníos, Islles Ultramarines", "ast",
+         "Estaos Xuníos, Islles Ultramarines"},
+        {"Iran, Islamic Republic of", "Iran, République islamique d'", "fr",
+         "Iran, République islamique d'"},
+        {"Italy", "Italie", "fr", "Italie"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CountryNameForCaption(c.pszEnglish, c.pszTranslation, c.pszLanguage),
+                  c.pszCaption);
+    }
+}

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-constexpr int32_t kServiceCount = 6;
+constexpr int32_t kServiceCount = 7;
 
 class CPlugInSettings {
   public:
@@ -17,7 +17,7 @@ class CPlugInSettings {
 
     // Values before the first load; the load itself asks the host with other defaults.
     int32_t m_bEnabled = 0;    // "Enabled"
-    int32_t m_iProv = 0;       // "iProv": index of the service, 0 to 5
+    int32_t m_iProv = 0;       // "iProv": index of the service, 0 to 6
     int32_t m_bErrMsg = 1;     // "ErrMsg"
     std::wstring m_strLang;    // "Lang"
     int32_t m_nGeoType = 0;    // "GeoType"
@@ -29,4 +29,7 @@ class CPlugInSettings {
     int32_t m_bAState = 0;     // "AState"
     int32_t m_bACountry = 0;   // "ACountry"
     std::wstring m_strSep;     // "Sep", decoded
+    // "Offline": 1 lets the offline place finder caption a photo whose web service could not
+    // be reached; such a caption is not cached.
+    int32_t m_bOffline = 0;
 };

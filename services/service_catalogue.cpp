@@ -6,6 +6,7 @@
 #include "services/geonames.h"
 #include "services/location_iq.h"
 #include "services/mapsco.h"
+#include "services/offline.h"
 #include "services/openweather.h"
 
 const SServiceFacts kServiceFacts[kServiceCount] = {
@@ -22,6 +23,7 @@ const SServiceFacts kServiceFacts[kServiceCount] = {
      L"https://geocode.maps.co/join/", L"https://geocode.maps.co"},
     {L"OpenWeather", L"appid", L"0a1b2c3d4e5f60718293a4b5c6d7e8f9", L"https://openweathermap.org/",
      L"https://openweathermap.org/api", L"https://api.openweathermap.org"},
+    {L"Offline", L"", L"", L"", L"", L""},
 };
 
 CCataloguedService::CCataloguedService(const CPlugInSettings& settings,
@@ -30,6 +32,9 @@ CCataloguedService::CCataloguedService(const CPlugInSettings& settings,
 
 std::wstring CCataloguedService::GetApiKey() const {
     return m_strApiKey.empty() ? std::wstring(m_facts.pszDefaultKey) : m_strApiKey;
+}
+bool CCataloguedService::UsesKey() const {
+    return m_facts.pszKeyParam[0] != L'\0';
 }
 std::wstring CCataloguedService::GetHomePageUrl() const {
     return m_facts.pszHomePage;
@@ -53,12 +58,17 @@ std::wstring CCataloguedService::LowerCaseLanguage() const {
 
 int CCataloguedService::FindLocation(const std::wstring& strLat, const std::wstring& strLon,
                                      CLocationRecord& out) {
+    m_bTransportError = false;
     std::wstring strPath;
     CParamList params;
     BuildQuery(strLat, strLon, strPath, params);
     std::string strAnswer;
     // A negative result has been logged and has set m_strError.
-    if (QueryServer(m_facts.pszServer + strPath, params, strAnswer) < 0) return 0;
+    const int nResult = QueryServer(m_facts.pszServer + strPath, params, strAnswer);
+    if (nResult < 0) {
+        m_bTransportError = nResult == kQueryFailed || nResult == kQueryException;
+        return 0;
+    }
     CLocationRecord record = out;
     if (!ReadAnswer(strAnswer, record)) return 0;
     out = std::move(record);
@@ -73,5 +83,6 @@ CServiceTable CreateServices(const CPlugInSettings& settings, const std::atomic<
     table[kBigDataCloud] = std::make_unique<CBigData>(settings, stop);
     table[kMapsCo] = std::make_unique<CMapsCo>(settings, stop);
     table[kOpenWeather] = std::make_unique<COWeatherObj>(settings, stop);
+    table[kOffline] = std::make_unique<COffline>(settings, stop);
     return table;
 }

@@ -1,4 +1,4 @@
-// The six services: what is fixed about each (names, keys, pages, server), the base that
+// The services: what is fixed about each (names, keys, pages, server), the base that
 // serves those facts, and the table in the order of the "iProv" setting.
 #pragma once
 
@@ -12,7 +12,7 @@
 
 struct SServiceFacts {
     const wchar_t* pszName;        // display name, also in the setting "AK-<name>"
-    const wchar_t* pszKeyParam;    // query parameter that carries the key
+    const wchar_t* pszKeyParam;    // query parameter that carries the key; empty: no key
     const wchar_t* pszDefaultKey;  // built-in key, used while the user's key is empty
     const wchar_t* pszHomePage;
     const wchar_t* pszSignUpPage;  // where a user registers and gets a key
@@ -26,6 +26,7 @@ enum EServiceIndex {
     kBigDataCloud = 3,
     kMapsCo = 4,
     kOpenWeather = 5,
+    kOffline = 6,  // the offline place finder: no key, no server
 };
 
 extern const SServiceFacts kServiceFacts[kServiceCount];
@@ -45,8 +46,9 @@ class CCataloguedService : public CLocanymObj {
     std::wstring GetSignUpUrl() const override;
     void BuildRequestUrl(std::wstring& strUrl, const std::wstring& strBaseUrl, CParamList& params,
                          int nUnused) override;
+    bool UsesKey() const override;
     int FindLocation(const std::wstring& strLat, const std::wstring& strLon,
-                     CLocationRecord& out) final;
+                     CLocationRecord& out) override;
 
   protected:
     // The request for a position: the path after the catalogue's server and the parameters
@@ -61,6 +63,7 @@ class CCataloguedService : public CLocanymObj {
 
 using CServiceTable = std::array<std::unique_ptr<CLocanymObj>, kServiceCount>;
 
-// Creates the six services in table order: 0 LocationIQ, 1 GeoApify, 2 GeoNames,
-// 3 BigDataCloud, 4 MapsCo, 5 OpenWeather. The objects keep references to both arguments.
+// Creates the services in table order: 0 LocationIQ, 1 GeoApify, 2 GeoNames,
+// 3 BigDataCloud, 4 MapsCo, 5 OpenWeather, 6 Offline. The objects keep references to both
+// arguments.
 CServiceTable CreateServices(const CPlugInSettings& settings, const std::atomic<int32_t>& stopFlag);

@@ -96,19 +96,20 @@ TEST_F(HostTest, SetThenSettingsShowsWhatThePlugInLoads) {
     // One line a key, in the order the plug-in reads them (pinned by the module's own tests).
     SRun run = Run({"settings"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
-    std::vector<std::string> lines = Lines(run.strOut);
-    ASSERT_EQ(lines.size(), 19u) << run.strOut;
-    EXPECT_EQ(lines[0], "Enabled\t1");
-    EXPECT_EQ(lines[1], "iProv\t-1");
-    EXPECT_EQ(lines[2], "GeoType\t1");  // a default
-    EXPECT_EQ(lines[9], "Format\t%C (%D)");
-    EXPECT_EQ(lines[10], "Sep\t\", \"");
-    EXPECT_EQ(lines[15], "AK-GeoNames\tdemo");
+    const std::vector<std::string> expected = {
+        "Enabled\t1",      "iProv\t-1",         "GeoType\t1",
+        "Geo1\t0",         "Geo2\t0",           "GeoCC1\t",
+        "GeoCC2\t",        "ErrMsg\t1",         "Lang\t",
+        "Format\t%C (%D)", "Sep\t\", \"",       "AState\t1",
+        "ACountry\t1",     "Offline\t0",        "AK-LocationIQ\t",
+        "AK-GeoApify\t",   "AK-GeoNames\tdemo", "AK-BigDataCloud\t",
+        "AK-MapsCo\t",     "AK-OpenWeather\t"};
+    EXPECT_EQ(Lines(run.strOut), expected);
 
     run = Run({"--json", "settings"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
-    lines = Lines(run.strOut);
-    ASSERT_EQ(lines.size(), 19u);
+    const std::vector<std::string> lines = Lines(run.strOut);
+    ASSERT_EQ(lines.size(), expected.size());
     Json::Value format;
     std::istringstream(lines[9]) >> format;
     EXPECT_EQ(format["key"], "Format");

@@ -10,10 +10,10 @@
 namespace {
 
 const std::vector<std::wstring> kLoadOrder = {
-    L"Enabled",     L"iProv",           L"GeoType",   L"Geo1",          L"Geo2",
-    L"GeoCC1",      L"GeoCC2",          L"ErrMsg",    L"Lang",          L"Format",
-    L"Sep",         L"AState",          L"ACountry",  L"AK-LocationIQ", L"AK-GeoApify",
-    L"AK-GeoNames", L"AK-BigDataCloud", L"AK-MapsCo", L"AK-OpenWeather"};
+    L"Enabled",     L"iProv",       L"GeoType",         L"Geo1",      L"Geo2",
+    L"GeoCC1",      L"GeoCC2",      L"ErrMsg",          L"Lang",      L"Format",
+    L"Sep",         L"AState",      L"ACountry",        L"Offline",   L"AK-LocationIQ",
+    L"AK-GeoApify", L"AK-GeoNames", L"AK-BigDataCloud", L"AK-MapsCo", L"AK-OpenWeather"};
 const std::vector<std::wstring> kTextKeys = {L"GeoCC1", L"GeoCC2", L"Lang", L"Format", L"Sep"};
 
 bool IsTextKey(const std::wstring& key) {
@@ -78,10 +78,8 @@ TEST(ModuleSettings, StoredValuesLoadWithTheirRules) {
         std::wstring sepStored, sepLoaded;
         int32_t iProv, iProvLoaded;
     } cases[] = {
-        {L"\" - \"", L" - ", 6, 0},
-        {L"\"\\n\"", L"\n", -1, 0},
-        {L" \\r|", L" \r|", 5, 5},
-        {L"\"", L"", 2, 2},
+        {L"\" - \"", L" - ", 7, 0}, {L" - ", L" - ", 6, 6}, {L"\"\\n\"", L"\n", -1, 0},
+        {L" \\r|", L" \r|", 5, 5},  {L"\"", L"", 2, 2},
     };
     for (const auto& c : cases) {
         CTestHost host;

@@ -50,6 +50,11 @@ CTestHost::CTestHost(const fs::path& module) {
     fs::create_directories(m_tempRoot / "module");
     m_moduleCopy = m_tempRoot / "module" / module.filename();
     fs::copy_file(module, m_moduleCopy);
+    // The offline place data lies beside the module; a link is enough for a read-only map.
+    const fs::path places = module.parent_path() / "Locanym-places.dat";
+    std::error_code ec;
+    if (fs::exists(places, ec))
+        fs::create_symlink(places, m_tempRoot / "module" / places.filename());
     std::string strError;
     if (!m_module.Load(m_moduleCopy.string(), strError))
         throw std::runtime_error("loading the module: " + strError);

@@ -31,7 +31,8 @@ struct STestSetting {
 class CTestHost {
   public:
     // Copies the module into a new temporary folder (so that every host gets module state of
-    // its own) and loads it. The copy keeps the file name, so the application name is kept.
+    // its own) and loads it. The copy keeps the file name, so the application name is kept;
+    // the place data file beside the module, when there is one, is linked beside the copy.
     explicit CTestHost(const std::filesystem::path& module = LOCANYM_MODULE_PATH);
     ~CTestHost();
     CTestHost(const CTestHost&) = delete;
