@@ -307,15 +307,18 @@ void AppendEscaped(std::string& out, std::string_view text) {
     out.append(text.data() + start, text.size() - start);
 }
 
-}  // namespace
-
-void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
-                   CLocationCache& cache) {
+// Reads the file into the table as LoadCacheFile describes; with bReport false it writes no log
+// line. True when the file's entries replaced the table's; pStamp then gets the file's stamp.
+bool ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   CLocationCache& cache, bool bReport, SFileStamp* pStamp) {
+    auto report = [bReport](int nLevel, std::wstring_view format, const auto&... args) {
+        if (bReport) WriteLog(nLevel, format, args...);
+    };
     std::wstring strError;
     std::unique_ptr<CSequentialFile> file = OpenSequentialFile(strPath, strError);
     if (!file) {
-        WriteLog(kLogError, L"LoadCache: Unable to open file %s", strPath);
-        return;
+        report(kLogError, L"LoadCache: Unable to open file %s", strPath);
+        return false;
     }
     CCacheLineReader reader(*file);
     std::string_view line;
@@ -323,36 +326,40 @@ void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     auto readHeader = [&]() { return reader.NextLine(line, bOverlong); };
     auto reportReadError = [&]() {
         if (reader.Failed())
-            WriteLog(kLogError, L"LoadCache: Error reading file %s: %s", strPath, reader.Error());
+            report(kLogError, L"LoadCache: Error reading file %s: %s", strPath, reader.Error());
+        return false;
     };
 
     if (!reader.Start() || !readHeader()) return reportReadError();
     const std::string strApp = WideToUtf8(strAppName);
     if (line.compare(0, strApp.size(), strApp) != 0) {
-        WriteLog(kLogError, L"LoadCache: AppName wrong, list discarded");
-        return;
+        report(kLogError, L"LoadCache: AppName wrong, list discarded");
+        return false;
     }
     if (!readHeader()) return reportReadError();
     if (line.empty() || line[0] != 'v') {
-        WriteLog(kLogError, L"LoadCache: no version #, list discarded");
-        return;
+        report(kLogError, L"LoadCache: no version #, list discarded");
+        return false;
     }
     if (ParseHeaderNumber(std::string_view(line).substr(1)) != 1) {
-        WriteLog(kLogError, L"LoadCache: version not compatible, list discarded");
-        return;
+        report(kLogError, L"LoadCache: version not compatible, list discarded");
+        return false;
     }
     if (!readHeader()) return reportReadError();
     const long long nAnnounced = ParseHeaderNumber(line);
     if (nAnnounced <= 0) {
-        WriteLog(kLogError, L"LoadCache: no files, list discarded");
-        return;
+        report(kLogError, L"LoadCache: no files, list discarded");
+        return false;
     }
 
     cache.RemoveAll();
-    // The announced count sizes the table only as far as the file can back it up.
+    // The announced count sizes the table only as far as the file can back it up, and never
+    // beyond a first guess: the table grows as entries arrive, so a count that the file only
+    // claims (a sparse or damaged file) costs no memory.
     const uint64_t nFileChars = file->GetSize() / (reader.IsUtf16() ? 2 : 1);
     const uint64_t nPossible =
-        std::min<uint64_t>(static_cast<uint64_t>(nAnnounced), nFileChars / kMinEntryChars + 1);
+        std::min({static_cast<uint64_t>(nAnnounced), nFileChars / kMinEntryChars + 1,
+                  static_cast<uint64_t>(kCacheFirstGuessCount)});
     if (nPossible >= static_cast<uint64_t>(kCacheResizeCount)) {
         cache.SetBucketCount(static_cast<size_t>(2 * nPossible + 1));
         cache.Reserve(static_cast<size_t>(nPossible));
@@ -373,20 +380,23 @@ void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
         cache.StoreEncoded(fields[0], fields[1], fields[2], caption);
     }
     reportReadError();
-    if (nSkipped > 0) WriteLog(kLogError, L"LoadCache: %lld bad lines skipped", nSkipped);
-    WriteLog(kLogInfo, L"LoadCache: n. files %d", cache.GetCount());
+    if (nSkipped > 0) report(kLogError, L"LoadCache: %lld bad lines skipped", nSkipped);
+    report(kLogInfo, L"LoadCache: n. files %d", cache.GetCount());
+    if (pStamp) *pStamp = reader.Failed() ? SFileStamp() : file->GetStamp();
+    return true;
 }
 
-void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
-                   const CLocationCache& cache) {
+// Writes the table to a new file and puts it in place of the old one. False after a failure,
+// which it has logged.
+bool WriteCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                    const CLocationCache& cache) {
     std::wstring strError;
     std::unique_ptr<CReplacingFile> file = CreateReplacingFile(strPath, strError);
     if (!file) {
         WriteLog(kLogError, L"SaveCache: Unable to create file %s", strPath);
         WriteLog(kLogError, L"SaveCache: %s", strError);
-        return;
+        return false;
     }
-
     // The count line comes first, so the entries that cannot be written are found first.
     long long nWritable = 0, nLeftOut = 0;
     std::vector<bool> writable;
@@ -430,4 +440,68 @@ void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
         WriteLog(kLogError, L"SaveCache: Error writing file %s", strPath);
         WriteLog(kLogError, L"SaveCache: %s", strError);
     }
+    return bOk;
+}
+
+// Holds the cache file's lock for a save. Without the lock the save still goes on: the
+// temporary file is the writer's own, so the file stays whole, and only entries that another
+// process saves at the same moment may be missed.
+std::unique_ptr<CFileLock> LockForSave(const std::wstring& strPath) {
+    std::wstring strError;
+    std::unique_ptr<CFileLock> lock = LockFile(strPath, kCacheLockWaitMs, strError);
+    if (!lock) WriteLog(kLogError, L"SaveCache: cache file not locked: %s", strError);
+    return lock;
+}
+
+}  // namespace
+
+void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   CLocationCache& cache, SCacheFileSync* pSync) {
+    SFileStamp stamp;
+    const bool bAccepted = ReadCacheFile(strPath, strAppName, cache, true, &stamp);
+    if (pSync) {
+        pSync->bKnown = bAccepted && stamp != SFileStamp();
+        pSync->stamp = stamp;
+        pSync->nChanges = cache.GetChangeCount();
+    }
+}
+
+void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   const CLocationCache& cache) {
+    std::unique_ptr<CFileLock> lock = LockForSave(strPath);
+    WriteCacheFile(strPath, strAppName, cache);
+}
+
+void SyncCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   CLocationCache& cache, SCacheFileSync& sync) {
+    std::wstring strError;
+    SFileStamp now;
+    bool bExists = GetFileStamp(strPath, now, strError);
+    if (sync.bKnown && cache.GetChangeCount() == sync.nChanges && bExists && now == sync.stamp)
+        return;
+
+    std::unique_ptr<CFileLock> lock = LockForSave(strPath);
+    bExists = GetFileStamp(strPath, now, strError);
+    if (bExists && !(sync.bKnown && now == sync.stamp)) {
+        // Another process wrote the file since this session last read or wrote it: keep its
+        // entries that this session does not have. For a path that both have, this session's
+        // caption is kept.
+        CLocationCache other;
+        if (ReadCacheFile(strPath, strAppName, other, false, nullptr)) {
+            long long nKept = 0;
+            other.ForEach([&](const SCacheRecord& r) {
+                if (cache.ContainsEncoded(r.path)) return;
+                cache.StoreEncoded(r.path, r.lat, r.lon, r.text);
+                ++nKept;
+            });
+            if (nKept > 0)
+                WriteLog(kLogInfo, L"SaveCache: %lld entries saved by another session kept", nKept);
+        }
+    }
+    if (!WriteCacheFile(strPath, strAppName, cache)) {
+        sync.bKnown = false;
+        return;
+    }
+    sync.bKnown = GetFileStamp(strPath, sync.stamp, strError);
+    sync.nChanges = cache.GetChangeCount();
 }

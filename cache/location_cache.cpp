@@ -178,6 +178,7 @@ void CLocationCache::StoreEncoded(std::string_view path, std::string_view lat, s
 
 void CLocationCache::Put(std::string_view path, std::string_view lat, std::string_view lon,
                          std::string_view text, uint32_t nHash) {
+    ++m_nChanges;
     if (uint32_t nIndex = Find(path, nHash)) {
         SEntry& entry = m_entries[nIndex - 1];
         const size_t nOld = RecordSize(entry);
@@ -188,6 +189,9 @@ void CLocationCache::Put(std::string_view path, std::string_view lat, std::strin
         return;
     }
     if (m_entries.size() >= kMaxEntries) throw std::length_error("location cache is full");
+    // The table is sized by what it holds, so a count that a file only announces never
+    // costs memory before its entries are there.
+    if (m_entries.size() >= m_buckets.size()) SetBucketCount(2 * m_entries.size() + 1);
     SEntry entry{};
     entry.nHash = nHash;
     WriteRecord(entry, path, lat, lon, text);
@@ -252,6 +256,7 @@ void CLocationCache::Compact() {
 }
 
 void CLocationCache::RemoveAll() {
+    ++m_nChanges;
     // An empty table has nothing in its buckets; clearing them again would cost a pass over
     // a few hundred kilobytes at every load.
     if (!m_entries.empty()) std::memset(m_buckets.data(), 0, m_buckets.size() * sizeof(uint32_t));

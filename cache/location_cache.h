@@ -59,10 +59,17 @@ class CLocationCache {
     // The same for texts already in the table's encoding (as the file loader has them).
     void StoreEncoded(std::string_view path, std::string_view lat, std::string_view lon,
                       std::string_view text);
+    // True when the table holds an entry for a path in the table's encoding.
+    bool ContainsEncoded(std::string_view path) const {
+        return Find(path, HashCacheKey(path)) != 0;
+    }
     // Removes every entry; the bucket count stays.
     void RemoveAll();
     size_t GetCount() const { return m_entries.size(); }
-    // Sets the number of buckets (at least 1); the entries stay.
+    // Grows with every Store, StoreEncoded and RemoveAll: equal counts mean equal entries.
+    uint64_t GetChangeCount() const { return m_nChanges; }
+    // Sets the number of buckets (at least 1); the entries stay. When the entries come to
+    // outnumber the buckets, a store sets twice their number plus one.
     void SetBucketCount(size_t nBuckets);
     size_t GetBucketCount() const { return m_buckets.size(); }
     // Room for this many entries without growing the entry list.
@@ -102,6 +109,7 @@ class CLocationCache {
     std::vector<SBlock> m_blocks;
     size_t m_nLiveBytes = 0;
     size_t m_nDeadBytes = 0;  // records left behind by replaced entries
+    uint64_t m_nChanges = 0;
     mutable std::string m_strKey;
     mutable CCachedValue m_found;
 };

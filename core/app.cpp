@@ -179,7 +179,7 @@ void CLocanymApp::LoadCache() {
         return;
     }
     try {
-        LoadCacheFile(m_strCachePath, GetOwnModuleName(), m_cache);
+        LoadCacheFile(m_strCachePath, GetOwnModuleName(), m_cache, &m_cacheSync);
     } catch (const std::exception& e) {
         WriteLog(kLogError, L">>> Unknown exception in LoadCache: %s", e.what());
     }
@@ -187,7 +187,7 @@ void CLocanymApp::LoadCache() {
 
 void CLocanymApp::SaveCache() {
     try {
-        SaveCacheFile(m_strCachePath, GetOwnModuleName(), m_cache);
+        SyncCacheFile(m_strCachePath, GetOwnModuleName(), m_cache, m_cacheSync);
     } catch (const std::exception& e) {
         WriteLog(kLogError, L">>> Unknown exception in SaveCache: %s", e.what());
     }
@@ -199,6 +199,7 @@ void CLocanymApp::ClearCache() {
     std::wstring strError;
     RemoveFile(m_strCachePath, strError);  // a file that is not there is as good as deleted
     m_cache.RemoveAll();
+    m_cacheSync = SCacheFileSync();
 }
 
 bool CLocanymApp::OpenAddress(const std::wstring& strUrl) {
