@@ -129,6 +129,10 @@ uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
     if (!m_pSettingsUI || !m_pSettingsUI->RunSettingsDialog(wParam, values, *this)) return 0;
 
     m_bSettingsChanged = 1;
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        m_answerMemo.Clear();
+    }
     if (CaptionSettingsDiffer(*this, values)) {
         MakeCachePath();
         ClearCache();
@@ -242,6 +246,10 @@ std::wstring CLocanymApp::GetVersionText() const {
 }
 
 void CLocanymApp::OnStart(uintptr_t lParam) {
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        m_answerMemo.Clear();
+    }
     if (lParam) {
         WriteLog(kLogInfo, L"Starting");
         m_wic.Init();
@@ -301,7 +309,22 @@ uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
     const int32_t iProv = m_iProv >= 0 && m_iProv < kServiceCount ? m_iProv : 0;
     CLocanymObj* pService = m_services[static_cast<size_t>(iProv)].get();
     if (!pService) return SetResult(std::wstring());
-    if (pService->FindLocation(strLat, strLon, record)) {
+    bool bFound = false;
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        if (const CLocationRecord* pKnown = m_answerMemo.Find(iProv, m_strLang, strLat, strLon)) {
+            record = *pKnown;
+            bFound = true;
+        }
+    }
+    if (bFound) {
+        WriteLog(kLogInfo, L"Answered by an earlier lookup: %s,%s", strLat, strLon);
+    } else if (pService->FindLocation(strLat, strLon, record)) {
+        bFound = true;
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        m_answerMemo.Remember(iProv, m_strLang, strLat, strLon, record);
+    }
+    if (bFound) {
         const std::wstring strCaption = ComposeCaption(record, *this);
         {
             std::lock_guard<std::mutex> lock(m_workMutex);
