@@ -307,6 +307,63 @@ void AppendEscaped(std::string& out, std::string_view text) {
     out.append(text.data() + start, text.size() - start);
 }
 
+// Stores entries in the order given, a few entries behind: each waits in a ring while the
+// memory that its store will touch (its bucket, then the head of its chain) is fetched, so the
+// waits of several entries overlap instead of adding up. The texts are copied into the ring,
+// since the reader's lines do not outlive the next read.
+class CStorePipeline {
+  public:
+    explicit CStorePipeline(CLocationCache& cache) : m_cache(cache) {}
+    CStorePipeline(const CStorePipeline&) = delete;
+    CStorePipeline& operator=(const CStorePipeline&) = delete;
+
+    void Store(std::string_view path, std::string_view lat, std::string_view lon,
+               std::string_view text) {
+        if (m_nCount == kDepth) StoreOldest();
+        SPending& slot = m_ring[(m_nFirst + m_nCount) % kDepth];
+        slot.strTexts.assign(path);
+        slot.strTexts.append(lat);
+        slot.strTexts.append(lon);
+        slot.strTexts.append(text);
+        slot.nPath = path.size();
+        slot.nLat = lat.size();
+        slot.nLon = lon.size();
+        slot.nHash = HashCacheKey(path);
+        m_cache.Prefetch(slot.nHash, 0);
+        ++m_nCount;
+        // Halfway through the ring the bucket has arrived: fetch the head of its chain.
+        if (m_nCount > kDepth / 2)
+            m_cache.Prefetch(m_ring[(m_nFirst + m_nCount - 1 - kDepth / 2) % kDepth].nHash, 1);
+    }
+
+    void Flush() {
+        while (m_nCount > 0) StoreOldest();
+    }
+
+  private:
+    static constexpr size_t kDepth = 16;
+    struct SPending {
+        std::string strTexts;
+        size_t nPath = 0, nLat = 0, nLon = 0;
+        uint32_t nHash = 0;
+    };
+
+    void StoreOldest() {
+        const SPending& slot = m_ring[m_nFirst];
+        const std::string_view all(slot.strTexts);
+        m_cache.StoreEncoded(all.substr(0, slot.nPath), all.substr(slot.nPath, slot.nLat),
+                             all.substr(slot.nPath + slot.nLat, slot.nLon),
+                             all.substr(slot.nPath + slot.nLat + slot.nLon), slot.nHash);
+        m_nFirst = (m_nFirst + 1) % kDepth;
+        --m_nCount;
+    }
+
+    CLocationCache& m_cache;
+    SPending m_ring[kDepth];
+    size_t m_nFirst = 0;
+    size_t m_nCount = 0;
+};
+
 // Reads the file into the table as LoadCacheFile describes; with bReport false it writes no log
 // line. True when the file's entries replaced the table's; pStamp then gets the file's stamp.
 bool ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
@@ -368,17 +425,24 @@ bool ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     long long nLines = 0, nSkipped = 0;
     std::string strCaption;
     std::string_view fields[4], caption;
+    CStorePipeline pipeline(cache);
     while (nLines < nAnnounced && reader.NextLine(line, bOverlong)) {
         bool bBlank = !bOverlong;
-        for (char c : line) bBlank = bBlank && IsBlank(c);
+        for (char c : line) {
+            if (!IsBlank(c)) {
+                bBlank = false;
+                break;
+            }
+        }
         if (bBlank) continue;
         ++nLines;
         if (bOverlong || !ParseEntryLine(line, fields, caption, strCaption)) {
             ++nSkipped;
             continue;
         }
-        cache.StoreEncoded(fields[0], fields[1], fields[2], caption);
+        pipeline.Store(fields[0], fields[1], fields[2], caption);
     }
+    pipeline.Flush();
     reportReadError();
     if (nSkipped > 0) report(kLogError, L"LoadCache: %lld bad lines skipped", nSkipped);
     report(kLogInfo, L"LoadCache: n. files %d", cache.GetCount());
