@@ -100,6 +100,7 @@ TEST(CacheSessions, TwoHostsOnOneDataFolderLoseNoEntryAndNeverTearTheFile) {
     ASSERT_TRUE(ReadCacheFile(dir.Path() / kCacheName, paths));
     size_t nPhotos = 0;
     for (const auto& item : fs::directory_iterator(dir.Path())) {
+        EXPECT_NE(item.path().extension(), ".tmp") << "a temporary file was left behind";
         if (item.path().extension() != ".jpg") continue;
         ++nPhotos;
         EXPECT_EQ(paths.count(item.path().string()), 1u) << item.path();
