@@ -55,10 +55,14 @@ uintptr_t CLocanymApp::OnMessage(uintptr_t nMessage, uintptr_t wParam, uintptr_t
             if (!bHostKnown) return 0;
             SaveSettings();
             return 1;
-        case kMsgLoadSettings:
+        case kMsgLoadSettings: {
             if (!bHostKnown) return 0;
             LoadSettings();
+            // Answers remembered under the old settings may not be what the new ones ask for.
+            std::lock_guard<std::mutex> lock(m_workMutex);
+            m_answerMemo.Clear();
             return 1;
+        }
         case kMsgSettingsChanged:
             return static_cast<uintptr_t>(m_bSettingsChanged);
         case kMsgStart:
