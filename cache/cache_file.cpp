@@ -68,9 +68,9 @@ class CCacheLineReader {
     // comes back cut, with bOverlong set. False at the end of the file or on a read error.
     bool NextLine(std::string_view& line, bool& bOverlong) {
         bOverlong = false;
-        if (m_nPos >= m_buf.size() && !Fill()) return false;
-        const char* pStart = m_buf.data() + m_nPos;
-        size_t nAvail = m_buf.size() - m_nPos;
+        if (m_nPos >= m_text.size() && !Fill()) return false;
+        const char* pStart = m_text.data() + m_nPos;
+        size_t nAvail = m_text.size() - m_nPos;
         auto* pFeed = static_cast<const char*>(std::memchr(pStart, '\n', nAvail));
         bool bEnded = pFeed != nullptr;
         if (bEnded && static_cast<size_t>(pFeed - pStart) <= kMaxLineBytes) {
@@ -87,8 +87,8 @@ class CCacheLineReader {
                 m_nPos += nTake + (pFeed ? 1 : 0);
                 bEnded = pFeed != nullptr;
                 if (bEnded || !Fill()) break;
-                pStart = m_buf.data();
-                nAvail = m_buf.size();
+                pStart = m_text.data();
+                nAvail = m_text.size();
                 pFeed = static_cast<const char*>(std::memchr(pStart, '\n', nAvail));
             }
             line = m_line;
@@ -111,8 +111,9 @@ class CCacheLineReader {
     // give no text of its own (half a UTF-16 unit), so reading goes on until one does.
     bool Fill() {
         m_buf.clear();
+        m_text = {};
         m_nPos = 0;
-        while (m_buf.empty()) {
+        while (m_text.empty()) {
             if (m_bEnd || m_bFailed) return false;
             size_t n = 0;
             if (!m_file.Read(m_raw.data(), m_raw.size(), n, m_strError)) return Fail();
@@ -121,7 +122,8 @@ class CCacheLineReader {
                 std::wstring rest;
                 m_decoder.Finish(rest);
                 m_buf = WideToUtf8(rest);
-                return !m_buf.empty();
+                m_text = m_buf;
+                return !m_text.empty();
             }
             Convert(m_raw.data(), n);
         }
@@ -130,19 +132,22 @@ class CCacheLineReader {
 
     void Convert(const char* p, size_t n) {
         if (!m_bUtf16) {
-            m_buf.append(p, n);
+            // UTF-8 is used where it was read, without a copy.
+            m_text = std::string_view(p, n);
             return;
         }
         std::wstring wide;
         wide.reserve(n / 2 + 2);
         m_decoder.Feed(p, n, wide);
         m_buf += WideToUtf8(wide);
+        m_text = m_buf;
     }
 
     CSequentialFile& m_file;
     std::vector<char> m_raw;
-    std::string m_buf;   // decoded UTF-8 of the current chunk
-    std::string m_line;  // a line that spans chunks, or one that had to be repaired
+    std::string m_buf;        // UTF-8 decoded from the current UTF-16 chunk
+    std::string_view m_text;  // the current chunk's text: in m_raw (UTF-8) or in m_buf
+    std::string m_line;       // a line that spans chunks, or one that had to be repaired
     size_t m_nPos = 0;
     bool m_bUtf16 = false;
     bool m_bEnd = false;
