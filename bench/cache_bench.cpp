@@ -209,6 +209,9 @@ int main(int argc, char** argv) {
     session.m_bEnabled = 1;
     bool bUntouched = true;
     for (int nRun = 0; nRun < nRepeats; ++nRun) {
+        // Each start gets memory as a new process would, not the last session's pages.
+        session.m_cache.RemoveAll();
+        malloc_trim(0);
         struct stat before {};
         ::stat(strFile.c_str(), &before);
         auto start = std::chrono::steady_clock::now();
