@@ -78,6 +78,19 @@ TEST(CacheSync, SessionsKeepEachOthersEntriesAndAnUnchangedTableIsNotWritten) {
     EXPECT_EQ(Caption(a, L"/b"), L"B's b");
 }
 
+TEST(CacheSync, ASaveWithoutAPathLeavesNoFileBehind) {
+    CTempDir dir;
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.Path());
+    CLocationCache cache;
+    cache.Store(L"/p", CCachedValue(L"x", L"1", L"2"));
+    SCacheFileSync sync;
+    SyncCacheFile(L"", kApp, cache, sync);
+    SaveCacheFile(L"", kApp, cache);
+    fs::current_path(previous);
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
 long StatusKb(const char* pszField) {
     std::ifstream in("/proc/self/status");
     std::string line;

@@ -263,6 +263,11 @@ bool GetFileStamp(const std::wstring& strPath, SFileStamp& stamp, std::wstring& 
 
 std::unique_ptr<CFileLock> LockFile(const std::wstring& strPath, int nWaitMs,
                                     std::wstring& strError) {
+    // An empty path would put the lock file in whatever folder is current.
+    if (strPath.empty()) {
+        strError = PosixError(L"open", ENOENT);
+        return nullptr;
+    }
     const std::string strLock = NativePath(strPath) + ".lock";
     CFileDescriptor fd(::open(strLock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (fd.Get() < 0) {
