@@ -80,7 +80,10 @@ bool GetFileStamp(const std::wstring& strPath, SFileStamp& stamp, std::wstring& 
 // processes are held off only when they take the same lock; readers never need it.
 class CFileLock {
   public:
+    CFileLock() = default;
     virtual ~CFileLock() = default;
+    CFileLock(const CFileLock&) = delete;
+    CFileLock& operator=(const CFileLock&) = delete;
 };
 
 // Takes the lock of the file at strPath (held on strPath with ".lock" appended, a file created
