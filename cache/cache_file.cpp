@@ -369,10 +369,17 @@ class CStorePipeline {
     size_t m_nCount = 0;
 };
 
+enum class ECacheRead {
+    kRejected,  // no file, a header that was not accepted, or a read error before the entries
+    kEmpty,     // a whole header that announces no entries; the table was left as it was
+    kLoaded,    // the file's entries replaced the table's
+};
+
 // Reads the file into the table as LoadCacheFile describes; with bReport false it writes no log
-// line. True when the file's entries replaced the table's; pStamp then gets the file's stamp.
-bool ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
-                   CLocationCache& cache, bool bReport, SFileStamp* pStamp) {
+// line. Unless it answers kRejected, pStamp (may be null) gets the file's stamp (all zero after
+// a read error).
+ECacheRead ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                         CLocationCache& cache, bool bReport, SFileStamp* pStamp) {
     auto report = [bReport](int nLevel, std::wstring_view format, const auto&... args) {
         if (bReport) WriteLog(nLevel, format, args...);
     };
@@ -380,7 +387,7 @@ bool ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     std::unique_ptr<CSequentialFile> file = OpenSequentialFile(strPath, strError);
     if (!file) {
         report(kLogError, L"LoadCache: Unable to open file %s", strPath);
-        return false;
+        return ECacheRead::kRejected;
     }
     CCacheLineReader reader(*file);
     std::string_view line;
@@ -389,29 +396,30 @@ bool ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     auto reportReadError = [&]() {
         if (reader.Failed())
             report(kLogError, L"LoadCache: Error reading file %s: %s", strPath, reader.Error());
-        return false;
+        return ECacheRead::kRejected;
     };
 
     if (!reader.Start() || !readHeader()) return reportReadError();
     const std::string strApp = WideToUtf8(strAppName);
     if (line.compare(0, strApp.size(), strApp) != 0) {
         report(kLogError, L"LoadCache: AppName wrong, list discarded");
-        return false;
+        return ECacheRead::kRejected;
     }
     if (!readHeader()) return reportReadError();
     if (line.empty() || line[0] != 'v') {
         report(kLogError, L"LoadCache: no version #, list discarded");
-        return false;
+        return ECacheRead::kRejected;
     }
     if (ParseHeaderNumber(std::string_view(line).substr(1)) != 1) {
         report(kLogError, L"LoadCache: version not compatible, list discarded");
-        return false;
+        return ECacheRead::kRejected;
     }
     if (!readHeader()) return reportReadError();
     const long long nAnnounced = ParseHeaderNumber(line);
     if (nAnnounced <= 0) {
         report(kLogError, L"LoadCache: no files, list discarded");
-        return false;
+        if (pStamp) *pStamp = file->GetStamp();
+        return ECacheRead::kEmpty;
     }
 
     cache.RemoveAll();
@@ -452,7 +460,7 @@ bool ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     if (nSkipped > 0) report(kLogError, L"LoadCache: %lld bad lines skipped", nSkipped);
     report(kLogInfo, L"LoadCache: n. files %d", cache.GetCount());
     if (pStamp) *pStamp = reader.Failed() ? SFileStamp() : file->GetStamp();
-    return true;
+    return ECacheRead::kLoaded;
 }
 
 // Writes the table to a new file and puts it in place of the old one. False after a failure,
@@ -527,9 +535,13 @@ std::unique_ptr<CFileLock> LockForSave(const std::wstring& strPath) {
 void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
                    CLocationCache& cache, SCacheFileSync* pSync) {
     SFileStamp stamp;
-    const bool bAccepted = ReadCacheFile(strPath, strAppName, cache, true, &stamp);
+    const ECacheRead eRead = ReadCacheFile(strPath, strAppName, cache, true, &stamp);
     if (pSync) {
-        pSync->bKnown = bAccepted && stamp != SFileStamp();
+        // A file of no entries holds what an empty table holds: a session that adds nothing
+        // need not write it again.
+        const bool bHoldsTable =
+            eRead == ECacheRead::kLoaded || (eRead == ECacheRead::kEmpty && cache.GetCount() == 0);
+        pSync->bKnown = bHoldsTable && stamp != SFileStamp();
         pSync->stamp = stamp;
         pSync->nChanges = cache.GetChangeCount();
     }
@@ -556,7 +568,7 @@ void SyncCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
         // entries that this session does not have. For a path that both have, this session's
         // caption is kept.
         CLocationCache other;
-        if (ReadCacheFile(strPath, strAppName, other, false, nullptr)) {
+        if (ReadCacheFile(strPath, strAppName, other, false, nullptr) == ECacheRead::kLoaded) {
             long long nKept = 0;
             other.ForEach([&](const SCacheRecord& r) {
                 if (cache.ContainsEncoded(r.path)) return;

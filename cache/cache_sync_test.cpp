@@ -62,20 +62,31 @@ TEST(CacheSync, SessionsKeepEachOthersEntriesAndAnUnchangedTableIsNotWritten) {
     EXPECT_EQ(Caption(disk, L"/b"), L"B's b");
     EXPECT_EQ(Caption(disk, L"/c"), L"A's c");
 
-    // Unchanged since its own save: B writes nothing.
-    const auto past = fs::last_write_time(strFile) - std::chrono::hours(1);
-    fs::last_write_time(strFile, past);
-    SCacheFileSync syncDisk;
-    LoadCacheFile(strFile, kApp, disk, &syncDisk);
-    SyncCacheFile(strFile, kApp, disk, syncDisk);
-    EXPECT_EQ(fs::last_write_time(strFile), past);
-
     // A's next save, with nothing new, still brings B's entries in; its own /a wins.
     SyncCacheFile(strFile, kApp, a, syncA);
     LoadCacheFile(strFile, kApp, disk);
     EXPECT_EQ(disk.GetCount(), 3u);
     EXPECT_EQ(Caption(disk, L"/a"), L"A's a");
     EXPECT_EQ(Caption(a, L"/b"), L"B's b");
+}
+
+TEST(CacheSync, AFileThatHoldsWhatTheTableHoldsIsNotWrittenAgain) {
+    CTempDir dir;
+    const std::wstring strFile = (dir.Path() / "c.lst").wstring();
+    for (int nEntries : {0, 3}) {
+        SCOPED_TRACE(nEntries);
+        CLocationCache cache;
+        for (int i = 0; i < nEntries; ++i)
+            cache.Store(L"/" + std::to_wstring(i), CCachedValue(L"x", L"1", L"2"));
+        SaveCacheFile(strFile, kApp, cache);
+        const auto past = fs::last_write_time(strFile) - std::chrono::hours(1);
+        fs::last_write_time(strFile, past);
+        CLocationCache session;
+        SCacheFileSync sync;
+        LoadCacheFile(strFile, kApp, session, &sync);
+        SyncCacheFile(strFile, kApp, session, sync);
+        EXPECT_EQ(fs::last_write_time(strFile), past);
+    }
 }
 
 TEST(CacheSync, ASaveWithoutAPathLeavesNoFileBehind) {
