@@ -68,9 +68,9 @@ class CCacheLineReader {
     // comes back cut, with bOverlong set. False at the end of the file or on a read error.
     bool NextLine(std::string_view& line, bool& bOverlong) {
         bOverlong = false;
-        if (m_nPos >= m_buf.size() && !Fill()) return false;
-        const char* pStart = m_buf.data() + m_nPos;
-        size_t nAvail = m_buf.size() - m_nPos;
+        if (m_nPos >= m_text.size() && !Fill()) return false;
+        const char* pStart = m_text.data() + m_nPos;
+        size_t nAvail = m_text.size() - m_nPos;
         auto* pFeed = static_cast<const char*>(std::memchr(pStart, '\n', nAvail));
         bool bEnded = pFeed != nullptr;
         if (bEnded && static_cast<size_t>(pFeed - pStart) <= kMaxLineBytes) {
@@ -87,8 +87,8 @@ class CCacheLineReader {
                 m_nPos += nTake + (pFeed ? 1 : 0);
                 bEnded = pFeed != nullptr;
                 if (bEnded || !Fill()) break;
-                pStart = m_buf.data();
-                nAvail = m_buf.size();
+                pStart = m_text.data();
+                nAvail = m_text.size();
                 pFeed = static_cast<const char*>(std::memchr(pStart, '\n', nAvail));
             }
             line = m_line;
@@ -111,8 +111,9 @@ class CCacheLineReader {
     // give no text of its own (half a UTF-16 unit), so reading goes on until one does.
     bool Fill() {
         m_buf.clear();
+        m_text = {};
         m_nPos = 0;
-        while (m_buf.empty()) {
+        while (m_text.empty()) {
             if (m_bEnd || m_bFailed) return false;
             size_t n = 0;
             if (!m_file.Read(m_raw.data(), m_raw.size(), n, m_strError)) return Fail();
@@ -121,7 +122,8 @@ class CCacheLineReader {
                 std::wstring rest;
                 m_decoder.Finish(rest);
                 m_buf = WideToUtf8(rest);
-                return !m_buf.empty();
+                m_text = m_buf;
+                return !m_text.empty();
             }
             Convert(m_raw.data(), n);
         }
@@ -130,19 +132,22 @@ class CCacheLineReader {
 
     void Convert(const char* p, size_t n) {
         if (!m_bUtf16) {
-            m_buf.append(p, n);
+            // UTF-8 is used where it was read, without a copy.
+            m_text = std::string_view(p, n);
             return;
         }
         std::wstring wide;
         wide.reserve(n / 2 + 2);
         m_decoder.Feed(p, n, wide);
         m_buf += WideToUtf8(wide);
+        m_text = m_buf;
     }
 
     CSequentialFile& m_file;
     std::vector<char> m_raw;
-    std::string m_buf;   // decoded UTF-8 of the current chunk
-    std::string m_line;  // a line that spans chunks, or one that had to be repaired
+    std::string m_buf;        // UTF-8 decoded from the current UTF-16 chunk
+    std::string_view m_text;  // the current chunk's text: in m_raw (UTF-8) or in m_buf
+    std::string m_line;       // a line that spans chunks, or one that had to be repaired
     size_t m_nPos = 0;
     bool m_bUtf16 = false;
     bool m_bEnd = false;
@@ -307,15 +312,82 @@ void AppendEscaped(std::string& out, std::string_view text) {
     out.append(text.data() + start, text.size() - start);
 }
 
-}  // namespace
+// Stores entries in the order given, a few entries behind: each waits in a ring while the
+// memory that its store will touch (its bucket, then the head of its chain) is fetched, so the
+// waits of several entries overlap instead of adding up. The texts are copied into the ring,
+// since the reader's lines do not outlive the next read.
+class CStorePipeline {
+  public:
+    explicit CStorePipeline(CLocationCache& cache) : m_cache(cache) {}
+    CStorePipeline(const CStorePipeline&) = delete;
+    CStorePipeline& operator=(const CStorePipeline&) = delete;
 
-void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
-                   CLocationCache& cache) {
+    void Store(std::string_view path, std::string_view lat, std::string_view lon,
+               std::string_view text) {
+        if (m_nCount == kDepth) StoreOldest();
+        SPending& slot = m_ring[(m_nFirst + m_nCount) % kDepth];
+        slot.strTexts.assign(path);
+        slot.strTexts.append(lat);
+        slot.strTexts.append(lon);
+        slot.strTexts.append(text);
+        slot.nPath = path.size();
+        slot.nLat = lat.size();
+        slot.nLon = lon.size();
+        slot.nHash = HashCacheKey(path);
+        m_cache.Prefetch(slot.nHash, 0);
+        ++m_nCount;
+        // Halfway through the ring the bucket has arrived: fetch the head of its chain.
+        if (m_nCount > kDepth / 2)
+            m_cache.Prefetch(m_ring[(m_nFirst + m_nCount - 1 - kDepth / 2) % kDepth].nHash, 1);
+    }
+
+    void Flush() {
+        while (m_nCount > 0) StoreOldest();
+    }
+
+  private:
+    static constexpr size_t kDepth = 16;
+    struct SPending {
+        std::string strTexts;
+        size_t nPath = 0, nLat = 0, nLon = 0;
+        uint32_t nHash = 0;
+    };
+
+    void StoreOldest() {
+        const SPending& slot = m_ring[m_nFirst];
+        const std::string_view all(slot.strTexts);
+        m_cache.StoreEncoded(all.substr(0, slot.nPath), all.substr(slot.nPath, slot.nLat),
+                             all.substr(slot.nPath + slot.nLat, slot.nLon),
+                             all.substr(slot.nPath + slot.nLat + slot.nLon), slot.nHash);
+        m_nFirst = (m_nFirst + 1) % kDepth;
+        --m_nCount;
+    }
+
+    CLocationCache& m_cache;
+    SPending m_ring[kDepth];
+    size_t m_nFirst = 0;
+    size_t m_nCount = 0;
+};
+
+enum class ECacheRead {
+    kRejected,  // no file, a header that was not accepted, or a read error before the entries
+    kEmpty,     // a whole header that announces no entries; the table was left as it was
+    kLoaded,    // the file's entries replaced the table's
+};
+
+// Reads the file into the table as LoadCacheFile describes; with bReport false it writes no log
+// line. Unless it answers kRejected, pStamp (may be null) gets the file's stamp (all zero after
+// a read error).
+ECacheRead ReadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                         CLocationCache& cache, bool bReport, SFileStamp* pStamp) {
+    auto report = [bReport](int nLevel, std::wstring_view format, const auto&... args) {
+        if (bReport) WriteLog(nLevel, format, args...);
+    };
     std::wstring strError;
     std::unique_ptr<CSequentialFile> file = OpenSequentialFile(strPath, strError);
     if (!file) {
-        WriteLog(kLogError, L"LoadCache: Unable to open file %s", strPath);
-        return;
+        report(kLogError, L"LoadCache: Unable to open file %s", strPath);
+        return ECacheRead::kRejected;
     }
     CCacheLineReader reader(*file);
     std::string_view line;
@@ -323,36 +395,41 @@ void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     auto readHeader = [&]() { return reader.NextLine(line, bOverlong); };
     auto reportReadError = [&]() {
         if (reader.Failed())
-            WriteLog(kLogError, L"LoadCache: Error reading file %s: %s", strPath, reader.Error());
+            report(kLogError, L"LoadCache: Error reading file %s: %s", strPath, reader.Error());
+        return ECacheRead::kRejected;
     };
 
     if (!reader.Start() || !readHeader()) return reportReadError();
     const std::string strApp = WideToUtf8(strAppName);
     if (line.compare(0, strApp.size(), strApp) != 0) {
-        WriteLog(kLogError, L"LoadCache: AppName wrong, list discarded");
-        return;
+        report(kLogError, L"LoadCache: AppName wrong, list discarded");
+        return ECacheRead::kRejected;
     }
     if (!readHeader()) return reportReadError();
     if (line.empty() || line[0] != 'v') {
-        WriteLog(kLogError, L"LoadCache: no version #, list discarded");
-        return;
+        report(kLogError, L"LoadCache: no version #, list discarded");
+        return ECacheRead::kRejected;
     }
     if (ParseHeaderNumber(std::string_view(line).substr(1)) != 1) {
-        WriteLog(kLogError, L"LoadCache: version not compatible, list discarded");
-        return;
+        report(kLogError, L"LoadCache: version not compatible, list discarded");
+        return ECacheRead::kRejected;
     }
     if (!readHeader()) return reportReadError();
     const long long nAnnounced = ParseHeaderNumber(line);
     if (nAnnounced <= 0) {
-        WriteLog(kLogError, L"LoadCache: no files, list discarded");
-        return;
+        report(kLogError, L"LoadCache: no files, list discarded");
+        if (pStamp) *pStamp = file->GetStamp();
+        return ECacheRead::kEmpty;
     }
 
     cache.RemoveAll();
-    // The announced count sizes the table only as far as the file can back it up.
+    // The announced count sizes the table only as far as the file can back it up, and never
+    // beyond a first guess: the table grows as entries arrive, so a count that the file only
+    // claims (a sparse or damaged file) costs no memory.
     const uint64_t nFileChars = file->GetSize() / (reader.IsUtf16() ? 2 : 1);
     const uint64_t nPossible =
-        std::min<uint64_t>(static_cast<uint64_t>(nAnnounced), nFileChars / kMinEntryChars + 1);
+        std::min({static_cast<uint64_t>(nAnnounced), nFileChars / kMinEntryChars + 1,
+                  static_cast<uint64_t>(kCacheFirstGuessCount)});
     if (nPossible >= static_cast<uint64_t>(kCacheResizeCount)) {
         cache.SetBucketCount(static_cast<size_t>(2 * nPossible + 1));
         cache.Reserve(static_cast<size_t>(nPossible));
@@ -361,32 +438,42 @@ void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
     long long nLines = 0, nSkipped = 0;
     std::string strCaption;
     std::string_view fields[4], caption;
+    CStorePipeline pipeline(cache);
     while (nLines < nAnnounced && reader.NextLine(line, bOverlong)) {
         bool bBlank = !bOverlong;
-        for (char c : line) bBlank = bBlank && IsBlank(c);
+        for (char c : line) {
+            if (!IsBlank(c)) {
+                bBlank = false;
+                break;
+            }
+        }
         if (bBlank) continue;
         ++nLines;
         if (bOverlong || !ParseEntryLine(line, fields, caption, strCaption)) {
             ++nSkipped;
             continue;
         }
-        cache.StoreEncoded(fields[0], fields[1], fields[2], caption);
+        pipeline.Store(fields[0], fields[1], fields[2], caption);
     }
+    pipeline.Flush();
     reportReadError();
-    if (nSkipped > 0) WriteLog(kLogError, L"LoadCache: %lld bad lines skipped", nSkipped);
-    WriteLog(kLogInfo, L"LoadCache: n. files %d", cache.GetCount());
+    if (nSkipped > 0) report(kLogError, L"LoadCache: %lld bad lines skipped", nSkipped);
+    report(kLogInfo, L"LoadCache: n. files %d", cache.GetCount());
+    if (pStamp) *pStamp = reader.Failed() ? SFileStamp() : file->GetStamp();
+    return ECacheRead::kLoaded;
 }
 
-void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
-                   const CLocationCache& cache) {
+// Writes the table to a new file and puts it in place of the old one. False after a failure,
+// which it has logged.
+bool WriteCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                    const CLocationCache& cache) {
     std::wstring strError;
     std::unique_ptr<CReplacingFile> file = CreateReplacingFile(strPath, strError);
     if (!file) {
         WriteLog(kLogError, L"SaveCache: Unable to create file %s", strPath);
         WriteLog(kLogError, L"SaveCache: %s", strError);
-        return;
+        return false;
     }
-
     // The count line comes first, so the entries that cannot be written are found first.
     long long nWritable = 0, nLeftOut = 0;
     std::vector<bool> writable;
@@ -430,4 +517,72 @@ void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
         WriteLog(kLogError, L"SaveCache: Error writing file %s", strPath);
         WriteLog(kLogError, L"SaveCache: %s", strError);
     }
+    return bOk;
+}
+
+// Holds the cache file's lock for a save. Without the lock the save still goes on: the
+// temporary file is the writer's own, so the file stays whole, and only entries that another
+// process saves at the same moment may be missed.
+std::unique_ptr<CFileLock> LockForSave(const std::wstring& strPath) {
+    std::wstring strError;
+    std::unique_ptr<CFileLock> lock = LockFile(strPath, kCacheLockWaitMs, strError);
+    if (!lock) WriteLog(kLogError, L"SaveCache: cache file not locked: %s", strError);
+    return lock;
+}
+
+}  // namespace
+
+void LoadCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   CLocationCache& cache, SCacheFileSync* pSync) {
+    SFileStamp stamp;
+    const ECacheRead eRead = ReadCacheFile(strPath, strAppName, cache, true, &stamp);
+    if (pSync) {
+        // A file of no entries holds what an empty table holds: a session that adds nothing
+        // need not write it again.
+        const bool bHoldsTable =
+            eRead == ECacheRead::kLoaded || (eRead == ECacheRead::kEmpty && cache.GetCount() == 0);
+        pSync->bKnown = bHoldsTable && stamp != SFileStamp();
+        pSync->stamp = stamp;
+        pSync->nChanges = cache.GetChangeCount();
+    }
+}
+
+void SaveCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   const CLocationCache& cache) {
+    std::unique_ptr<CFileLock> lock = LockForSave(strPath);
+    WriteCacheFile(strPath, strAppName, cache);
+}
+
+void SyncCacheFile(const std::wstring& strPath, const std::wstring& strAppName,
+                   CLocationCache& cache, SCacheFileSync& sync) {
+    std::wstring strError;
+    SFileStamp now;
+    bool bExists = GetFileStamp(strPath, now, strError);
+    if (sync.bKnown && cache.GetChangeCount() == sync.nChanges && bExists && now == sync.stamp)
+        return;
+
+    std::unique_ptr<CFileLock> lock = LockForSave(strPath);
+    bExists = GetFileStamp(strPath, now, strError);
+    if (bExists && !(sync.bKnown && now == sync.stamp)) {
+        // Another process wrote the file since this session last read or wrote it: keep its
+        // entries that this session does not have. For a path that both have, this session's
+        // caption is kept.
+        CLocationCache other;
+        if (ReadCacheFile(strPath, strAppName, other, false, nullptr) == ECacheRead::kLoaded) {
+            long long nKept = 0;
+            other.ForEach([&](const SCacheRecord& r) {
+                if (cache.ContainsEncoded(r.path)) return;
+                cache.StoreEncoded(r.path, r.lat, r.lon, r.text);
+                ++nKept;
+            });
+            if (nKept > 0)
+                WriteLog(kLogInfo, L"SaveCache: %lld entries saved by another session kept", nKept);
+        }
+    }
+    if (!WriteCacheFile(strPath, strAppName, cache)) {
+        sync.bKnown = false;
+        return;
+    }
+    sync.bKnown = GetFileStamp(strPath, sync.stamp, strError);
+    sync.nChanges = cache.GetChangeCount();
 }

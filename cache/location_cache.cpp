@@ -127,8 +127,23 @@ size_t CountCacheChars(std::string_view encoded) {
 }
 
 uint32_t HashCacheKey(std::string_view encodedPath) {
+    // Paths are mostly ASCII: four such characters fold in at once, h * 33^4 + the four
+    // weighted, which is the same value as four steps but without their chain of products.
+    constexpr uint32_t k33p2 = 33u * 33u, k33p3 = k33p2 * 33u, k33p4 = k33p3 * 33u;
+    const auto* p = reinterpret_cast<const unsigned char*>(encodedPath.data());
+    size_t n = encodedPath.size();
     uint32_t h = 0;
-    ForEachCodePoint(encodedPath, [&h](uint32_t u) {
+    while (n > 0) {
+        if (n >= 4 && ((p[0] | p[1] | p[2] | p[3]) & 0x80) == 0) {
+            h = h * k33p4 + (p[0] * k33p3 + p[1] * k33p2 + p[2] * 33u + p[3]);
+            p += 4;
+            n -= 4;
+            continue;
+        }
+        uint32_t u = *p;
+        const size_t len = u < 0x80 ? 1 : DecodeLosslessUtf8(p, n, u);
+        p += len;
+        n -= len;
         if (u >= 0x10000 && u <= 0x10FFFF) {
             u -= 0x10000;
             h = h * 33u + (0xD800 + (u >> 10));
@@ -136,7 +151,7 @@ uint32_t HashCacheKey(std::string_view encodedPath) {
         } else {
             h = h * 33u + u;
         }
-    });
+    }
     return h;
 }
 
@@ -178,6 +193,7 @@ void CLocationCache::StoreEncoded(std::string_view path, std::string_view lat, s
 
 void CLocationCache::Put(std::string_view path, std::string_view lat, std::string_view lon,
                          std::string_view text, uint32_t nHash) {
+    ++m_nChanges;
     if (uint32_t nIndex = Find(path, nHash)) {
         SEntry& entry = m_entries[nIndex - 1];
         const size_t nOld = RecordSize(entry);
@@ -188,17 +204,34 @@ void CLocationCache::Put(std::string_view path, std::string_view lat, std::strin
         return;
     }
     if (m_entries.size() >= kMaxEntries) throw std::length_error("location cache is full");
+    // The table is sized by what it holds, so a count that a file only announces never
+    // costs memory before its entries are there.
+    if (m_entries.size() >= m_buckets.size()) SetBucketCount(2 * m_entries.size() + 1);
     SEntry entry{};
     entry.nHash = nHash;
     WriteRecord(entry, path, lat, lon, text);
-    uint32_t& head = m_buckets[nHash % m_buckets.size()];
+    uint32_t& head = m_buckets[BucketOf(nHash)];
     entry.nNext = head;
     m_entries.push_back(entry);
     head = static_cast<uint32_t>(m_entries.size());
 }
 
+void CLocationCache::Prefetch(uint32_t nHash, int nStage) const {
+#if defined(__GNUC__) || defined(__clang__)
+    const uint32_t* pHead = &m_buckets[BucketOf(nHash)];
+    if (nStage == 0) {
+        __builtin_prefetch(pHead);
+    } else if (*pHead != 0) {
+        __builtin_prefetch(&m_entries[*pHead - 1]);
+    }
+#else
+    (void)nHash;
+    (void)nStage;
+#endif
+}
+
 uint32_t CLocationCache::Find(std::string_view path, uint32_t nHash) const {
-    for (uint32_t i = m_buckets[nHash % m_buckets.size()]; i != 0; i = m_entries[i - 1].nNext) {
+    for (uint32_t i = m_buckets[BucketOf(nHash)]; i != 0; i = m_entries[i - 1].nNext) {
         const SEntry& entry = m_entries[i - 1];
         if (entry.nHash == nHash && RecordAt(entry).path == path) return i;
     }
@@ -226,7 +259,9 @@ void CLocationCache::WriteRecord(SEntry& entry, std::string_view path, std::stri
     if (m_blocks.empty() || m_blocks.back().nSize - m_blocks.back().nUsed < nSize) {
         if (m_blocks.size() >= UINT32_MAX) throw std::length_error("location cache is full");
         const size_t nBlockSize = std::max(kBlockSize, nSize);
-        m_blocks.push_back(SBlock{std::make_unique<char[]>(nBlockSize), nBlockSize, 0});
+        // Left uninitialised: every byte is written before it is read, and clearing a block
+        // would be one more pass over all the table's text.
+        m_blocks.push_back(SBlock{std::unique_ptr<char[]>(new char[nBlockSize]), nBlockSize, 0});
     }
     SBlock& block = m_blocks.back();
     char* p = block.pData.get() + block.nUsed;
@@ -252,6 +287,7 @@ void CLocationCache::Compact() {
 }
 
 void CLocationCache::RemoveAll() {
+    ++m_nChanges;
     // An empty table has nothing in its buckets; clearing them again would cost a pass over
     // a few hundred kilobytes at every load.
     if (!m_entries.empty()) std::memset(m_buckets.data(), 0, m_buckets.size() * sizeof(uint32_t));

@@ -59,10 +59,26 @@ class CLocationCache {
     // The same for texts already in the table's encoding (as the file loader has them).
     void StoreEncoded(std::string_view path, std::string_view lat, std::string_view lon,
                       std::string_view text);
+    // The same with the path's HashCacheKey already computed.
+    void StoreEncoded(std::string_view path, std::string_view lat, std::string_view lon,
+                      std::string_view text, uint32_t nHash) {
+        Put(path, lat, lon, text, nHash);
+    }
+    // Asks the processor to fetch what a store of a path with this hash will read first, so
+    // that a caller storing many entries can overlap the memory waits of several of them.
+    // Stage 0 fetches the bucket; stage 1, issued later, the entry that heads its chain.
+    void Prefetch(uint32_t nHash, int nStage) const;
+    // True when the table holds an entry for a path in the table's encoding.
+    bool ContainsEncoded(std::string_view path) const {
+        return Find(path, HashCacheKey(path)) != 0;
+    }
     // Removes every entry; the bucket count stays.
     void RemoveAll();
     size_t GetCount() const { return m_entries.size(); }
-    // Sets the number of buckets (at least 1); the entries stay.
+    // Grows with every Store, StoreEncoded and RemoveAll: equal counts mean equal entries.
+    uint64_t GetChangeCount() const { return m_nChanges; }
+    // Sets the number of buckets (at least 1); the entries stay. When the entries come to
+    // outnumber the buckets, a store sets twice their number plus one.
     void SetBucketCount(size_t nBuckets);
     size_t GetBucketCount() const { return m_buckets.size(); }
     // Room for this many entries without growing the entry list.
@@ -91,6 +107,11 @@ class CLocationCache {
              std::string_view text, uint32_t nHash);
     // Entry number plus one, or 0.
     uint32_t Find(std::string_view path, uint32_t nHash) const;
+    size_t BucketOf(uint32_t nHash) const {
+        // Most tables have fewer than 2^32 buckets, and a 32-bit division is much faster.
+        const size_t nBuckets = m_buckets.size();
+        return nBuckets <= UINT32_MAX ? nHash % static_cast<uint32_t>(nBuckets) : nHash % nBuckets;
+    }
     SCacheRecord RecordAt(const SEntry& entry) const;
     size_t RecordSize(const SEntry& entry) const;
     void WriteRecord(SEntry& entry, std::string_view path, std::string_view lat,
@@ -102,6 +123,7 @@ class CLocationCache {
     std::vector<SBlock> m_blocks;
     size_t m_nLiveBytes = 0;
     size_t m_nDeadBytes = 0;  // records left behind by replaced entries
+    uint64_t m_nChanges = 0;
     mutable std::string m_strKey;
     mutable CCachedValue m_found;
 };

@@ -57,10 +57,14 @@ uintptr_t CLocanymApp::OnMessage(uintptr_t nMessage, uintptr_t wParam, uintptr_t
             if (!bHostKnown) return 0;
             SaveSettings();
             return 1;
-        case kMsgLoadSettings:
+        case kMsgLoadSettings: {
             if (!bHostKnown) return 0;
             LoadSettings();
+            // Answers remembered under the old settings may not be what the new ones ask for.
+            std::lock_guard<std::mutex> lock(m_workMutex);
+            m_answerMemo.Clear();
             return 1;
+        }
         case kMsgSettingsChanged:
             return static_cast<uintptr_t>(m_bSettingsChanged);
         case kMsgStart:
@@ -132,6 +136,10 @@ uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
     if (!m_pSettingsUI || !m_pSettingsUI->RunSettingsDialog(wParam, values, *this)) return 0;
 
     m_bSettingsChanged = 1;
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        m_answerMemo.Clear();
+    }
     if (CaptionSettingsDiffer(*this, values)) {
         MakeCachePath();
         ClearCache();
@@ -182,7 +190,7 @@ void CLocanymApp::LoadCache() {
         return;
     }
     try {
-        LoadCacheFile(m_strCachePath, GetOwnModuleName(), m_cache);
+        LoadCacheFile(m_strCachePath, GetOwnModuleName(), m_cache, &m_cacheSync);
     } catch (const std::exception& e) {
         WriteLog(kLogError, L">>> Unknown exception in LoadCache: %s", e.what());
     }
@@ -190,7 +198,7 @@ void CLocanymApp::LoadCache() {
 
 void CLocanymApp::SaveCache() {
     try {
-        SaveCacheFile(m_strCachePath, GetOwnModuleName(), m_cache);
+        SyncCacheFile(m_strCachePath, GetOwnModuleName(), m_cache, m_cacheSync);
     } catch (const std::exception& e) {
         WriteLog(kLogError, L">>> Unknown exception in SaveCache: %s", e.what());
     }
@@ -202,6 +210,7 @@ void CLocanymApp::ClearCache() {
     std::wstring strError;
     RemoveFile(m_strCachePath, strError);  // a file that is not there is as good as deleted
     m_cache.RemoveAll();
+    m_cacheSync = SCacheFileSync();
 }
 
 bool CLocanymApp::OpenAddress(const std::wstring& strUrl) {
@@ -244,6 +253,10 @@ std::wstring CLocanymApp::GetVersionText() const {
 }
 
 void CLocanymApp::OnStart(uintptr_t lParam) {
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        m_answerMemo.Clear();
+    }
     if (lParam) {
         WriteLog(kLogInfo, L"Starting");
         m_wic.Init();
@@ -324,12 +337,29 @@ uintptr_t CLocanymApp::LookUpPhoto(const std::wstring& strPath, const std::wstri
     const int32_t iProv = m_iProv >= 0 && m_iProv < kServiceCount ? m_iProv : 0;
     CLocanymObj* pService = m_services[static_cast<size_t>(iProv)].get();
     if (!pService) return SetResult(std::wstring());
-    std::wstring strPauseError;
-    if (m_networkPause.IsPaused(GetTickCountMs(), strPauseError))
-        return AnswerUnreached(pService, strLat, strLon, strPauseError);
-    pService->m_bUnreachable = false;
-    if (pService->FindLocation(strLat, strLon, record)) {
-        m_networkPause.OnReached();
+    bool bFound = false;
+    {
+        std::lock_guard<std::mutex> lock(m_workMutex);
+        if (const CLocationRecord* pKnown = m_answerMemo.Find(iProv, m_strLang, strLat, strLon)) {
+            record = *pKnown;
+            bFound = true;
+        }
+    }
+    if (bFound) {
+        WriteLog(kLogInfo, L"Answered by an earlier lookup: %s,%s", strLat, strLon);
+    } else {
+        std::wstring strPauseError;
+        if (m_networkPause.IsPaused(GetTickCountMs(), strPauseError))
+            return AnswerUnreached(pService, strLat, strLon, strPauseError);
+        pService->m_bUnreachable = false;
+        if (pService->FindLocation(strLat, strLon, record)) {
+            m_networkPause.OnReached();
+            bFound = true;
+            std::lock_guard<std::mutex> lock(m_workMutex);
+            m_answerMemo.Remember(iProv, m_strLang, strLat, strLon, record);
+        }
+    }
+    if (bFound) {
         const std::wstring strCaption = ComposeCaption(record, *this);
         {
             CDeferredLog deferred;

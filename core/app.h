@@ -13,7 +13,9 @@
 #include <string>
 
 #include "base/host_api.h"
+#include "cache/cache_file.h"
 #include "cache/location_cache.h"
+#include "core/answer_memo.h"
 #include "core/network_pause.h"
 #include "core/settings.h"
 #include "core/settings_ui.h"
@@ -72,6 +74,11 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     CWicUtility m_wic;
     CLocationCache m_cache;
     std::wstring m_strCachePath;
+    // The version of the cache file that m_cache last matched: a save with nothing new
+    // leaves the file alone.
+    SCacheFileSync m_cacheSync;
+    // This session's service answers by position (message 19).
+    CAnswerMemo m_answerMemo;
     SldHostCallback m_pfnHostCallback = nullptr;
     CSettingsStore m_settingsStore;
     // Runs the settings dialog for message 5; a test may put a scripted dialog here. Never null.

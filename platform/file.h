@@ -11,6 +11,17 @@
 #include <memory>
 #include <string>
 
+// What tells one version of a file from another: a file replaced by a rename, or rewritten in
+// place, has a different stamp. All zero for a file whose stamp is unknown.
+struct SFileStamp {
+    uint64_t nDevice = 0;
+    uint64_t nInode = 0;
+    uint64_t nSize = 0;
+    int64_t nModifiedNs = 0;  // modification time, nanoseconds since the epoch
+
+    bool operator==(const SFileStamp&) const = default;
+};
+
 class CSequentialFile {
   public:
     virtual ~CSequentialFile() = default;
@@ -19,6 +30,8 @@ class CSequentialFile {
     virtual bool Read(char* pBuffer, size_t nCapacity, size_t& nRead, std::wstring& strError) = 0;
     // Size of the file when it was opened, in bytes.
     virtual uint64_t GetSize() const = 0;
+    // Stamp of the file that was opened, taken when it was opened.
+    virtual SFileStamp GetStamp() const { return {}; }
 };
 
 // Opens an existing file for reading; null with the reason in strError when it cannot.
@@ -61,10 +74,32 @@ class CReplacingFile {
     virtual bool Commit(std::wstring& strError) = 0;
 };
 
-// Creates the temporary file beside strPath (its name is strPath with ".tmp" appended); null
-// with the reason in strError when it cannot be created.
+// Creates the temporary file beside strPath: a new file under a name no other writer uses
+// (strPath, a point, a random part and ".tmp"), readable and writable by the owner only, never
+// through a link that stands at that name. Null with the reason in strError when it cannot be
+// created.
 std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
                                                     std::wstring& strError);
+
+// The stamp of the file at strPath, following links. False with the reason in strError when
+// there is none (also when the file does not exist).
+bool GetFileStamp(const std::wstring& strPath, SFileStamp& stamp, std::wstring& strError);
+
+// An advisory lock that writers of one file take to take turns. Released when destroyed. Other
+// processes are held off only when they take the same lock; readers never need it.
+class CFileLock {
+  public:
+    CFileLock() = default;
+    virtual ~CFileLock() = default;
+    CFileLock(const CFileLock&) = delete;
+    CFileLock& operator=(const CFileLock&) = delete;
+};
+
+// Takes the lock of the file at strPath (held on strPath with ".lock" appended, a file created
+// when missing and left in place), waiting up to nWaitMs for another holder. Null with the
+// reason in strError when the lock could not be had in that time.
+std::unique_ptr<CFileLock> LockFile(const std::wstring& strPath, int nWaitMs,
+                                    std::wstring& strError);
 
 // Deletes a file; false with the reason in strError (also when it did not exist).
 bool RemoveFile(const std::wstring& strPath, std::wstring& strError);

@@ -1,10 +1,14 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <random>
 
 #include "base/format.h"
 #include "base/path.h"
@@ -51,9 +55,20 @@ class CFileDescriptor {
     int m_fd;
 };
 
+SFileStamp StampOf(const struct stat& st) {
+    SFileStamp stamp;
+    stamp.nDevice = static_cast<uint64_t>(st.st_dev);
+    stamp.nInode = static_cast<uint64_t>(st.st_ino);
+    stamp.nSize = static_cast<uint64_t>(st.st_size);
+    stamp.nModifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                        static_cast<int64_t>(st.st_mtim.tv_nsec);
+    return stamp;
+}
+
 class CPosixSequentialFile : public CSequentialFile {
   public:
-    CPosixSequentialFile(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
+    CPosixSequentialFile(int fd, const struct stat& st)
+        : m_fd(fd), m_nSize(static_cast<uint64_t>(st.st_size)), m_stamp(StampOf(st)) {}
 
     bool Read(char* pBuffer, size_t nCapacity, size_t& nRead, std::wstring& strError) override {
         for (;;) {
@@ -69,10 +84,12 @@ class CPosixSequentialFile : public CSequentialFile {
         }
     }
     uint64_t GetSize() const override { return m_nSize; }
+    SFileStamp GetStamp() const override { return m_stamp; }
 
   private:
     CFileDescriptor m_fd;
     uint64_t m_nSize;
+    SFileStamp m_stamp;
 };
 
 class CPosixRandomAccessFile final : public CRandomAccessFile {
@@ -162,31 +179,38 @@ class CPosixReplacingFile : public CReplacingFile {
     bool m_bCommitted = false;
 };
 
+class CPosixFileLock : public CFileLock {
+  public:
+    explicit CPosixFileLock(int fd) : m_fd(fd) {}
+    // Closing the descriptor releases the lock.
+
+  private:
+    CFileDescriptor m_fd;
+};
+
 }  // namespace
 
-// Opens a regular file for reading: its descriptor (owned by the caller) and size, or -1.
-static int OpenRegularFile(const std::wstring& strPath, uint64_t& nSize, std::wstring& strError) {
+// Opens a regular file for reading: its descriptor (owned by the caller) and status, or -1.
+static int OpenRegularFile(const std::wstring& strPath, struct stat& st, std::wstring& strError) {
     CFileDescriptor fd(::open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) {
         strError = PosixError(L"open", errno);
         return -1;
     }
-    struct stat st {};
     int nError = ::fstat(fd.Get(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
     if (nError != 0) {
         strError = PosixError(L"open", nError);
         return -1;
     }
-    nSize = static_cast<uint64_t>(st.st_size);
     return fd.Release();
 }
 
 std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
                                                     std::wstring& strError) {
-    uint64_t nSize = 0;
-    const int fd = OpenRegularFile(strPath, nSize, strError);
+    struct stat st {};
+    const int fd = OpenRegularFile(strPath, st, strError);
     if (fd < 0) return nullptr;
-    return std::make_unique<CPosixSequentialFile>(fd, nSize);
+    return std::make_unique<CPosixSequentialFile>(fd, st);
 }
 
 std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
@@ -227,13 +251,66 @@ std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
         return nullptr;
     }
     std::string strTarget = NativePath(strPath);
-    std::string strTemp = strTarget + ".tmp";
-    int fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    // Two writers of one target each get a file of their own, and a link planted at a name
+    // is refused rather than followed; a name that is taken is only a reason to draw again.
+    static thread_local std::mt19937_64 random(std::random_device{}() ^
+                                               static_cast<uint64_t>(::getpid()) << 32);
+    constexpr int kMaxTries = 16;
+    for (int nTry = 0; nTry < kMaxTries; ++nTry) {
+        char szPart[24];
+        std::snprintf(szPart, sizeof szPart, ".%016llx", static_cast<unsigned long long>(random()));
+        std::string strTemp = strTarget + szPart + ".tmp";
+        const int fd =
+            ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            return std::make_unique<CPosixReplacingFile>(fd, std::move(strTarget),
+                                                         std::move(strTemp));
+        if (errno != EEXIST) {
+            strError = PosixError(L"open", errno);
+            return nullptr;
+        }
+    }
+    strError = PosixError(L"open", EEXIST);
+    return nullptr;
+}
+
+bool GetFileStamp(const std::wstring& strPath, SFileStamp& stamp, std::wstring& strError) {
+    struct stat st {};
+    if (::stat(NativePath(strPath).c_str(), &st) != 0) {
+        strError = PosixError(L"stat", errno);
+        return false;
+    }
+    stamp = StampOf(st);
+    return true;
+}
+
+std::unique_ptr<CFileLock> LockFile(const std::wstring& strPath, int nWaitMs,
+                                    std::wstring& strError) {
+    // An empty path would put the lock file in whatever folder is current.
+    if (strPath.empty()) {
+        strError = PosixError(L"open", ENOENT);
+        return nullptr;
+    }
+    const std::string strLock = NativePath(strPath) + ".lock";
+    CFileDescriptor fd(::open(strLock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.Get() < 0) {
         strError = PosixError(L"open", errno);
         return nullptr;
     }
-    return std::make_unique<CPosixReplacingFile>(fd, std::move(strTarget), std::move(strTemp));
+    // A holder keeps the lock only for one save; polling keeps a stuck holder from stopping
+    // this process for longer than the caller allows.
+    constexpr int kPollMs = 5;
+    for (int nWaited = 0;; nWaited += kPollMs) {
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0) break;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK || nWaited >= nWaitMs) {
+            strError = PosixError(L"flock", errno);
+            return nullptr;
+        }
+        const struct timespec pause = {0, kPollMs * 1000000L};
+        ::nanosleep(&pause, nullptr);
+    }
+    return std::make_unique<CPosixFileLock>(fd.Release());
 }
 
 bool RemoveFile(const std::wstring& strPath, std::wstring& strError) {

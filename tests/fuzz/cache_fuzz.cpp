@@ -48,6 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     loaded.m_strCachePath = files.input;
     loaded.LoadCache();
 
+    // A save keeps the entries of a file that someone else wrote at its path; the last round's
+    // file is not to be kept, so it goes first.
+    std::error_code ec;
+    std::filesystem::remove(WideToUtf8(files.saved), ec);
     loaded.m_strCachePath = files.saved;
     loaded.SaveCache();
     reloaded.m_cache.RemoveAll();

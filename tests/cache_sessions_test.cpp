@@ -1,0 +1,171 @@
+// Sessions sharing a cache file through the real module: two hosts on one data folder, a
+// burst of photos at one position, and a show answered wholly from the cache.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "tests/support/file_bytes.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/photo_writer.h"
+#include "tests/support/plugin_host.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kCacheName[] = "LocanymPlg_SS.lst";
+
+struct SServiceUrl {
+    explicit SServiceUrl(const std::string& url) { setenv("LOCANYM_SERVICE_URL", url.c_str(), 1); }
+    ~SServiceUrl() { unsetenv("LOCANYM_SERVICE_URL"); }
+};
+
+void ServeCity(CLoopbackServer& server) {
+    server.SetAnswer("/findNearbyPlaceNameJSON",
+                     ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+}
+
+void UseGeoNames(CTestHost& host) {
+    host.m_settings[L"iProv"].nValue = 2;
+    host.m_settings[L"GeoType"].nValue = 0;
+}
+
+// The count line and the paths of the entry lines; false when the file is not whole: no
+// header, a count that differs from its lines, or a line that is not an entry.
+bool ReadCacheFile(const fs::path& file, std::set<std::string>& paths) {
+    std::istringstream in(ReadFileBytes(file));
+    std::string line;
+    long long nCount = -1, nLines = 0;
+    for (int i = 0; std::getline(in, line); ++i) {
+        if (i == 2) nCount = std::atoll(line.c_str());
+        if (i < 3) continue;
+        if (line.size() < 2 || line.compare(line.size() - 2, 2, "|\r") != 0) return false;
+        paths.insert(line.substr(0, line.find('|')));
+        ++nLines;
+    }
+    return nCount == nLines;
+}
+
+// One host: rounds of start, a lookup for two photos of its own, stop. 0 when every file
+// it left behind was whole.
+int RunHost(const fs::path& dataFolder, const fs::path& photos, int nHost, int nRounds) {
+    CLoopbackServer server;
+    if (!server.Start()) return 2;
+    ServeCity(server);
+    SServiceUrl serviceUrl(server.BaseUrl());
+    CTestHost host;
+    host.m_dataFolder = dataFolder;
+    UseGeoNames(host);
+    host.Start();
+    for (int nRound = 0; nRound < nRounds; ++nRound) {
+        if (nRound > 0) host.Send(kMsgStart, 0, 1);
+        for (int i = 0; i < 2; ++i) {
+            const fs::path photo =
+                photos / ("h" + std::to_string(nHost) + "_" + std::to_string(nRound) + "_" +
+                          std::to_string(i) + ".jpg");
+            std::wstring strCaption;
+            if (!WriteGpsJpeg(photo, 10 + nHost, nRound + i / 10.0) ||
+                !host.Caption(photo.wstring(), strCaption))
+                return 3;
+        }
+        host.Send(kMsgStop, 0, 1);
+        std::set<std::string> paths;
+        if (!ReadCacheFile(dataFolder / kCacheName, paths)) return 4;
+    }
+    return 0;
+}
+
+TEST(CacheSessions, TwoHostsOnOneDataFolderLoseNoEntryAndNeverTearTheFile) {
+    CTempDir dir;
+    constexpr int kRounds = 25;
+    pid_t children[2];
+    for (int nHost = 0; nHost < 2; ++nHost) {
+        children[nHost] = fork();
+        ASSERT_GE(children[nHost], 0);
+        if (children[nHost] == 0) _exit(RunHost(dir.Path(), dir.Path(), nHost, kRounds));
+    }
+    for (pid_t child : children) {
+        int nStatus = 0;
+        ASSERT_EQ(waitpid(child, &nStatus, 0), child);
+        EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+    }
+    std::set<std::string> paths;
+    ASSERT_TRUE(ReadCacheFile(dir.Path() / kCacheName, paths));
+    size_t nPhotos = 0;
+    for (const auto& item : fs::directory_iterator(dir.Path())) {
+        EXPECT_NE(item.path().extension(), ".tmp") << "a temporary file was left behind";
+        if (item.path().extension() != ".jpg") continue;
+        ++nPhotos;
+        EXPECT_EQ(paths.count(item.path().string()), 1u) << item.path();
+    }
+    EXPECT_EQ(nPhotos, 2u * 2 * kRounds);
+    EXPECT_EQ(paths.size(), nPhotos);
+}
+
+TEST(CacheSessions, ABurstAtOnePositionAsksOnceAndCachesEveryPhoto) {
+    CLoopbackServer server;
+    ASSERT_TRUE(server.Start());
+    ServeCity(server);
+    SServiceUrl serviceUrl(server.BaseUrl());
+    CTempDir photos;
+    CTestHost host;
+    UseGeoNames(host);
+    host.Start();
+    constexpr int kPhotos = 300;
+    for (int i = 0; i < kPhotos; ++i) {
+        const fs::path photo = photos.Path() / ("burst_" + std::to_string(i) + ".jpg");
+        ASSERT_TRUE(WriteGpsJpeg(photo, 48.8448, 2.3471));
+        std::wstring strCaption;
+        ASSERT_TRUE(host.Caption(photo.wstring(), strCaption)) << i;
+        EXPECT_FALSE(strCaption.empty());
+    }
+    EXPECT_EQ(server.Requests().size(), 1u);
+    host.Send(kMsgStop, 0, 1);
+    std::set<std::string> paths;
+    ASSERT_TRUE(ReadCacheFile(host.m_dataFolder / kCacheName, paths));
+    EXPECT_EQ(paths.size(), static_cast<size_t>(kPhotos));
+}
+
+TEST(CacheSessions, AShowAnsweredFromTheCacheLeavesTheFileUntouched) {
+    CLoopbackServer server;
+    ASSERT_TRUE(server.Start());
+    ServeCity(server);
+    SServiceUrl serviceUrl(server.BaseUrl());
+    CTempDir photos;
+    std::vector<fs::path> paths;
+    for (int i = 0; i < 20; ++i) {
+        paths.push_back(photos.Path() / ("p" + std::to_string(i) + ".jpg"));
+        ASSERT_TRUE(WriteGpsJpeg(paths.back(), 40 + i / 10.0, 9.5));
+    }
+    CTestHost first;
+    UseGeoNames(first);
+    first.Start();
+    std::wstring strCaption;
+    for (const fs::path& photo : paths) ASSERT_TRUE(first.Caption(photo.wstring(), strCaption));
+    first.Send(kMsgStop, 0, 1);
+    const fs::path file = first.m_dataFolder / kCacheName;
+    const std::string bytes = ReadFileBytes(file);
+    const auto past = fs::last_write_time(file) - std::chrono::hours(1);
+    fs::last_write_time(file, past);
+
+    CTestHost next;
+    next.m_dataFolder = first.m_dataFolder;
+    next.m_settings = first.m_settings;
+    next.Start();
+    for (const fs::path& photo : paths) ASSERT_TRUE(next.Caption(photo.wstring(), strCaption));
+    next.Send(kMsgHostEvent, 1);
+    next.Send(kMsgHostEvent2, 4);
+    next.Send(kMsgStop, 0, 1);
+    EXPECT_EQ(server.Requests().size(), paths.size());
+    EXPECT_EQ(fs::last_write_time(file), past);
+    EXPECT_EQ(ReadFileBytes(file), bytes);
+}
+
+}  // namespace
