@@ -228,15 +228,18 @@ bool CAppendFile::Open(const fs::path& file, std::string& strError) {
     // O_NONBLOCK: a FIFO without a reader fails at once instead of hanging the host.
     int fd =
         open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+    const std::string strNotRegular = "cannot open log file " + file.string() +
+                                      ": it is not a regular file (use --log - for standard error)";
     if (fd < 0) {
-        strError = PosixError("cannot open log file " + file.string(), errno);
+        // ENXIO: a FIFO that nobody reads.
+        strError = errno == ENXIO ? strNotRegular
+                                  : PosixError("cannot open log file " + file.string(), errno);
         return false;
     }
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        strError = "cannot open log file " + file.string() +
-                   ": it is not a regular file (use --log - for standard error)";
+        strError = strNotRegular;
         return false;
     }
     m_fd = fd;
