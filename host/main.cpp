@@ -45,8 +45,9 @@ constexpr const char* kSettingsFileName = "settings.json";
 constexpr const char* kDataFolderName = "locanym-host";
 constexpr const char* kLogFileName = "locanym.log";
 constexpr const char* kModuleFileName = "Locanym.so";
-// Where an installed host finds the installed module, from the folder of the program.
-constexpr const char* kInstalledModuleFolder = "../lib/locanym";
+// Where an installed host finds the installed module, from the folder of the program
+// ("../lib/locanym" for the usual layout).
+constexpr const char* kInstalledModuleFolder = LOCANYM_MODULE_FROM_BINDIR;
 constexpr const char* kDefaultCsvTag = "XMP-dc:Description";
 
 // The message 2 text is short, but no size travels with the buffer: leave plenty of room.

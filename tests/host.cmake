@@ -8,6 +8,7 @@ add_executable(host_tests ${CMAKE_CURRENT_LIST_DIR}/host_test.cpp
   ${PROJECT_SOURCE_DIR}/host/host_settings_test.cpp ${PROJECT_SOURCE_DIR}/host/photo_status_test.cpp)
 target_link_libraries(host_tests PRIVATE locanym_host GTest::gtest_main util)
 target_compile_definitions(host_tests PRIVATE
+  LOCANYM_VERSION="${PROJECT_VERSION}"
   LOCANYM_HOST_PATH="$<TARGET_FILE:locanym-host>"
   LOCANYM_MODULE_PATH="$<TARGET_FILE:Locanym>"
   LOCANYM_NO_ENTRY_MODULE_PATH="$<TARGET_FILE:host_no_entry_module>")

@@ -82,12 +82,13 @@ TEST_F(HostTest, RawMessagesPrintTheirResult) {
     }
 }
 
-TEST_F(HostTest, VersionPrintsTheModulesText) {
+// The module, the host and the package take their version from the one project version.
+TEST_F(HostTest, VersionIsTheProjectVersion) {
     SRun run = RunBare({"version"});
     EXPECT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_TRUE(
-        std::regex_match(run.strOut, std::regex("Locanym (Unknown version|v\\d+\\.\\d+\\.\\d+)\n")))
-        << run.strOut;
+    EXPECT_EQ(run.strOut, "Locanym v" LOCANYM_VERSION "\n");
+    run = RunBare({"--version"});
+    EXPECT_EQ(run.strOut, "locanym-host " LOCANYM_VERSION "\n");
 }
 
 // The settings a user sets are the ones the plug-in loads; the rest are the record's defaults.
