@@ -598,10 +598,9 @@ int CHost::Caption() {
     if (!OpenStorage(strError)) return Fail(strError);
     // The plug-in reads and replaces its cache file; refuse what is no regular file before a
     // read of it could hang the show.
-    const fs::path cacheFile = MakeCacheFilePath(Utf8ToWide(m_cl.options.dataFolder.string()),
-                                                 Utf8ToWide(m_cl.options.showPath.string()));
-    if (!IsRegularOrMissing(WideToUtf8(cacheFile.wstring()), strError))
-        return Fail("cache file: " + strError);
+    const fs::path cacheFile = WideToUtf8(MakeCacheFilePath(
+        Utf8ToWide(m_cl.options.dataFolder.string()), Utf8ToWide(m_cl.options.showPath.string())));
+    if (!IsRegularOrMissing(cacheFile, strError)) return Fail("cache file: " + strError);
     if (!OpenSession(strError)) return Fail(strError);
     CHostSession& session = *m_pSession;
     session.Initialise();
@@ -616,8 +615,8 @@ int CHost::Caption() {
         if (read.strKey == "ErrMsg" && !read.bText) bErrMsg = read.nValue != 0;
 
     CRunTally tally;
-    for (const std::string& strError : list.Errors()) {
-        m_console.Note(strError);
+    for (const std::string& strFolderError : list.Errors()) {
+        m_console.Note(strFolderError);
         tally.Add(EPhotoStatus::kUnreadable);
     }
     if (m_cl.bCsv) std::printf("SourceFile,%s\n", CsvField(m_cl.strCsvTag).c_str());
@@ -669,7 +668,7 @@ int CHost::Caption() {
                 if (!fs::exists(st))
                     strProblem = L"no such file";
                 else if (fs::is_directory(st))
-                    strProblem = L"it is a folder (give -r to caption what is inside)";
+                    strProblem = L"it is a folder";
             }
         }
         tally.Add(eStatus);

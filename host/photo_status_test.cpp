@@ -73,22 +73,3 @@ TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
         EXPECT_EQ(strError, c.pszError);
     }
 }
-
-TEST(RunTally, SummaryAndExitStatus) {
-    CRunTally tally;
-    EXPECT_EQ(tally.Summary(), "0 photos: 0 captioned");
-    EXPECT_EQ(tally.ExitStatus(), 0);
-    tally.Add(EPhotoStatus::kOk);
-    tally.Add(EPhotoStatus::kCached);
-    tally.Add(EPhotoStatus::kNoPosition);
-    EXPECT_EQ(tally.Summary(), "3 photos: 2 captioned (1 from the cache), 1 without a position");
-    EXPECT_EQ(tally.ExitStatus(), 0);
-    tally.Add(EPhotoStatus::kLookupFailed);
-    tally.Add(EPhotoStatus::kLookupFailed);
-    EXPECT_EQ(tally.ExitStatus(), kExitLookupFailed);
-    tally.Add(EPhotoStatus::kUnreadable);
-    EXPECT_EQ(tally.Summary(),
-              "6 photos: 2 captioned (1 from the cache), 1 without a position, 2 lookups failed, "
-              "1 could not be read");
-    EXPECT_EQ(tally.ExitStatus(), 1);
-}
