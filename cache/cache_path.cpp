@@ -20,3 +20,12 @@ std::wstring MakeCacheFilePath(const std::wstring& strDataFolder, const std::wst
     if (!strFolder.empty() && strFolder.back() != kPathSeparator) strFolder += kPathSeparator;
     return strFolder + kCacheFileName + strSuffix + kCacheFileExtension;
 }
+
+bool IsCacheFileName(const std::wstring& strFileName) {
+    const std::wstring strPrefix = kCacheFileName;
+    const std::wstring strExtension = kCacheFileExtension;
+    return strFileName.size() >= strPrefix.size() + strExtension.size() &&
+           strFileName.compare(0, strPrefix.size(), strPrefix) == 0 &&
+           strFileName.compare(strFileName.size() - strExtension.size(), strExtension.size(),
+                               strExtension) == 0;
+}

@@ -59,6 +59,38 @@ class CFolderLock {
 bool WriteFileAtomically(const std::filesystem::path& file, const std::string& strContent,
                          std::string& strError);
 
+// Reads a whole settings file. A missing file gives bMissing and an empty text. Anything that is
+// not a regular file (a FIFO, a device, a folder) is refused at once, never opened to wait.
+bool ReadRegularFile(const std::filesystem::path& file, std::string& strContent, bool& bMissing,
+                     std::string& strError);
+
+// False with the reason when the path names something that is not a regular file. A missing
+// path is fine. Looks without opening, so a FIFO never blocks.
+bool IsRegularOrMissing(const std::filesystem::path& file, std::string& strError);
+
+// A log file opened for appending (created 0600 when missing). Only a regular file is taken; a
+// FIFO or a device is refused without waiting for a reader. Closed on destruction.
+class CAppendFile {
+  public:
+    CAppendFile() = default;
+    ~CAppendFile();
+    CAppendFile(const CAppendFile&) = delete;
+    CAppendFile& operator=(const CAppendFile&) = delete;
+    bool Open(const std::filesystem::path& file, std::string& strError);
+    bool IsOpen() const { return m_fd >= 0; }
+    // Appends the text in one write, so that lines of two processes never interleave.
+    bool Append(const std::string& strText);
+
+  private:
+    int m_fd = -1;
+};
+
+// The local time as "YYYY-MM-DD hh:mm:ss".
+std::string LocalTimestamp();
+
+// The current folder; empty when it cannot be found.
+std::filesystem::path CurrentFolder();
+
 bool IsStderrTerminal();
 
 // Runs fnOnInterrupt on a thread of its own when the user first asks to stop (Ctrl-C or

@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <system_error>
@@ -168,6 +170,98 @@ bool WriteFileAtomically(const fs::path& file, const std::string& strContent,
     CFileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY));
     if (dir.Get() >= 0) fsync(dir.Get());
     return true;
+}
+
+bool ReadRegularFile(const fs::path& file, std::string& strContent, bool& bMissing,
+                     std::string& strError) {
+    strContent.clear();
+    bMissing = false;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    CFileDescriptor fd(open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.Get() < 0) {
+        if (errno == ENOENT) {
+            bMissing = true;
+            return true;
+        }
+        strError = PosixError("cannot read " + file.string(), errno);
+        return false;
+    }
+    struct stat st;
+    if (fstat(fd.Get(), &st) != 0) {
+        strError = PosixError("cannot read " + file.string(), errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        strError = file.string() + " is not a regular file; move it away or give another path";
+        return false;
+    }
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            strError = PosixError("cannot read " + file.string(), errno);
+            return false;
+        }
+        if (n == 0) return true;
+        strContent.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+bool IsRegularOrMissing(const fs::path& file, std::string& strError) {
+    struct stat st;
+    if (stat(file.c_str(), &st) != 0) {
+        if (errno == ENOENT) return true;
+        strError = PosixError("cannot look at " + file.string(), errno);
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) return true;
+    strError = file.string() + " is not a regular file; move it away or give another path";
+    return false;
+}
+
+CAppendFile::~CAppendFile() {
+    if (m_fd >= 0) close(m_fd);
+}
+
+bool CAppendFile::Open(const fs::path& file, std::string& strError) {
+    // O_NONBLOCK: a FIFO without a reader fails at once instead of hanging the host.
+    int fd =
+        open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+    const std::string strNotRegular = "cannot open log file " + file.string() +
+                                      ": it is not a regular file (use --log - for standard error)";
+    if (fd < 0) {
+        // ENXIO: a FIFO that nobody reads.
+        strError = errno == ENXIO ? strNotRegular
+                                  : PosixError("cannot open log file " + file.string(), errno);
+        return false;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        strError = strNotRegular;
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+bool CAppendFile::Append(const std::string& strText) {
+    return m_fd >= 0 && WriteAll(m_fd, strText);
+}
+
+std::string LocalTimestamp() {
+    time_t now = time(nullptr);
+    struct tm local;
+    char szText[32] = "";
+    if (localtime_r(&now, &local)) strftime(szText, sizeof szText, "%Y-%m-%d %H:%M:%S", &local);
+    return szText;
+}
+
+fs::path CurrentFolder() {
+    std::error_code ec;
+    fs::path folder = fs::current_path(ec);
+    return ec ? fs::path() : folder;
 }
 
 bool IsStderrTerminal() {

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "base/text.h"
+#include "host/output_text.h"
 
 namespace fs = std::filesystem;
 
@@ -57,13 +58,7 @@ CHostSession::~CHostSession() {
 }
 
 bool CHostSession::Open(std::string& strError) {
-    if (!m_options.logFile.empty()) {
-        m_log.open(m_options.logFile, std::ios::app | std::ios::binary);
-        if (!m_log) {
-            strError = "cannot open log file " + m_options.logFile.string();
-            return false;
-        }
-    }
+    if (!m_options.logFile.empty() && !m_log.Open(m_options.logFile, strError)) return false;
     return m_module.Load(m_options.module, strError);
 }
 
@@ -142,16 +137,23 @@ intptr_t CHostSession::OnCallback(int32_t nCode, uintptr_t first, uintptr_t seco
     return 0;
 }
 
-void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText) {
-    std::string strLine =
-        WideToUtf8(pszPrefix ? pszPrefix : L"") + " " + WideToUtf8(pszText ? pszText : L"");
-    if (!m_log.is_open()) {
-        m_console.Line(strLine);
-        return;
-    }
-    // Flushed line by line, so that the log tells what happened even if the module crashes.
+void CHostSession::TracePhoto(CPhotoTrace* pTrace) {
     std::lock_guard<std::mutex> lock(m_logMutex);
-    m_log << strLine << '\n' << std::flush;
+    m_pTrace = pTrace;
+}
+
+void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText) {
+    const std::wstring strPrefix = pszPrefix ? pszPrefix : L"";
+    const std::wstring strText = pszText ? pszText : L"";
+    // A value inside a log line may hold a line break; the log keeps one line per call.
+    const std::string strLine = EscapeForLine(strPrefix) + " " + EscapeForLine(strText);
+    {
+        std::lock_guard<std::mutex> lock(m_logMutex);
+        if (m_pTrace) m_pTrace->AddLine(strPrefix.find(L'!') != std::wstring::npos, strText);
+        // Written line by line, so that the log tells what happened even if the module crashes.
+        if (m_log.IsOpen()) m_log.Append(LocalTimestamp() + " " + strLine + "\n");
+    }
+    if (m_options.bLogToStderr) m_console.Line(strLine);
 }
 
 bool CHostSession::AnswerPath(const fs::path& path, uintptr_t buffer, uintptr_t capacity,

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "base/host_api.h"
 #include "host/host_platform.h"
 #include "host/host_settings.h"
+#include "host/photo_status.h"
 
 // Standard error shared by the host's notes, the module's log lines and the progress line,
 // which is wiped before anything else is written so that lines never mix.
@@ -46,7 +46,8 @@ struct SSettingRead {
 struct SHostOptions {
     std::filesystem::path module;
     std::filesystem::path dataFolder;  // empty: code 3 answers nothing
-    std::filesystem::path logFile;     // empty: log lines go to standard error
+    std::filesystem::path logFile;     // empty: no log file
+    bool bLogToStderr = false;         // log lines (also) to standard error
     std::filesystem::path showPath;    // empty: code 11 answers 0
 };
 
@@ -71,6 +72,10 @@ class CHostSession {
     bool SettingsSaved() const { return m_strSaveError.empty(); }
     const std::string& SaveError() const { return m_strSaveError; }
 
+    // While set, every log line is also fed to the trace (the caller's; it must outlive the
+    // setting). Null stops it.
+    void TracePhoto(CPhotoTrace* pTrace);
+
     // Every setting the module read, in order.
     const std::vector<SSettingRead>& Reads() const { return m_reads; }
 
@@ -85,8 +90,9 @@ class CHostSession {
     CHostSettings& m_settings;
     CConsole& m_console;
     CModuleHandle m_module;
-    std::ofstream m_log;
+    CAppendFile m_log;
     std::mutex m_logMutex;
+    CPhotoTrace* m_pTrace = nullptr;
     std::vector<SSettingRead> m_reads;
     std::vector<int32_t> m_unknownCodes;
     std::string m_strSaveError;

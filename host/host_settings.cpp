@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cwchar>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "base/text.h"
@@ -54,17 +52,16 @@ bool CHostSettings::Load(std::string& strError) {
     m_bLoaded = false;
     m_bDirty = false;
     m_root = Json::Value(Json::objectValue);
-    std::error_code ec;
-    if (!fs::exists(m_file, ec) && !ec) {
+    std::string strContent;
+    bool bMissing = false;
+    std::string strReadError;
+    if (!ReadRegularFile(m_file, strContent, bMissing, strReadError)) {
+        strError = "settings file: " + strReadError;
+        return false;
+    }
+    if (bMissing) {
         m_bLoaded = true;
         return true;
-    }
-    std::ifstream in(m_file, std::ios::binary);
-    std::string strContent;
-    if (in) strContent.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in && !in.eof()) {
-        strError = "cannot read settings file " + m_file.string();
-        return false;
     }
     if (strContent.find_first_not_of(" \t\r\n") == std::string::npos) {
         m_bLoaded = true;
@@ -185,6 +182,15 @@ void CHostSettings::SetInt(const std::string& strSection, const std::string& str
                            int32_t nValue) {
     m_root[strSection][strKey] = nValue;
     m_bDirty = true;
+}
+
+bool CHostSettings::Remove(const std::string& strSection, const std::string& strKey) {
+    if (!Find(strSection, strKey)) return false;
+    Json::Value& section = m_root[strSection];
+    section.removeMember(strKey);
+    if (section.empty()) m_root.removeMember(strSection);
+    m_bDirty = true;
+    return true;
 }
 
 void CHostSettings::SetText(const std::string& strSection, const std::string& strKey,

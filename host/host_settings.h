@@ -39,6 +39,8 @@ class CHostSettings {
     void SetInt(const std::string& strSection, const std::string& strKey, int32_t nValue);
     void SetText(const std::string& strSection, const std::string& strKey,
                  const std::wstring& strValue);
+    // Removes a stored value; false when the key held none.
+    bool Remove(const std::string& strSection, const std::string& strKey);
 
     // Callback code 6: fills the record's value from storage, or with the record's default
     // when the key holds nothing. A text is cut at the record's capacity and always ends with

@@ -8,20 +8,28 @@
 #include <charconv>
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/host_api.h"
 #include "base/text.h"
+#include "cache/cache_path.h"
 #include "core/settings.h"
 #include "host/host_platform.h"
 #include "host/host_session.h"
 #include "host/host_settings.h"
+#include "host/output_text.h"
+#include "host/photo_list.h"
+#include "host/photo_status.h"
+#include "host/setting_check.h"
 
 namespace fs = std::filesystem;
 
@@ -35,10 +43,12 @@ constexpr int kExitInterrupted = 130;
 constexpr const char* kSection = "LocanymPlugIn";
 constexpr const char* kSettingsFileName = "settings.json";
 constexpr const char* kDataFolderName = "locanym-host";
+constexpr const char* kLogFileName = "locanym.log";
 constexpr const char* kModuleFileName = "Locanym.so";
-
-constexpr std::array<const char*, 6> kServiceNames = {"LocationIQ",   "GeoApify", "GeoNames",
-                                                      "BigDataCloud", "MapsCo",   "OpenWeather"};
+// Where an installed host finds the installed module, from the folder of the program
+// ("../lib/locanym" for the usual layout).
+constexpr const char* kInstalledModuleFolder = LOCANYM_MODULE_FROM_BINDIR;
+constexpr const char* kDefaultCsvTag = "XMP-dc:Description";
 
 // The message 2 text is short, but no size travels with the buffer: leave plenty of room.
 constexpr size_t kVersionBufferChars = 1024;
@@ -49,33 +59,58 @@ constexpr const char* kUsage =
     "Loads the Locanym plug-in module and drives it as the slide-show host does.\n"
     "\n"
     "Commands:\n"
-    "  caption PHOTO...            print one line per photo: PATH<TAB>CAPTION\n"
+    "  caption PATH...             caption photos and folders of photos: PATH<TAB>CAPTION\n"
     "  settings                    print every setting as the plug-in loads it: KEY<TAB>VALUE\n"
     "  set KEY VALUE               store one setting, e.g. set Enabled 1, set Format \"%C (%D)\"\n"
+    "  unset KEY                   remove a stored setting; the plug-in's default applies\n"
     "  configure                   open the plug-in's settings dialog; save the settings on OK\n"
     "  version                     print the plug-in's version text\n"
     "  send MSG [WPARAM [LPARAM]]  send one raw message and print its result\n"
     "\n"
+    "Caption options:\n"
+    "  -r, --recursive  also caption the photos in subfolders of a folder\n"
+    "  --ext LIST       extensions taken from folders (default:\n"
+    "                   jpg,jpeg,tif,tiff,png,gif,bmp,webp,heic,heif)\n"
+    "  -@ FILE          read more paths from FILE, one a line (- for standard input)\n"
+    "  --json           one JSON object per photo: path, status, caption, error\n"
+    "  --csv            CSV for exiftool -csv=FILE: SourceFile and the caption\n"
+    "  --csv-tag TAG    the tag of the caption column (default XMP-dc:Description)\n"
+    "  -q, --quiet      no closing summary and no progress line\n"
+    "\n"
     "Options:\n"
-    "  --module PATH  the plug-in module (default: Locanym.so beside this program)\n"
-    "  --data DIR     data folder with settings.json and the plug-in's cache (default:\n"
+    "  --module PATH  the plug-in module (default: ../lib/locanym/Locanym.so from this\n"
+    "                 program's folder, else Locanym.so beside this program)\n"
+    "  --data DIR     data folder with settings.json, the plug-in's cache and log (default:\n"
     "                 $XDG_DATA_HOME/locanym-host, else ~/.local/share/locanym-host)\n"
-    "  --log FILE     append the plug-in's log lines to FILE instead of standard error\n"
+    "  --log FILE     append the plug-in's log to FILE (default: locanym.log in the data\n"
+    "                 folder); --log - writes it to standard error\n"
+    "  -v, --verbose  also copy the plug-in's log to standard error\n"
     "  --show FILE    the slide show the host reports to the plug-in (names the cache file)\n"
-    "  --json         caption and settings: one JSON object per line\n"
+    "  --json         settings: one JSON object per line\n"
+    "  --version      print this program's version\n"
     "  --help         show this text\n"
     "\n";
 // After kUsage come the plug-in's keys, then this.
 constexpr const char* kUsageEnd =
     "Plain output writes control characters and backslashes as escapes (\\n, \\t, \\\\).\n"
-    "Exit status: 0 done, 1 failed, 2 wrong usage, 130 interrupted.\n";
+    "Exit status: 0 done (every photo captioned or without a position), 1 failed (a photo\n"
+    "could not be read), 2 wrong usage, 3 a place lookup failed, 130 interrupted.\n";
 
 struct SCommandLine {
     SHostOptions options;
     bool bModuleGiven = false;
     bool bDataGiven = false;
+    bool bLogGiven = false;
     bool bJson = false;
+    bool bCsv = false;
+    bool bQuiet = false;
+    bool bVerbose = false;
+    bool bRecursive = false;
     bool bHelp = false;
+    bool bVersion = false;
+    std::string strCsvTag = kDefaultCsvTag;
+    std::vector<std::string> extensions = DefaultPhotoExtensions();
+    std::vector<std::string> listFiles;
     std::string strCommand;
     std::vector<std::string> args;
 };
@@ -87,37 +122,6 @@ class CUsageError : public std::runtime_error {
 
 bool IsValidUtf8(const std::string& strText) {
     return WideToUtf8(Utf8ToWide(strText)) == strText;
-}
-
-// One line of plain output: nothing in a value may break the line or the tab between fields.
-std::string EscapeForLine(const std::wstring& strText) {
-    std::string strOut;
-    for (wchar_t c : strText) {
-        const auto cp = static_cast<uint32_t>(c);
-        char szEscape[16];
-        if (c == L'\\')
-            strOut += "\\\\";
-        else if (c == L'\n')
-            strOut += "\\n";
-        else if (c == L'\r')
-            strOut += "\\r";
-        else if (c == L'\t')
-            strOut += "\\t";
-        else if (cp < 0x20 || cp == 0x7F) {
-            std::snprintf(szEscape, sizeof(szEscape), "\\x%02X", cp);
-            strOut += szEscape;
-        } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
-            std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
-            strOut += szEscape;
-        } else {
-            strOut += WideToUtf8(std::wstring_view(&c, 1));
-        }
-    }
-    return strOut;
-}
-
-std::string JsonQuote(const std::wstring& strText) {
-    return Json::valueToQuotedString(WideToUtf8(strText).c_str());
 }
 
 std::string JsonQuoteBytes(const std::string& strText) {
@@ -133,11 +137,6 @@ std::vector<std::string> PlugInKeys(bool bInteger) {
     return keys;
 }
 
-bool IsIntegerKey(const std::string& strKey) {
-    const std::vector<std::string> keys = PlugInKeys(true);
-    return std::find(keys.begin(), keys.end(), strKey) != keys.end();
-}
-
 std::string UsageText() {
     std::string strText = kUsage;
     std::string strList;
@@ -149,31 +148,6 @@ std::string UsageText() {
     strText += "Text settings: " + strList + "and " + WideToUtf8(kApiKeyPrefix) +
                "<service> for API keys.\n";
     return strText + kUsageEnd;
-}
-
-// A remark for a key the plug-in never reads, with the likely intended key when one differs
-// only in letter case. Empty for a known key.
-std::string UnknownKeyNote(const std::string& strKey) {
-    std::vector<std::string> known = PlugInKeys(true);
-    const std::vector<std::string> textKeys = PlugInKeys(false);
-    known.insert(known.end(), textKeys.begin(), textKeys.end());
-    if (std::find(known.begin(), known.end(), strKey) != known.end()) return std::string();
-    const std::string strPrefix = WideToUtf8(kApiKeyPrefix);
-    std::string strServices;
-    for (const char* pszService : kServiceNames) {
-        known.push_back(strPrefix + pszService);
-        strServices += std::string(strServices.empty() ? "" : ", ") + pszService;
-    }
-    for (const std::string& strKnown : known) {
-        if (strKnown == strKey) return std::string();
-        if (EqualsNoCaseAscii(Utf8ToWide(strKnown), Utf8ToWide(strKey)))
-            return "the plug-in reads no setting \"" + strKey + "\" (did you mean \"" + strKnown +
-                   "\"?); stored anyway";
-    }
-    if (strKey.rfind(strPrefix, 0) == 0)
-        return "the plug-in reads API keys only for the services " + strServices + "; \"" + strKey +
-               "\" stored anyway";
-    return "the plug-in reads no setting \"" + strKey + "\"; stored anyway";
 }
 
 // A raw message argument: decimal, 0x-prefixed hexadecimal, or a negative decimal taken as its
@@ -199,19 +173,27 @@ bool ParseMessageArgument(const std::string& strText, uintptr_t& value) {
 
 SCommandLine ParseCommandLine(int argc, char** argv) {
     SCommandLine cl;
+    std::string strExtensions, strListFile, strLog;
+    const std::map<std::string, std::string*> valuedText = {{"--ext", &strExtensions},
+                                                            {"--csv-tag", &cl.strCsvTag},
+                                                            {"-@", &strListFile},
+                                                            {"--log", &strLog}};
     const std::map<std::string, fs::path*> valued = {{"--module", &cl.options.module},
                                                      {"--data", &cl.options.dataFolder},
-                                                     {"--log", &cl.options.logFile},
                                                      {"--show", &cl.options.showPath}};
+    const std::map<std::string, bool*> flags = {
+        {"--json", &cl.bJson},       {"--csv", &cl.bCsv},        {"--help", &cl.bHelp},
+        {"-h", &cl.bHelp},           {"--quiet", &cl.bQuiet},    {"-q", &cl.bQuiet},
+        {"--verbose", &cl.bVerbose}, {"-v", &cl.bVerbose},       {"--recursive", &cl.bRecursive},
+        {"-r", &cl.bRecursive},      {"--version", &cl.bVersion}};
     std::vector<std::string> positional;
     bool bOptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string strArg = argv[i];
-        if (bOptionsEnded || strArg.size() < 2 || strArg.compare(0, 2, "--") != 0) {
-            if (!bOptionsEnded && strArg == "-h") {
-                cl.bHelp = true;
-                continue;
-            }
+        // Single-dash options are only these few letters, so "-" and "-5" stay arguments.
+        const bool bShort =
+            strArg == "-h" || strArg == "-q" || strArg == "-v" || strArg == "-r" || strArg == "-@";
+        if (bOptionsEnded || (!bShort && (strArg.size() < 2 || strArg.compare(0, 2, "--") != 0))) {
             positional.push_back(strArg);
             continue;
         }
@@ -221,28 +203,44 @@ SCommandLine ParseCommandLine(int argc, char** argv) {
         }
         std::string strName = strArg;
         std::optional<std::string> value;
-        if (size_t eq = strArg.find('='); eq != std::string::npos) {
+        if (size_t eq = strArg.find('='); !bShort && eq != std::string::npos) {
             strName = strArg.substr(0, eq);
             value = strArg.substr(eq + 1);
         }
-        if (auto it = valued.find(strName); it != valued.end()) {
+        const bool bText = valuedText.count(strName) != 0;
+        if (bText || valued.count(strName)) {
             if (!value) {
                 if (i + 1 >= argc) throw CUsageError("option " + strName + " needs a value");
                 value = argv[++i];
             }
             if (value->empty()) throw CUsageError("option " + strName + " needs a value");
-            *it->second = *value;
+            if (bText)
+                *valuedText.at(strName) = *value;
+            else
+                *valued.at(strName) = *value;
             if (strName == "--module") cl.bModuleGiven = true;
             if (strName == "--data") cl.bDataGiven = true;
+            if (strName == "-@") cl.listFiles.push_back(*value);
+            if (strName == "--log") {
+                cl.bLogGiven = true;
+                if (*value == "-")
+                    cl.options.bLogToStderr = true;
+                else
+                    cl.options.logFile = *value;
+            }
             continue;
         }
-        if (strName == "--json" || strName == "--help") {
+        if (auto it = flags.find(strName); it != flags.end()) {
             if (value) throw CUsageError("option " + strName + " takes no value");
-            (strName == "--json" ? cl.bJson : cl.bHelp) = true;
+            *it->second = true;
             continue;
         }
         throw CUsageError("unknown option " + strName);
     }
+    if (!strExtensions.empty() && !ParseExtensionList(strExtensions, cl.extensions))
+        throw CUsageError("--ext takes extensions separated by commas, e.g. --ext jpg,tif");
+    if (cl.bJson && cl.bCsv) throw CUsageError("give either --json or --csv, not both");
+    if (cl.bVerbose) cl.options.bLogToStderr = true;
     if (!positional.empty()) {
         cl.strCommand = positional.front();
         cl.args.assign(positional.begin() + 1, positional.end());
@@ -265,7 +263,13 @@ bool ResolveDefaults(SCommandLine& cl, std::string& strError) {
             strError = "cannot find the folder of this program; give --module PATH";
             return false;
         }
-        cl.options.module = folder / kModuleFileName;
+        // Installed, the module sits in lib/locanym/ beside bin/; in the build folder and in
+        // an unpacked copy it sits beside the program.
+        const fs::path installed =
+            (folder / kInstalledModuleFolder / kModuleFileName).lexically_normal();
+        const fs::path beside = folder / kModuleFileName;
+        std::error_code ec;
+        cl.options.module = fs::exists(installed, ec) ? installed : beside;
     }
     if (!cl.bDataGiven) {
         fs::path xdg = EnvironmentValue("XDG_DATA_HOME");
@@ -282,8 +286,9 @@ bool ResolveDefaults(SCommandLine& cl, std::string& strError) {
             cl.options.dataFolder = home / ".local" / "share" / kDataFolderName;
         }
     }
+    if (!cl.bLogGiven) cl.options.logFile = cl.options.dataFolder / kLogFileName;
     std::error_code ec;
-    for (fs::path* pPath : {&cl.options.dataFolder, &cl.options.showPath}) {
+    for (fs::path* pPath : {&cl.options.dataFolder, &cl.options.showPath, &cl.options.logFile}) {
         if (pPath->empty()) continue;
         fs::path absolute = fs::absolute(*pPath, ec);
         if (!ec) *pPath = absolute;
@@ -304,9 +309,11 @@ class CHost {
             int (CHost::*pfnRun)();
         };
         static const SCommand kCommands[] = {
-            {"caption", 1, SIZE_MAX, "caption PHOTO...", &CHost::Caption},
+            {"caption", m_cl.listFiles.empty() ? 1u : 0u, SIZE_MAX, "caption PATH...",
+             &CHost::Caption},
             {"settings", 0, 0, "settings", &CHost::Settings},
             {"set", 2, 2, "set KEY VALUE", &CHost::Set},
+            {"unset", 1, 1, "unset KEY", &CHost::Unset},
             {"configure", 0, 0, "configure", &CHost::Configure},
             {"version", 0, 0, "version", &CHost::Version},
             {"send", 1, 3, "send MSG [WPARAM [LPARAM]]", &CHost::SendRaw},
@@ -333,6 +340,11 @@ class CHost {
     }
 
     bool OpenSession(std::string& strError) {
+        // The default log lives in the data folder; a command that did not need the folder
+        // does not create it for its log.
+        std::error_code ec;
+        if (!m_cl.bLogGiven && !fs::is_directory(m_cl.options.dataFolder, ec))
+            m_cl.options.logFile.clear();
         m_pSession = std::make_unique<CHostSession>(m_cl.options, m_settings, m_console);
         return m_pSession->Open(strError);
     }
@@ -407,39 +419,133 @@ class CHost {
         return kExitOk;
     }
 
+    // The value the plug-in would load for a key of its table: the stored one, else the
+    // default. Texts in their stored form.
+    std::wstring EffectiveValue(const std::string& strKey) {
+        std::string strNote;
+        for (const SSettingKey& key : SettingKeys()) {
+            if (WideToUtf8(key.pszKey) != strKey) continue;
+            if (key.eKind == ESettingKind::kInt) {
+                int32_t nValue = key.nDefault;
+                m_settings.GetInt(kSection, strKey, nValue, strNote);
+                return std::to_wstring(nValue);
+            }
+            std::wstring strValue = key.pszDefault;
+            m_settings.GetText(kSection, strKey, strValue, strNote);
+            return strValue;
+        }
+        return std::wstring();
+    }
+
+    // The captions in the cache were made with other settings: delete every cache file of the
+    // data folder, as the settings dialog does when it changes such a setting.
+    void EmptyCaptionCache(const std::string& strKey) {
+        std::error_code ec;
+        size_t nRemoved = 0;
+        std::vector<fs::path> files;
+        for (fs::directory_iterator it(m_cl.options.dataFolder, ec);
+             !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            if (IsCacheFileName(Utf8ToWide(it->path().filename().string())))
+                files.push_back(it->path());
+        }
+        for (const fs::path& file : files) {
+            std::error_code removeError;
+            if (fs::remove(file, removeError))
+                ++nRemoved;
+            else if (removeError)
+                m_console.Note("cannot delete the cache file " + file.string() + ": " +
+                               removeError.message());
+        }
+        if (nRemoved)
+            m_console.Note(strKey + " shapes the captions: emptied the cache in " +
+                           m_cl.options.dataFolder.string() +
+                           ", so every photo is looked up again with the new setting");
+    }
+
+    // Loads the settings under the data folder's lock, applies fnChange, saves, and empties
+    // the cache when a caption-shaping value changed.
+    template <class FnChange>
+    int ChangeSetting(const std::string& strKey, FnChange fnChange) {
+        std::string strError;
+        CFolderLock lock;
+        if (!PrepareWritableFolder(m_cl.options.dataFolder, strError) ||
+            !lock.Lock(m_cl.options.dataFolder, strError) || !m_settings.Load(strError))
+            return Fail(strError);
+        const bool bShapes = SettingShapesCaption(strKey);
+        const std::wstring strBefore = bShapes ? EffectiveValue(strKey) : std::wstring();
+        if (!fnChange()) return kExitOk;
+        if (!m_settings.Save(strError)) return Fail(strError);
+        if (bShapes && EffectiveValue(strKey) != strBefore) EmptyCaptionCache(strKey);
+        return kExitOk;
+    }
+
+    int UnknownKey(const std::string& strKey) {
+        const std::string strClosest = ClosestSettingKey(strKey);
+        return Fail("the plug-in reads no setting \"" + strKey + "\"" +
+                    (strClosest.empty() ? "" : " (did you mean " + strClosest + "?)") +
+                    "; locanym-host settings lists the keys");
+    }
+
     int Set() {
         const std::string& strKey = m_cl.args[0];
         const std::string& strValue = m_cl.args[1];
         if (strKey.empty()) throw CUsageError("KEY must not be empty");
         if (!IsValidUtf8(strKey) || !IsValidUtf8(strValue))
             return Fail("KEY and VALUE must be UTF-8 text");
-        int32_t nValue = 0;
-        const bool bInteger = IsIntegerKey(strKey);
-        if (bInteger && !ParseInt32(strValue, nValue))
-            return Fail("setting \"" + strKey + "\" takes a whole number from -2147483648 to " +
-                        "2147483647 (for example 0 or 1), not \"" + strValue + "\"");
+        const std::vector<std::string> known = KnownSettingKeys();
+        if (std::find(known.begin(), known.end(), strKey) == known.end()) return UnknownKey(strKey);
+        bool bInteger = false;
         std::string strError;
-        CFolderLock lock;
-        if (!PrepareWritableFolder(m_cl.options.dataFolder, strError) ||
-            !lock.Lock(m_cl.options.dataFolder, strError) || !m_settings.Load(strError))
-            return Fail(strError);
-        if (std::string strNote = UnknownKeyNote(strKey); !strNote.empty()) m_console.Note(strNote);
-        if (bInteger)
-            m_settings.SetInt(kSection, strKey, nValue);
-        else
-            m_settings.SetText(kSection, strKey, Utf8ToWide(strValue));
-        if (!m_settings.Save(strError)) return Fail(strError);
+        if (!CheckSettingValue(strKey, strValue, bInteger, strError)) return Fail(strError);
+        return ChangeSetting(strKey, [&]() {
+            if (bInteger) {
+                int32_t nValue = 0;
+                ParseInt32(strValue, nValue);
+                m_settings.SetInt(kSection, strKey, nValue);
+                return true;
+            }
+            std::wstring strStored = Utf8ToWide(strValue);
+            // The plug-in decodes the separator's escapes and quotes on load; stored encoded, it
+            // comes back exactly as typed.
+            for (const SSettingKey& key : SettingKeys())
+                if (WideToUtf8(key.pszKey) == strKey && key.eKind == ESettingKind::kEscapedText)
+                    EscapeText(strStored, true);
+            m_settings.SetText(kSection, strKey, strStored);
+            return true;
+        });
+    }
+
+    int Unset() {
+        const std::string& strKey = m_cl.args[0];
+        if (strKey.empty()) throw CUsageError("KEY must not be empty");
+        const std::vector<std::string> known = KnownSettingKeys();
+        const bool bKnown = std::find(known.begin(), known.end(), strKey) != known.end();
+        bool bRemoved = false;
+        const int nExit = ChangeSetting(strKey, [&]() {
+            bRemoved = m_settings.Remove(kSection, strKey);
+            return bRemoved;
+        });
+        if (nExit != kExitOk || bRemoved) return nExit;
+        // Stray keys stored by hand or by older versions can be removed; a typo cannot.
+        if (!bKnown) return UnknownKey(strKey);
+        m_console.Note("setting \"" + strKey + "\" was not stored; nothing changed");
         return kExitOk;
     }
 
     int Configure() {
+        if (!LOCANYM_HAS_DIALOGS) {
+            m_console.Note(
+                "this build of Locanym has no settings dialog; change settings with "
+                "locanym-host set KEY VALUE (locanym-host settings shows them, "
+                "locanym-host --help lists the keys)");
+            return kExitUsage;
+        }
         std::string strError;
         if (!OpenStorage(strError) || !OpenSession(strError)) return Fail(strError);
         m_pSession->Initialise();
         m_pSession->Send(kMsgLoadSettings);
         if (m_pSession->Send(kMsgConfigure, 0) != 1) {
-            std::printf(
-                "The settings dialog was cancelled or is not available; nothing changed.\n");
+            std::printf("The settings dialog was cancelled; nothing changed.\n");
             return kExitOk;
         }
         m_pSession->Send(kMsgSaveSettings);
@@ -473,8 +579,29 @@ int CHost::Caption() {
         if (state.bInPhoto && m_pSession) m_pSession->SendStopFlag();
     });
 
+    CPhotoList list(m_cl.extensions, m_cl.bRecursive);
+    for (const std::string& strArg : m_cl.args) list.AddArgument(strArg);
+    for (const std::string& strListFile : m_cl.listFiles) {
+        if (strListFile == "-") {
+            list.AddList(std::cin);
+            continue;
+        }
+        std::string strContent, strError;
+        bool bMissing = false;
+        if (!ReadRegularFile(strListFile, strContent, bMissing, strError) || bMissing)
+            return Fail(bMissing ? "list of photos " + strListFile + " not found" : strError);
+        std::istringstream in(strContent);
+        list.AddList(in);
+    }
+
     std::string strError;
-    if (!OpenStorage(strError) || !OpenSession(strError)) return Fail(strError);
+    if (!OpenStorage(strError)) return Fail(strError);
+    // The plug-in reads and replaces its cache file; refuse what is no regular file before a
+    // read of it could hang the show.
+    const fs::path cacheFile = WideToUtf8(MakeCacheFilePath(
+        Utf8ToWide(m_cl.options.dataFolder.string()), Utf8ToWide(m_cl.options.showPath.string())));
+    if (!IsRegularOrMissing(cacheFile, strError)) return Fail("cache file: " + strError);
+    if (!OpenSession(strError)) return Fail(strError);
     CHostSession& session = *m_pSession;
     session.Initialise();
     session.Send(kMsgLoadSettings);
@@ -487,50 +614,84 @@ int CHost::Caption() {
     for (const SSettingRead& read : session.Reads())
         if (read.strKey == "ErrMsg" && !read.bText) bErrMsg = read.nValue != 0;
 
+    CRunTally tally;
+    for (const std::string& strFolderError : list.Errors()) {
+        m_console.Note(strFolderError);
+        tally.Add(EPhotoStatus::kUnreadable);
+    }
+    if (m_cl.bCsv) std::printf("SourceFile,%s\n", CsvField(m_cl.strCsvTag).c_str());
+
+    // The host hands over full paths (the cache knows photos by them); the current folder is
+    // asked once, not once a photo.
+    const fs::path currentFolder = CurrentFolder();
     session.Send(kMsgStart, 0, 1);
-    int nExit = kExitOk;
-    const size_t nCount = m_cl.args.size();
+    const std::vector<std::string>& photos = list.Photos();
+    const size_t nCount = photos.size();
+    CPhotoTrace trace;
     for (size_t i = 0; i < nCount && !state.bInterrupted; ++i) {
-        const std::string& strArg = m_cl.args[i];
-        m_console.Progress("[" + std::to_string(i + 1) + "/" + std::to_string(nCount) + "] " +
-                           fs::path(strArg).filename().string());
+        const std::string& strArg = photos[i];
+        if (!m_cl.bQuiet)
+            m_console.Progress("[" + std::to_string(i + 1) + "/" + std::to_string(nCount) + "] " +
+                               fs::path(strArg).filename().string());
         std::optional<std::wstring> caption;
-        std::error_code ec;
-        const bool bExists = fs::exists(strArg, ec);
+        EPhotoStatus eStatus = EPhotoStatus::kUnreadable;
+        std::wstring strProblem;
         if (!IsValidUtf8(strArg)) {
-            m_console.Note("no caption for " + strArg + ": the path is not UTF-8 text");
+            strProblem = L"the path is not UTF-8 text";
         } else {
-            // The host hands over full paths; the cache knows photos by them.
-            fs::path absolute = fs::absolute(strArg, ec);
-            const std::wstring strPath = Utf8ToWide(ec ? strArg : absolute.string());
+            fs::path path = strArg;
+            if (path.is_relative() && !currentFolder.empty()) path = currentFolder / path;
+            const std::wstring strPath = Utf8ToWide(path.lexically_normal().string());
             {
                 std::lock_guard<std::mutex> lock(state.mutex);
                 state.bInPhoto = true;
             }
+            trace.Clear();
+            session.TracePhoto(&trace);
             uintptr_t result = 0;
             if (!state.bInterrupted)
                 result =
                     session.Send(kMsgProcessPhoto, reinterpret_cast<uintptr_t>(strPath.c_str()));
+            session.TracePhoto(nullptr);
             {
                 std::lock_guard<std::mutex> lock(state.mutex);
                 state.bInPhoto = false;
             }
-            if (result) caption = std::wstring(reinterpret_cast<const wchar_t*>(result));
-            if (!bExists) {
-                m_console.Note("no caption for " + strArg + ": no such file");
-                nExit = kExitFailure;
-            } else if (!caption) {
-                m_console.Note("no caption for " + strArg +
-                               ": no GPS position found, or the photo could not be read");
-            } else if (caption->empty()) {
-                m_console.Note("empty caption for " + strArg + ": the place lookup failed" +
-                               (bErrMsg ? "" : " (locanym-host set ErrMsg 1 shows why)"));
+            const auto* pszAnswer = reinterpret_cast<const wchar_t*>(result);
+            eStatus = trace.Classify(pszAnswer, strProblem);
+            if (eStatus == EPhotoStatus::kOk || eStatus == EPhotoStatus::kCached)
+                caption = std::wstring(pszAnswer);
+            if (eStatus == EPhotoStatus::kUnreadable) {
+                // Only now, for a photo that failed, is the file looked at to say why.
+                std::error_code ec;
+                const fs::file_status st = fs::status(strArg, ec);
+                if (!fs::exists(st))
+                    strProblem = L"no such file";
+                else if (fs::is_directory(st))
+                    strProblem = L"it is a folder";
             }
         }
+        tally.Add(eStatus);
         m_console.Progress("");
+        if (eStatus == EPhotoStatus::kUnreadable) {
+            m_console.Note("cannot read " + strArg + ": " + WideToUtf8(strProblem));
+        } else if (eStatus == EPhotoStatus::kLookupFailed) {
+            m_console.Note(
+                "no caption for " + strArg +
+                ": the place lookup failed: " + EscapeForLine(strProblem) +
+                (bErrMsg ? "" : " (locanym-host set ErrMsg 1 shows the service's text)"));
+        }
         if (m_cl.bJson) {
-            std::printf("{\"path\": %s, \"caption\": %s}\n", JsonQuoteBytes(strArg).c_str(),
-                        caption ? JsonQuote(*caption).c_str() : "null");
+            std::string strLine = "{\"path\": " + JsonQuoteBytes(strArg) + ", \"status\": \"" +
+                                  PhotoStatusName(eStatus) +
+                                  "\", \"caption\": " + (caption ? JsonQuote(*caption) : "null");
+            if (!strProblem.empty()) strLine += ", \"error\": " + JsonQuote(strProblem);
+            std::printf("%s}\n", strLine.c_str());
+        } else if (m_cl.bCsv) {
+            // Only captions go to the CSV: exiftool writes every row it is given into the photo.
+            if (caption)
+                std::printf("%s,%s\n", CsvField(strArg).c_str(),
+                            CsvField(WideToUtf8(*caption)).c_str());
         } else {
             std::printf("%s\t%s\n", EscapeForLine(Utf8ToWide(strArg)).c_str(),
                         caption ? EscapeForLine(*caption).c_str() : "");
@@ -539,8 +700,9 @@ int CHost::Caption() {
     }
     // A full stop saves the cache, also after an interruption.
     session.Send(kMsgStop, 0, 1);
+    if (!m_cl.bQuiet) m_console.Note(tally.Summary());
     if (state.bInterrupted) return kExitInterrupted;
-    return session.SettingsSaved() ? nExit : kExitFailure;
+    return session.SettingsSaved() ? tally.ExitStatus() : kExitFailure;
 }
 
 }  // namespace
@@ -548,6 +710,10 @@ int CHost::Caption() {
 int main(int argc, char** argv) {
     try {
         SCommandLine cl = ParseCommandLine(argc, argv);
+        if (cl.bVersion) {
+            std::printf("locanym-host %s\n", LOCANYM_VERSION);
+            return kExitOk;
+        }
         if (cl.bHelp || cl.strCommand == "help") {
             std::fputs(UsageText().c_str(), stdout);
             return kExitOk;

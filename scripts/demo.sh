@@ -9,8 +9,22 @@
 # Usage: scripts/demo.sh [WORK_DIR]     (default: a new temporary folder, kept for a look)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/build.sh" default >/dev/null
-build="$top/build"
+build="$top/build-demo"
+echo "== Building the plug-in, the reference host, the place data, the sample maker and the replay server"
+echo "   (only what the demo runs; the first build takes a minute or two, then seconds)"
+# The build's progress lines show that it moves; its full output is kept for a failure.
+mkdir -p "$build"
+if ! "$top/scripts/build.sh" demo Locanym locanym-host locanym-make-samples \
+        locanym-replay-server places_data 2>&1 | tee "$build/demo-build.log" | grep --line-buffered -E '^\[ *[0-9]+%\]' \
+        | sed -u 's/^/   /'; then
+    echo "the build failed; see $build/demo-build.log" >&2
+    exit 1
+fi
+if [ "${PIPESTATUS[0]}" -ne 0 ] || [ ! -x "$build/locanym-host" ]; then
+    echo "the build failed; see $build/demo-build.log" >&2
+    exit 1
+fi
+echo
 
 work=${1:-$(mktemp -d "${TMPDIR:-/tmp}/locanym-demo-XXXXXX")}
 mkdir -p "$work"
@@ -71,8 +85,12 @@ caption_with 4 MapsCo wall-street-new-york.jpg
 caption_with 3 BigDataCloud nakano-tokyo.jpg
 caption_with 5 OpenWeather tower-bridge-london.jpg
 echo
-echo "== The same photos again: answered from the cache, no request made"
-"${host[@]}" caption "$photos"/* || true
+echo "== The same photos again, as JSON: answered from the cache, no request made"
+"${host[@]}" --json caption "$photos" || true
+echo
+echo "== set Format \"%C (%D)\" empties the cache; the next run shows the new captions"
+"${host[@]}" set Format "%C (%D)"
+caption_with 2 GeoNames notre-dame-de-paris.jpg colosseum-rome.jpg opera-house-sydney.tif
 echo
 echo "== Plug-in log: $log"
 grep -E 'gps location|Missing gps|Found in Cache|Cached|FindLocation|LoadCache' "$log" || true

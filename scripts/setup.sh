@@ -1,19 +1,48 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the benchmarks need
-# (listed in scripts/debian-packages.txt). Does nothing when all are present.
+# Installs the Debian packages of scripts/debian-packages.txt: those that building the module
+# and the host needs, and those of the commands named. Does nothing when all are present.
+# Usage: scripts/setup.sh [--test] [--bench] [--fuzz] [--demo] [--ci] [--package] [--places]
+#        scripts/setup.sh --all
+# --test and --places also fetch the offline place data (scripts/fetch-places.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
+purposes=()
+places=0
+for arg in "$@"; do
+    case "$arg" in
+        --all) purposes+=(test bench fuzz demo ci package places); places=1 ;;
+        --test | --places) purposes+=("${arg#--}"); places=1 ;;
+        --bench | --fuzz | --demo | --ci | --package) purposes+=("${arg#--}") ;;
+        *) echo "usage: $0 [--test] [--bench] [--fuzz] [--demo] [--ci] [--package] [--places] [--all]" >&2
+           exit 2 ;;
+    esac
+done
+
+wanted() {  # the purposes of one line; none means the build itself
+    [ $# -eq 0 ] && return 0
+    local purpose p
+    for purpose in "$@"; do
+        for p in "${purposes[@]+"${purposes[@]}"}"; do
+            [ "$p" = "$purpose" ] && return 0
+        done
+    done
+    return 1
+}
+
 missing=()
-while read -r pkg; do
+while read -r pkg rest; do
     [ -z "$pkg" ] && continue
     case "$pkg" in \#*) continue ;; esac
+    # shellcheck disable=SC2086
+    wanted $rest || continue
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$pkg")
     fi
 done < "$here/debian-packages.txt"
 
 fetch_places() {
+    [ "$places" = 1 ] || return 0
     # Without the place data the build still succeeds; the offline finder's tests then skip.
     if ! "$here/fetch-places.sh"; then
         echo "warning: the offline place data could not be fetched; building without it" >&2

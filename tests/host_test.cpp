@@ -76,28 +76,32 @@ TEST_F(HostTest, RawMessagesPrintTheirResult) {
         EXPECT_EQ(run.nExit, 0) << run.strErr;
         EXPECT_EQ(run.strOut, c.strExpected + "\n") << "send " << c.args[0];
     }
+}
+
+// The module, the host and the package take their version from the one project version.
+TEST_F(HostTest, VersionIsTheProjectVersion) {
     SRun run = RunBare({"version"});
     EXPECT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_TRUE(
-        std::regex_match(run.strOut, std::regex("Locanym (Unknown version|v\\d+\\.\\d+\\.\\d+)\n")))
-        << run.strOut;
+    EXPECT_EQ(run.strOut, "Locanym v" LOCANYM_VERSION "\n");
+    run = RunBare({"--version"});
+    EXPECT_EQ(run.strOut, "locanym-host " LOCANYM_VERSION "\n");
 }
 
 // The settings a user sets are the ones the plug-in loads; the rest are the record's defaults.
 TEST_F(HostTest, SetThenSettingsShowsWhatThePlugInLoads) {
     ASSERT_EQ(Run({"set", "Format", "%C (%D)"}).nExit, 0);
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
-    ASSERT_EQ(Run({"set", "iProv", "-1"}).nExit, 0);
+    ASSERT_EQ(Run({"set", "iProv", "2"}).nExit, 0);
     ASSERT_EQ(Run({"set", "AK-GeoNames", "demo"}).nExit, 0);
     EXPECT_EQ(StoredSettings()["Format"], "%C (%D)");
     EXPECT_TRUE(StoredSettings()["Enabled"].isInt());
-    EXPECT_EQ(StoredSettings()["iProv"], -1);
+    EXPECT_EQ(StoredSettings()["iProv"], 2);
 
     // One line a key, in the order the plug-in reads them (pinned by the module's own tests).
     SRun run = Run({"settings"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
     const std::vector<std::string> expected = {
-        "Enabled\t1",      "iProv\t-1",         "GeoType\t1",
+        "Enabled\t1",      "iProv\t2",          "GeoType\t1",
         "Geo1\t0",         "Geo2\t0",           "GeoCC1\t",
         "GeoCC2\t",        "ErrMsg\t1",         "Lang\t",
         "Format\t%C (%D)", "Sep\t\", \"",       "AState\t1",
@@ -134,44 +138,90 @@ TEST_F(HostTest, TextsAreStoredFaithfully) {
               "Format\t\xF0\x9F\x8C\x8D %C\\t\"q\" \\\\n\\nZ\xC3\xBCrich\\x01");
 }
 
-TEST_F(HostTest, SetRejectsWhatIsNoIntegerAndKeepsTheFile) {
+// Each value is checked against what the plug-in makes of its key; a refused value or key
+// leaves the file as it was, and a typo gets the key the user most likely meant.
+TEST_F(HostTest, SetChecksKeysAndValues) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
     const std::string strBefore = ReadFile(m_data / "settings.json");
-    for (const char* pszValue : {"x", "1.5", "2147483648", "", " 1", "0x1", "1 "}) {
-        SRun run = Run({"set", "Enabled", pszValue});
-        EXPECT_EQ(run.nExit, 1) << "\"" << pszValue << "\"";
-        EXPECT_NE(run.strErr.find("whole number"), std::string::npos) << run.strErr;
+    struct SCase {
+        std::string strKey, strValue;
+        const char* pszError;  // null: accepted
+    } cases[] = {
+        {"Enabled", "yes", "is a switch"},
+        {"Enabled", "2", "is a switch"},
+        {"Enabled", " 1", "is a switch"},
+        {"ErrMsg", "", "is a switch"},
+        {"iProv", "6", "service number"},
+        {"iProv", "-1", "service number"},
+        {"Lang", "german", "language code"},
+        {"Lang", "d", "language code"},
+        {"Lang", "de-", "language code"},
+        {"GeoCC1", "DEU", "country codes"},
+        {"Enable", "1", "did you mean Enabled?"},
+        {"format", "%A", "did you mean Format?"},
+        {"AK-Geonams", "x", "did you mean AK-GeoNames?"},
+        {"Nope", "1", "reads no setting \"Nope\""},
+        {"Geo1", "0", nullptr},
+        {"iProv", "5", nullptr},
+        {"Lang", "pt-BR", nullptr},
+        {"Lang", "zh_TW", nullptr},
+        {"Lang", "es-419", nullptr},
+        {"Lang", "", nullptr},
+        {"GeoCC2", "DE, at,CH", nullptr},
+        {"Sep", " / ", nullptr},
+        {"AK-OpenWeather", "k", nullptr},
+    };
+    for (const SCase& c : cases) {
+        SRun run = Run({"set", c.strKey, c.strValue});
+        if (c.pszError) {
+            EXPECT_EQ(run.nExit, 1) << c.strKey << "=" << c.strValue;
+            EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
+            EXPECT_EQ(ReadFile(m_data / "settings.json"), strBefore) << c.strKey;
+        } else {
+            EXPECT_EQ(run.nExit, 0) << c.strKey << "=" << c.strValue << ": " << run.strErr;
+        }
     }
-    EXPECT_EQ(ReadFile(m_data / "settings.json"), strBefore);
-    for (const char* pszValue : {"-2147483648", "+7", "2147483647"})
-        EXPECT_EQ(Run({"set", "GeoType", pszValue}).nExit, 0) << pszValue;
-    // A key in the wrong letter case is stored, with a hint at the key the plug-in reads.
-    SRun run = Run({"set", "format", "%A"});
-    EXPECT_EQ(run.nExit, 0);
-    EXPECT_NE(run.strErr.find("did you mean \"Format\""), std::string::npos) << run.strErr;
+    EXPECT_FALSE(StoredSettings().isMember("Nope"));
+    // The separator reaches the plug-in exactly as typed, blanks and all.
+    SRun run = Run({"--json", "settings"});
+    Json::Value sep;
+    std::istringstream(Lines(run.strOut)[10]) >> sep;
+    EXPECT_EQ(sep["value"], "\" / \"");
+
+    // unset: the default applies again; a key that was never stored changes nothing.
+    EXPECT_EQ(Run({"unset", "Lang"}).nExit, 0);
+    EXPECT_FALSE(StoredSettings().isMember("Lang"));
+    EXPECT_NE(Run({"unset", "Lang"}).strErr.find("was not stored"), std::string::npos);
+    EXPECT_NE(Run({"unset", "Langg"}).strErr.find("did you mean Lang?"), std::string::npos);
+    // A stray key stored by an older version can be removed.
+    Json::Value root;
+    std::istringstream(ReadFile(m_data / "settings.json")) >> root;
+    root["LocanymPlugIn"]["Enable"] = 1;
+    WriteFile(m_data / "settings.json", root.toStyledString());
+    EXPECT_EQ(Run({"unset", "Enable"}).nExit, 0);
+    EXPECT_FALSE(StoredSettings().isMember("Enable"));
 }
 
 // Runs of the host that set settings at the same time each keep their value.
 TEST_F(HostTest, ConcurrentSetsLoseNothing) {
-    constexpr int kRuns = 12;
+    const std::vector<std::string> keys = {"AK-LocationIQ",   "AK-GeoApify", "AK-GeoNames",
+                                           "AK-BigDataCloud", "AK-MapsCo",   "AK-OpenWeather",
+                                           "Format",          "GeoCC1",      "GeoCC2"};
+    const int kRuns = static_cast<int>(keys.size());
     std::vector<std::thread> threads;
     std::vector<SRun> runs(kRuns);
     for (int i = 0; i < kRuns; ++i) {
-        threads.emplace_back([this, i, &runs]() {
+        threads.emplace_back([this, i, &runs, &keys]() {
             const fs::path scratch = m_scratch.Path() / ("run" + std::to_string(i));
             fs::create_directories(scratch);
-            runs[i] = RunProgram(
-                kHost,
-                {"--data", m_data.string(), "set", "AK-Run" + std::to_string(i), std::to_string(i)},
-                scratch);
+            runs[i] = RunProgram(kHost, {"--data", m_data.string(), "set", keys[i], "DE"}, scratch);
         });
     }
     for (std::thread& thread : threads) thread.join();
     Json::Value stored = StoredSettings();
     for (int i = 0; i < kRuns; ++i) {
         EXPECT_EQ(runs[i].nExit, 0) << runs[i].strErr;
-        EXPECT_EQ(stored["AK-Run" + std::to_string(i)], std::to_string(i))
-            << ReadFile(m_data / "settings.json");
+        EXPECT_EQ(stored[keys[i]], "DE") << ReadFile(m_data / "settings.json");
     }
 }
 
@@ -180,7 +230,7 @@ TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
     const std::string strDamaged = R"({"LocanymPlugIn": {"AK-GeoNames": "mine", )";
     WriteFile(m_data / "settings.json", strDamaged);
     for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {"settings"}, {"set", "Enabled", "1"}, {"caption", "x.jpg"}, {"configure"}}) {
+             {"settings"}, {"set", "Enabled", "1"}, {"caption", "x.jpg"}, {"unset", "Lang"}}) {
         SRun run = Run(args);
         EXPECT_EQ(run.nExit, 1) << args[0];
         EXPECT_NE(run.strErr.find("is damaged"), std::string::npos) << run.strErr;
@@ -199,33 +249,24 @@ TEST_F(HostTest, CaptionWhileSwitchedOffSaysHowToSwitchOn) {
     EXPECT_EQ(run.strErr.find(strHint, nAt + 1), std::string::npos) << "said once";
 }
 
-// A photo without a position gets no caption: null in JSON, an empty field in plain output,
-// and a note on standard error.
-TEST_F(HostTest, CaptionWithoutPositionIsVisiblyEmpty) {
+// A file that is no photo, or is missing, fails the run with a note that says which and why;
+// plain output still has its line, with an empty caption.
+TEST_F(HostTest, UnreadablePhotosFailTheRun) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
     const fs::path notPhoto = m_scratch.Path() / "notes\tof trip.txt";
     WriteFile(notPhoto, "not an image");
     const std::string strMissing = (m_scratch.Path() / "missing.jpg").string();
 
-    SRun run = Run({"caption", notPhoto.string()});
-    EXPECT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_EQ(run.strOut, (m_scratch.Path() / "notes\\tof trip.txt").string() + "\t\n");
-    EXPECT_NE(run.strErr.find("no caption for " + notPhoto.string()), std::string::npos)
+    SRun run = Run({"caption", notPhoto.string(), strMissing});
+    EXPECT_EQ(run.nExit, 1) << run.strErr;
+    EXPECT_EQ(Lines(run.strOut),
+              (std::vector<std::string>{(m_scratch.Path() / "notes\\tof trip.txt").string() + "\t",
+                                        strMissing + "\t"}));
+    EXPECT_NE(run.strErr.find("cannot read " + strMissing + ": no such file"), std::string::npos)
+        << run.strErr;
+    EXPECT_NE(run.strErr.find("2 photos: 0 captioned, 2 could not be read"), std::string::npos)
         << run.strErr;
     EXPECT_EQ(run.strErr.find('\r'), std::string::npos) << "no progress line off a terminal";
-
-    run = Run({"--json", "caption", notPhoto.string(), strMissing});
-    EXPECT_EQ(run.nExit, 1) << "a missing photo fails the run";
-    std::vector<std::string> lines = Lines(run.strOut);
-    ASSERT_EQ(lines.size(), 2u) << run.strOut;
-    Json::Value first, second;
-    std::istringstream(lines[0]) >> first;
-    std::istringstream(lines[1]) >> second;
-    EXPECT_EQ(first["path"], notPhoto.string());
-    EXPECT_TRUE(first["caption"].isNull());
-    EXPECT_EQ(second["path"], strMissing);
-    EXPECT_TRUE(second["caption"].isNull());
-    EXPECT_NE(run.strErr.find(strMissing + ": no such file"), std::string::npos) << run.strErr;
 }
 
 // On a terminal a progress line shows which photo is being read; it is wiped before any other
@@ -242,7 +283,7 @@ TEST_F(HostTest, ProgressLineOnlyOnATerminal) {
     EXPECT_EQ(Lines(run.strOut).size(), 2u);
 }
 
-// Log lines go to the log file as prefix, blank, text.
+// Log lines go to the log file as time, prefix, blank, text; the show path names the cache file.
 TEST_F(HostTest, LogFileAndShowPath) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
     const fs::path log = m_scratch.Path() / "host.log";
@@ -251,19 +292,29 @@ TEST_F(HostTest, LogFileAndShowPath) {
     EXPECT_EQ(run.strErr.find("Locanym Plugin]"), std::string::npos) << run.strErr;
     std::vector<std::string> lines = Lines(ReadFile(log));
     ASSERT_FALSE(lines.empty());
-    for (const std::string& strLine : lines) {
-        EXPECT_TRUE(strLine.rfind("[Locanym Plugin] ", 0) == 0 ||
-                    strLine.rfind("[!Locanym Plugin] ", 0) == 0)
-            << strLine;
+    const std::regex line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\[!?Locanym Plugin\\] .*");
+    for (const std::string& strLine : lines)
+        EXPECT_TRUE(std::regex_match(strLine, line)) << strLine;
+    EXPECT_EQ(lines.front().substr(20), "[Locanym Plugin] Starting");
+    EXPECT_EQ(lines.back().substr(20), "[Locanym Plugin] Closing");
+    // Where the module names its cache file (in the data folder or in its log), the name
+    // comes from the show path.
+    bool bCacheNamed = ReadFile(log).find("LocanymPlg") != std::string::npos;
+    for (const auto& entry : fs::directory_iterator(m_data))
+        bCacheNamed |= entry.path().filename().string().rfind("LocanymPlg", 0) == 0;
+    if (bCacheNamed) {
+        EXPECT_TRUE(fs::exists(m_data / "LocanymPlg_Summer Trip.lst") ||
+                    ReadFile(log).find("LocanymPlg_Summer Trip.lst") != std::string::npos)
+            << ReadFile(log);
+        EXPECT_FALSE(fs::exists(m_data / "LocanymPlg_SS.lst"));
     }
-    EXPECT_EQ(lines.front(), "[Locanym Plugin] Starting");
-    EXPECT_EQ(lines.back(), "[Locanym Plugin] Closing");
 }
 
-TEST_F(HostTest, ConfigureWithoutDialogChangesNothing) {
+TEST_F(HostTest, ConfigureWithoutDialogPointsToSet) {
     SRun run = Run({"configure"});
-    EXPECT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_NE(run.strOut.find("nothing changed"), std::string::npos) << run.strOut;
+    EXPECT_EQ(run.nExit, 2) << run.strErr;
+    EXPECT_NE(run.strErr.find("no settings dialog"), std::string::npos) << run.strErr;
+    EXPECT_NE(run.strErr.find("locanym-host set KEY VALUE"), std::string::npos) << run.strErr;
     EXPECT_FALSE(fs::exists(m_data / "settings.json"));
 }
 
@@ -299,6 +350,11 @@ TEST_F(HostTest, UsageErrorsAreClear) {
         {{"--json=1", "settings"}, "takes no value"},
         {{"version", "--data"}, "--data needs a value"},
         {{"set", "Format"}, "missing arguments: locanym-host set KEY VALUE"},
+        {{"caption"}, "missing arguments: locanym-host caption PATH..."},
+        {{"--json", "--csv", "caption", "a.jpg"}, "either --json or --csv"},
+        {{"--ext", "jpg,,tif", "caption", "a.jpg"}, "--ext takes extensions"},
+        {{"caption", "-@"}, "-@ needs a value"},
+        {{"send"}, "missing arguments"},
         {{"send", "1", "2", "3", "4"}, "too many arguments"},
         {{"send", "one"}, "MSG must be a number"},
         {{"send", "1", "0x"}, "WPARAM must be a number"},
@@ -346,8 +402,9 @@ TEST_F(HostTest, UnusableModuleOrDataFolderIsAnError) {
     }
 }
 
-// Without --module the host loads Locanym.so from its own folder, wherever it was installed.
-TEST_F(HostTest, DefaultModuleIsTheOneBesideTheProgram) {
+// Without --module the host loads the installed module (../lib/locanym/ from its folder), else
+// the one beside it, wherever it was copied.
+TEST_F(HostTest, DefaultModuleIsTheInstalledOneElseTheOneBeside) {
     const fs::path bin = m_scratch.Path() / "bin";
     fs::create_directories(bin);
     fs::copy_file(kHost, bin / "locanym-host");
@@ -356,7 +413,13 @@ TEST_F(HostTest, DefaultModuleIsTheOneBesideTheProgram) {
     EXPECT_NE(run.strErr.find("module not found: " + (bin / "Locanym.so").string()),
               std::string::npos)
         << run.strErr;
-    fs::copy_file(kModule, bin / "Locanym.so");
+    fs::copy_file(kNoEntryModule, bin / "Locanym.so");
+    EXPECT_NE(RunProgram(bin / "locanym-host", {"send", "1"}, m_scratch.Path())
+                  .strErr.find("does not export"),
+              std::string::npos);
+    const fs::path lib = m_scratch.Path() / "lib" / "locanym";
+    fs::create_directories(lib);
+    fs::copy_file(kModule, lib / "Locanym.so");
     run = RunProgram(bin / "locanym-host", {"send", "1"}, m_scratch.Path());
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(run.strOut, "256\n");

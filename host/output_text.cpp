@@ -1,0 +1,50 @@
+#include "host/output_text.h"
+
+#include <json/json.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "base/text.h"
+
+std::string EscapeForLine(const std::wstring& strText) {
+    std::string strOut;
+    for (wchar_t c : strText) {
+        const auto cp = static_cast<uint32_t>(c);
+        char szEscape[16];
+        if (c == L'\\')
+            strOut += "\\\\";
+        else if (c == L'\n')
+            strOut += "\\n";
+        else if (c == L'\r')
+            strOut += "\\r";
+        else if (c == L'\t')
+            strOut += "\\t";
+        else if (cp < 0x20 || cp == 0x7F) {
+            std::snprintf(szEscape, sizeof(szEscape), "\\x%02X", cp);
+            strOut += szEscape;
+        } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
+            std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
+            strOut += szEscape;
+        } else {
+            strOut += WideToUtf8(std::wstring_view(&c, 1));
+        }
+    }
+    return strOut;
+}
+
+std::string JsonQuote(const std::wstring& strText) {
+    return Json::valueToQuotedString(WideToUtf8(strText).c_str());
+}
+
+std::string CsvField(const std::string& strText) {
+    const bool bQuote = strText.find_first_of(",\"\r\n") != std::string::npos ||
+                        (!strText.empty() && (strText.front() == ' ' || strText.back() == ' '));
+    if (!bQuote) return strText;
+    std::string strOut = "\"";
+    for (char c : strText) {
+        if (c == '"') strOut += '"';
+        strOut += c;
+    }
+    return strOut + "\"";
+}

@@ -1,0 +1,75 @@
+#include "host/photo_status.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+struct SLine {
+    bool bError;
+    const wchar_t* pszText;
+};
+}  // namespace
+
+// The log lines of one photo and the plug-in's answer decide its status; a failed first attempt
+// followed by a good retry is a caption, not a failure.
+TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
+    const wchar_t* const kNone = nullptr;
+    struct SCase {
+        std::vector<SLine> lines;
+        const wchar_t* pszAnswer;
+        EPhotoStatus eExpected;
+        const wchar_t* pszError;
+    } cases[] = {
+        {{{false, L"Missing gps location: file /a.jpg"}}, kNone, EPhotoStatus::kNoPosition, L""},
+        {{{true, L"CWicUtility::OpenFile: failed"}},
+         kNone,
+         EPhotoStatus::kUnreadable,
+         L"CWicUtility::OpenFile: failed"},
+        {{}, kNone, EPhotoStatus::kUnreadable, L"the photo could not be read"},
+        {{{false, L"Found in Cache: file /a.jpg, 1,2"}, {false, L"Cached"}},
+         L"Paris",
+         EPhotoStatus::kCached,
+         L""},
+        {{{false, L"QueryServer: http://x/?a=1"}, {false, L"FindLocation, GeoNames: <P>"}},
+         L"Paris",
+         EPhotoStatus::kOk,
+         L""},
+        {{{false, L"QueryServer: http://x/"},
+          {true, L"QueryServerLow(), HTTP Error 502, url=http://x/"},
+          {false, L"QueryServer: http://x/"},
+          {false, L"FindLocation, GeoNames: <P>"}},
+         L"Paris",
+         EPhotoStatus::kOk,
+         L""},
+        {{{false, L"QueryServer: http://x/"}, {true, L"QueryServerLow(), HTTP Error 502"}},
+         L"Locnm: HTTP Error 502",
+         EPhotoStatus::kLookupFailed,
+         L"Locnm: HTTP Error 502"},
+        {{{false, L"QueryServer: http://x/"}, {true, L"FindLocation, GeoNames: daily limit"}},
+         L"",
+         EPhotoStatus::kLookupFailed,
+         L"FindLocation, GeoNames: daily limit"},
+        {{{false, L"QueryServer: http://x/"}, {true, L"FindLocation, GeoNames: the hourly limit"}},
+         L"the hourly limit",
+         EPhotoStatus::kLookupFailed,
+         L"the hourly limit"},
+        // Answered at once without a request (a paused service): its error text says so.
+        {{},
+         L"Locnm: Error 7, no connection",
+         EPhotoStatus::kLookupFailed,
+         L"Locnm: Error 7, no connection"},
+        {{{true, L"FindLocation, MapsCo: not available yet"}},
+         L"",
+         EPhotoStatus::kLookupFailed,
+         L"FindLocation, MapsCo: not available yet"},
+    };
+    for (const SCase& c : cases) {
+        CPhotoTrace trace;
+        for (const SLine& line : c.lines) trace.AddLine(line.bError, line.pszText);
+        std::wstring strError;
+        EXPECT_EQ(trace.Classify(c.pszAnswer, strError), c.eExpected)
+            << (c.pszAnswer ? c.pszAnswer : L"(none)");
+        EXPECT_EQ(strError, c.pszError);
+    }
+}
