@@ -6,12 +6,9 @@
 #include "base/text.h"
 #include "core/settings.h"
 #include "host/host_settings.h"
+#include "services/service_catalogue.h"
 
 namespace {
-
-// The services in the plug-in's order; "iProv" is an index into this list.
-constexpr std::array<const char*, 6> kServiceNames = {"LocationIQ",   "GeoApify", "GeoNames",
-                                                      "BigDataCloud", "MapsCo",   "OpenWeather"};
 
 enum class ERule { kSwitch, kService, kLanguage, kCountryList, kAnyText };
 
@@ -93,8 +90,10 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 std::vector<std::string> KnownSettingKeys() {
     std::vector<std::string> keys;
     for (const SSettingKey& key : SettingKeys()) keys.push_back(WideToUtf8(key.pszKey));
-    for (const char* pszService : kServiceNames)
-        keys.push_back(WideToUtf8(kApiKeyPrefix) + pszService);
+    // Only the services that take a key have a key setting.
+    for (const SServiceFacts& facts : kServiceFacts)
+        if (*facts.pszKeyParam)
+            keys.push_back(WideToUtf8(kApiKeyPrefix) + WideToUtf8(facts.pszName));
     return keys;
 }
 
@@ -127,14 +126,12 @@ bool CheckSettingValue(const std::string& strKey, const std::string& strValue, b
                        strValue + "\"";
             return false;
         case ERule::kService:
-            if (ParseInt32(strValue, nValue) && nValue >= 0 &&
-                static_cast<size_t>(nValue) < kServiceNames.size())
-                return true;
+            if (ParseInt32(strValue, nValue) && nValue >= 0 && nValue < kServiceCount) return true;
             strError =
                 "setting \"" + strKey + "\" takes a service number, not \"" + strValue + "\":";
-            for (size_t i = 0; i < kServiceNames.size(); ++i)
-                strError +=
-                    std::string(i ? "," : "") + " " + std::to_string(i) + " " + kServiceNames[i];
+            for (int i = 0; i < kServiceCount; ++i)
+                strError += std::string(i ? "," : "") + " " + std::to_string(i) + " " +
+                            WideToUtf8(kServiceFacts[i].pszName);
             return false;
         case ERule::kLanguage:
             if (strValue.empty() || IsLanguageCode(strValue)) return true;

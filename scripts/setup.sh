@@ -3,7 +3,7 @@
 # and the host needs, and those of the commands named. Does nothing when all are present.
 # Usage: scripts/setup.sh [--test] [--bench] [--fuzz] [--demo] [--ci] [--package] [--places]
 #        scripts/setup.sh --all
-# --test and --places also fetch the offline place data (scripts/fetch-places.sh).
+# --test, --demo and --places also fetch the offline place data (scripts/fetch-places.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -12,8 +12,8 @@ places=0
 for arg in "$@"; do
     case "$arg" in
         --all) purposes+=(test bench fuzz demo ci package places); places=1 ;;
-        --test | --places) purposes+=("${arg#--}"); places=1 ;;
-        --bench | --fuzz | --demo | --ci | --package) purposes+=("${arg#--}") ;;
+        --test | --demo | --places) purposes+=("${arg#--}"); places=1 ;;
+        --bench | --fuzz | --ci | --package) purposes+=("${arg#--}") ;;
         *) echo "usage: $0 [--test] [--bench] [--fuzz] [--demo] [--ci] [--package] [--places] [--all]" >&2
            exit 2 ;;
     esac
