@@ -33,12 +33,12 @@ const CControlResource g_locanymControls[] = {
     {kIdcLegendCountry, K::kStatic, L"%Y : Country", 14, 212, 84, 9},
     {kIdcLegendCountryCode, K::kStatic, L"%D : Country Code", 102, 212, 84, 9},
     {kIdcLegendFull, K::kStatic, L"%F : Full, Display Name", 190, 212, 88, 9},
-    {kIdOk, K::kDefPushButton, L"OK", 293, 7, 55, 15},
-    {kIdCancel, K::kPushButton, L"Cancel", 293, 26, 55, 15},
-    {kIdcGeoNames, K::kPushButton, L"GeoNames...", 293, 52, 55, 15},
-    {kIdcApiKey, K::kPushButton, L"Api Key...", 293, 71, 55, 15},
-    {kIdcClearCache, K::kPushButton, L"Clear Cache", 293, 90, 55, 15},
-    {kIdcHelp, K::kPushButton, L"Help", 293, 220, 55, 15},
+    {kIdOk, K::kDefPushButton, L"OK", 290, 7, 60, 15},
+    {kIdCancel, K::kPushButton, L"Cancel", 290, 26, 60, 15},
+    {kIdcGeoNames, K::kPushButton, L"GeoNames...", 290, 52, 60, 15},
+    {kIdcApiKey, K::kPushButton, L"Api Key...", 290, 71, 60, 15},
+    {kIdcClearCache, K::kPushButton, L"Clear Cache", 290, 90, 60, 15},
+    {kIdcHelp, K::kPushButton, L"Help", 290, 220, 60, 15},
 };
 
 const CControlResource g_apiKeyControls[] = {
