@@ -174,7 +174,10 @@ class CGtkHost : public IDialogHost {
         return pControl && gtk_widget_get_sensitive(pControl->pWidget);
     }
     void Enable(int nId, bool bEnable) override {
-        if (CControl* pControl = Find(nId)) gtk_widget_set_sensitive(pControl->pWidget, bEnable);
+        CControl* pControl = Find(nId);
+        if (!pControl) return;
+        gtk_widget_set_sensitive(pControl->pWidget, bEnable);
+        if (pControl->pLabel) RedrawLink(nId);
     }
     bool IsVisible(int nId) const override {
         const CControl* pControl = Find(nId);
@@ -231,6 +234,11 @@ class CGtkHost : public IDialogHost {
     void RedrawLink(int nId) override {
         CControl* pControl = Find(nId);
         if (!pControl || !pControl->pLabel) return;
+        // A switched-off link is drawn greyed like the labels around it, not as a live link.
+        if (!gtk_widget_get_sensitive(pControl->pWidget)) {
+            gtk_label_set_text(GTK_LABEL(pControl->pLabel), pControl->strText.c_str());
+            return;
+        }
         CStaticLink* pLink = m_dialog.FindLink(nId);
         const uint32_t color = pLink ? pLink->GetColor() : g_colorUnvisited;
         gtk_label_set_markup(GTK_LABEL(pControl->pLabel),

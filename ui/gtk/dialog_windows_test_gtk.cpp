@@ -316,6 +316,12 @@ TEST_F(GtkDialogWindows, MainDialog) {
     RunAndCheck(dlg, "dialog_101_main.png", 0x7FFFFF0);
 }
 
+TEST_F(GtkDialogWindows, MainDialogSwitchedOff) {
+    CLocanymDlg dlg(actions);
+    dlg.m_iProv = 0;
+    RunAndCheck(dlg, "dialog_101_main_off.png");
+}
+
 TEST_F(GtkDialogWindows, ApiKeyDialog) {
     std::vector<std::wstring> keys = {L"", L"", L"my-user-name"};
     CAPiKeyDlg dlg(actions, keys);
