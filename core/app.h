@@ -56,6 +56,8 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     std::wstring GetServiceName(size_t i) const override;
     std::wstring GetHomePageUrl(size_t i) const override;
     std::wstring GetSignUpUrl(size_t i) const override;
+    std::wstring GetUserApiKey(size_t i) const override;
+    void SetUserApiKey(size_t i, const std::wstring& strKey) override;
     std::wstring GetVersionText() const override;
 
     // The caption for one photo (message 19): the result buffer's address, or 0.

@@ -15,6 +15,7 @@ namespace {
 
 std::filesystem::path g_dataFolder;
 std::function<void(CLocanymDlgValues&)> g_edit;
+std::function<void(ISettingsActions&)> g_act;
 bool g_bConfirm = false;
 CLocanymDlgValues g_shown;
 
@@ -34,6 +35,7 @@ class CScriptedUI : public ISettingsUI {
                            ISettingsActions& actions) override {
         g_shown = values;
         g_strFirstService = actions.GetServiceCount() > 0 ? actions.GetServiceName(0) : L"";
+        if (g_act) g_act(actions);
         if (g_edit) g_edit(values);
         return g_bConfirm;
     }
@@ -44,6 +46,7 @@ class ConfigureTest : public ::testing::Test {
     void SetUp() override {
         g_dataFolder = dir.Path();
         g_edit = nullptr;
+        g_act = nullptr;
         app.m_pSettingsUI = std::make_unique<CScriptedUI>();
         app.OnMessage(kMsgInitialise, reinterpret_cast<uintptr_t>(&Host), 0);
         app.m_strFormat = L"%A";
@@ -77,14 +80,9 @@ TEST_F(ConfigureTest, TheDialogShowsTheCurrentValuesAndOkTakesThemAll) {
         v.m_iProv = 3;
         v.m_strLang = L"DE";
         v.m_strSep = L"\n";
-        v.m_strApiKeys[kGeoNames] = L"my-account";
     };
-    app.m_services[kGeoNames]->m_strApiKey = L"old-account";
     EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 1u);
     EXPECT_EQ(g_strFirstService, L"LocationIQ");
-    ASSERT_EQ(g_shown.m_strApiKeys.size(), static_cast<size_t>(kServiceCount));
-    EXPECT_EQ(g_shown.m_strApiKeys[kGeoNames], L"old-account");
-    EXPECT_EQ(app.m_services[kGeoNames]->m_strApiKey, L"my-account");
     EXPECT_EQ(g_shown.m_strGeoCC1, L"it, fr");
     EXPECT_EQ(g_shown.m_nGeoType, 1);
     EXPECT_EQ(g_shown.m_strSep, L", ");
@@ -97,6 +95,23 @@ TEST_F(ConfigureTest, TheDialogShowsTheCurrentValuesAndOkTakesThemAll) {
     // Saving clears the flag again.
     app.OnMessage(kMsgSaveSettings, 0, 0);
     EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 0u);
+}
+
+// The key dialog gives the service its key when its own OK is pressed; the main dialog's
+// Cancel afterwards must not lose it.
+TEST_F(ConfigureTest, AKeyStoredWhileTheDialogIsOpenSurvivesCancel) {
+    g_bConfirm = false;
+    app.m_services[kGeoNames]->m_strApiKey = L"old-account";
+    std::wstring strShown;
+    g_act = [&](ISettingsActions& actions) {
+        strShown = actions.GetUserApiKey(kGeoNames);
+        actions.SetUserApiKey(kGeoNames, L"my-account");
+        actions.SetUserApiKey(kServiceCount, L"nowhere");  // names no service: ignored
+        EXPECT_EQ(actions.GetUserApiKey(kServiceCount), L"");
+    };
+    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
+    EXPECT_EQ(strShown, L"old-account");
+    EXPECT_EQ(app.m_services[kGeoNames]->m_strApiKey, L"my-account");
 }
 
 TEST_F(ConfigureTest, OnlyACaptionShapingChangeEmptiesTheCache) {
