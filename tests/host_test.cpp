@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -76,7 +75,8 @@ TEST_F(HostTest, RawMessagesPrintTheirResult) {
     for (const SCase& c : cases) {
         std::vector<std::string> args = {"send"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        SRun run = Run(args);
+        // Without a display message 5 answers 0 at once instead of waiting for a user.
+        SRun run = Run(args, {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}});
         EXPECT_EQ(run.nExit, 0) << run.strErr;
         EXPECT_EQ(run.strOut, c.strExpected + "\n") << "send " << c.args[0];
     }
@@ -85,9 +85,7 @@ TEST_F(HostTest, RawMessagesPrintTheirResult) {
 TEST_F(HostTest, VersionPrintsTheModulesText) {
     SRun run = RunBare({"version"});
     EXPECT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_TRUE(
-        std::regex_match(run.strOut, std::regex("Locanym (Unknown version|v\\d+\\.\\d+\\.\\d+)\n")))
-        << run.strOut;
+    EXPECT_EQ(run.strOut, "Locanym v1.0.1\n");
 }
 
 // The settings a user sets are the ones the plug-in loads; the rest are the record's defaults.
@@ -278,7 +276,7 @@ TEST_F(HostTest, LogFileAndShowPath) {
 }
 
 TEST_F(HostTest, ConfigureWithoutDialogChangesNothing) {
-    SRun run = Run({"configure"});
+    SRun run = Run({"configure"}, {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}});
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_NE(run.strOut.find("nothing changed"), std::string::npos) << run.strOut;
     EXPECT_FALSE(fs::exists(m_data / "settings.json"));
