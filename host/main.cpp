@@ -432,12 +432,21 @@ class CHost {
         return kExitOk;
     }
 
+    // The X11 window the dialog should stand over: the terminal's, which terminal emulators
+    // name in WINDOWID. 0 (no parent) when it is unset or not a number.
+    static uintptr_t ParentWindow() {
+        const std::string strId = EnvironmentValue("WINDOWID");
+        uintptr_t nId = 0;
+        const auto [pEnd, ec] = std::from_chars(strId.data(), strId.data() + strId.size(), nId);
+        return ec == std::errc() && pEnd == strId.data() + strId.size() ? nId : 0;
+    }
+
     int Configure() {
         std::string strError;
         if (!OpenStorage(strError) || !OpenSession(strError)) return Fail(strError);
         m_pSession->Initialise();
         m_pSession->Send(kMsgLoadSettings);
-        if (m_pSession->Send(kMsgConfigure, 0) != 1) {
+        if (m_pSession->Send(kMsgConfigure, ParentWindow()) != 1) {
             std::printf(
                 "The settings dialog was cancelled or is not available; nothing changed.\n");
             return kExitOk;
