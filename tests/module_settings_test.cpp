@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/text.h"
@@ -136,7 +137,9 @@ TEST(ModuleSettings, SettingsChangedFlagAndConfigureWithoutDialog) {
     host.Send(kMsgLoadSettings);
     EXPECT_EQ(host.Send(kMsgSettingsChanged), 0u);
     host.ClearCalls();
-    // No dialog can be shown by this build's module: nothing is confirmed, nothing changes.
+    // Without a display no dialog can be shown: nothing is confirmed, nothing changes.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
     EXPECT_EQ(host.Send(kMsgConfigure, 0), 0u);
     EXPECT_EQ(host.Send(kMsgSettingsChanged), 0u);
     EXPECT_TRUE(CallsOf(host, kCbWriteSetting).empty());
