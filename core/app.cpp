@@ -235,7 +235,11 @@ std::wstring CLocanymApp::GetUserApiKey(size_t i) const {
 }
 
 void CLocanymApp::SetUserApiKey(size_t i, const std::wstring& strKey) {
-    if (i < m_services.size() && m_services[i]) m_services[i]->m_strApiKey = strKey;
+    if (i >= m_services.size() || !m_services[i] || m_services[i]->m_strApiKey == strKey) return;
+    m_services[i]->m_strApiKey = strKey;
+    // The key is in force whatever the main dialog's answer; the host learns through message
+    // 8 that there is something to save.
+    m_bSettingsChanged = 1;
 }
 
 std::wstring CLocanymApp::GetVersionText() const {

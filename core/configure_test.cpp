@@ -113,6 +113,8 @@ TEST_F(ConfigureTest, AKeyStoredWhileTheDialogIsOpenSurvivesCancel) {
     EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
     EXPECT_EQ(strShown, L"old-account");
     EXPECT_EQ(app.m_services[kGeoNames]->m_strApiKey, L"my-account");
+    // The host is told there is a change to save, though the dialog was cancelled.
+    EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 1u);
 }
 
 // Help asks the desktop's opener for Locanym.html beside the module's own file.

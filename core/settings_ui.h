@@ -48,7 +48,8 @@ class ISettingsActions {
     virtual std::wstring GetUserApiKey(size_t i) const = 0;
     // Gives service i the user's key at once; a Cancel of the main dialog afterwards does not
     // undo it. Empty: the service goes back to its built-in default. An i past the services
-    // does nothing. The key reaches the host's store with the other settings (message 6).
+    // does nothing. A new key sets the settings-changed flag (message 8); it reaches the host's
+    // store with the other settings (message 6).
     virtual void SetUserApiKey(size_t i, const std::wstring& strKey) = 0;
     // "Locanym v1.0.1" or "Locanym Unknown version".
     virtual std::wstring GetVersionText() const = 0;

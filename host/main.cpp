@@ -446,14 +446,20 @@ class CHost {
         if (!OpenStorage(strError) || !OpenSession(strError)) return Fail(strError);
         m_pSession->Initialise();
         m_pSession->Send(kMsgLoadSettings);
-        if (m_pSession->Send(kMsgConfigure, ParentWindow()) != 1) {
+        const bool bConfirmed = m_pSession->Send(kMsgConfigure, ParentWindow()) == 1;
+        // A key stored with the key dialog takes effect at once, also when the settings dialog
+        // is then cancelled; the plug-in reports it as a change, and it is saved like one.
+        if (!bConfirmed && m_pSession->Send(kMsgSettingsChanged) != 1) {
             std::printf(
                 "The settings dialog was cancelled or is not available; nothing changed.\n");
             return kExitOk;
         }
         m_pSession->Send(kMsgSaveSettings);
         if (!m_pSession->SettingsSaved()) return kExitFailure;
-        std::printf("Settings confirmed and saved to %s\n", m_settings.File().c_str());
+        std::printf(bConfirmed
+                        ? "Settings confirmed and saved to %s\n"
+                        : "Settings dialog cancelled; the API key stored in it was saved to %s\n",
+                    m_settings.File().c_str());
         return kExitOk;
     }
 

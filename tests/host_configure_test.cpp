@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <future>
+#include <thread>
 
 #include "tests/host_test_util.h"
 #include "tests/support/xvfb.h"
@@ -30,6 +31,17 @@ fs::path FindProgram(const std::string& strName) {
     return fs::path();
 }
 
+// One step of the user: focus the window titled pszTitle, then type strText and press keys.
+struct SStep {
+    const char* pszTitle;
+    std::string strText;
+    std::vector<std::string> keys;
+    bool bCloses = false;  // the keys close the window: the next step waits until it is gone
+};
+
+const char kMain[] = "^Locanym 1\\.0\\.1$";
+const char kKey[] = "^Api Key$";
+
 TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
     const fs::path timeout = FindProgram("timeout");
     const fs::path xdotool = FindProgram("xdotool");
@@ -38,45 +50,88 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
     if (!xvfb.Start()) GTEST_SKIP() << "no Xvfb";
 
     struct {
-        const char* pszKey;
+        const char* pszName;
         std::optional<std::string> windowId;  // the terminal's window the host passes on
-        bool bSaved;
+        std::vector<SStep> steps;
+        const char* pszSays;    // what the host prints; empty: nothing is saved
+        const char* pszStored;  // a line settings.json must hold
     } const cases[] = {
-        {"Return", std::nullopt, true},
-        {"Return", "12345", true},  // names no window: the dialog opens without a parent
-        {"Escape", std::nullopt, false},
+        {"OK",
+         std::nullopt,
+         {{kMain, "", {"Return"}}},
+         "Settings confirmed and saved",
+         "\"Format\""},
+        // A window id that names no window: the dialog opens without a parent.
+        {"OK, bogus parent", "12345", {{kMain, "", {"Return"}}}, "Settings confirmed", "\"Sep\""},
+        {"Cancel", std::nullopt, {{kMain, "", {"Escape"}}}, "", ""},
+        // Api Key... is the third button from the end of the tab order; the key dialog's OK
+        // stores the trimmed key at once, and the main dialog's Cancel keeps it.
+        {"key, then Cancel",
+         std::nullopt,
+         {{kMain, "", {"shift+Tab", "shift+Tab", "shift+Tab", "space"}},
+          {kKey, " my-key ", {"Return"}, true},
+          {kMain, "", {"Escape"}}},
+         "the API key stored in it was saved",
+         "\"AK-LocationIQ\" : \"my-key\""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.pszKey) + " " + c.windowId.value_or("-"));
+        SCOPED_TRACE(c.pszName);
         CScratchDir hostDir, keyDir;
         const fs::path data = hostDir.Path() / "data";
         const std::map<std::string, std::optional<std::string>> env = {
             {"DISPLAY", xvfb.m_strDisplay},
             {"WAYLAND_DISPLAY", std::nullopt},
             {"WINDOWID", c.windowId}};
-        // Both programs are bounded, so a window that never shows fails the test, not hangs it.
+        // Api Key... is only enabled while the plug-in is switched on.
+        ASSERT_EQ(RunProgram(LOCANYM_HOST_PATH, {"--data", data.string(), "set", "Enabled", "1"},
+                             hostDir.Path(), env)
+                      .nExit,
+                  0);
+        const auto timeStamp = fs::last_write_time(data / "settings.json");
+        // Every program is bounded, so a window that never shows fails the test, not hangs it.
         auto host = std::async(std::launch::async, [&] {
             return RunProgram(timeout,
                               {"60", LOCANYM_HOST_PATH, "--data", data.string(), "configure"},
                               hostDir.Path(), env);
         });
-        // Focus first, then a key through the X server's test extension: a key sent to the
-        // window itself would outlive the window it closes.
-        const SRun focus = RunProgram(timeout,
-                                      {"30", xdotool.string(), "search", "--sync", "--onlyvisible",
-                                       "--name", "^Locanym 1\\.0\\.1$", "windowfocus", "--sync"},
-                                      keyDir.Path(), env);
-        const SRun key =
-            RunProgram(timeout, {"10", xdotool.string(), "key", c.pszKey}, keyDir.Path(), env);
+        for (const SStep& step : c.steps) {
+            // Focus first, then keys through the X server's test extension: a key sent to the
+            // window itself would outlive the window it closes.
+            const SRun focus =
+                RunProgram(timeout,
+                           {"30", xdotool.string(), "search", "--sync", "--onlyvisible", "--name",
+                            step.pszTitle, "windowfocus", "--sync"},
+                           keyDir.Path(), env);
+            EXPECT_EQ(focus.nExit, 0) << step.pszTitle << focus.strErr;
+            // "type" takes every later argument as text, so the keys go in a call of their own.
+            if (!step.strText.empty()) {
+                const SRun type = RunProgram(
+                    timeout, {"10", xdotool.string(), "type", "--delay", "20", step.strText},
+                    keyDir.Path(), env);
+                EXPECT_EQ(type.nExit, 0) << type.strErr;
+            }
+            std::vector<std::string> args = {"10", xdotool.string(), "key"};
+            args.insert(args.end(), step.keys.begin(), step.keys.end());
+            const SRun key = RunProgram(timeout, args, keyDir.Path(), env);
+            EXPECT_EQ(key.nExit, 0) << key.strErr;
+            // Keys meant for the window below would be lost while this modal one is still up.
+            for (int i = 0; step.bCloses && i < 100; ++i) {
+                const SRun search =
+                    RunProgram(xdotool, {"search", "--onlyvisible", "--name", step.pszTitle},
+                               keyDir.Path(), env);
+                if (search.nExit != 0) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
         const SRun run = host.get();
-        EXPECT_EQ(focus.nExit, 0) << focus.strErr;
-        EXPECT_EQ(key.nExit, 0) << key.strErr;
         EXPECT_EQ(run.nExit, 0) << run.strErr;
-        EXPECT_EQ(run.strOut.find("Settings confirmed and saved") != std::string::npos, c.bSaved)
-            << run.strOut;
-        EXPECT_EQ(fs::exists(data / "settings.json"), c.bSaved);
-        if (c.bSaved) {
-            EXPECT_NE(ReadFile(data / "settings.json").find("\"Format\""), std::string::npos);
+        const std::string strStored = ReadFile(data / "settings.json");
+        if (*c.pszSays) {
+            EXPECT_NE(run.strOut.find(c.pszSays), std::string::npos) << run.strOut;
+            EXPECT_NE(strStored.find(c.pszStored), std::string::npos) << strStored;
+        } else {
+            EXPECT_NE(run.strOut.find("nothing changed"), std::string::npos) << run.strOut;
+            EXPECT_EQ(fs::last_write_time(data / "settings.json"), timeStamp);
         }
     }
 }
