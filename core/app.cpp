@@ -127,7 +127,6 @@ uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
 
     m_bSettingsChanged = 1;
     if (CaptionSettingsDiffer(*this, values)) {
-        MakeCachePath();
         ClearCache();
     }
     CopyDialogToSettings(values, *this);
@@ -188,7 +187,9 @@ void CLocanymApp::SaveCache() {
 }
 
 void CLocanymApp::ClearCache() {
-    if (m_strCachePath.empty() && m_pfnHostCallback) MakeCachePath();
+    // The host may have moved on to another show since the path was last asked for: the file
+    // to delete is the one the host names now.
+    if (m_pfnHostCallback) MakeCachePath();
     if (m_strCachePath.empty()) return;
     std::wstring strError;
     RemoveFile(m_strCachePath, strError);  // a file that is not there is as good as deleted

@@ -46,8 +46,8 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     void LoadCache();
     void SaveCache();
 
-    // ISettingsActions. ClearCache empties the cache in memory and deletes its file; with no
-    // path known yet it asks the host for it first, and does nothing without a host.
+    // ISettingsActions. ClearCache asks the host for the cache path anew, then empties the
+    // cache in memory and deletes that file; it does nothing without a host.
     void ClearCache() override;
     bool OpenAddress(const std::wstring& strUrl) override;
     bool CopyText(const std::wstring& strText) override;

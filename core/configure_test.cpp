@@ -117,6 +117,19 @@ TEST_F(ConfigureTest, AKeyStoredWhileTheDialogIsOpenSurvivesCancel) {
     EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 1u);
 }
 
+// Clear Cache takes effect at once, on the file the host names now, and survives Cancel.
+TEST_F(ConfigureTest, ClearCacheAsksForThePathAnewAndSurvivesCancel) {
+    g_bConfirm = false;
+    const std::filesystem::path stale = dir.Path() / "stale.lst";
+    std::ofstream(stale) << "another show";
+    app.m_strCachePath = stale.wstring();
+    g_act = [](ISettingsActions& actions) { actions.ClearCache(); };
+    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(CacheFile()));
+    EXPECT_TRUE(std::filesystem::exists(stale));
+    EXPECT_EQ(app.m_cache.GetCount(), 0u);
+}
+
 // Help asks the desktop's opener for Locanym.html beside the module's own file.
 TEST_F(ConfigureTest, HelpOpensThePageBesideTheModule) {
     const std::filesystem::path seen = dir.Path() / "seen";
