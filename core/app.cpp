@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/file.h"
+#include "platform/help.h"
 #include "platform/module.h"
 #include "platform/module_version.h"
 
@@ -129,10 +130,6 @@ uintptr_t CLocanymApp::OnInitialise(uintptr_t wParam, uintptr_t lParam) {
 uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
     CLocanymDlgValues values;
     CopySettingsToDialog(*this, values);
-    values.m_strApiKeys.resize(m_services.size());
-    for (size_t i = 0; i < m_services.size(); ++i) {
-        if (m_services[i]) values.m_strApiKeys[i] = m_services[i]->m_strApiKey;
-    }
     if (!m_pSettingsUI || !m_pSettingsUI->RunSettingsDialog(wParam, values, *this)) return 0;
 
     m_bSettingsChanged = 1;
@@ -141,13 +138,9 @@ uintptr_t CLocanymApp::OnConfigure(uintptr_t wParam) {
         m_answerMemo.Clear();
     }
     if (CaptionSettingsDiffer(*this, values)) {
-        MakeCachePath();
         ClearCache();
     }
     CopyDialogToSettings(values, *this);
-    for (size_t i = 0; i < m_services.size() && i < values.m_strApiKeys.size(); ++i) {
-        if (m_services[i]) m_services[i]->m_strApiKey = values.m_strApiKeys[i];
-    }
     return 1;
 }
 
@@ -205,7 +198,9 @@ void CLocanymApp::SaveCache() {
 }
 
 void CLocanymApp::ClearCache() {
-    if (m_strCachePath.empty() && m_pfnHostCallback) MakeCachePath();
+    // The host may have moved on to another show since the path was last asked for: the file
+    // to delete is the one the host names now.
+    if (m_pfnHostCallback) MakeCachePath();
     if (m_strCachePath.empty()) return;
     std::wstring strError;
     RemoveFile(m_strCachePath, strError);  // a file that is not there is as good as deleted
@@ -226,7 +221,10 @@ bool CLocanymApp::CopyText(const std::wstring& strText) {
 }
 
 void CLocanymApp::OpenHelp(uintptr_t) {
-    WriteLog(kLogInfo, L"Help is not available in this build");
+    // The loader lives as long as the module, so a missing opener is looked for only once.
+    static CHelpLoader s_helpLoader;
+    if (!s_helpLoader.Open(GetHelpFilePath()))
+        WriteLog(kLogInfo, L"Help could not be opened: %s", GetHelpFilePath());
 }
 
 size_t CLocanymApp::GetServiceCount() const {
@@ -245,11 +243,20 @@ std::wstring CLocanymApp::GetSignUpUrl(size_t i) const {
     return i < kServiceCount ? kServiceFacts[i].pszSignUpPage : L"";
 }
 
+std::wstring CLocanymApp::GetUserApiKey(size_t i) const {
+    return i < m_services.size() && m_services[i] ? m_services[i]->m_strApiKey : std::wstring();
+}
+
+void CLocanymApp::SetUserApiKey(size_t i, const std::wstring& strKey) {
+    if (i >= m_services.size() || !m_services[i] || m_services[i]->m_strApiKey == strKey) return;
+    m_services[i]->m_strApiKey = strKey;
+    // The key is in force whatever the main dialog's answer; the host learns through message
+    // 8 that there is something to save.
+    m_bSettingsChanged = 1;
+}
+
 std::wstring CLocanymApp::GetVersionText() const {
-    CModuleVersion version;
-    if (!version.GetFileVersionInfo(nullptr)) return L"Locanym Unknown version";
-    return FormatText(L"Locanym v%d.%d.%d", version.dwProductVersionMS >> 16,
-                      version.dwProductVersionMS & 0xFFFF, version.dwProductVersionLS >> 16);
+    return GetVersionMessageText();
 }
 
 void CLocanymApp::OnStart(uintptr_t lParam) {

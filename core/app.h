@@ -49,8 +49,8 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     void LoadCache();
     void SaveCache();
 
-    // ISettingsActions. ClearCache empties the cache in memory and deletes its file; with no
-    // path known yet it asks the host for it first, and does nothing without a host.
+    // ISettingsActions. ClearCache asks the host for the cache path anew, then empties the
+    // cache in memory and deletes that file; it does nothing without a host.
     void ClearCache() override;
     bool OpenAddress(const std::wstring& strUrl) override;
     bool CopyText(const std::wstring& strText) override;
@@ -59,6 +59,8 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     std::wstring GetServiceName(size_t i) const override;
     std::wstring GetHomePageUrl(size_t i) const override;
     std::wstring GetSignUpUrl(size_t i) const override;
+    std::wstring GetUserApiKey(size_t i) const override;
+    void SetUserApiKey(size_t i, const std::wstring& strKey) override;
     std::wstring GetVersionText() const override;
 
     // The caption for one photo (message 19): the result buffer's address, or 0.

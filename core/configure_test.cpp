@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "core/app.h"
 #include "tests/support/photo_writer.h"
@@ -15,6 +16,7 @@ namespace {
 
 std::filesystem::path g_dataFolder;
 std::function<void(CLocanymDlgValues&)> g_edit;
+std::function<void(ISettingsActions&)> g_act;
 bool g_bConfirm = false;
 CLocanymDlgValues g_shown;
 
@@ -34,6 +36,7 @@ class CScriptedUI : public ISettingsUI {
                            ISettingsActions& actions) override {
         g_shown = values;
         g_strFirstService = actions.GetServiceCount() > 0 ? actions.GetServiceName(0) : L"";
+        if (g_act) g_act(actions);
         if (g_edit) g_edit(values);
         return g_bConfirm;
     }
@@ -44,6 +47,7 @@ class ConfigureTest : public ::testing::Test {
     void SetUp() override {
         g_dataFolder = dir.Path();
         g_edit = nullptr;
+        g_act = nullptr;
         app.m_pSettingsUI = std::make_unique<CScriptedUI>();
         app.OnMessage(kMsgInitialise, reinterpret_cast<uintptr_t>(&Host), 0);
         app.m_strFormat = L"%A";
@@ -68,14 +72,9 @@ TEST_F(ConfigureTest, TheDialogShowsTheCurrentValuesAndOkTakesThemAll) {
         v.m_iProv = 3;
         v.m_strLang = L"DE";
         v.m_strSep = L"\n";
-        v.m_strApiKeys[kGeoNames] = L"my-account";
     };
-    app.m_services[kGeoNames]->m_strApiKey = L"old-account";
     EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 1u);
     EXPECT_EQ(g_strFirstService, L"LocationIQ");
-    ASSERT_EQ(g_shown.m_strApiKeys.size(), static_cast<size_t>(kServiceCount));
-    EXPECT_EQ(g_shown.m_strApiKeys[kGeoNames], L"old-account");
-    EXPECT_EQ(app.m_services[kGeoNames]->m_strApiKey, L"my-account");
     EXPECT_EQ(g_shown.m_strGeoCC1, L"it, fr");
     EXPECT_EQ(g_shown.m_nGeoType, 1);
     EXPECT_EQ(g_shown.m_strSep, L", ");
@@ -88,6 +87,59 @@ TEST_F(ConfigureTest, TheDialogShowsTheCurrentValuesAndOkTakesThemAll) {
     // Saving clears the flag again.
     app.OnMessage(kMsgSaveSettings, 0, 0);
     EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 0u);
+}
+
+// The key dialog gives the service its key when its own OK is pressed; the main dialog's
+// Cancel afterwards must not lose it.
+TEST_F(ConfigureTest, AKeyStoredWhileTheDialogIsOpenSurvivesCancel) {
+    g_bConfirm = false;
+    app.m_services[kGeoNames]->m_strApiKey = L"old-account";
+    std::wstring strShown;
+    g_act = [&](ISettingsActions& actions) {
+        strShown = actions.GetUserApiKey(kGeoNames);
+        actions.SetUserApiKey(kGeoNames, L"my-account");
+        actions.SetUserApiKey(kServiceCount, L"nowhere");  // names no service: ignored
+        EXPECT_EQ(actions.GetUserApiKey(kServiceCount), L"");
+    };
+    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
+    EXPECT_EQ(strShown, L"old-account");
+    EXPECT_EQ(app.m_services[kGeoNames]->m_strApiKey, L"my-account");
+    // The host is told there is a change to save, though the dialog was cancelled.
+    EXPECT_EQ(app.OnMessage(kMsgSettingsChanged, 0, 0), 1u);
+}
+
+// Clear Cache takes effect at once, on the file the host names now, and survives Cancel.
+TEST_F(ConfigureTest, ClearCacheAsksForThePathAnewAndSurvivesCancel) {
+    g_bConfirm = false;
+    const std::filesystem::path stale = dir.Path() / "stale.lst";
+    std::ofstream(stale) << "another show";
+    app.m_strCachePath = stale.wstring();
+    g_act = [](ISettingsActions& actions) { actions.ClearCache(); };
+    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(CacheFile()));
+    EXPECT_TRUE(std::filesystem::exists(stale));
+    EXPECT_EQ(app.m_cache.GetCount(), 0u);
+}
+
+// Help asks the desktop's opener for Locanym.html beside the module's own file.
+TEST_F(ConfigureTest, HelpOpensThePageBesideTheModule) {
+    const std::filesystem::path seen = dir.Path() / "seen";
+    const std::filesystem::path opener = dir.Path() / "xdg-open";
+    std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << seen.string() << ".tmp'\nmv '"
+                          << seen.string() << ".tmp' '" << seen.string() << "'\n";
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    const std::string strPath = dir.Path().string() + ":" + std::getenv("PATH");
+    setenv("PATH", strPath.c_str(), 1);
+    g_act = [](ISettingsActions& actions) { actions.OpenHelp(0); };
+    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
+    for (int i = 0; i < 500 && !std::filesystem::exists(seen); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ifstream in(seen);
+    const std::string strOpened((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+    EXPECT_EQ(
+        strOpened,
+        (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "Locanym.html").string());
 }
 
 // Cancel changes nothing; OK marks the settings changed, and only a change that shapes captions

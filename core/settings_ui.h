@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 // The values the settings dialog edits (the separator in its decoded form).
 struct CLocanymDlgValues {
@@ -26,8 +25,6 @@ struct CLocanymDlgValues {
     int32_t m_bACountry = 0;
     std::wstring m_strSep;
     int32_t m_bOffline = 0;
-    // The user's key of each service, index = iProv; empty: the service's built-in default.
-    std::vector<std::wstring> m_strApiKeys;
 };
 
 // What the dialog may ask of the application while it is open.
@@ -47,6 +44,14 @@ class ISettingsActions {
     virtual std::wstring GetServiceName(size_t i) const = 0;
     virtual std::wstring GetHomePageUrl(size_t i) const = 0;
     virtual std::wstring GetSignUpUrl(size_t i) const = 0;
+    // The key (for GeoNames the account name) the user stored for service i; empty when none
+    // or when i names no service. Never the service's built-in default.
+    virtual std::wstring GetUserApiKey(size_t i) const = 0;
+    // Gives service i the user's key at once; a Cancel of the main dialog afterwards does not
+    // undo it. Empty: the service goes back to its built-in default. An i past the services
+    // does nothing. A new key sets the settings-changed flag (message 8); it reaches the host's
+    // store with the other settings (message 6).
+    virtual void SetUserApiKey(size_t i, const std::wstring& strKey) = 0;
     // "Locanym v1.0.1" or "Locanym Unknown version".
     virtual std::wstring GetVersionText() const = 0;
 };

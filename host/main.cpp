@@ -532,6 +532,15 @@ class CHost {
         return kExitOk;
     }
 
+    // The X11 window the dialog should stand over: the terminal's, which terminal emulators
+    // name in WINDOWID. 0 (no parent) when it is unset or not a number.
+    static uintptr_t ParentWindow() {
+        const std::string strId = EnvironmentValue("WINDOWID");
+        uintptr_t nId = 0;
+        const auto [pEnd, ec] = std::from_chars(strId.data(), strId.data() + strId.size(), nId);
+        return ec == std::errc() && pEnd == strId.data() + strId.size() ? nId : 0;
+    }
+
     int Configure() {
         if (!LOCANYM_HAS_DIALOGS) {
             m_console.Note(
@@ -544,13 +553,19 @@ class CHost {
         if (!OpenStorage(strError) || !OpenSession(strError)) return Fail(strError);
         m_pSession->Initialise();
         m_pSession->Send(kMsgLoadSettings);
-        if (m_pSession->Send(kMsgConfigure, 0) != 1) {
+        const bool bConfirmed = m_pSession->Send(kMsgConfigure, ParentWindow()) == 1;
+        // A key stored with the key dialog takes effect at once, also when the settings dialog
+        // is then cancelled; the plug-in reports it as a change, and it is saved like one.
+        if (!bConfirmed && m_pSession->Send(kMsgSettingsChanged) != 1) {
             std::printf("The settings dialog was cancelled; nothing changed.\n");
             return kExitOk;
         }
         m_pSession->Send(kMsgSaveSettings);
         if (!m_pSession->SettingsSaved()) return kExitFailure;
-        std::printf("Settings confirmed and saved to %s\n", m_settings.File().c_str());
+        std::printf(bConfirmed
+                        ? "Settings confirmed and saved to %s\n"
+                        : "Settings dialog cancelled; the API key stored in it was saved to %s\n",
+                    m_settings.File().c_str());
         return kExitOk;
     }
 

@@ -3,8 +3,8 @@
 
 Folders are layers: each may include only itself and the folders listed before it in LAYERS.
 Exits 1 when a folder includes a later one or two folders include each other (directly or
-round a loop), 0 otherwise. Unit tests (*_test.cpp) belong to the tests layer wherever they
-sit, since they may use the shared test helpers. Files are the ones git tracks.
+round a loop), 0 otherwise. Unit tests (*_test.cpp, or *_test_<platform>.cpp for a test that
+uses a toolkit or OS API) belong to the tests layer wherever they sit, since they may use the shared test helpers. Files are the ones git tracks.
 """
 import re
 import subprocess
@@ -25,8 +25,11 @@ def tracked_sources(top):
     return [f for f in out.splitlines() if f.endswith(SOURCE_SUFFIXES)]
 
 
+TEST_FILE = re.compile(r"_test(_[a-z0-9]+)?\.cpp$")
+
+
 def is_test(path):
-    return path.startswith("tests/") or path.endswith("_test.cpp")
+    return path.startswith("tests/") or TEST_FILE.search(path) is not None
 
 
 def layer_of(path):

@@ -1,0 +1,55 @@
+// The help page beside the module and the opener that shows it.
+#include "platform/help.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/plugin_host.h"
+
+namespace {
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(Help, TheBuildPutsThePageBesideTheModule) {
+    const auto page = std::filesystem::path(LOCANYM_MODULE_PATH).parent_path() / "Locanym.html";
+    const std::string strPage = ReadFile(page);
+    for (const char* pszMust : {"%L", "%C", "%S", "%Y", "%D", "%F", "%A", "LocationIQ", "GeoApify",
+                                "GeoNames", "BigDataCloud", "MapsCo", "OpenWeather", "Clear Cache",
+                                "Separator", "Display Error Messages"})
+        EXPECT_NE(strPage.find(pszMust), std::string::npos) << pszMust;
+    EXPECT_EQ(GetHelpFilePath().substr(GetHelpFilePath().size() - 13), L"/Locanym.html");
+}
+
+TEST(Help, OpenerIsFoundOnceAndAMissingOneStaysSilent) {
+    CTempDir dir;
+    const auto opener = dir.Path() / "opener";
+    const auto seen = dir.Path() / "seen";
+    std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << seen.string() << ".tmp'\nmv '"
+                          << seen.string() << ".tmp' '" << seen.string() << "'\n";
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+
+    CHelpLoader loader(opener.c_str());
+    EXPECT_TRUE(loader.Open(L"/docs/Locanym.html"));
+    // The opener runs detached; give it a bounded while to leave its trace.
+    for (int i = 0; i < 200 && !std::filesystem::exists(seen); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(ReadFile(seen), "/docs/Locanym.html");
+
+    CHelpLoader missing((dir.Path() / "no-such-opener").c_str());
+    EXPECT_FALSE(missing.Open(L"/docs/Locanym.html"));
+    EXPECT_TRUE(missing.HasFailed());
+    // Installing it later changes nothing: the failure is remembered.
+    std::filesystem::copy_file(opener, dir.Path() / "no-such-opener");
+    EXPECT_FALSE(missing.Open(L"/docs/Locanym.html"));
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+// The settings dialogs' logic, played by a scripted user through the headless backend.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <tuple>
+
+#include "ui/locanym_dlg.h"
+#include "ui/scripted_dialog_backend.h"
+#include "ui/settings_ui.h"
+
+namespace {
+
+struct CService {
+    std::wstring strName, strSignUp;
+};
+
+// The application's side as the dialogs see it, recording what they asked for.
+class CRecordingActions : public ISettingsActions {
+  public:
+    std::vector<CService> m_services = {
+        {L"LocationIQ", L"https://locationiq.example/dashboard"},
+        {L"GeoApify", L"https://geoapify.example/projects"},
+        {L"GeoNames", L"https://geonames.example/login"},
+        {L"BigDataCloud", L"https://bigdatacloud.example/"},
+        {L"MapsCo", L"https://maps.example/signup"},
+        {L"OpenWeather", L"https://openweather.example/api"},
+    };
+    int m_nClearCache = 0;
+    std::vector<std::wstring> m_opened, m_copied;
+    std::vector<uintptr_t> m_helpParents;
+    bool m_bOpenWorks = true;
+
+    void ClearCache() override { ++m_nClearCache; }
+    bool OpenAddress(const std::wstring& strUrl) override {
+        m_opened.push_back(strUrl);
+        return m_bOpenWorks;
+    }
+    bool CopyText(const std::wstring& strText) override {
+        m_copied.push_back(strText);
+        return true;
+    }
+    void OpenHelp(uintptr_t hParent) override { m_helpParents.push_back(hParent); }
+    size_t GetServiceCount() const override { return m_services.size(); }
+    std::wstring GetServiceName(size_t i) const override { return m_services.at(i).strName; }
+    std::wstring GetHomePageUrl(size_t i) const override { return m_services.at(i).strSignUp; }
+    std::wstring GetSignUpUrl(size_t i) const override { return m_services.at(i).strSignUp; }
+    std::wstring GetUserApiKey(size_t i) const override {
+        return i < m_keys.size() ? m_keys[i] : std::wstring();
+    }
+    void SetUserApiKey(size_t i, const std::wstring& strKey) override {
+        if (m_keys.size() <= i) m_keys.resize(i + 1);
+        m_keys[i] = strKey;
+    }
+    std::wstring GetVersionText() const override { return L"Locanym v1.0.1"; }
+
+    // The services' user keys, as the application holds them.
+    std::vector<std::wstring> m_keys = {L"", L"", L"old-user"};
+};
+
+CLocanymDlgValues SomeValues() {
+    CLocanymDlgValues values{};
+    values.m_bEnabled = 1;
+    values.m_iProv = 3;
+    values.m_bErrMsg = 1;
+    values.m_strLang = L"fr";
+    values.m_strFormat = L"%A";
+    values.m_nGeoType = 1;
+    values.m_strGeoCC1 = L"IT";
+    values.m_bAState = 1;
+    values.m_bACountry = 1;
+    values.m_strSep = L", ";
+    return values;
+}
+
+class DialogTest : public ::testing::Test {
+  protected:
+    // Runs the main dialog with script; true when it was confirmed.
+    bool Run(CDialogScript script) {
+        backend->Expect(kIddLocanym, std::move(script));
+        return ui.RunSettingsDialog(77, values, actions);
+    }
+
+    CRecordingActions actions;
+    CLocanymDlgValues values = SomeValues();
+    CScriptedDialogBackend* backend = new CScriptedDialogBackend;
+    CSettingsUI ui{std::unique_ptr<IDialogBackend>(backend)};
+};
+
+const int kAlwaysEnabled[] = {kIdcEnabled, kIdcLegendAuto, kIdOk, kIdCancel, kIdcHelp};
+const int kSwitched[] = {
+    kIdcServiceLabel,   kIdcService,     kIdcApiKey,        kIdcGeoNames,          kIdcClearCache,
+    kIdcErrMsg,         kIdcLangLabel,   kIdcLang,          kIdcLangCodesLink,     kIdcFormat,
+    kIdcLegendLocation, kIdcLegendState, kIdcLegendCountry, kIdcLegendCountryCode, kIdcLegendCity,
+    kIdcLegendFull,     kIdcAutoState,   kIdcAutoCountry,   kIdcSepLabel,          kIdcSep};
+
+TEST_F(DialogTest, EnabledBoxSwitchesExactlyTheSettingsControlsAndKeepsTheirValues) {
+    EXPECT_TRUE(Run([](CScriptedHost& host) {
+        EXPECT_TRUE(host.Type(kIdcFormat, L"%C, %Y"));
+        EXPECT_TRUE(host.Click(kIdcEnabled));
+        for (int nId : kSwitched) EXPECT_FALSE(host.IsEnabled(nId)) << nId;
+        for (int nId : kAlwaysEnabled) EXPECT_TRUE(host.IsEnabled(nId)) << nId;
+        // Every addressed control of the dialog is in one of the two sets.
+        std::set<int> listed(std::begin(kSwitched), std::end(kSwitched));
+        listed.insert(std::begin(kAlwaysEnabled), std::end(kAlwaysEnabled));
+        for (const CControlResource& control : host.Resource().controls)
+            if (control.nId != kIdcStatic) {
+                EXPECT_TRUE(listed.count(control.nId)) << control.nId;
+            }
+        EXPECT_FALSE(host.Type(kIdcFormat, L"lost"));
+        EXPECT_TRUE(host.Click(kIdcEnabled));
+        for (int nId : kSwitched) EXPECT_TRUE(host.IsEnabled(nId)) << nId;
+        EXPECT_TRUE(host.Click(kIdcEnabled));
+        EXPECT_TRUE(host.Ok());
+    }));
+    EXPECT_EQ(values.m_bEnabled, 0);
+    EXPECT_EQ(values.m_strFormat, L"%C, %Y");
+    EXPECT_EQ(values.m_strLang, L"fr");
+}
+
+TEST_F(DialogTest, ServiceListShowsEveryServiceAndSelectionFollowsIProvUntilCancel) {
+    actions.m_services.push_back({L"Seventh", L""});
+    EXPECT_FALSE(Run([&](CScriptedHost& host) {
+        std::vector<std::wstring> names;
+        for (const CService& service : actions.m_services) names.push_back(service.strName);
+        EXPECT_EQ(host.ListItems(kIdcService), names);
+        EXPECT_EQ(host.GetText(kIdcService), L"BigDataCloud");
+        EXPECT_TRUE(host.Select(kIdcService, 5));
+        EXPECT_TRUE(host.Cancel());
+    }));
+    EXPECT_EQ(values.m_iProv, 3);
+
+    EXPECT_TRUE(Run([](CScriptedHost& host) {
+        EXPECT_TRUE(host.Select(kIdcService, 5));
+        EXPECT_TRUE(host.Ok());
+    }));
+    EXPECT_EQ(values.m_iProv, 5);
+}
+
+TEST_F(DialogTest, ApiKeyButtonShowsOnlyForServicesWithASignUpPage) {
+    actions.m_services[4].strSignUp.clear();
+    values.m_iProv = 4;
+    Run([](CScriptedHost& host) {
+        EXPECT_FALSE(host.IsVisible(kIdcApiKey));
+        EXPECT_TRUE(host.Select(kIdcService, 0));
+        EXPECT_TRUE(host.IsVisible(kIdcApiKey));
+        EXPECT_TRUE(host.Select(kIdcService, 4));
+        EXPECT_FALSE(host.IsVisible(kIdcApiKey));
+    });
+}
+
+TEST_F(DialogTest, ClearCacheActsAtOnceAndSurvivesCancel) {
+    std::vector<std::wstring> messages;
+    EXPECT_FALSE(Run([&](CScriptedHost& host) {
+        EXPECT_TRUE(host.Click(kIdcClearCache));
+        messages = host.m_messages;
+        EXPECT_TRUE(host.Cancel());
+    }));
+    EXPECT_EQ(actions.m_nClearCache, 1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"The cache file has been cleared"});
+}
+
+TEST_F(DialogTest, KeyDialogTrimsAndWritesTheKeyOfTheSelectedService) {
+    struct {
+        const wchar_t* pszTyped;
+        const wchar_t* pszStored;
+    } const cases[] = {
+        {L"  abc123\t", L"abc123"},
+        {L"\t key with blanks  ", L"key with blanks"},
+        {L" \t  ", L""},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        values = SomeValues();
+        actions.m_keys = {L"", L"", L"old-user"};
+        std::wstring strShownKey, strLabel;
+        EXPECT_TRUE(Run([&](CScriptedHost& host) {
+            // The list's selection picks the service, not the stored setting (3).
+            EXPECT_TRUE(host.Select(kIdcService, 2));
+            backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
+                strShownKey = key.GetText(kIdcKey);
+                strLabel = key.GetText(kIdcRegisterLink);
+                EXPECT_TRUE(key.Type(kIdcKey, c.pszTyped));
+                EXPECT_TRUE(key.Ok());
+            });
+            EXPECT_TRUE(host.Click(kIdcApiKey));
+            EXPECT_TRUE(host.Ok());
+        })) << c.pszStored;
+        EXPECT_EQ(strShownKey, L"old-user");
+        EXPECT_EQ(strLabel, L"Register here: https://geonames.example/login");
+        EXPECT_EQ(actions.m_keys, (std::vector<std::wstring>{L"", L"", c.pszStored}));
+    }
+}
+
+// The key dialog hands its key to the application when its own OK is pressed: its Cancel
+// keeps the old key, and a Cancel of the main dialog afterwards does not take the new one back.
+TEST_F(DialogTest, KeyDialogOkStoresAtOnceAndOnlyItsCancelKeepsTheOldKey) {
+    struct {
+        bool bKeyOk, bMainOk;
+        const wchar_t* pszStored;
+    } const cases[] = {
+        {false, true, L"old-user"},
+        {false, false, L"old-user"},
+        {true, false, L"new-user"},
+        {true, true, L"new-user"},
+    };
+    for (const auto& c : cases) {
+        actions.m_keys = {L"", L"", L"old-user"};
+        const bool bConfirmed = Run([&](CScriptedHost& host) {
+            EXPECT_TRUE(host.Select(kIdcService, 2));
+            backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
+                EXPECT_TRUE(key.Type(kIdcKey, L"new-user"));
+                EXPECT_TRUE(c.bKeyOk ? key.Ok() : key.Cancel());
+            });
+            EXPECT_TRUE(host.Click(kIdcApiKey));
+            EXPECT_TRUE(c.bMainOk ? host.Ok() : host.Cancel());
+        });
+        EXPECT_EQ(bConfirmed, c.bMainOk);
+        EXPECT_EQ(actions.m_keys, (std::vector<std::wstring>{L"", L"", c.pszStored}))
+            << c.bKeyOk << c.bMainOk;
+    }
+}
+
+TEST_F(DialogTest, GeoNamesValuesComeBackOnlyOnOk) {
+    for (const bool bConfirm : {false, true}) {
+        values = SomeValues();
+        std::wstring strType;
+        EXPECT_TRUE(Run([&](CScriptedHost& host) {
+            backend->Expect(kIddGeoNames, [&](CScriptedHost& geo) {
+                strType = geo.GetText(kIdcGeoType);
+                EXPECT_EQ(
+                    geo.ListItems(kIdcGeoType),
+                    (std::vector<std::wstring>{L"Nearby populated place", L"Nearby toponym"}));
+                EXPECT_EQ(geo.GetText(kIdcGeoCC1), L"IT");
+                EXPECT_TRUE(geo.Select(kIdcGeoType, 0));
+                EXPECT_TRUE(geo.Click(kIdcGeo1));
+                EXPECT_TRUE(geo.Click(kIdcGeo2));
+                EXPECT_TRUE(geo.Type(kIdcGeoCC1, L" fr,De "));
+                EXPECT_TRUE(geo.Type(kIdcGeoCC2, L"es"));
+                EXPECT_TRUE(bConfirm ? geo.Ok() : geo.Cancel());
+            });
+            EXPECT_TRUE(host.Click(kIdcGeoNames));
+            EXPECT_TRUE(host.Ok());
+        }));
+        EXPECT_EQ(strType, L"Nearby toponym");
+        if (bConfirm) {
+            EXPECT_EQ(values.m_nGeoType, 0);
+            EXPECT_EQ(values.m_bGeo1, 1);
+            EXPECT_EQ(values.m_bGeo2, 1);
+            EXPECT_EQ(values.m_strGeoCC1, L" fr,De ");  // as typed, blanks and case included
+            EXPECT_EQ(values.m_strGeoCC2, L"es");
+        } else {
+            EXPECT_EQ(values.m_nGeoType, 1);
+            EXPECT_EQ(values.m_bGeo1, 0);
+            EXPECT_EQ(values.m_strGeoCC1, L"IT");
+            EXPECT_EQ(values.m_strGeoCC2, L"");
+        }
+    }
+}
+
+TEST_F(DialogTest, GeoNamesConfirmedThenMainCancelHandsNothingBack) {
+    EXPECT_FALSE(Run([&](CScriptedHost& host) {
+        backend->Expect(kIddGeoNames, [](CScriptedHost& geo) {
+            EXPECT_TRUE(geo.Type(kIdcGeoCC1, L"DE"));
+            EXPECT_TRUE(geo.Ok());
+        });
+        EXPECT_TRUE(host.Click(kIdcGeoNames));
+    }));
+    EXPECT_EQ(values.m_strGeoCC1, L"IT");
+}
+
+TEST_F(DialogTest, ValuesNamingNoEntryStayAsTheyCame) {
+    // An index that names no entry must not come back as -1, which would be taken as an index.
+    values.m_iProv = 9;
+    values.m_nGeoType = 7;
+    EXPECT_TRUE(Run([&](CScriptedHost& host) {
+        EXPECT_EQ(host.GetListSel(kIdcService), -1);
+        EXPECT_FALSE(host.IsVisible(kIdcApiKey));
+        backend->Expect(kIddGeoNames, [](CScriptedHost& geo) { EXPECT_TRUE(geo.Ok()); });
+        EXPECT_TRUE(host.Click(kIdcGeoNames));
+        EXPECT_TRUE(host.Ok());
+    }));
+    EXPECT_EQ(values.m_iProv, 9);
+    EXPECT_EQ(values.m_nGeoType, 7);
+}
+
+TEST_F(DialogTest, UntouchedDialogHandsBackWhatItGot) {
+    auto all = [](const CLocanymDlgValues& v) {
+        return std::tie(v.m_bEnabled, v.m_iProv, v.m_bErrMsg, v.m_strLang, v.m_strFormat,
+                        v.m_nGeoType, v.m_bGeo1, v.m_bGeo2, v.m_strGeoCC1, v.m_strGeoCC2,
+                        v.m_bAState, v.m_bACountry, v.m_strSep);
+    };
+    const CLocanymDlgValues before = values;
+    EXPECT_TRUE(Run([](CScriptedHost& host) { EXPECT_TRUE(host.Ok()); }));
+    EXPECT_TRUE(all(values) == all(before));
+}
+
+TEST_F(DialogTest, CaptionCarriesTheVersionAndHelpGoesToTheApplication) {
+    std::wstring strCaption;
+    Run([&](CScriptedHost& host) {
+        strCaption = host.GetText(0);
+        EXPECT_TRUE(host.Click(kIdcHelp));
+    });
+    EXPECT_EQ(strCaption, L"Locanym 1.0.1");
+    EXPECT_EQ(actions.m_helpParents, std::vector<uintptr_t>{77});
+    EXPECT_EQ(backend->m_parents, std::vector<uintptr_t>{77});
+}
+
+TEST_F(DialogTest, NoBackendOrNoWindowIsNotAConfirmation) {
+    CSettingsUI none(nullptr);
+    EXPECT_FALSE(none.RunSettingsDialog(0, values, actions));
+    // The scripted backend makes no window for a dialog nobody expected.
+    EXPECT_FALSE(ui.RunSettingsDialog(0, values, actions));
+    EXPECT_EQ(values.m_iProv, 3);
+}
+
+TEST_F(DialogTest, LinksOpenAndCopyTheirTargets) {
+    Run([&](CScriptedHost& host) {
+        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink));
+        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink, true));
+        EXPECT_TRUE(host.Select(kIdcService, 1));
+        backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
+            actions.m_bOpenWorks = false;
+            EXPECT_TRUE(key.ClickLink(kIdcRegisterLink));
+            EXPECT_EQ(key.m_nBeeps, 1);
+        });
+        EXPECT_TRUE(host.Click(kIdcApiKey));
+    });
+    EXPECT_EQ(actions.m_opened,
+              (std::vector<std::wstring>{kLanguageCodesUrl, L"https://geoapify.example/projects"}));
+    EXPECT_EQ(actions.m_copied, std::vector<std::wstring>{kLanguageCodesUrl});
+}
+
+TEST(StaticLink, TargetColourAndClipboard) {
+    CRecordingActions actions;
+    bool bFailed = false;
+
+    CStaticLink fromText;
+    EXPECT_EQ(fromText.GetColor(), g_colorUnvisited);
+    EXPECT_TRUE(fromText.OnLButtonDown(actions, L"Click to see full list of codes", bFailed));
+    EXPECT_EQ(actions.m_opened.back(), L"Click to see full list of codes");
+    EXPECT_EQ(fromText.GetColor(), g_colorVisited);
+    EXPECT_TRUE(fromText.OnLButtonDown(actions, L"other text", bFailed));  // opens again
+    EXPECT_EQ(actions.m_opened.size(), 2u);
+    EXPECT_EQ(actions.m_opened.back(), L"Click to see full list of codes");
+    EXPECT_EQ(fromText.GetColor(), g_colorVisited);
+
+    CStaticLink withTarget(L"https://codes.example/");
+    EXPECT_TRUE(withTarget.OnRButtonDown(actions, L"visible words"));
+    EXPECT_EQ(actions.m_copied.back(), L"https://codes.example/");
+    actions.m_bOpenWorks = false;
+    EXPECT_FALSE(withTarget.OnLButtonDown(actions, L"visible words", bFailed));
+    EXPECT_TRUE(bFailed);
+    EXPECT_EQ(withTarget.GetColor(), g_colorUnvisited);
+
+    CStaticLink empty;
+    EXPECT_FALSE(empty.OnLButtonDown(actions, L"", bFailed));
+    EXPECT_FALSE(bFailed);  // nothing to open is no failure to beep about
+    EXPECT_FALSE(empty.OnRButtonDown(actions, L""));
+    EXPECT_EQ(actions.m_opened.size(), 3u);
+}
+
+}  // namespace

@@ -1,0 +1,332 @@
+// The real GTK windows of the three dialogs under a private Xvfb: each control of the resource
+// table is there, readable and clear of its neighbours, and a PNG of each window lands in the
+// build folder for a person to look at. Skips when no X server can be started.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/support/xvfb.h"
+#include "ui/gtk/dialog_backend_gtk.h"
+#include "ui/locanym_dlg.h"
+#include "ui/settings_ui.h"
+
+extern char** environ;
+
+namespace {
+
+class CActions : public ISettingsActions {
+  public:
+    void ClearCache() override {}
+    bool OpenAddress(const std::wstring&) override { return true; }
+    bool CopyText(const std::wstring&) override { return true; }
+    void OpenHelp(uintptr_t) override {}
+    size_t GetServiceCount() const override { return 6; }
+    std::wstring GetServiceName(size_t i) const override {
+        static const wchar_t* const kNames[] = {L"LocationIQ",   L"GeoApify", L"GeoNames",
+                                                L"BigDataCloud", L"MapsCo",   L"OpenWeather"};
+        return kNames[i];
+    }
+    std::wstring GetHomePageUrl(size_t) const override { return L"https://home.example/"; }
+    std::wstring GetSignUpUrl(size_t) const override {
+        return L"https://www.geonames.example/login";
+    }
+    std::wstring GetUserApiKey(size_t) const override { return L"my-user-name"; }
+    void SetUserApiKey(size_t, const std::wstring&) override {}
+    std::wstring GetVersionText() const override { return L"Locanym v1.0.1"; }
+};
+
+struct CCheck {
+    const CDialogResource* pResource = nullptr;
+    std::string strPng;
+    std::vector<std::string> problems;
+    bool bChecked = false;
+    GtkWidget* pCombo = nullptr;
+    CDialog* pDialog = nullptr;
+};
+
+std::string Utf8(const wchar_t* pszText) {
+    gchar* p =
+        g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(pszText), -1, nullptr, nullptr, nullptr);
+    std::string s = p ? p : "";
+    g_free(p);
+    return s;
+}
+
+std::string WidgetText(GtkWidget* pWidget) {
+    if (GTK_IS_EVENT_BOX(pWidget)) pWidget = gtk_bin_get_child(GTK_BIN(pWidget));
+    if (GTK_IS_LABEL(pWidget)) return gtk_label_get_text(GTK_LABEL(pWidget));
+    if (GTK_IS_FRAME(pWidget)) return gtk_frame_get_label(GTK_FRAME(pWidget));
+    if (GTK_IS_BUTTON(pWidget)) return gtk_button_get_label(GTK_BUTTON(pWidget));
+    return std::string();
+}
+
+bool KindMatches(EControlKind kind, GtkWidget* pWidget) {
+    switch (kind) {
+        case EControlKind::kStatic:
+            return GTK_IS_LABEL(pWidget) || GTK_IS_EVENT_BOX(pWidget);
+        case EControlKind::kGroupBox:
+            return GTK_IS_FRAME(pWidget);
+        case EControlKind::kCheckBox:
+            return GTK_IS_CHECK_BUTTON(pWidget);
+        case EControlKind::kEdit:
+            return GTK_IS_ENTRY(pWidget);
+        case EControlKind::kDropDownList:
+            return GTK_IS_COMBO_BOX_TEXT(pWidget);
+        default:
+            return GTK_IS_BUTTON(pWidget) && !GTK_IS_CHECK_BUTTON(pWidget);
+    }
+}
+
+// Inspects the window as a person would see it, photographs it and closes it.
+void Inspect(GtkWidget* pWindow, CDialog& dialog, CCheck& check) {
+    const CDialogResource& res = *check.pResource;
+    GtkAllocation windowBox;
+    gtk_widget_get_allocation(pWindow, &windowBox);
+    std::vector<GtkAllocation> boxes(res.controls.size());
+    for (size_t i = 0; i < res.controls.size(); ++i) {
+        const CControlResource& control = res.controls[i];
+        const std::string strName =
+            std::to_string(control.nId) + " '" + Utf8(control.pszText) + "'";
+        auto* pWidget = static_cast<GtkWidget*>(FindGtkControlWidget(pWindow, i));
+        if (!pWidget) {
+            check.problems.push_back("missing " + strName);
+            continue;
+        }
+        if (!KindMatches(control.kind, pWidget)) check.problems.push_back("kind of " + strName);
+        const std::string strText = WidgetText(pWidget);
+        // The key dialog completes its link's text at run time.
+        if (strText.rfind(Utf8(control.pszText), 0) != 0)
+            check.problems.push_back("text of " + strName + ": '" + strText + "'");
+        gtk_widget_get_allocation(pWidget, &boxes[i]);
+        const GtkAllocation& box = boxes[i];
+        if (box.x < 0 || box.y < 0 || box.x + box.width > windowBox.width ||
+            box.y + box.height > windowBox.height)
+            check.problems.push_back("outside the window: " + strName);
+        GtkWidget* pLabel =
+            GTK_IS_EVENT_BOX(pWidget) ? gtk_bin_get_child(GTK_BIN(pWidget)) : pWidget;
+        if (GTK_IS_LABEL(pLabel)) {
+            int nWidth = 0, nHeight = 0;
+            pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(pLabel)), &nWidth, &nHeight);
+            GtkAllocation labelBox;
+            gtk_widget_get_allocation(pLabel, &labelBox);
+            if (nHeight > labelBox.height || nWidth > labelBox.width)
+                check.problems.push_back("text cut: " + strName);
+        }
+        if (GTK_IS_COMBO_BOX(pWidget)) {
+            GtkTreeModel* pModel = gtk_combo_box_get_model(GTK_COMBO_BOX(pWidget));
+            const int nItems = gtk_tree_model_iter_n_children(pModel, nullptr);
+            const int nWanted = control.nId == kIdcService ? 6 : 2;
+            if (nItems != nWanted) check.problems.push_back("list entries of " + strName);
+        }
+    }
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        for (size_t j = i + 1; j < boxes.size(); ++j) {
+            if (res.controls[i].kind == EControlKind::kGroupBox ||
+                res.controls[j].kind == EControlKind::kGroupBox)
+                continue;
+            const GtkAllocation& a = boxes[i];
+            const GtkAllocation& b = boxes[j];
+            if (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+                b.y < a.y + a.height)
+                check.problems.push_back("overlap: " + Utf8(res.controls[i].pszText) + " / " +
+                                         Utf8(res.controls[j].pszText));
+        }
+    }
+    // Tab goes through the controls in resource order.
+    GtkWidget* pFixed = gtk_bin_get_child(GTK_BIN(pWindow));
+    GList* pChain = nullptr;
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_container_get_focus_chain(GTK_CONTAINER(pFixed), &pChain);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    size_t nIndex = 0;
+    for (GList* p = pChain; p; p = p->next, ++nIndex) {
+        if (p->data != FindGtkControlWidget(pWindow, nIndex)) {
+            check.problems.push_back("tab order at " + std::to_string(nIndex));
+            break;
+        }
+    }
+    g_list_free(pChain);
+
+    GdkPixbuf* pShot = gdk_pixbuf_get_from_window(gtk_widget_get_window(pWindow), 0, 0,
+                                                  windowBox.width, windowBox.height);
+    GError* pError = nullptr;
+    if (!pShot || !gdk_pixbuf_save(pShot, check.strPng.c_str(), "png", &pError, nullptr))
+        check.problems.push_back("no screenshot");
+    if (pError) g_error_free(pError);
+    if (pShot) g_object_unref(pShot);
+    check.bChecked = true;
+
+    // The window keeps the size its resource gives, whatever its controls would like.
+    int nWantWidth = 0, nWantHeight = 0;
+    gtk_widget_get_size_request(pFixed, &nWantWidth, &nWantHeight);
+    if (windowBox.width != nWantWidth || windowBox.height != nWantHeight)
+        check.problems.push_back("window is " + std::to_string(windowBox.width) + "x" +
+                                 std::to_string(windowBox.height) + ", not " +
+                                 std::to_string(nWantWidth) + "x" + std::to_string(nWantHeight));
+
+    if (res.nId != kIddLocanym) {
+        dialog.OnCancel();
+        return;
+    }
+    // Open the service list and photograph the screen, so a person sees every entry.
+    auto* pCombo = static_cast<GtkWidget*>(
+        FindGtkControlWidget(pWindow, FindControl(res, kIdcService) - res.controls.data()));
+    gtk_combo_box_popup(GTK_COMBO_BOX(pCombo));
+    check.pCombo = pCombo;
+    check.pDialog = &dialog;
+    g_timeout_add(
+        400,
+        [](gpointer pData) -> gboolean {
+            auto* pCheck = static_cast<CCheck*>(pData);
+            GdkWindow* pRoot = gdk_get_default_root_window();
+            GdkPixbuf* pScreen = gdk_pixbuf_get_from_window(pRoot, 0, 0, 1280, 1024);
+            const std::string strPng =
+                pCheck->strPng.substr(0, pCheck->strPng.size() - 4) + "_service_list.png";
+            if (!pScreen || !gdk_pixbuf_save(pScreen, strPng.c_str(), "png", nullptr, nullptr))
+                pCheck->problems.push_back("no screenshot of the open list");
+            if (pScreen) g_object_unref(pScreen);
+            gtk_combo_box_popdown(GTK_COMBO_BOX(pCheck->pCombo));
+            pCheck->pDialog->OnCancel();
+            return G_SOURCE_REMOVE;
+        },
+        &check);
+}
+
+struct CPending {
+    GtkWidget* pWindow;
+    CDialog* pDialog;
+    CCheck* pCheck;
+};
+
+void OnShown(void* pWindow, CDialog& dialog, void* pContext) {
+    // Inspect once the window has been laid out and drawn.
+    auto* pPending =
+        new CPending{static_cast<GtkWidget*>(pWindow), &dialog, static_cast<CCheck*>(pContext)};
+    g_timeout_add(
+        400,
+        [](gpointer pData) -> gboolean {
+            auto* p = static_cast<CPending*>(pData);
+            Inspect(p->pWindow, *p->pDialog, *p->pCheck);
+            delete p;
+            return G_SOURCE_REMOVE;
+        },
+        pPending);
+}
+
+class GtkDialogWindows : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        s_pXvfb = new CXvfb;
+        if (!s_pXvfb->Start()) return;
+        setenv("DISPLAY", s_pXvfb->m_strDisplay.c_str(), 1);
+        unsetenv("WAYLAND_DISPLAY");
+        s_bDisplay = gtk_init_check(nullptr, nullptr);
+    }
+    static void TearDownTestSuite() {
+        delete s_pXvfb;
+        s_pXvfb = nullptr;
+    }
+    void SetUp() override {
+        if (!s_bDisplay) GTEST_SKIP() << "no X server could be started (Xvfb missing?)";
+    }
+    void RunAndCheck(CDialog& dialog, const char* pszPng, uintptr_t hParent = 0) {
+        CCheck check;
+        check.pResource = FindDialogResource(dialog.GetResourceId());
+        check.strPng = std::string(LOCANYM_BUILD_DIR) + "/" + pszPng;
+        SetGtkDialogShownHook(&OnShown, &check);
+        EXPECT_EQ(dialog.DoModal(*backend, hParent), kIdCancel);
+        SetGtkDialogShownHook(nullptr, nullptr);
+        EXPECT_TRUE(check.bChecked);
+        for (const std::string& strProblem : check.problems) ADD_FAILURE() << strProblem;
+    }
+
+    static CXvfb* s_pXvfb;
+    static bool s_bDisplay;
+    CActions actions;
+    std::unique_ptr<IDialogBackend> backend = CreateGtkDialogBackend();
+};
+
+CXvfb* GtkDialogWindows::s_pXvfb = nullptr;
+bool GtkDialogWindows::s_bDisplay = false;
+
+TEST_F(GtkDialogWindows, MainDialog) {
+    CLocanymDlg dlg(actions);
+    dlg.m_bEnabled = 1;
+    dlg.m_iProv = 2;
+    dlg.m_strFormat = L"%A";
+    dlg.m_strSep = L", ";
+    dlg.m_bAState = dlg.m_bACountry = 1;
+    // A handle that names no window is ignored, not fatal.
+    RunAndCheck(dlg, "dialog_101_main.png", 0x7FFFFF0);
+}
+
+TEST_F(GtkDialogWindows, MainDialogSwitchedOff) {
+    CLocanymDlg dlg(actions);
+    dlg.m_iProv = 0;
+    RunAndCheck(dlg, "dialog_101_main_off.png");
+}
+
+TEST_F(GtkDialogWindows, ApiKeyDialog) {
+    CAPiKeyDlg dlg(actions);
+    dlg.m_nService = 2;
+    RunAndCheck(dlg, "dialog_103_api_key.png");
+}
+
+TEST_F(GtkDialogWindows, GeoNamesDialog) {
+    CGeoNamesDlg dlg(actions);
+    dlg.m_nGeoType = 1;
+    dlg.m_strGeoCC1 = L"IT, FR";
+    RunAndCheck(dlg, "dialog_1009_geonames.png");
+}
+
+// Without any display the dialog does not open, the call answers false and nothing is printed.
+TEST(GtkNoDisplay, SettingsDialogAnswersFalseQuietly) {
+    if (std::getenv("LOCANYM_NO_DISPLAY_CHILD")) {
+        CActions actions;
+        CLocanymDlgValues values{};
+        EXPECT_FALSE(CreateSettingsUI()->RunSettingsDialog(0, values, actions));
+        return;
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::vector<std::string> env;
+    for (char** p = environ; *p; ++p) {
+        const std::string strVar = *p;
+        if (strVar.rfind("DISPLAY=", 0) == 0 || strVar.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
+        env.push_back(strVar);
+    }
+    env.push_back("LOCANYM_NO_DISPLAY_CHILD=1");
+    std::vector<char*> envp;
+    for (std::string& s : env) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string strSelf = "/proc/self/exe", strFilter = "--gtest_filter=GtkNoDisplay.*",
+                strBrief = "--gtest_brief=1";
+    char* argv[] = {strSelf.data(), strFilter.data(), strBrief.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string strErr;
+    char buffer[256];
+    ssize_t n = 0;
+    while ((n = read(fds[0], buffer, sizeof(buffer))) > 0) strErr.append(buffer, n);
+    close(fds[0]);
+    int nStatus = 0;
+    waitpid(pid, &nStatus, 0);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
+    EXPECT_EQ(strErr, "");
+}
+
+}  // namespace
