@@ -46,7 +46,6 @@ echo
 echo "== Offline captions with the country names in French (set Lang fr)"
 "${host[@]}" set Lang fr
 "${host[@]}" --show "$work/offline-fr.show" caption "$photos"/* || true
-"${host[@]}" set Lang ""
 echo
 
 # The replay server prints its base URL, then serves until it is stopped.
@@ -64,36 +63,46 @@ fi
 export LOCANYM_SERVICE_URL
 LOCANYM_SERVICE_URL=$(head -n 1 "$work/replay-url")
 
-"${host[@]}" set Format "%A"
-
-# Each service captions the photos of the places its recorded answers know; the index is the
-# setting iProv.
+# Each service captions the photos of the places its recorded answers know, from a data folder
+# of its own: the service (iProv) shapes captions, so switching it in one folder would empty
+# that folder's cache.
 caption_with() {
     local prov=$1 name=$2
     shift 2
+    local svc=("$build/locanym-host" --data "$data/$name" --log "$log")
+    if [ ! -e "$data/$name/settings.json" ]; then
+        "${svc[@]}" set Enabled 1
+        "${svc[@]}" set Format "%A"
+        "${svc[@]}" set iProv "$prov"
+    fi
     echo "-- $name (iProv $prov)"
-    "${host[@]}" set iProv "$prov"
-    "${host[@]}" caption "${@/#/$photos/}" || true
+    "${svc[@]}" "${caption_options[@]+"${caption_options[@]}"}" caption "${@/#/$photos/}" || true
+}
+all_services() {
+    caption_with 2 GeoNames notre-dame-de-paris.jpg jardin-du-luxembourg.tif colosseum-rome.jpg \
+        opera-house-sydney.tif no-gps-position.jpg
+    caption_with 1 Geoapify red-square-moscow.jpg
+    caption_with 0 LocationIQ central-park-new-york.jpg
+    caption_with 4 MapsCo wall-street-new-york.jpg
+    caption_with 3 BigDataCloud nakano-tokyo.jpg
+    caption_with 5 OpenWeather tower-bridge-london.jpg
 }
 
 echo "== Captions (service answers replayed from $LOCANYM_SERVICE_URL)"
-caption_with 2 GeoNames notre-dame-de-paris.jpg jardin-du-luxembourg.tif colosseum-rome.jpg \
-    opera-house-sydney.tif no-gps-position.jpg
-caption_with 1 Geoapify red-square-moscow.jpg
-caption_with 0 LocationIQ central-park-new-york.jpg
-caption_with 4 MapsCo wall-street-new-york.jpg
-caption_with 3 BigDataCloud nakano-tokyo.jpg
-caption_with 5 OpenWeather tower-bridge-london.jpg
+caption_options=()
+all_services
 echo
 echo "== The same photos again, as JSON: answered from the cache, no request made"
-"${host[@]}" --json caption "$photos" || true
+caption_options=(--json)
+all_services
 echo
 echo "== set Format \"%C (%D)\" empties the cache; the next run shows the new captions"
-"${host[@]}" set Format "%C (%D)"
-caption_with 2 GeoNames notre-dame-de-paris.jpg colosseum-rome.jpg opera-house-sydney.tif
+caption_options=()
+"$build/locanym-host" --data "$data/GeoNames" set Format "%C (%D)"
+caption_with 2 GeoNames notre-dame-de-paris.jpg colosseum-rome.jpg
 echo
-echo "== Plug-in log: $log"
-grep -E 'gps location|Missing gps|Found in Cache|Cached|FindLocation|LoadCache' "$log" || true
+echo "== The end of the plug-in log: $log"
+grep -E 'gps location|Missing gps|Found in Cache|Cached|FindLocation|LoadCache' "$log" | tail -n 20 || true
 echo
 echo "Photos: $photos"
-echo "Host data folder (settings.json, cache file): $data"
+echo "Host data folders (settings.json, cache file): $data and one for each service below it"
