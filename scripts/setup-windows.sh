@@ -2,7 +2,8 @@
 # Prepares this Linux machine to cross-build and run the Windows module:
 #   - the mingw-w64 compilers for x86_64, used through their posix thread model (GCC 12's win32
 #     model has no std::thread or std::mutex),
-#   - Wine (64-bit only) to run the programs headless, Xvfb for the dialogs, chmcmd for the help,
+#   - Wine (64-bit only) to run the programs headless; Xvfb, xwd and ImageMagick to take
+#     screenshots of dialogs; chmcmd for the help,
 #   - JsonCpp, built for the target as a static library from Debian's own source package.
 # Third-party files never enter the tree: they live in the cache folder
 #   ${LOCANYM_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/locanym/windows}
@@ -25,8 +26,12 @@ packages=(
     mingw-w64-x86-64-dev
     wine
     wine64
+    fonts-wine
+    fonts-liberation
     xvfb
     xauth
+    x11-apps
+    imagemagick
     fp-utils
     dpkg-dev
     cmake
@@ -44,6 +49,8 @@ if [ "$(id -u)" -ne 0 ]; then
     fi
 fi
 export DEBIAN_FRONTEND=noninteractive
+# Others may be installing on the same machine: wait for dpkg's lock rather than fail at once.
+apt_get() { $sudo apt-get -o DPkg::Lock::Timeout=300 "$@"; }
 
 # --- Debian packages -----------------------------------------------------------------------------
 missing=()
@@ -59,9 +66,9 @@ if [ ${#missing[@]} -gt 0 ]; then
         exit 1
     fi
     log "installing Debian packages: ${missing[*]}"
-    $sudo apt-get update -qq
+    apt_get update -qq
     apt_updated=1
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # --- deb-src entry, so that JsonCpp's source comes from the same archive as the binaries ---------
@@ -108,6 +115,11 @@ if ! has_sources_index; then
     apt_updated=0
 fi
 
+# Two worktrees (or CI and a developer) may set up at once: one builds, the other waits for it.
+mkdir -p "$cache/src"
+exec 9>"$cache/.setup.lock"
+flock 9
+
 # --- Wine prefix: created once, headless, within a bounded time -----------------------------------
 "$top/cmake/wine-run.sh" --init
 
@@ -115,17 +127,16 @@ fi
 toolchain="$top/cmake/toolchain-mingw64.cmake"
 prefix="$cache/prefix"
 stamp="$prefix/.jsoncpp-stamp"
-# The stamp names the source version and the toolchain file, so either change rebuilds.
+# The stamp records the source folder and a hash of the toolchain file; a new toolchain rebuilds.
 want_stamp="$(sha256sum "$toolchain" | cut -c1-16)"
 if [ -f "$stamp" ] && [ -f "$prefix/lib/libjsoncpp.a" ] && grep -q "$want_stamp" "$stamp"; then
     exit 0
 fi
 
-mkdir -p "$cache/src"
 srcdir=$(find "$cache/src" -mindepth 1 -maxdepth 1 -type d -name 'libjsoncpp-*' | sort | tail -n1)
 if [ -z "$srcdir" ]; then
     if [ $apt_updated -eq 0 ] || ! has_sources_index; then
-        $sudo apt-get update -qq
+        apt_get update -qq
     fi
     log "fetching JsonCpp's Debian source package"
     (cd "$cache/src" && apt-get source -qq libjsoncpp >/dev/null 2>"$cache/src/apt-source.log") || {

@@ -17,8 +17,30 @@ step "setup-windows.sh" "$top/scripts/setup-windows.sh"
 step "configure" cmake -S "$top/tools/wincheck" -B "$build" \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
 step "build" cmake --build "$build" -j 2 --target wincheck_dll wincheck_load wincheck_json \
-    wincheck_json_pc wincheck_gtest
+    wincheck_json_pc wincheck_gtest wincheck_dialog
 step "ctest under Wine" ctest --test-dir "$build" --output-on-failure
+
+# The DLL's dialog under Xvfb: a screenshot in build/wincheck/dialog.png.
+shot() {
+    local done="$build/dialog.done" out="$build/dialog.out"
+    rm -f "$done" "$out" "$build/dialog.png"
+    xvfb-run -a -s "-screen 0 640x400x24" bash -c '
+        build=$1 done=$2 out=$3 wine_run=$4
+        LOCANYM_WINE_DISPLAY=$DISPLAY "$wine_run" "$build/wincheck_dialog.exe" \
+            "$build/wincheck.dll" "$done" >"$out" 2>&1 &
+        pid=$!
+        for _ in $(seq 600); do grep -q shown "$out" 2>/dev/null && break; sleep 0.1; done
+        sleep 1
+        xwd -root -silent | /usr/bin/convert xwd:- "$build/dialog.png"
+        touch "$done"
+        wait $pid' _ "$build" "$done" "$out" "$top/cmake/wine-run.sh"
+    grep -q shown "$out" && [ -s "$build/dialog.png" ] || {
+        echo "wincheck: the dialog did not show" >&2
+        cat "$out" >&2
+        return 1
+    }
+}
+step "dialog screenshot under Xvfb" shot
 
 # HTML Help: chmcmd compiles a one-page project.
 chm="$build/chm"
