@@ -17,7 +17,7 @@ step "setup-windows.sh" "$top/scripts/setup-windows.sh"
 step "configure" cmake -S "$top/tools/wincheck" -B "$build" \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
 step "build" cmake --build "$build" -j 2 --target wincheck_dll wincheck_load wincheck_json \
-    wincheck_json_pc wincheck_gtest wincheck_dialog
+    wincheck_json_pc wincheck_gtest wincheck_dialog wincheck_wininet
 step "ctest under Wine" ctest --test-dir "$build" --output-on-failure
 
 # The DLL's dialog under Xvfb: a screenshot in build/wincheck/dialog.png.
@@ -41,6 +41,47 @@ shot() {
     }
 }
 step "dialog screenshot under Xvfb" shot
+
+# WinINet against a loopback server: plain HTTP, then TLS with a test authority trusted only in a
+# Wine prefix of its own. Wine matches the server name against DNS names, not IP addresses, so
+# the TLS request goes to "localhost" (which is 127.0.0.1 here).
+wininet() {
+    local tls="$build/tls"
+    rm -rf "$tls"
+    mkdir -p "$tls"
+    echo '{"ok":true}' >"$tls/answer.json"
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tls/key.pem" -out "$tls/cert.pem" -days 2 \
+        -subj /CN=localhost -addext subjectAltName=DNS:localhost 2>/dev/null
+    openssl x509 -in "$tls/cert.pem" -outform der -out "$tls/cert.der"
+    timeout 120 python3 - "$tls" >"$tls/ports" 2>"$tls/server.log" <<'PY' &
+import functools, http.server, ssl, sys, threading
+folder = sys.argv[1]
+handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=folder)
+plain = http.server.HTTPServer(("127.0.0.1", 0), handler)
+secure = http.server.HTTPServer(("127.0.0.1", 0), handler)
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(folder + "/cert.pem", folder + "/key.pem")
+secure.socket = context.wrap_socket(secure.socket, server_side=True)
+print(plain.server_port, secure.server_port, flush=True)
+threading.Thread(target=plain.serve_forever, daemon=True).start()
+secure.serve_forever()
+PY
+    local server=$!
+    for _ in $(seq 100); do [ -s "$tls/ports" ] && break; sleep 0.1; done
+    read -r plain secure <"$tls/ports"
+    local rc=0
+    (
+        export WINEPREFIX="$build/wineprefix-tls"
+        run="$top/cmake/wine-run.sh"
+        "$run" "$build/wincheck_wininet.exe" "http://127.0.0.1:$plain/answer.json" 84000000 '{"ok"'
+        "$run" "$build/wincheck_wininet.exe" --add-root "$tls/cert.der"
+        "$run" "$build/wincheck_wininet.exe" "https://localhost:$secure/answer.json" 84800000 '{"ok"'
+    ) || rc=1
+    kill "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+    return $rc
+}
+step "WinINet over HTTP and HTTPS under Wine" wininet
 
 # HTML Help: chmcmd compiles a one-page project.
 chm="$build/chm"
