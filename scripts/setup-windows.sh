@@ -4,7 +4,8 @@
 #     model has no std::thread or std::mutex),
 #   - Wine (64-bit only) to run the programs headless; Xvfb, xwd and ImageMagick to take
 #     screenshots of dialogs; chmcmd for the help,
-#   - JsonCpp, built for the target as a static library from Debian's own source package.
+#   - JsonCpp, built for the target as a static library from Debian's own source package; and
+#     GoogleTest's sources (Debian ships them in /usr/src/googletest) for tests built for Windows.
 # Third-party files never enter the tree: they live in the cache folder
 #   ${LOCANYM_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/locanym/windows}
 # (src/ the unpacked sources, prefix/ the installed libraries, wineprefix/ Wine's C: drive), the
@@ -33,6 +34,9 @@ packages=(
     x11-apps
     imagemagick
     fp-utils
+    googletest
+    openssl
+    python3
     dpkg-dev
     cmake
     make
