@@ -35,7 +35,6 @@ constexpr int kExitInterrupted = 130;
 constexpr const char* kSection = "LocanymPlugIn";
 constexpr const char* kSettingsFileName = "settings.json";
 constexpr const char* kDataFolderName = "locanym-host";
-constexpr const char* kModuleFileName = "Locanym.so";
 
 constexpr std::array<const char*, 6> kServiceNames = {"LocationIQ",   "GeoApify", "GeoNames",
                                                       "BigDataCloud", "MapsCo",   "OpenWeather"};
@@ -444,7 +443,7 @@ class CHost {
         }
         m_pSession->Send(kMsgSaveSettings);
         if (!m_pSession->SettingsSaved()) return kExitFailure;
-        std::printf("Settings confirmed and saved to %s\n", m_settings.File().c_str());
+        std::printf("Settings confirmed and saved to %s\n", m_settings.File().string().c_str());
         return kExitOk;
     }
 
