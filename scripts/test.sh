@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, builds, runs every test.
-# Usage: scripts/test.sh [--sanitize]
+# Usage: scripts/test.sh [--sanitize | --windows]
+#   --windows  cross-builds the Windows module and runs its tests under Wine (test-windows.sh)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 preset=default
 if [ "${1:-}" = "--sanitize" ]; then
     preset=sanitize
+elif [ "${1:-}" = "--windows" ]; then
+    exec "$top/scripts/test-windows.sh"
 fi
 "$top/scripts/build.sh" "$preset"
 cd "$top"
