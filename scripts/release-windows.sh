@@ -54,7 +54,7 @@ Files: $files.
 3. Start the slide-show program and enable Locanym in its plug-in list.
 
 This release has no settings dialog yet: the plug-in works with the settings the slide-show
-program has stored for it (by default the GeoNames service).
+program has stored for it.
 
 To remove Locanym, delete the files again. Its location cache is a file of its own: deleting
 it only makes the plug-in ask the services again.
