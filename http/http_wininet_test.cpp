@@ -119,7 +119,9 @@ TEST_F(WinInetQueryTest, StopEndsAWaitForASilentServer) {
         const SHttpQueryResult result = Get(pszPath, 3);
         stopper.join();
         EXPECT_EQ(result.nResult, kQueryStopped);
-        if (std::wstring(pszPath) == L"/stall-mid") EXPECT_EQ(result.strBody, "first line\n");
+        if (std::wstring(pszPath) == L"/stall-mid") {
+            EXPECT_EQ(result.strBody, "first line\n");
+        }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
     }
 }

@@ -21,7 +21,7 @@ const std::wstring kWideName =
 std::string ReadAll(const std::wstring& strPath) {
     std::wstring strError;
     auto file = OpenSequentialFile(strPath, strError);
-    if (!file) return "<" + std::to_string(strError.size()) + ">";
+    if (!file) return "(cannot open)";
     std::string strContent;
     char buffer[7];
     size_t nRead = 0;
