@@ -56,7 +56,7 @@ constexpr const char* kUsage =
     "  send MSG [WPARAM [LPARAM]]  send one raw message and print its result\n"
     "\n"
     "Options:\n"
-    "  --module PATH  the plug-in module (default: Locanym.so beside this program)\n"
+    "  --module PATH  the plug-in module (default: Locanym.so or .dll beside this program)\n"
     "  --data DIR     data folder with settings.json and the plug-in's cache (default:\n"
     "                 $XDG_DATA_HOME/locanym-host, else ~/.local/share/locanym-host)\n"
     "  --log FILE     append the plug-in's log lines to FILE instead of standard error\n"
