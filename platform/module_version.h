@@ -3,6 +3,12 @@
 
 #include <cstdint>
 
+// <windows.h>, when included before this header, maps this name to GetFileVersionInfoW, which
+// would rename the member below in that file alone.
+#ifdef GetFileVersionInfo
+#undef GetFileVersionInfo
+#endif
+
 class CModuleVersion {
   public:
     virtual ~CModuleVersion() = default;

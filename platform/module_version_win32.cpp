@@ -1,6 +1,4 @@
 #include <windows.h>
-// The header maps this name to GetFileVersionInfoW, which would rename the member defined here.
-#undef GetFileVersionInfo
 
 #include <vector>
 

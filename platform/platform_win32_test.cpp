@@ -1,10 +1,12 @@
 // The Windows platform files on real files: wide paths beyond the ANSI code page, replacing a
-// file that exists, mapping, and the module's own name and version record.
+// file that exists, mapping, the module's own name and version record, and the clipboard.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <string>
 
+#include "platform/desktop.h"
 #include "platform/file.h"
 #include "platform/mapped_file.h"
 #include "platform/module.h"
@@ -100,6 +102,28 @@ TEST(Win32Module, NameAndVersionRecordOfModules) {
     EXPECT_EQ(plugin.dwProductVersionLS, (1u << 16) | 0u);
     EXPECT_EQ(plugin.dwFileVersionMS, plugin.dwProductVersionMS);
     EXPECT_EQ(plugin.dwFileVersionLS, plugin.dwProductVersionLS);
+}
+
+// What the clipboard holds as wide text; "(none)" when it holds no text.
+std::wstring ClipboardText() {
+    if (!OpenClipboard(nullptr)) return L"(not opened)";
+    std::wstring strText = L"(none)";
+    if (HANDLE hData = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* pszText = static_cast<const wchar_t*>(GlobalLock(hData))) {
+            strText = pszText;
+            GlobalUnlock(hData);
+        }
+    }
+    CloseClipboard();
+    return strText;
+}
+
+TEST(Win32Desktop, TextReachesTheClipboardWhole) {
+    for (const std::wstring& strText : {kWideName, std::wstring(), std::wstring(5000, L'z')}) {
+        ASSERT_TRUE(CopyTextToClipboard(strText));
+        EXPECT_EQ(ClipboardText(), strText);
+    }
+    EXPECT_FALSE(OpenAddressWithDesktop(L""));
 }
 
 }  // namespace
