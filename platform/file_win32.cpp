@@ -5,6 +5,7 @@
 
 #include "base/format.h"
 #include "platform/file.h"
+#include "platform/long_path_win32.h"
 
 const wchar_t kPathSeparator = L'\\';
 
@@ -162,7 +163,7 @@ class CWin32ReplacingFile : public CReplacingFile {
 
 // Opens an existing file for reading; others may go on reading, writing or renaming it.
 HANDLE OpenForReading(const std::wstring& strPath) {
-    return CreateFileW(strPath.c_str(), GENERIC_READ,
+    return CreateFileW(Win32FilePath(strPath).c_str(), GENERIC_READ,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -210,7 +211,7 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
     if (!file.IsValid()) {
         const DWORD dwError = GetLastError();
         // A folder cannot be opened without backup semantics: it fails as access denied.
-        const DWORD dwAttributes = GetFileAttributesW(strPath.c_str());
+        const DWORD dwAttributes = GetFileAttributesW(Win32FilePath(strPath).c_str());
         if (dwAttributes != INVALID_FILE_ATTRIBUTES &&
             (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             eFailure = EOpenFailure::kNotRegular;
@@ -244,18 +245,19 @@ std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
         strError = Win32Error(L"open", ERROR_PATH_NOT_FOUND);
         return nullptr;
     }
-    std::wstring strTemp = strPath + L".tmp";
+    std::wstring strTarget = Win32FilePath(strPath);
+    std::wstring strTemp = Win32FilePath(strPath + L".tmp");
     HANDLE h = CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         strError = Win32Error(L"open", GetLastError());
         return nullptr;
     }
-    return std::make_unique<CWin32ReplacingFile>(h, strPath, std::move(strTemp));
+    return std::make_unique<CWin32ReplacingFile>(h, std::move(strTarget), std::move(strTemp));
 }
 
 bool RemoveFile(const std::wstring& strPath, std::wstring& strError) {
-    if (!DeleteFileW(strPath.c_str())) {
+    if (!DeleteFileW(Win32FilePath(strPath).c_str())) {
         strError = Win32Error(L"DeleteFileW", GetLastError());
         return false;
     }

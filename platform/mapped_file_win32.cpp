@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/format.h"
+#include "platform/long_path_win32.h"
 #include "platform/mapped_file.h"
 
 namespace {
@@ -56,8 +57,9 @@ class CWin32MappedFile : public CMappedFile {
 std::unique_ptr<CMappedFile> MapFile(const std::wstring& strPath, std::wstring& strError) {
     // The file and the mapping object are needed only until the view exists: the view keeps
     // both alive.
-    CHandle file(CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CHandle file(CreateFileW(Win32FilePath(strPath).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Get()) {
         strError = Win32Error(FormatText(L"CreateFileW %s", strPath), GetLastError());
         return nullptr;

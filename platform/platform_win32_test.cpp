@@ -70,6 +70,34 @@ TEST(Win32Files, WidePathsAreWrittenReplacedReadAndMapped) {
     EXPECT_EQ(strError.find(L"CreateFileW " + strFile + L": "), 0u);
 }
 
+TEST(Win32Files, PathsLongerThanMaxPathWork) {
+    CTempDir dir;
+    // Folders made by the test itself, through the prefix the system needs for them.
+    std::wstring strFolder = dir.Path().wstring();
+    for (int i = 0; i < 6; ++i) {
+        strFolder += L"\\" + std::wstring(50, static_cast<wchar_t>(L'a' + i));
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + strFolder).c_str(), nullptr));
+    }
+    // Given with a forward slash, as hosts may write them.
+    const std::wstring strFile = strFolder + L"/photo \u6771\u4eac.cache";
+    ASSERT_GT(strFile.size(), static_cast<size_t>(MAX_PATH));
+    ASSERT_TRUE(Replace(strFile, "deep", true));
+    ASSERT_TRUE(Replace(strFile, "deeper", true));
+    EXPECT_EQ(ReadAll(strFile), "deeper");
+    std::wstring strError;
+    EOpenFailure eFailure = EOpenFailure::kOther;
+    EXPECT_TRUE(OpenRandomAccessFile(strFile, eFailure, strError));
+    EXPECT_TRUE(MapFile(strFile, strError));
+    EXPECT_TRUE(RemoveFile(strFile, strError));
+    EXPECT_FALSE(OpenRandomAccessFile(strFile, eFailure, strError));
+    EXPECT_EQ(eFailure, EOpenFailure::kNotFound);
+    // CTempDir removes what it made only up to the length its own functions reach.
+    for (int i = 0; i < 6; ++i) {
+        RemoveDirectoryW((L"\\\\?\\" + strFolder).c_str());
+        strFolder.erase(strFolder.rfind(L'\\'));
+    }
+}
+
 TEST(Win32Files, AnEmptyFileMapsToNothingAndAFolderIsNotRegular) {
     CTempDir dir;
     const std::wstring strEmpty = (dir.Path() / L"empty.dat").wstring();
