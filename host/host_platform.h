@@ -10,6 +10,9 @@
 #include "base/host_api.h"
 #include "platform/module_loader.h"
 
+// File name of the plug-in module on this platform: "Locanym.so", "Locanym.dll".
+extern const char kModuleFileName[];
+
 // A loaded plug-in module. Unloads it on destruction; copying is not allowed.
 class CModuleHandle {
   public:

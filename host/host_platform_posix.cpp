@@ -16,6 +16,8 @@
 
 namespace fs = std::filesystem;
 
+const char kModuleFileName[] = "Locanym.so";
+
 namespace {
 
 std::string PosixError(const std::string& strContext, int nErrno) {

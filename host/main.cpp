@@ -44,7 +44,6 @@ constexpr const char* kSection = "LocanymPlugIn";
 constexpr const char* kSettingsFileName = "settings.json";
 constexpr const char* kDataFolderName = "locanym-host";
 constexpr const char* kLogFileName = "locanym.log";
-constexpr const char* kModuleFileName = "Locanym.so";
 // Where an installed host finds the installed module, from the folder of the program
 // ("../lib/locanym" for the usual layout).
 constexpr const char* kInstalledModuleFolder = LOCANYM_MODULE_FROM_BINDIR;
@@ -79,7 +78,7 @@ constexpr const char* kUsage =
     "\n"
     "Options:\n"
     "  --module PATH  the plug-in module (default: ../lib/locanym/Locanym.so from this\n"
-    "                 program's folder, else Locanym.so beside this program)\n"
+    "                 program's folder, else Locanym.so or .dll beside this program)\n"
     "  --data DIR     data folder with settings.json, the plug-in's cache and log (default:\n"
     "                 $XDG_DATA_HOME/locanym-host, else ~/.local/share/locanym-host)\n"
     "  --log FILE     append the plug-in's log to FILE (default: locanym.log in the data\n"
@@ -565,7 +564,7 @@ class CHost {
         std::printf(bConfirmed
                         ? "Settings confirmed and saved to %s\n"
                         : "Settings dialog cancelled; the API key stored in it was saved to %s\n",
-                    m_settings.File().c_str());
+                    m_settings.File().string().c_str());
         return kExitOk;
     }
 

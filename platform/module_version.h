@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+// <windows.h>, when included before this header, maps this name to GetFileVersionInfoW, which
+// would rename the member below in that file alone.
+#ifdef GetFileVersionInfo
+#undef GetFileVersionInfo
+#endif
+
 // The fixed version fields, in their usual order.
 struct CFixedVersionInfo {
     uint32_t dwSignature = 0;  // kVersionSignature in a valid record

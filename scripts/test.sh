@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, builds, runs every test.
-# Usage: scripts/test.sh [--sanitize | --tsan]
-#   --tsan builds only the test programs with threads and runs their threaded tests (the
-#   filter of the "tsan" test preset) under ThreadSanitizer.
+# Usage: scripts/test.sh [--sanitize | --tsan | --windows]
+#   --tsan     builds only the test programs with threads and runs their threaded tests (the
+#              filter of the "tsan" test preset) under ThreadSanitizer.
+#   --windows  cross-builds the Windows module and runs its tests under Wine (test-windows.sh)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 preset=default
 case "${1:-}" in
     --sanitize) preset=sanitize ;;
     --tsan) preset=tsan ;;
+    --windows) exec "$top/scripts/test-windows.sh" ;;
 esac
 "$top/scripts/build.sh" "$preset"
 cd "$top"

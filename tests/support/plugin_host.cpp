@@ -1,11 +1,10 @@
 #include "tests/support/plugin_host.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <cwchar>
+#include <random>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -27,13 +26,28 @@ std::wstring TextAt(uint64_t address) {
     return p ? std::wstring(p) : std::wstring();
 }
 
+// A new folder of this name with a random suffix, made by this call alone (create_directory
+// fails for a name that exists), in the system's temporary folder on every platform.
+fs::path MakeUniqueFolder(const std::string& strPrefix) {
+    static std::mt19937_64 random{std::random_device{}()};
+    static std::mutex mutex;
+    const fs::path temp = fs::temp_directory_path();
+    for (int nTry = 0; nTry < 100; ++nTry) {
+        uint64_t nSuffix = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            nSuffix = random();
+        }
+        const fs::path folder = temp / (strPrefix + std::to_string(nSuffix % 1000000000u));
+        std::error_code ec;
+        if (fs::create_directory(folder, ec)) return folder;
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
 }  // namespace
 
-CTempDir::CTempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "locanym-test-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    m_path = tmpl;
-}
+CTempDir::CTempDir() : m_path(MakeUniqueFolder("locanym-test-")) {}
 
 CTempDir::~CTempDir() {
     std::error_code ec;
@@ -42,9 +56,7 @@ CTempDir::~CTempDir() {
 }
 
 CTestHost::CTestHost(const fs::path& module) {
-    std::string tmpl = (fs::temp_directory_path() / "locanym-host-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    m_tempRoot = tmpl;
+    m_tempRoot = MakeUniqueFolder("locanym-host-");
     m_dataFolder = m_tempRoot / "data";
     fs::create_directories(m_dataFolder);
     fs::create_directories(m_tempRoot / "module");

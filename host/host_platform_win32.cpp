@@ -1,0 +1,217 @@
+#include <windows.h>
+// The headers below need windows.h first.
+#include <io.h>
+
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "base/text.h"
+#include "host/host_platform.h"
+
+namespace fs = std::filesystem;
+
+const char kModuleFileName[] = "Locanym.dll";
+
+namespace {
+
+// The system's text for a GetLastError code (UTF-8), without the line end FormatMessage appends.
+std::string Win32Error(const std::string& strContext, DWORD dwError) {
+    wchar_t szText[512] = {0};
+    DWORD nLength = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, dwError, 0, szText, ARRAYSIZE(szText), nullptr);
+    while (nLength > 0 && (szText[nLength - 1] == L'\n' || szText[nLength - 1] == L'\r' ||
+                           szText[nLength - 1] == L' ' || szText[nLength - 1] == L'.'))
+        szText[--nLength] = 0;
+    if (nLength == 0) return strContext + ": error " + std::to_string(dwError);
+    return strContext + ": " + WideToUtf8(std::wstring_view(szText, nLength));
+}
+
+class CFileHandle {
+  public:
+    explicit CFileHandle(HANDLE h) : m_h(h) {}
+    ~CFileHandle() { Close(); }
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
+    HANDLE Get() const { return m_h; }
+    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
+    // Closes now so that a failure of the close (a late write error) can be reported.
+    bool Close() {
+        if (!IsValid()) return true;
+        const BOOL bOk = CloseHandle(m_h);
+        m_h = INVALID_HANDLE_VALUE;
+        return bOk != FALSE;
+    }
+
+  private:
+    HANDLE m_h;
+};
+
+std::function<void()> g_fnOnInterrupt;
+LONG g_nInterrupts = 0;
+
+BOOL WINAPI OnConsoleControl(DWORD dwType) {
+    if (dwType != CTRL_C_EVENT && dwType != CTRL_BREAK_EVENT && dwType != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (InterlockedIncrement(&g_nInterrupts) > 1) ExitProcess(130);
+    // The system calls this on a thread of its own; the work gets another so this returns.
+    std::thread([] { g_fnOnInterrupt(); }).detach();
+    return TRUE;
+}
+
+}  // namespace
+
+bool CModuleHandle::Load(const fs::path& file, std::string& strError) {
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+        strError = "module not found: " + WideToUtf8(file.wstring());
+        return false;
+    }
+    fs::path absolute = fs::absolute(file, ec);
+    if (ec) absolute = file;
+    std::string strReason;
+    if (!m_loader.Load(WideToUtf8(absolute.wstring()), strReason)) {
+        strError = "cannot load module " + WideToUtf8(file.wstring()) + ": " + strReason;
+        return false;
+    }
+    m_pfnHandler = reinterpret_cast<SldPlugInMsgHandler>(m_loader.FindSymbol(SLD_ENTRY_POINT_NAME));
+    if (!m_pfnHandler) {
+        strError = WideToUtf8(file.wstring()) + " is not a plug-in module: it does not export " +
+                   SLD_ENTRY_POINT_NAME;
+        m_loader.Unload();
+        return false;
+    }
+    return true;
+}
+
+fs::path ExecutableFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD nLength =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (nLength == 0) return fs::path();
+        if (nLength < buffer.size())
+            return fs::path(std::wstring(buffer.data(), nLength)).parent_path();
+        if (buffer.size() >= 32768) return fs::path();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+fs::path HomeFolder() {
+    std::string strHome = EnvironmentValue("USERPROFILE");
+    return strHome.empty() ? fs::path() : fs::path(Utf8ToWide(strHome));
+}
+
+std::string EnvironmentValue(const char* pszName) {
+    const std::wstring strName = Utf8ToWide(pszName);
+    const DWORD nNeeded = GetEnvironmentVariableW(strName.c_str(), nullptr, 0);
+    if (nNeeded == 0) return std::string();
+    std::vector<wchar_t> buffer(nNeeded);
+    const DWORD nLength = GetEnvironmentVariableW(strName.c_str(), buffer.data(), nNeeded);
+    if (nLength == 0 || nLength >= nNeeded) return std::string();
+    return WideToUtf8(std::wstring_view(buffer.data(), nLength));
+}
+
+bool PrepareWritableFolder(const fs::path& folder, std::string& strError) {
+    std::error_code ec;
+    const std::string strFolder = WideToUtf8(folder.wstring());
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+        strError = "data folder " + strFolder + " is not a folder";
+        return false;
+    }
+    fs::create_directories(folder, ec);
+    if (ec) {
+        strError = "cannot create data folder " + strFolder + ": " + ec.message();
+        return false;
+    }
+    wchar_t szProbe[MAX_PATH] = {0};
+    if (GetTempFileNameW(folder.wstring().c_str(), L"lhp", 0, szProbe) == 0) {
+        strError = Win32Error("cannot write in data folder " + strFolder, GetLastError());
+        return false;
+    }
+    DeleteFileW(szProbe);
+    return true;
+}
+
+CFolderLock::~CFolderLock() {
+    // Closing the file releases the lock.
+    if (m_fd >= 0) _close(m_fd);
+}
+
+bool CFolderLock::Lock(const fs::path& folder, std::string& strError) {
+    // A folder cannot be locked on Windows: a lock file inside it stands for it.
+    const fs::path lockFile = folder / L".locanym-host.lock";
+    HANDLE h = CreateFileW(lockFile.wstring().c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        strError = Win32Error("cannot open the lock of data folder " + WideToUtf8(folder.wstring()),
+                              GetLastError());
+        return false;
+    }
+    // The C runtime's descriptor owns the handle from here on, as the member's type asks.
+    m_fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
+    if (m_fd < 0) {
+        CloseHandle(h);
+        strError = "cannot lock data folder " + WideToUtf8(folder.wstring());
+        return false;
+    }
+    OVERLAPPED whole{};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+        strError =
+            Win32Error("cannot lock data folder " + WideToUtf8(folder.wstring()), GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const fs::path& file, const std::string& strContent,
+                         std::string& strError) {
+    const std::wstring strTarget = file.wstring();
+    const std::wstring strTemp = strTarget + L".tmp";
+    const std::string strName = WideToUtf8(strTarget);
+    // The data folder lies in the user's own profile, which only that user can read.
+    CFileHandle temp(CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!temp.IsValid()) {
+        strError = Win32Error("cannot create a file beside " + strName, GetLastError());
+        return false;
+    }
+    bool bOk = true;
+    size_t nDone = 0;
+    while (bOk && nDone < strContent.size()) {
+        const size_t nLeft = strContent.size() - nDone;
+        DWORD nWritten = 0;
+        bOk = WriteFile(temp.Get(), strContent.data() + nDone,
+                        static_cast<DWORD>(nLeft < (1u << 30) ? nLeft : (1u << 30)), &nWritten,
+                        nullptr) != FALSE;
+        nDone += nWritten;
+    }
+    bOk = bOk && FlushFileBuffers(temp.Get());
+    DWORD dwError = bOk ? 0 : GetLastError();
+    if (!temp.Close() && bOk) {
+        bOk = false;
+        dwError = GetLastError();
+    }
+    if (bOk && !MoveFileExW(strTemp.c_str(), strTarget.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        bOk = false;
+        dwError = GetLastError();
+    }
+    if (!bOk) {
+        DeleteFileW(strTemp.c_str());
+        strError = Win32Error("cannot write " + strName, dwError);
+        return false;
+    }
+    return true;
+}
+
+bool IsStderrTerminal() {
+    DWORD dwMode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &dwMode) != FALSE;
+}
+
+void WatchForInterrupt(std::function<void()> fnOnInterrupt) {
+    g_fnOnInterrupt = std::move(fnOnInterrupt);
+    SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
+}

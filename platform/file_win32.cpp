@@ -1,0 +1,265 @@
+#include <windows.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "base/format.h"
+#include "platform/file.h"
+#include "platform/long_path_win32.h"
+
+const wchar_t kPathSeparator = L'\\';
+
+namespace {
+
+// The system's text for a GetLastError code, without the line end FormatMessage appends.
+std::wstring Win32Error(const std::wstring& strContext, DWORD dwError) {
+    wchar_t szText[512] = {0};
+    DWORD nLength = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, dwError, 0, szText, ARRAYSIZE(szText), nullptr);
+    while (nLength > 0 && (szText[nLength - 1] == L'\n' || szText[nLength - 1] == L'\r' ||
+                           szText[nLength - 1] == L' ' || szText[nLength - 1] == L'.'))
+        szText[--nLength] = 0;
+    if (nLength == 0) return FormatText(L"%s: error %u", strContext, dwError);
+    return FormatText(L"%s: %s", strContext, szText);
+}
+
+class CFileHandle {
+  public:
+    explicit CFileHandle(HANDLE h) : m_h(h) {}
+    ~CFileHandle() { Close(); }
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
+    HANDLE Get() const { return m_h; }
+    // Hands the handle to a new owner.
+    HANDLE Release() {
+        HANDLE h = m_h;
+        m_h = INVALID_HANDLE_VALUE;
+        return h;
+    }
+    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
+    // The result matters for written files: a late write error may surface only here.
+    bool Close() {
+        if (!IsValid()) return true;
+        const BOOL bOk = CloseHandle(m_h);
+        m_h = INVALID_HANDLE_VALUE;
+        return bOk != FALSE;
+    }
+
+  private:
+    HANDLE m_h;
+};
+
+// ReadFile takes a 32-bit count: larger requests are cut into pieces.
+constexpr size_t kMaxPiece = 1u << 30;
+
+class CWin32SequentialFile : public CSequentialFile {
+  public:
+    CWin32SequentialFile(HANDLE h, uint64_t nSize) : m_file(h), m_nSize(nSize) {}
+
+    bool Read(char* pBuffer, size_t nCapacity, size_t& nRead, std::wstring& strError) override {
+        DWORD nDone = 0;
+        const DWORD nWant = static_cast<DWORD>(nCapacity < kMaxPiece ? nCapacity : kMaxPiece);
+        if (!ReadFile(m_file.Get(), pBuffer, nWant, &nDone, nullptr)) {
+            nRead = 0;
+            strError = Win32Error(L"ReadFile", GetLastError());
+            return false;
+        }
+        nRead = nDone;
+        return true;
+    }
+    uint64_t GetSize() const override { return m_nSize; }
+
+  private:
+    CFileHandle m_file;
+    uint64_t m_nSize;
+};
+
+class CWin32RandomAccessFile final : public CRandomAccessFile {
+  public:
+    CWin32RandomAccessFile(HANDLE h, uint64_t nSize) : m_file(h), m_nSize(nSize) {}
+
+    bool ReadAt(uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead,
+                std::wstring& strError) const override {
+        nRead = 0;
+        while (nRead < nSize) {
+            const uint64_t nAt = nOffset + nRead;
+            if (nAt < nOffset || nAt > static_cast<uint64_t>(INT64_MAX)) return true;
+            // The offset travels in the OVERLAPPED block; on a handle opened for synchronous
+            // use ReadFile still waits for the data.
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(nAt);
+            at.OffsetHigh = static_cast<DWORD>(nAt >> 32);
+            const size_t nLeft = nSize - nRead;
+            const DWORD nWant = static_cast<DWORD>(nLeft < kMaxPiece ? nLeft : kMaxPiece);
+            DWORD nDone = 0;
+            if (!ReadFile(m_file.Get(), pBuffer + nRead, nWant, &nDone, &at)) {
+                const DWORD dwError = GetLastError();
+                if (dwError == ERROR_HANDLE_EOF) return true;
+                strError = Win32Error(L"ReadFile", dwError);
+                return false;
+            }
+            if (nDone == 0) return true;
+            nRead += nDone;
+        }
+        return true;
+    }
+    uint64_t GetSize() const override { return m_nSize; }
+
+  private:
+    CFileHandle m_file;
+    uint64_t m_nSize;
+};
+
+class CWin32ReplacingFile : public CReplacingFile {
+  public:
+    CWin32ReplacingFile(HANDLE h, std::wstring strTarget, std::wstring strTemp)
+        : m_file(h), m_strTarget(std::move(strTarget)), m_strTemp(std::move(strTemp)) {}
+    ~CWin32ReplacingFile() override {
+        if (!m_bCommitted) {
+            m_file.Close();
+            DeleteFileW(m_strTemp.c_str());
+        }
+    }
+
+    bool Append(const char* pData, size_t nSize, std::wstring& strError) override {
+        while (nSize > 0) {
+            const DWORD nWant = static_cast<DWORD>(nSize < kMaxPiece ? nSize : kMaxPiece);
+            DWORD nDone = 0;
+            if (!WriteFile(m_file.Get(), pData, nWant, &nDone, nullptr)) {
+                strError = Win32Error(L"WriteFile", GetLastError());
+                return false;
+            }
+            pData += nDone;
+            nSize -= nDone;
+        }
+        return true;
+    }
+
+    bool Commit(std::wstring& strError) override {
+        if (!FlushFileBuffers(m_file.Get())) {
+            strError = Win32Error(L"FlushFileBuffers", GetLastError());
+            return false;
+        }
+        if (!m_file.Close()) {
+            strError = Win32Error(L"CloseHandle", GetLastError());
+            return false;
+        }
+        // Write-through: the call returns only once the rename is on the disk.
+        if (!MoveFileExW(m_strTemp.c_str(), m_strTarget.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            strError = Win32Error(L"MoveFileExW", GetLastError());
+            return false;
+        }
+        m_bCommitted = true;
+        return true;
+    }
+
+  private:
+    CFileHandle m_file;
+    std::wstring m_strTarget;
+    std::wstring m_strTemp;
+    bool m_bCommitted = false;
+};
+
+// Opens an existing file for reading; others may go on reading, writing or renaming it.
+HANDLE OpenForReading(const std::wstring& strPath) {
+    return CreateFileW(Win32FilePath(strPath).c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// A disk file (not a pipe, console or device) that is no folder.
+bool IsRegularFile(HANDLE h) {
+    if (GetFileType(h) != FILE_TYPE_DISK) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool FileSize(HANDLE h, uint64_t& nSize) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size) || size.QuadPart < 0) return false;
+    nSize = static_cast<uint64_t>(size.QuadPart);
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
+                                                    std::wstring& strError) {
+    CFileHandle file(OpenForReading(strPath));
+    if (!file.IsValid()) {
+        strError = Win32Error(L"open", GetLastError());
+        return nullptr;
+    }
+    if (!IsRegularFile(file.Get())) {
+        strError = Win32Error(L"open", ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    uint64_t nSize = 0;
+    if (!FileSize(file.Get(), nSize)) {
+        strError = Win32Error(L"GetFileSizeEx", GetLastError());
+        return nullptr;
+    }
+    return std::make_unique<CWin32SequentialFile>(file.Release(), nSize);
+}
+
+std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
+                                                        EOpenFailure& eFailure,
+                                                        std::wstring& strError) {
+    CFileHandle file(OpenForReading(strPath));
+    if (!file.IsValid()) {
+        const DWORD dwError = GetLastError();
+        // A folder cannot be opened without backup semantics: it fails as access denied.
+        const DWORD dwAttributes = GetFileAttributesW(Win32FilePath(strPath).c_str());
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES &&
+            (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            eFailure = EOpenFailure::kNotRegular;
+            strError = L"open: not a regular file";
+            return nullptr;
+        }
+        eFailure = dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND
+                       ? EOpenFailure::kNotFound
+                       : EOpenFailure::kOther;
+        strError = Win32Error(L"open", dwError);
+        return nullptr;
+    }
+    if (!IsRegularFile(file.Get())) {
+        eFailure = EOpenFailure::kNotRegular;
+        strError = L"open: not a regular file";
+        return nullptr;
+    }
+    uint64_t nSize = 0;
+    if (!FileSize(file.Get(), nSize)) {
+        eFailure = EOpenFailure::kOther;
+        strError = Win32Error(L"GetFileSizeEx", GetLastError());
+        return nullptr;
+    }
+    eFailure = EOpenFailure::kNone;
+    return std::make_unique<CWin32RandomAccessFile>(file.Release(), nSize);
+}
+
+std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
+                                                    std::wstring& strError) {
+    if (strPath.empty()) {
+        strError = Win32Error(L"open", ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
+    std::wstring strTarget = Win32FilePath(strPath);
+    std::wstring strTemp = Win32FilePath(strPath + L".tmp");
+    HANDLE h = CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        strError = Win32Error(L"open", GetLastError());
+        return nullptr;
+    }
+    return std::make_unique<CWin32ReplacingFile>(h, std::move(strTarget), std::move(strTemp));
+}
+
+bool RemoveFile(const std::wstring& strPath, std::wstring& strError) {
+    if (!DeleteFileW(Win32FilePath(strPath).c_str())) {
+        strError = Win32Error(L"DeleteFileW", GetLastError());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,32 @@
+# Checks a PE file with objdump -p: its exports are exactly EXPORTS (a list, may be empty), and it
+# imports no DLL outside Windows' own (no libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll).
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${FILE} failed")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(TOLOWER "${dll}" dll)
+  if(dll MATCHES "^(libstdc|libgcc|libwinpthread|libjsoncpp)")
+    message(FATAL_ERROR "${FILE} needs ${dll}")
+  endif()
+endforeach()
+
+# The export table lists "[Ordinal/Name Pointer] Table" rows as "[   0] Name".
+set(found "")
+string(FIND "${dump}" "[Ordinal/Name Pointer] Table" at)
+if(NOT at EQUAL -1)
+  string(SUBSTRING "${dump}" ${at} -1 table)
+  string(REGEX MATCH "Table[^\n]*\n(([ \t]*\\[[ 0-9]+\\][^\n]*\n)*)" _ "${table}")
+  string(REGEX MATCHALL "\\][ \t]+[^ \t\n]+" rows "${CMAKE_MATCH_1}")
+  foreach(row IN LISTS rows)
+    string(REGEX REPLACE "^\\][ \t]+" "" name "${row}")
+    list(APPEND found ${name})
+  endforeach()
+endif()
+if(NOT "${found}" STREQUAL "${EXPORTS}")
+  message(FATAL_ERROR "${FILE} exports '${found}', expected '${EXPORTS}'")
+endif()
+message(STATUS "${FILE}: exports '${found}', imports ${imports}")
