@@ -94,8 +94,6 @@ TEST_F(GeoNamesTest, RealShapedAnswersFillTheRecord) {
         const char* pszFixture;
         SRecord expected;
     } cases[] = {
-        {"result_city_paris_findNearbyPlaceName_full",
-         {1, L"Paris 05 Panth\u00e9on", L"Paris", L"\u00cele-de-France", L"France", L"FR", L""}},
         {"result_nonlatin_ru_lang",
          {1, L"\u041c\u043e\u0441\u043a\u0432\u0430", L"", L"\u041c\u043e\u0441\u043a\u0432\u0430",
           L"\u0420\u043e\u0441\u0441\u0438\u044f", L"RU", L""}},
@@ -117,8 +115,6 @@ TEST_F(GeoNamesTest, ErrorAnswersGiveZeroWithTheServersText) {
         {"error with status 200", ServiceFixture("geonames", "error_hourly_limit"),
          L"the hourly limit of 1000 credits for gclh has been exceeded. Please throttle your "
          L"requests or use the commercial service."},
-        {"error with status 401", ServiceFixture("geonames", "error_user_does_not_exist"),
-         L"Locnm: HTTP Error 401\r\nuser does not exist."},
         {"status without message", JsonAnswer(R"({"status":{"value":10}})", 401),
          L"Locnm: HTTP Error 401\r\n"},
         {"message of another type", JsonAnswer(R"({"status":{"message":12}})"), L""},
