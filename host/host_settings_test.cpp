@@ -10,8 +10,6 @@
 
 namespace fs = std::filesystem;
 using host_test::CScratchDir;
-using host_test::ReadFile;
-using host_test::WriteFile;
 
 namespace {
 
@@ -113,7 +111,7 @@ TEST(HostSettings, TextsAndIntegersSurviveTheFile) {
         EXPECT_EQ(read.record.value, static_cast<uint32_t>(ints[i])) << "int " << i;
     }
     // Plain texts stay readable in the file.
-    EXPECT_NE(ReadFile(file).find("\"%C (%D)\""), std::string::npos);
+    EXPECT_NE(ReadFileBytes(file).find("\"%C (%D)\""), std::string::npos);
     struct stat st {};
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file holds API keys";
@@ -150,7 +148,7 @@ TEST(HostSettings, TextReadHonoursCapacity) {
 TEST(HostSettings, MissingOrMismatchedKeysAnswerTheDefault) {
     CScratchDir dir;
     const fs::path file = dir.Path() / "settings.json";
-    WriteFile(file, R"({"LocanymPlugIn": {"NumText": "12", "Word": "abc", "Half": 1.5,
+    WriteFileBytes(file, R"({"LocanymPlugIn": {"NumText": "12", "Word": "abc", "Half": 1.5,
                         "Number": 42, "Flag": true, "Codes": [0, 65], "Big": 4294967296}})");
     CHostSettings settings = Reloaded(file);
     struct SIntCase {
@@ -206,18 +204,18 @@ TEST(HostSettings, DamagedFileIsAnErrorAndIsKept) {
     for (const char* pszContent : damaged) {
         CScratchDir dir;
         const fs::path file = dir.Path() / "settings.json";
-        WriteFile(file, pszContent);
+        WriteFileBytes(file, pszContent);
         CHostSettings settings(file);
         std::string strError;
         EXPECT_FALSE(settings.Load(strError)) << pszContent;
         EXPECT_NE(strError.find(file.string()), std::string::npos) << strError;
         WriteInt(settings, L"Enabled", 1);
         EXPECT_FALSE(settings.Save(strError));
-        EXPECT_EQ(ReadFile(file), pszContent);
+        EXPECT_EQ(ReadFileBytes(file), pszContent);
     }
     for (const char* pszEmpty : {"", "  \n"}) {
         CScratchDir dir;
-        WriteFile(dir.Path() / "settings.json", pszEmpty);
+        WriteFileBytes(dir.Path() / "settings.json", pszEmpty);
         CHostSettings settings(dir.Path() / "settings.json");
         std::string strError;
         EXPECT_TRUE(settings.Load(strError)) << strError;

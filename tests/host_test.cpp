@@ -10,10 +10,8 @@
 
 namespace fs = std::filesystem;
 using host_test::CScratchDir;
-using host_test::ReadFile;
 using host_test::RunProgram;
 using host_test::SRun;
-using host_test::WriteFile;
 
 namespace {
 
@@ -35,7 +33,7 @@ class HostTest : public ::testing::Test {
     }
     Json::Value StoredSettings() {
         Json::Value root;
-        std::istringstream in(ReadFile(m_data / "settings.json"));
+        std::istringstream in(ReadFileBytes(m_data / "settings.json"));
         in >> root;
         return root["LocanymPlugIn"];
     }
@@ -138,7 +136,7 @@ TEST_F(HostTest, TextsAreStoredFaithfully) {
 // leaves the file as it was, and a typo gets the key the user most likely meant.
 TEST_F(HostTest, SetChecksKeysAndValues) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
-    const std::string strBefore = ReadFile(m_data / "settings.json");
+    const std::string strBefore = ReadFileBytes(m_data / "settings.json");
     struct SCase {
         std::string strKey, strValue;
         const char* pszError;  // null: accepted
@@ -160,7 +158,7 @@ TEST_F(HostTest, SetChecksKeysAndValues) {
         if (c.pszError) {
             EXPECT_EQ(run.nExit, 1) << c.strKey << "=" << c.strValue;
             EXPECT_NE(run.strErr.find(c.pszError), std::string::npos) << run.strErr;
-            EXPECT_EQ(ReadFile(m_data / "settings.json"), strBefore) << c.strKey;
+            EXPECT_EQ(ReadFileBytes(m_data / "settings.json"), strBefore) << c.strKey;
         } else {
             EXPECT_EQ(run.nExit, 0) << c.strKey << "=" << c.strValue << ": " << run.strErr;
         }
@@ -179,9 +177,9 @@ TEST_F(HostTest, SetChecksKeysAndValues) {
     EXPECT_NE(Run({"unset", "Langg"}).strErr.find("did you mean Lang?"), std::string::npos);
     // A stray key stored by an older version can be removed.
     Json::Value root;
-    std::istringstream(ReadFile(m_data / "settings.json")) >> root;
+    std::istringstream(ReadFileBytes(m_data / "settings.json")) >> root;
     root["LocanymPlugIn"]["Enable"] = 1;
-    WriteFile(m_data / "settings.json", root.toStyledString());
+    WriteFileBytes(m_data / "settings.json", root.toStyledString());
     EXPECT_EQ(Run({"unset", "Enable"}).nExit, 0);
     EXPECT_FALSE(StoredSettings().isMember("Enable"));
 }
@@ -205,14 +203,14 @@ TEST_F(HostTest, ConcurrentSetsLoseNothing) {
     Json::Value stored = StoredSettings();
     for (int i = 0; i < kRuns; ++i) {
         EXPECT_EQ(runs[i].nExit, 0) << runs[i].strErr;
-        EXPECT_EQ(stored[keys[i]], "DE") << ReadFile(m_data / "settings.json");
+        EXPECT_EQ(stored[keys[i]], "DE") << ReadFileBytes(m_data / "settings.json");
     }
 }
 
 TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
     fs::create_directories(m_data);
     const std::string strDamaged = R"({"LocanymPlugIn": {"AK-GeoNames": "mine", )";
-    WriteFile(m_data / "settings.json", strDamaged);
+    WriteFileBytes(m_data / "settings.json", strDamaged);
     for (std::vector<std::string> args :
          std::vector<std::vector<std::string>>{{"settings"}, {"set", "Enabled", "1"}}) {
         SRun run = Run(args);
@@ -220,7 +218,7 @@ TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
         EXPECT_NE(run.strErr.find("is damaged"), std::string::npos) << run.strErr;
         EXPECT_EQ(run.strOut, "") << args[0];
     }
-    EXPECT_EQ(ReadFile(m_data / "settings.json"), strDamaged);
+    EXPECT_EQ(ReadFileBytes(m_data / "settings.json"), strDamaged);
 }
 
 TEST_F(HostTest, CaptionWhileSwitchedOffSaysHowToSwitchOn) {
@@ -238,7 +236,7 @@ TEST_F(HostTest, CaptionWhileSwitchedOffSaysHowToSwitchOn) {
 TEST_F(HostTest, UnreadablePhotosFailTheRun) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
     const fs::path notPhoto = m_scratch.Path() / "notes\tof trip.txt";
-    WriteFile(notPhoto, "not an image");
+    WriteFileBytes(notPhoto, "not an image");
     const std::string strMissing = (m_scratch.Path() / "missing.jpg").string();
 
     SRun run = Run({"caption", notPhoto.string(), strMissing});
@@ -274,7 +272,7 @@ TEST_F(HostTest, LogFileAndShowPath) {
     SRun run = Run(
         {"--log", log.string(), "--show", "/shows/Summer Trip.sls", "caption", "/nowhere/a.jpg"});
     EXPECT_EQ(run.strErr.find("Locanym Plugin]"), std::string::npos) << run.strErr;
-    std::vector<std::string> lines = Lines(ReadFile(log));
+    std::vector<std::string> lines = Lines(ReadFileBytes(log));
     ASSERT_FALSE(lines.empty());
     const std::regex line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\[!?Locanym Plugin\\] .*");
     for (const std::string& strLine : lines)
@@ -350,9 +348,9 @@ TEST_F(HostTest, UsageErrorsAreClear) {
 
 TEST_F(HostTest, UnusableModuleOrDataFolderIsAnError) {
     const fs::path garbage = m_scratch.Path() / "garbage.so";
-    WriteFile(garbage, "this is no shared object");
+    WriteFileBytes(garbage, "this is no shared object");
     const fs::path aFile = m_scratch.Path() / "plain-file";
-    WriteFile(aFile, "");
+    WriteFileBytes(aFile, "");
     struct SCase {
         std::vector<std::string> args;
         std::string strError;
