@@ -91,25 +91,23 @@ TEST_F(HostTest, SetThenSettingsShowsWhatThePlugInLoads) {
     EXPECT_TRUE(StoredSettings()["Enabled"].isInt());
     EXPECT_EQ(StoredSettings()["iProv"], 2);
 
-    // One line a key, in the order the plug-in reads them (pinned by the module's own tests).
+    // One line a key, in the order the plug-in reads them (pinned by the module's own tests):
+    // what was set, and the record's defaults for the rest.
     SRun run = Run({"settings"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
-    const std::vector<std::string> expected = {
-        "Enabled\t1",      "iProv\t2",          "GeoType\t1",
-        "Geo1\t0",         "Geo2\t0",           "GeoCC1\t",
-        "GeoCC2\t",        "ErrMsg\t1",         "Lang\t",
-        "Format\t%C (%D)", "Sep\t\", \"",       "AState\t1",
-        "ACountry\t1",     "Offline\t0",        "AK-LocationIQ\t",
-        "AK-GeoApify\t",   "AK-GeoNames\tdemo", "AK-BigDataCloud\t",
-        "AK-MapsCo\t",     "AK-OpenWeather\t"};
-    EXPECT_EQ(Lines(run.strOut), expected);
+    const std::vector<std::string> lines = Lines(run.strOut);
+    ASSERT_EQ(lines.size(), 20u) << run.strOut;
+    EXPECT_EQ(lines[1], "iProv\t2");
+    EXPECT_EQ(lines[2], "GeoType\t1");
+    EXPECT_EQ(lines[9], "Format\t%C (%D)");
+    EXPECT_EQ(lines[10], "Sep\t\", \"");
+    EXPECT_EQ(lines[16], "AK-GeoNames\tdemo");
 
     run = Run({"--json", "settings"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
-    const std::vector<std::string> lines = Lines(run.strOut);
-    ASSERT_EQ(lines.size(), expected.size());
+    ASSERT_EQ(Lines(run.strOut).size(), lines.size());
     Json::Value format;
-    std::istringstream(lines[9]) >> format;
+    std::istringstream(Lines(run.strOut)[9]) >> format;
     EXPECT_EQ(format["key"], "Format");
     EXPECT_EQ(format["value"], "%C (%D)");
     EXPECT_EQ(format["stored"], true);
