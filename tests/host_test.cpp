@@ -277,6 +277,8 @@ TEST_F(HostTest, LogFileAndShowPath) {
         EXPECT_TRUE(std::regex_match(strLine, line)) << strLine;
     EXPECT_EQ(lines.front().substr(20), "[Locanym Plugin] Starting");
     EXPECT_EQ(lines.back().substr(20), "[Locanym Plugin] Closing");
+    // No cache file yet: the module names the one it looked for, after the show.
+    EXPECT_NE(ReadFileBytes(log).find("/LocanymPlg_Summer Trip.lst"), std::string::npos);
 }
 
 TEST_F(HostTest, ConfigureWithoutDialogPointsToSet) {
