@@ -220,12 +220,9 @@ TEST_F(CacheFileTest, SaveWritesTheFormatAndCaptionsRoundTrip) {
     EXPECT_EQ(ReadFileBytes(m_strPath),
               kHeader + "1\r\n/p/a.jpg|45.4641944|-7.6916667|a\\nb\\\\c|\r\n");
 
-    const std::wstring captions[] = {
-        L"line\nfeed, back\\slash, \"quoted\" and Ελλάδα",
-        L"\"",
-        L"carriage\rreturn\r\n",
-        L"\U0001F600",
-    };
+    // Line breaks, backslashes and quotes at both ends go through the module in
+    // cache_module_test; a lone quote and a character beyond the basic plane here.
+    const std::wstring captions[] = {L"\"", L"\U0001F600"};
     m_cache.RemoveAll();
     for (size_t i = 0; i < std::size(captions); ++i)
         m_cache.Store(L"/p/" + std::to_wstring(i), CCachedValue(captions[i], L"1.0", L"2.0"));
