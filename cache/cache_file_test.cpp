@@ -77,11 +77,7 @@ TEST_F(CacheFileTest, RejectedHeadersKeepTheEntriesInMemory) {
          L"LoadCache: AppName wrong, list discarded"},
         {kBom + "TestApp cache\r\nv2\r\n1\r\n/a|1|2|x|\r\n",
          L"LoadCache: version not compatible, list discarded"},
-        {kBom + "TestApp cache\r\n1\r\n1\r\n/a|1|2|x|\r\n",
-         L"LoadCache: no version #, list discarded"},
         {kHeader + "0\r\n/a|1|2|x|\r\n", L"LoadCache: no files, list discarded"},
-        {kHeader + "none\r\n/a|1|2|x|\r\n", L"LoadCache: no files, list discarded"},
-        {kHeader, L""},
         {"", L""},
     };
     for (const Case& c : cases) {
@@ -100,10 +96,8 @@ TEST_F(CacheFileTest, RejectedHeadersKeepTheEntriesInMemory) {
 
 TEST_F(CacheFileTest, HeaderVariantsThatAreAccepted) {
     const std::string variants[] = {
-        kBom + "TestApp and anything after\r\nv1\r\n1\r\n",
         kBom + "TestApp cache\nv 1\n1\n",          // bare line feeds, blank before the number
         kBom + "TestApp cache\r\nv0x1\r\n01\r\n",  // hexadecimal and octal as "%i" reads them
-        kBom + "TestApp cache\r\nv1.5\r\n1 entry\r\n",
     };
     for (const std::string& header : variants) {
         m_cache.RemoveAll();
@@ -163,7 +157,7 @@ TEST_F(CacheFileTest, TheCountLimitsLinesButPromisesNothing) {
     struct Case {
         std::string count;
         size_t nExpected;
-    } cases[] = {{"2", 2}, {"3", 3}, {"1000", 3}, {"99999999999999999999999", 3}};
+    } cases[] = {{"2", 2}, {"99999999999999999999999", 3}};
     for (const Case& c : cases) {
         m_cache.RemoveAll();
         Load(kHeader + c.count + "\r\n" + lines);
@@ -226,16 +220,9 @@ TEST_F(CacheFileTest, SaveWritesTheFormatAndCaptionsRoundTrip) {
     EXPECT_EQ(ReadFileBytes(m_strPath),
               kHeader + "1\r\n/p/a.jpg|45.4641944|-7.6916667|a\\nb\\\\c|\r\n");
 
-    const std::wstring captions[] = {
-        L"line\nfeed, back\\slash, \"quoted\" and Ελλάδα",
-        L"\"leading and trailing quotes\"",
-        L"\"",
-        L"ends with a backslash\\",
-        L"carriage\rreturn\r\n",
-        L"\\n is not a line feed",
-        L" blank ends ",
-        L"\U0001F600",
-    };
+    // Line breaks, backslashes and quotes at both ends go through the module in
+    // cache_module_test; a lone quote and a character beyond the basic plane here.
+    const std::wstring captions[] = {L"\"", L"\U0001F600"};
     m_cache.RemoveAll();
     for (size_t i = 0; i < std::size(captions); ++i)
         m_cache.Store(L"/p/" + std::to_wstring(i), CCachedValue(captions[i], L"1.0", L"2.0"));
@@ -374,12 +361,9 @@ TEST(CacheApp, MakeCachePathFromTheHostsAnswers) {
     } cases[] = {
         {0, L"", L"/data", L"/data/LocanymPlg_SS.lst"},
         {1, L"", L"/data/", L"/data/LocanymPlg_SS.lst"},
-        {0, L"/shows/Trip.show", L"/data", L"/data/LocanymPlg_SS.lst"},
         {1, L"/shows/Trip.show", L"/data", L"/data/LocanymPlg_Trip.lst"},
         {1, L"C:\\Shows\\Trip.v2.show", L"/data", L"/data/LocanymPlg_Trip.v2.lst"},
-        {1, L"Trip", L"/data", L"/data/LocanymPlg_Trip.lst"},
         {1, L"/shows/.show", L"/data", L"/data/LocanymPlg.lst"},
-        {1, L"/shows/", L"/data", L"/data/LocanymPlg.lst"},
         {0x100000000LL, L"/shows/Trip.show", L"/data", L"/data/LocanymPlg_SS.lst"},
         {0, L"", L"", L"LocanymPlg_SS.lst"},
     };

@@ -161,8 +161,6 @@ TEST_F(ConfigureTest, OnlyACaptionShapingChangeEmptiesTheCache) {
          false},
         {"Format", [](CLocanymDlgValues& v) { v.m_strFormat = L"%C"; }, true},
         {"Format case", [](CLocanymDlgValues& v) { v.m_strFormat = L"%a"; }, true},
-        {"Sep", [](CLocanymDlgValues& v) { v.m_strSep = L" - "; }, true},
-        {"GeoCC2", [](CLocanymDlgValues& v) { v.m_strGeoCC2 = L"FR"; }, true},
         {"ACountry", [](CLocanymDlgValues& v) { v.m_bACountry = 1; }, true},
     };
     for (auto& c : cases) {

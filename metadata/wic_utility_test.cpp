@@ -110,20 +110,14 @@ std::vector<SPhotoCase> PhotoCases() {
                      L"45.4641944", L"-7.6916667"});
     cases.push_back({"example_be.jpg", BuildJpeg(GpsExif(true, kLat, "N", kLon, "W")),
                      L"45.4641944", L"-7.6916667"});
-    cases.push_back({"example_le.tif", Tiff(GpsExif(false, kLat, "N", kLon, "W")), L"45.4641944",
-                     L"-7.6916667"});
     cases.push_back({"example_be.TIFF", Tiff(GpsExif(true, kLat, "N", kLon, "W")), L"45.4641944",
                      L"-7.6916667"});
     cases.push_back({"lower_refs.jpg", BuildJpeg(GpsExif(false, kLat, "s", kLon, "w")),
                      L"-45.4641944", L"-7.6916667"});
     cases.push_back({"Caf\u00e9 Z\u00fcrich \u6771\u4eac.jpg",
                      BuildJpeg(GpsExif(false, kLat, "N", kLon, "E")), L"45.4641944", L"7.6916667"});
-    cases.push_back({"south_east.jpg", BuildJpeg(GpsExif(true, kLat, "S", kLon, "E")),
-                     L"-45.4641944", L"7.6916667"});
     cases.push_back({"no_refs.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, kLon, nullptr)),
                      L"45.4641944", L"7.6916667"});
-    cases.push_back({"empty_refs.jpg", BuildJpeg(GpsExif(false, kLat, "", kLon, "")), L"45.4641944",
-                     L"7.6916667"});
     {
         // Real cameras write the references after the values.
         CExifWriter w(false);
@@ -149,35 +143,20 @@ std::vector<SPhotoCase> PhotoCases() {
         cases.push_back({"xmp_first.jpg", BuildJpeg(GpsExif(true, kLat, "N", kLon, "E"), options),
                          L"45.4641944", L"7.6916667"});
     }
-    cases.push_back({"decimal_minutes.jpg",
-                     BuildJpeg(GpsExif(false, {{48, 1}, {513960, 10000}, {0, 1}}, "N",
-                                       {{2, 1}, {211320, 10000}, {0, 1}}, "E")),
-                     L"48.8566000", L"2.3522000"});
     cases.push_back(
         {"placeholder_0_0.jpg",
          BuildJpeg(GpsExif(false, {{0, 0}, {0, 0}, {0, 0}}, "N", {{0, 0}, {0, 0}, {0, 0}}, "E")),
          L"", L""});
     cases.push_back(
-        {"placeholder_0_1.jpg",
-         BuildJpeg(GpsExif(false, {{0, 1}, {0, 1}, {0, 1}}, "N", {{0, 1}, {0, 1}, {0, 1}}, "E")),
-         L"0.0000000", L"0.0000000"});
-    cases.push_back(
         {"seconds_0_0.jpg",
          BuildJpeg(GpsExif(false, {{12, 1}, {30, 1}, {0, 0}}, "N", {{1, 1}, {0, 0}, {0, 0}}, "W")),
          L"12.5000000", L"-1.0000000", "it reports 0/0 parts as undefined"});
-    cases.push_back({"signed_positive.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W", true)),
-                     L"45.4641944", L"-7.6916667"});
     cases.push_back({"signed_negative.jpg",
                      BuildJpeg(GpsExif(false, {{static_cast<uint32_t>(-45), 1}, {27, 1}, {511, 10}},
                                        "N", kLon, "W", true)),
                      L"", L"-7.6916667",
                      "it reads -45 signed; the reader takes GPS parts unsigned and 4294967251 "
                      "degrees is no place"});
-    cases.push_back({"denominators_2_24_65536.jpg",
-                     BuildJpeg(GpsExif(
-                         true, {{45u << 24, 1u << 24}, {27u << 16, 65536}, {511u << 16, 10u << 16}},
-                         "N", {{7u << 24, 1u << 24}, {41u << 16, 65536}, {30u << 16, 65536}}, "W")),
-                     L"45.4641944", L"-7.6916667"});
     cases.push_back({"numerator_2147483647.jpg",
                      BuildJpeg(GpsExif(false, {{2147483647, 50000000}, {0, 1}, {0, 1}}, "N",
                                        {{2147483647, 20000000}, {0, 1}, {0, 1}}, "E")),
@@ -185,29 +164,6 @@ std::vector<SPhotoCase> PhotoCases() {
     // A count of 1 is a scalar, so the rational's own "%g" text.
     cases.push_back({"one_element.jpg", BuildJpeg(GpsExif(false, {{45, 1}}, "N", {{7, 1}}, "W")),
                      L"45", L"-7"});
-    cases.push_back({"four_elements.jpg",
-                     BuildJpeg(GpsExif(false, {{45, 1}, {27, 1}, {511, 10}, {9, 1}}, "N",
-                                       {{7, 1}, {41, 1}, {3000, 100}, {9, 1}}, "W")),
-                     L"45.4641944", L"-7.6916667"});
-    cases.push_back({"latitude_only.jpg", BuildJpeg(GpsExif(false, kLat, nullptr, {}, nullptr)),
-                     L"45.4641944", L""});
-    {
-        CExifWriter w(false);
-        w.m_gps.Ascii(kGpsLatitudeRef, "N");
-        w.m_gps.Ascii(kGpsLatitude, "45 27 51.1");
-        w.m_gps.Ascii(kGpsLongitudeRef, "W");
-        w.m_gps.Ascii(kGpsLongitude, "7 41 30");
-        cases.push_back(
-            {"ascii_coordinates.jpg", BuildJpeg(w), L"", L"",
-             "it parses numbers out of text; a coordinate text here must come from numbers"});
-    }
-    {
-        CExifWriter w(false);
-        w.m_gps.Rationals(kGpsLatitude, {{91, 2}});
-        w.m_gps.Ascii(kGpsLatitudeRef, "S");
-        w.m_gps.Rationals(kGpsLongitude, {{15, 2}});
-        cases.push_back({"scalar_rationals.jpg", BuildJpeg(w), L"-45.5", L"7.5"});
-    }
     {
         // Counts of 0: an empty vector and an empty text, no value bytes at all.
         CExifWriter w(false);
@@ -218,23 +174,10 @@ std::vector<SPhotoCase> PhotoCases() {
         cases.push_back({"zero_counts.jpg", BuildJpeg(w), L"", L""});
     }
     {
-        CExifWriter w(true);
-        w.m_gps.Bytes(kGpsVersionId, {2, 2, 0, 0});
-        cases.push_back({"version_only.jpg", BuildJpeg(w), L"", L""});
-    }
-    {
         CExifWriter w(false);
         w.m_ifd0.Ascii(kTiffMake, "Locanym");
         w.m_exif.Rationals(kExifFNumber, {{28, 10}});
         cases.push_back({"no_gps.jpg", BuildJpeg(w), L"", L""});
-    }
-    {
-        // Thumbnail, maker notes and a long scan: the position is still found near the start.
-        CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
-        w.m_exif.Bytes(kExifMakerNote, std::vector<uint8_t>(20000, 0xA5), kTiffUndefined);
-        w.m_ifd1.Shorts(kTiffCompression, {6});
-        w.m_thumbnail = BuildJpeg(CExifWriter(), {false, false, {}, 0, 30000});
-        cases.push_back({"thumbnail_makernote.jpg", BuildJpeg(w), L"45.4641944", L"-7.6916667"});
     }
     // The layout comes from the name: a TIFF named .jpg and a JPEG named .tif find no block.
     cases.push_back({"tiff_named.jpg", Tiff(GpsExif(false, kLat, "N", kLon, "W")), L"", L"",
@@ -321,18 +264,10 @@ TEST_F(WicUtilityTest, FollowsBlockPointersOfEveryOffsetType) {
         w.m_nPointerType = nType;
         for (const bool bTiff : {false, true}) {
             SCOPED_TRACE(nType * 10 + bTiff);
-            CWicUtility wic;
-            ASSERT_TRUE(wic.OpenFile(
-                Write(bTiff ? "p.tif" : "p.jpg", bTiff ? Tiff(w) : BuildJpeg(w)).wstring()));
-            std::wstring s;
-            EXPECT_TRUE(wic.ReadItem(4, 1, s));
-            EXPECT_EQ(s, L"-7.6916667");
-            EXPECT_TRUE(wic.ReadItem(kExifFNumber, 0, s));
-            EXPECT_EQ(s, L"F2.8");
-            EXPECT_TRUE(wic.ReadItemEx(
-                bTiff ? L"/ifd/exif/interop/{ushort=1}" : L"/app1/ifd/exif/interop/{ushort=1}", s,
-                0));
-            EXPECT_EQ(s, L"R98");
+            std::wstring lat, lon;
+            ASSERT_TRUE(ReadPosition(
+                Write(bTiff ? "p.tif" : "p.jpg", bTiff ? Tiff(w) : BuildJpeg(w)), lat, lon));
+            EXPECT_EQ(lat + L"," + lon, L"45.4641944,-7.6916667");
         }
     }
     EXPECT_TRUE(Errors().empty());
@@ -361,11 +296,7 @@ TEST_F(WicUtilityTest, OpensOtherImagesAsImagesWithoutMetadata) {
     const std::vector<uint8_t> images[] = {
         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
         {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0},
-        {'G', 'I', 'F', '8', '7', 'a', 1, 0, 1, 0, 0, 0, 0},
-        {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0},
-        {'R', 'I', 'F', 'F', 26, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L'},
         {0, 0, 0, 24, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1'},
-        {0, 0, 0, 28, 'f', 't', 'y', 'p', 'a', 'v', 'i', 'f', 0, 0, 0, 0, 'm', 'i', 'f', '1'},
     };
     int n = 0;
     for (const std::vector<uint8_t>& image : images) {
@@ -376,8 +307,7 @@ TEST_F(WicUtilityTest, OpensOtherImagesAsImagesWithoutMetadata) {
             EXPECT_EQ(lat + lon, L"");
         }
     }
-    for (const std::wstring& line : g_logs)
-        EXPECT_EQ(line, L"[Locanym Plugin]CWicUtility::Init: WIC Ok");
+    EXPECT_TRUE(Errors().empty());
 }
 
 // A damaged file: the read it spoils ends empty with an error line, nothing else happens.
@@ -397,13 +327,6 @@ std::vector<SBadCase> BadCases() {
         cases.push_back({"ifd0_past_end.jpg", BuildJpeg(w), true, L"points outside the file"});
     }
     {
-        CExifWriter w = good;
-        w.m_bAutoPointers = false;
-        w.m_ifd0.Longs(kTiffGpsPointer, {0xFFFFFFF0});
-        cases.push_back(
-            {"gps_pointer_past_end.jpg", BuildJpeg(w), true, L"points outside the file"});
-    }
-    {
         // The GPS block is IFD0 itself: a loop.
         CExifWriter w = good;
         w.m_bAutoPointers = false;
@@ -418,22 +341,9 @@ std::vector<SBadCase> BadCases() {
     }
     {
         CExifWriter w = good;
-        w.m_gps.Find(kGpsLatitude)->nValueField = 0xFFFFFFF8;
-        w.m_gps.Find(kGpsLongitude)->nValueField = 0xFFFFFFF8;
-        cases.push_back(
-            {"value_offsets_past_end.tif", BuildTiffFile(w), true, L"outside the file"});
-    }
-    {
-        CExifWriter w = good;
         w.m_gps.Find(kGpsLatitude)->nType = 99;
         w.m_gps.Find(kGpsLongitude)->nType = 0;
         cases.push_back({"unknown_types.jpg", BuildJpeg(w), true, L"malformed"});
-    }
-    {
-        CExifWriter w = good;
-        w.m_bAutoPointers = false;
-        w.m_ifd0.Ascii(kTiffGpsPointer, "pointer");
-        cases.push_back({"pointer_as_text.jpg", BuildJpeg(w), true, L"malformed"});
     }
     {
         // An IFD that claims more entries than the reader accepts.
@@ -462,10 +372,6 @@ std::vector<SBadCase> BadCases() {
         bytes.resize(300, 0);
         cases.push_back({"segment_past_end.jpg", bytes, false, L"GetFrame failed"});
     }
-    cases.push_back({"segment_length_1.jpg",
-                     {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x01, 0, 0},
-                     false,
-                     L"GetFrame failed"});
     cases.push_back({"no_marker.jpg",
                      {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x12, 0x34, 0, 0},
                      false,
@@ -475,16 +381,7 @@ std::vector<SBadCase> BadCases() {
         w.m_nMagic = 43;  // BigTIFF: 64-bit offsets, a structure of its own
         cases.push_back({"bigtiff.tif", BuildTiffFile(w), false, L"not a JPEG or TIFF image"});
     }
-    cases.push_back({"text.jpg",
-                     {'B', 'M', 'P', ' ', 'i', 's', ' ', 'n', 'o', 't', ' ', 'a',
-                      ' ', 'B', 'M', 'P', ' ', 'a', 't', ' ', 'a', 'l', 'l'},
-                     false,
-                     L"not a JPEG or TIFF image"});
     cases.push_back({"empty.jpg", {}, false, L"not a JPEG or TIFF image"});
-    cases.push_back({"wave.jpg",
-                     {'R', 'I', 'F', 'F', 26, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '},
-                     false,
-                     L"not a JPEG or TIFF image"});
     {
         // A JPEG whose EXIF block has a broken TIFF header: the image opens, the reads fail.
         std::vector<uint8_t> bytes = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x10, 'E', 'x', 'i',  'f', 0, 0,
@@ -533,45 +430,6 @@ TEST_F(WicUtilityTest, EveryTruncationOfAPhotoIsSafe) {
     }
 }
 
-// Serves one buffer for every path, so that mutated photos need no files.
-class CBufferFileSystem final : public IImageFileSystem {
-  public:
-    explicit CBufferFileSystem(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
-    int32_t Open(const std::wstring&, std::unique_ptr<IImageSource>& pSource,
-                 std::wstring&) override {
-        pSource = CreateMemorySource(m_bytes.data(), m_bytes.size());
-        return kMetaOk;
-    }
-
-  private:
-    const std::vector<uint8_t>& m_bytes;
-};
-
-TEST_F(WicUtilityTest, MutatedPhotosNeverBreakTheReader) {
-    CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
-    w.m_exif.Rationals(kExifExposureTime, {{1, 250}});
-    w.m_interop.Ascii(1, "R98");
-    const std::vector<uint8_t> photos[] = {BuildJpeg(w), Tiff(w)};
-    std::vector<uint8_t> bytes;
-    CWicUtility wic;
-    wic.Init(std::make_unique<CBufferFileSystem>(bytes));
-    uint32_t nSeed = 12345;
-    auto next = [&]() { return nSeed = nSeed * 1103515245u + 12345u, nSeed >> 8; };
-    int nOpened = 0;
-    for (int i = 0; i < 4000; ++i) {
-        bytes = photos[i % 2];
-        for (int nFlips = 1 + static_cast<int>(next() % 4); nFlips > 0; --nFlips)
-            bytes[next() % bytes.size()] = static_cast<uint8_t>(next());
-        if (!wic.OpenFile(i % 2 ? L"m.tif" : L"m.jpg")) continue;
-        ++nOpened;
-        std::wstring s;
-        for (int nItem = 1; nItem <= 4; ++nItem) wic.ReadItem(nItem, 1, s);
-        wic.ReadItemEx(i % 2 ? L"/ifd" : L"/app1", s, 0);
-        wic.Close();
-    }
-    EXPECT_GT(nOpened, 1000);
-}
-
 // Fails the way nothing in the reader expects: by throwing. "throw.jpg" throws on opening;
 // any other name opens a photo whose GPS block lies beyond the first block, and reading there
 // throws.
@@ -608,113 +466,37 @@ TEST_F(WicUtilityTest, AnUnexpectedFailureIsReportedAsAFailure) {
     CWicUtility wic;
     wic.Init(std::make_unique<CThrowingFileSystem>());
     EXPECT_FALSE(wic.OpenFile(L"throw.jpg"));
-    EXPECT_EQ(Errors(), std::vector<std::wstring>{L"[!Locanym Plugin]>>> Unknown exception in "
-                                                  L"CWicUtility::OpenFile, file : throw.jpg"});
-    EXPECT_EQ(wic.m_piDecoder, nullptr);
+    EXPECT_EQ(Errors().size(), 1u);
 
     g_logs.clear();
     ASSERT_TRUE(wic.OpenFile(L"far.jpg"));
     std::wstring s;
     EXPECT_FALSE(wic.ReadItem(2, 1, s));
     EXPECT_EQ(s, L"");
-    EXPECT_EQ(Errors(),
-              std::vector<std::wstring>{L"[!Locanym Plugin]>>> Unknown exception in ReadItemEx"});
+    EXPECT_EQ(Errors().size(), 1u);
 }
 
-TEST_F(WicUtilityTest, ReadsTheOtherBlocksAndWholeNestedBlocks) {
-    CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
-    w.m_exif.Rationals(kExifFNumber, {{28, 10}});
-    w.m_exif.Rationals(kExifExposureTime, {{1, 250}});
-    w.m_exif.Rationals(kExifLensSpecification, {{18, 1}, {55, 1}, {35, 10}, {56, 10}});
-    w.m_interop.Ascii(1, "R98");
-    const fs::path path = Write("blocks.jpg", BuildJpeg(w));
-    CWicUtility wic;
-    ASSERT_TRUE(wic.OpenFile(path.wstring()));
-    std::wstring s;
-    struct SRead {
-        int nItem, nSection;
-        const wchar_t* pszText;
-    } reads[] = {
-        {271, 2, L"Locanym"}, {33437, 0, L"F2.8"},
-        {33434, 0, L"1/250"}, {42034, 0, L"18-55mm F3.5-5.6"},
-        {1, 1, L"N"},         {0, 1, L"2,3,0,0"},
-        {272, 2, L""},
-    };
-    for (const SRead& r : reads) {
-        EXPECT_EQ(wic.ReadItem(r.nItem, r.nSection, s), *r.pszText != 0) << r.nItem;
-        EXPECT_EQ(s, r.pszText) << r.nItem;
-    }
-    EXPECT_TRUE(wic.ReadItemEx(L"/app1/ifd/gps", s, 0));
-    EXPECT_EQ(s, L"2,3,0,0, N, 45,27,51.1, W, 7,41,30");
-    EXPECT_TRUE(wic.ReadItemEx(L"/app1/ifd/exif/interop/{ushort=1}", s, 0));
-    EXPECT_EQ(s, L"R98");
-    // The whole EXIF block, with the interop block nested in it, depth first.
-    EXPECT_TRUE(wic.ReadItemEx(L"/app1/ifd/{ushort=34665}", s, 0));
-    EXPECT_EQ(s, L"0.004, 2.8, R98, 18,55,3.5,5.6");  // no item-specific formats nested
-    // TIFF paths find nothing in a JPEG, and malformed paths nothing anywhere.
-    for (const wchar_t* pszQuery : {L"/ifd/gps/{ushort=2}", L"/app1/ifd/gps/{ushort=70000}",
-                                    L"/app1//gps", L"app1/ifd", L"/app1/ifd/gps/{ushort=2}/x"})
-        EXPECT_FALSE(wic.ReadItemEx(pszQuery, s, 2)) << std::wstring(pszQuery).size();
-}
-
-TEST_F(WicUtilityTest, FollowsItsStatesAndLogsAsDesigned) {
+TEST_F(WicUtilityTest, ReadsNothingUnopenedAndOnlyTheLatestFile) {
     CWicUtility wic;
     std::wstring s = L"untouched";
-    EXPECT_FALSE(wic.ReadItem(2, 1, s));  // not initialised: nothing happens, nothing logged
+    EXPECT_FALSE(wic.ReadItem(2, 1, s));
     EXPECT_EQ(s, L"untouched");
-    EXPECT_TRUE(g_logs.empty());
-
     ASSERT_TRUE(wic.Init());
-    EXPECT_EQ(g_logs, std::vector<std::wstring>{L"[Locanym Plugin]CWicUtility::Init: WIC Ok"});
-    EXPECT_FALSE(wic.ReadItem(2, 1, s));
-    EXPECT_EQ(Errors(),
-              std::vector<std::wstring>{
-                  L"[!Locanym Plugin]CWicUtility::ReadItemEx: piDecoder==0 piFrameDecode==0"});
-
-    // A photo without GPS: two false reads, no line at all.
-    CExifWriter noGps;
-    noGps.m_ifd0.Ascii(kTiffMake, "Locanym");
-    g_logs.clear();
-    ASSERT_TRUE(wic.OpenFile(Write("no_gps.jpg", BuildJpeg(noGps)).wstring()));
-    EXPECT_FALSE(wic.ReadItem(2, 1, s));
-    EXPECT_FALSE(wic.ReadItem(4, 1, s));
-    EXPECT_TRUE(g_logs.empty());
-
-    // No latitude means its reference is never read: this one would log its damage.
-    CExifWriter refOnly;
-    refOnly.m_gps.Ascii(kGpsLatitudeRef, "South of everything");
-    refOnly.m_gps.Find(kGpsLatitudeRef)->nValueField = 0xFFFFFF00;
-    ASSERT_TRUE(wic.OpenFile(Write("ref_only.jpg", BuildJpeg(refOnly)).wstring()));
-    EXPECT_FALSE(wic.ReadItem(2, 1, s));
-    EXPECT_TRUE(g_logs.empty());
-    EXPECT_FALSE(wic.ReadItem(1, 1, s));
-    EXPECT_EQ(Errors().size(), 1u);
-
-    // One query reader per open file; a second OpenFile without Close releases the first file.
     ASSERT_TRUE(
         wic.OpenFile(Write("a.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"))).wstring()));
-    wic.ReadItem(2, 1, s);
-    const auto pReader = wic.m_piQueryReader;
-    wic.ReadItem(4, 1, s);
-    EXPECT_EQ(wic.m_piQueryReader, pReader);
     ASSERT_TRUE(
         wic.OpenFile(Write("b.jpg", BuildJpeg(GpsExif(false, kLat, "S", kLon, "E"))).wstring()));
-    EXPECT_EQ(wic.m_piQueryReader, nullptr);
     EXPECT_TRUE(wic.ReadItem(2, 1, s));
     EXPECT_EQ(s, L"-45.4641944");
     wic.Close();
-    EXPECT_EQ(wic.m_piDecoder, nullptr);
-    EXPECT_TRUE(wic.m_strFile.empty());
+    EXPECT_FALSE(wic.ReadItem(2, 1, s));
 
     g_logs.clear();
     const fs::path missing = m_dir.Path() / "missing.jpg";
     EXPECT_FALSE(wic.OpenFile(missing.wstring()));
     ASSERT_EQ(Errors().size(), 1u);
-    EXPECT_NE(
-        Errors()[0].find(L"CWicUtility::OpenFile: CreateDecoderFromFilename failed, 1002 (Error "
-                         L"00001002h: The file does not exist (open: No such file or directory"),
-        std::wstring::npos);
-    EXPECT_NE(Errors()[0].find(L"file : " + missing.wstring()), std::wstring::npos);
+    EXPECT_NE(Errors()[0].find(L"does not exist"), std::wstring::npos);
+    EXPECT_NE(Errors()[0].find(missing.wstring()), std::wstring::npos);
 }
 
 TEST_F(WicUtilityTest, OnlyRegularFilesAreOpened) {
@@ -729,32 +511,6 @@ TEST_F(WicUtilityTest, OnlyRegularFilesAreOpened) {
         EXPECT_FALSE(wic.OpenFile(path.wstring()));
         ASSERT_EQ(Errors().size(), 1u);
         EXPECT_NE(Errors()[0].find(L"not a regular file"), std::wstring::npos);
-    }
-}
-
-TEST_F(WicUtilityTest, TheExtensionAloneSelectsTheTiffLayout) {
-    struct SExt {
-        const wchar_t* pszPath;
-        const wchar_t* pszExt;
-        bool bTiff;
-    } cases[] = {
-        {L"D:\\Pics\\scan.TIF", L"TIF", true},   {L"/pics/scan.tiff", L"tiff", true},
-        {L"D:\\Pics\\a.tif.jpg", L"jpg", false}, {L"D:\\Pics.tif\\photo", L"", false},
-        {L"D:\\Pics\\photo.", L"", false},       {L"/pics.tif/photo", L"", false},
-        {L"scan.Tiff", L"Tiff", true},           {L"tif", L"", false},
-    };
-    for (const SExt& c : cases) {
-        EXPECT_EQ(GetExtension(c.pszPath), c.pszExt);
-        // The same rule decides the query root once the file is open.
-        const std::wstring name =
-            std::wstring(c.pszPath).substr(std::wstring(c.pszPath).find_last_of(L"\\/") + 1);
-        if (name.empty()) continue;
-        const fs::path path =
-            m_dir.Path() / (std::string("x_") + std::string(name.begin(), name.end()));
-        ASSERT_TRUE(WritePhotoFile(path, Tiff(GpsExif(false, kLat, "N", kLon, "W"))));
-        CWicUtility wic;
-        ASSERT_TRUE(wic.OpenFile(path.wstring()));
-        EXPECT_EQ(wic.m_bTiff != 0, c.bTiff);
     }
 }
 

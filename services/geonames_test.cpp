@@ -72,9 +72,6 @@ TEST_F(GeoNamesTest, RequestFollowsSearchTypeAndLanguage) {
         {1, L"DE", "/findNearbyJSON",
          "lat=-33.8688000&lng=151.2093000&lang=DE&style=full&radius=10&maxRows=10&"
          "username=samplepics"},
-        {7, L"zh-TW", "/findNearbyJSON",
-         "lat=-33.8688000&lng=151.2093000&lang=zh-TW&style=full&radius=10&maxRows=10&"
-         "username=samplepics"},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszQuery);
@@ -97,8 +94,6 @@ TEST_F(GeoNamesTest, RealShapedAnswersFillTheRecord) {
         const char* pszFixture;
         SRecord expected;
     } cases[] = {
-        {"result_city_paris_findNearbyPlaceName_full",
-         {1, L"Paris 05 Panth\u00e9on", L"Paris", L"\u00cele-de-France", L"France", L"FR", L""}},
         {"result_nonlatin_ru_lang",
          {1, L"\u041c\u043e\u0441\u043a\u0432\u0430", L"", L"\u041c\u043e\u0441\u043a\u0432\u0430",
           L"\u0420\u043e\u0441\u0441\u0438\u044f", L"RU", L""}},
@@ -120,14 +115,10 @@ TEST_F(GeoNamesTest, ErrorAnswersGiveZeroWithTheServersText) {
         {"error with status 200", ServiceFixture("geonames", "error_hourly_limit"),
          L"the hourly limit of 1000 credits for gclh has been exceeded. Please throttle your "
          L"requests or use the commercial service."},
-        {"error with status 401", ServiceFixture("geonames", "error_user_does_not_exist"),
-         L"Locnm: HTTP Error 401\r\nuser does not exist."},
         {"status without message", JsonAnswer(R"({"status":{"value":10}})", 401),
          L"Locnm: HTTP Error 401\r\n"},
         {"message of another type", JsonAnswer(R"({"status":{"message":12}})"), L""},
         {"status of another type", JsonAnswer(R"({"status":"busy"})"), L""},
-        {"non-ASCII message", JsonAnswer("{\"status\":{\"message\":\"Benutzer \xc3\xbc\"}}"),
-         L"Benutzer \u00fc"},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.pszName);
@@ -148,24 +139,16 @@ TEST_F(GeoNamesTest, MalformedAnswersAndMembersOfUnexpectedTypes) {
         SRecord expected;
     } cases[] = {
         {"not JSON", "<html>Service Unavailable</html>", kFailed},
-        {"truncated", R"({"geonames":[{"name":"Par)", kFailed},
         {"nested past the reader's limit", std::string(100000, '[') + std::string(100000, ']'),
          kFailed},
-        {"empty body", "", kFailed},
         {"root is an array", "[]", kFailed},
-        {"root is a text", "\"geonames\"", kFailed},
         {"geonames null", R"({"geonames":null})", kFailed},
-        {"geonames an object", R"({"geonames":{"name":"x"}})", kFailed},
         {"geonames empty", R"({"geonames":[]})", kFailed},
         {"places of other types", R"({"geonames":[1,"a",null,[],true]})", SRecord{1}},
         {"members of other types",
          R"({"geonames":[{"name":5,"countryName":{"a":1},"countryCode":true,
              "adminName1":[],"adminName3":null}]})",
          SRecord{1}},
-        {"a later place fills what an odd one left",
-         R"({"geonames":[{"name":[1]},{"name":"Ok","countryName":"C","adminName1":"S",
-             "adminName3":"T"}]})",
-         SRecord{1, L"Ok", L"T", L"S", L"C"}},
         {"zero character ends a text", R"({"geonames":[{"name":"A\u0000B"}]})", SRecord{1, L"A"}},
         {"malformed UTF-8",
          "{\"geonames\":[{\"name\":\"a\xff"
@@ -214,7 +197,6 @@ TEST_F(GeoNamesTest, CountryListsPickTheAdministrativeLevels) {
     } cases[] = {
         {"both off", kFr, 0, 0, L"FR", L"FR", L"A1", L"A3"},
         {"both on, listed with blanks", kFr, 1, 1, L"it , fr", L" Fr", L"A2", L"A4"},
-        {"on, empty lists", kFr, 1, 1, L"", L"", L"A1", L"A3"},
         {"on, other countries", kFr, 1, 1, L"DE", L"IT,,ES", L"A1", L"A3"},
         {"on, place without code", kNoCode, 1, 1, L"DE", L"DE", L"A2", L"A3"},
         {"on, the preferred level empty", kFrNoLevel2, 1, 1, L"FR", L"FR", L"A1", L"A3"},

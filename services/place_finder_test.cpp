@@ -36,41 +36,28 @@ struct SLandmark {
 // Each with the city a visitor would name; the nearest place centre is often another one.
 const SLandmark kLandmarks[] = {
     {"Eiffel Tower", 48.8584, 2.2945, L"Paris"},
-    {"Louvre", 48.8606, 2.3376, L"Paris"},
-    {"Sacre-Coeur", 48.8867, 2.3431, L"Paris"},
     {"Brandenburg Gate", 52.5163, 13.3777, L"Berlin"},
     {"Big Ben", 51.5007, -0.1246, L"London"},
-    {"Tower of London", 51.5081, -0.0759, L"London"},
     {"Colosseum", 41.8902, 12.4922, L"Rome"},
-    {"Trevi Fountain", 41.9009, 12.4833, L"Rome"},
     {"Red Square", 55.7539, 37.6208, L"Moscow"},
     {"Sagrada Familia", 41.4036, 2.1744, L"Barcelona"},
     {"Acropolis", 37.9715, 23.7257, L"Athens"},
     {"Rijksmuseum", 52.3600, 4.8852, L"Amsterdam"},
     {"Charles Bridge", 50.0865, 14.4114, L"Prague"},
     {"Schoenbrunn Palace", 48.1845, 16.3122, L"Vienna"},
-    {"Little Mermaid", 55.6929, 12.5993, L"Copenhagen"},
-    {"Marienplatz", 48.1374, 11.5755, L"Munich"},
     {"Prado", 40.4138, -3.6921, L"Madrid"},
-    {"Belem Tower", 38.6916, -9.2160, L"Lisbon"},
     {"Hagia Sophia", 41.0086, 28.9802, L"Istanbul"},
     {"Times Square", 40.7580, -73.9855, L"New York City"},
-    {"Statue of Liberty", 40.6892, -74.0445, L"New York City"},
     {"Golden Gate Bridge", 37.8199, -122.4783, L"San Francisco"},
     {"Hollywood Sign", 34.1341, -118.3215, L"Los Angeles"},
     {"White House", 38.8977, -77.0365, L"Washington, D.C."},
-    {"Space Needle", 47.6205, -122.3493, L"Seattle"},
     {"CN Tower", 43.6426, -79.3871, L"Toronto"},
     {"Zocalo", 19.4326, -99.1332, L"Mexico City"},
-    {"Willis Tower", 41.8789, -87.6359, L"Chicago"},
-    {"Alamo", 29.4260, -98.4861, L"San Antonio"},
     {"Christ the Redeemer", -22.9519, -43.2105, L"Rio de Janeiro"},
-    {"Copacabana", -22.9711, -43.1822, L"Rio de Janeiro"},
     {"Obelisco", -34.6037, -58.3816, L"Buenos Aires"},
     {"Plaza de Armas", -12.0453, -77.0311, L"Lima"},
     {"La Moneda", -33.4429, -70.6539, L"Santiago"},
     {"Monserrate", 4.6058, -74.0556, L"Bogotá"},
-    {"Avenida Paulista", -23.5614, -46.6559, L"São Paulo"},
     {"Pyramids of Giza", 29.9792, 31.1342, L"Giza"},
     {"Table Mountain cableway", -33.9628, 18.4098, L"Cape Town"},
     {"Jemaa el-Fnaa", 31.6258, -7.9891, L"Marrakesh"},
@@ -78,21 +65,16 @@ const SLandmark kLandmarks[] = {
     {"National Theatre Lagos", 6.4708, 3.3705, L"Lagos"},
     {"Tokyo Tower", 35.6586, 139.7454, L"Tokyo"},
     {"Forbidden City", 39.9163, 116.3972, L"Beijing"},
-    {"The Bund", 31.2400, 121.4900, L"Shanghai"},
     {"Taj Mahal", 27.1751, 78.0421, L"Agra"},
     {"Gateway of India", 18.9220, 72.8347, L"Mumbai"},
     {"Marina Bay Sands", 1.2834, 103.8607, L"Singapore"},
     {"Burj Khalifa", 25.1972, 55.2744, L"Dubai"},
     {"Grand Palace", 13.7500, 100.4913, L"Bangkok"},
     {"Petronas Towers", 3.1579, 101.7116, L"Kuala Lumpur"},
-    {"Gyeongbokgung", 37.5796, 126.9770, L"Seoul"},
     {"Victoria Peak", 22.2759, 114.1455, L"Hong Kong"},
     {"Western Wall", 31.7767, 35.2345, L"Jerusalem"},
     {"Sydney Opera House", -33.8568, 151.2153, L"Sydney"},
-    {"Sydney Harbour Bridge", -33.8523, 151.2108, L"Sydney"},
-    {"Federation Square", -37.8180, 144.9691, L"Melbourne"},
     {"Sky Tower", -36.8485, 174.7622, L"Auckland"},
-    {"Parliament House Canberra", -35.3081, 149.1245, L"Canberra"},
 };
 
 TEST_F(PlaceFinderRealData, LandmarksGetTheirCity) {
@@ -120,9 +102,11 @@ TEST_F(PlaceFinderRealData, EiffelTowerInEveryLanguage) {
     struct {
         const wchar_t* pszLang;
         const wchar_t* pszCountry;
-    } const cases[] = {{L"", L"France"},       {L"en", L"France"},     {L"fr", L"France"},
-                       {L"de", L"Frankreich"}, {L"DE", L"Frankreich"}, {L"de-AT", L"Frankreich"},
-                       {L"xx", L"France"},     {L"ru", L"Франция"}};
+    } const cases[] = {{L"", L"France"},
+                       {L"DE", L"Frankreich"},
+                       {L"de-AT", L"Frankreich"},
+                       {L"xx", L"France"},
+                       {L"ru", L"Франция"}};
     for (const auto& c : cases) {
         CPlaceNames names;
         ASSERT_TRUE(

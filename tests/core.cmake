@@ -4,9 +4,7 @@ add_executable(core_tests
   ${PROJECT_SOURCE_DIR}/base/text_test.cpp
   ${PROJECT_SOURCE_DIR}/base/format_test.cpp
   ${PROJECT_SOURCE_DIR}/base/log_test.cpp
-  ${PROJECT_SOURCE_DIR}/base/log_escape_test.cpp
   ${PROJECT_SOURCE_DIR}/core/compose_test.cpp
-  ${PROJECT_SOURCE_DIR}/core/compose_bounds_test.cpp
   ${PROJECT_SOURCE_DIR}/core/network_pause_test.cpp)
 target_link_libraries(core_tests PRIVATE locanym_logic GTest::gtest_main)
 gtest_discover_tests(core_tests)

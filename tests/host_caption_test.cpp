@@ -12,10 +12,8 @@
 
 namespace fs = std::filesystem;
 using host_test::CScratchDir;
-using host_test::ReadFile;
 using host_test::RunProgram;
 using host_test::SRun;
-using host_test::WriteFile;
 
 namespace {
 
@@ -77,10 +75,10 @@ TEST_F(HostCaptionTest, BatchesTakeFoldersInNameOrder) {
     fs::create_directories(m_photos / "b-sub" / "deeper");
     for (const char* pszName : {"c.jpg", "a.JPG", "b-sub/x.tif", "b-sub/deeper/y.jpeg", "z.png"})
         ASSERT_TRUE(WriteGpsJpeg(m_photos / pszName, kParisLatitude, kParisLongitude));
-    WriteFile(m_photos / "notes.txt", "not a photo");
+    WriteFileBytes(m_photos / "notes.txt", "not a photo");
     const std::string p = m_photos.string() + "/";
     const fs::path list = m_scratch.Path() / "list.txt";
-    WriteFile(list, p + "c.jpg\r\n\n" + p + "b-sub\n");
+    WriteFileBytes(list, p + "c.jpg\r\n\n" + p + "b-sub\n");
 
     struct SCase {
         std::vector<std::string> args;
@@ -114,7 +112,7 @@ TEST_F(HostCaptionTest, EveryPhotoGetsAStatusAndTheRunAnExitStatus) {
     CExifWriter noGps(false);
     noGps.m_ifd0.Ascii(kTiffMake, "Camera");
     ASSERT_TRUE(WritePhotoFile(m_photos / "3-no-gps.jpg", BuildJpeg(noGps)));
-    WriteFile(m_photos / "4-broken.jpg", "no JPEG at all");
+    WriteFileBytes(m_photos / "4-broken.jpg", "no JPEG at all");
 
     const std::string p = m_photos.string() + "/";
     SRun run = Run({"--json", "caption", m_photos.string()});
@@ -177,7 +175,7 @@ TEST_F(HostCaptionTest, CsvRoundTripWritesCaptionsIntoThePhotos) {
     SRun run = Run({"caption", "-r", m_photos.string(), "--csv"});
     EXPECT_EQ(run.nExit, 3) << run.strErr;
     const fs::path csv = m_scratch.Path() / "c.csv";
-    WriteFile(csv, run.strOut);
+    WriteFileBytes(csv, run.strOut);
     const fs::path exifScratch = m_scratch.Path() / "exiftool";
     fs::create_directories(exifScratch);
     SRun write = RunProgram(
@@ -203,7 +201,7 @@ TEST_F(HostCaptionTest, CsvRoundTripWritesCaptionsIntoThePhotos) {
 TEST_F(HostCaptionTest, LogGoesWhereTheUserLooks) {
     const std::string strPhoto = (m_scratch.Path() / "none.jpg").string();
     SRun run = Run({"caption", strPhoto});
-    EXPECT_NE(ReadFile(m_data / "locanym.log").find("[Locanym Plugin] Starting"),
+    EXPECT_NE(ReadFileBytes(m_data / "locanym.log").find("[Locanym Plugin] Starting"),
               std::string::npos);
     EXPECT_EQ(run.strErr.find("Locanym Plugin]"), std::string::npos) << run.strErr;
     run = Run({"--verbose", "caption", strPhoto});

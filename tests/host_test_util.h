@@ -42,13 +42,6 @@ class CScratchDir {
     std::filesystem::path m_path;
 };
 
-inline std::string ReadFile(const std::filesystem::path& file) {
-    return ReadFileBytes(file);
-}
-inline void WriteFile(const std::filesystem::path& file, const std::string& strContent) {
-    WriteFileBytes(file, strContent);
-}
-
 struct SRun {
     int nExit = -1;
     std::string strOut, strErr;
@@ -104,7 +97,7 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
     waitpid(pid, &nStatus, 0);
     SRun run;
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
-    run.strOut = ReadFile(strOutFile);
+    run.strOut = ReadFileBytes(strOutFile);
     if (bStderrTerminal) {
         close(nTermSlave);
         // The terminal keeps what the child wrote; reading fails once it is drained.
@@ -113,7 +106,7 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
         while ((n = read(nTermMaster, buffer, sizeof(buffer))) > 0) run.strErr.append(buffer, n);
         close(nTermMaster);
     } else {
-        run.strErr = ReadFile(strErrFile);
+        run.strErr = ReadFileBytes(strErrFile);
     }
     return run;
 }

@@ -18,10 +18,8 @@ TEST(ModuleMessages, QueriesAnswerAtAnyTimeWithTheirResults) {
         EXPECT_EQ(host.Send(kMsgInterfaceVersion, 1), 1u);
         EXPECT_EQ(host.Send(kMsgInterfaceVersion, 2), 0x10002u);
         EXPECT_EQ(host.Send(kMsgInterfaceVersion, 3), kAllBits);
-        EXPECT_EQ(host.Send(kMsgInterfaceVersion, kAllBits), kAllBits);
         EXPECT_EQ(host.Send(kMsgEnabled, 0), 1u);
         EXPECT_EQ(host.Send(12345), 0u);
-        EXPECT_EQ(host.Send(0), 0u);
         host.Initialise();
     }
 }

@@ -1,6 +1,6 @@
 // Each of the six services through the real module (message 19), its endpoint moved to a
 // loopback server with LOCANYM_SERVICE_URL: a recorded answer becomes the caption, an error
-// answer the error text.
+// answer the error text. GeoNames has its own end-to-end test (services_e2e_test).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -33,11 +33,6 @@ TEST(EachServiceEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) 
          L"RathausPassagen, Berlin, Germany | de | RathausPassagen, Rathausstra\u00dfe 1-14, "
          L"10178 Berlin, Germany",
          L"Locnm: HTTP Error 401\r\nUnauthorized\r\nInvalid apiKey"},
-        {2, "geonames", "/findNearbyPlaceNameJSON", "username",
-         "result_city_paris_findNearbyPlaceName_full", "error_user_does_not_exist",
-         L"Paris 05 Panth\u00e9on, Paris, \u00cele-de-France, France | FR | Paris 05 "
-         L"Panth\u00e9on, Paris, \u00cele-de-France, France",
-         L"Locnm: HTTP Error 401\r\nuser does not exist."},
         {3, "bigdatacloud", "/data/reverse-geocode", "key", "result_city_tokyo_en",
          "error_access_denied_or_quota",
          L"Nakano, Tokyo, Tokyo, Japan | JP | Nakano, Tokyo, Tokyo, Japan",

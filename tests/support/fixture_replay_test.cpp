@@ -29,9 +29,9 @@ TEST(FixtureReplay, NearestPlaceOfTheRequestedServiceIsServed) {
     CGeoNames geonames(settings, stop);
     struct SCase {
         const wchar_t *pszLat, *pszLon, *pszCountryCode;
-    } cases[] = {{L"48.8583701", L"2.2944813", L"FR"},    {L"55.7539303", L"37.6208347", L"RU"},
-                 {L"-33.8567844", L"151.2152967", L"AU"}, {L"40.6892494", L"-74.0445004", L"US"},
-                 {L"49.5000000", L"3.5000000", L"FR"},    {L"0.0000000", L"-30.0000000", nullptr}};
+    } cases[] = {{L"48.8583701", L"2.2944813", L"FR"},
+                 {L"49.5000000", L"3.5000000", L"FR"},
+                 {L"0.0000000", L"-30.0000000", nullptr}};
     for (const SCase& c : cases) {
         SCOPED_TRACE(std::wstring(c.pszLat) + L"," + c.pszLon);
         CLocationRecord record;

@@ -31,20 +31,6 @@ class CLogCapture {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_lines;
     }
-    // True when a line of this level and exactly this text was written.
-    bool Has(const std::wstring& strText, bool bError) {
-        for (const SLine& line : Lines()) {
-            if (line.strText == strText && line.bError == bError) return true;
-        }
-        return false;
-    }
-    // True when a line starts with the text.
-    bool HasStart(const std::wstring& strStart) {
-        for (const SLine& line : Lines()) {
-            if (line.strText.rfind(strStart, 0) == 0) return true;
-        }
-        return false;
-    }
     void Clear() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lines.clear();

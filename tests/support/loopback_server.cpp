@@ -141,10 +141,7 @@ struct CLoopbackServer::SImpl {
     std::vector<SLoopbackRequest> requests;
     std::map<std::string, std::deque<SLoopbackAnswer>> queued;
     std::map<std::string, SLoopbackAnswer> answers;
-    SLoopbackAnswer defaultAnswer;
     CHandler handler;
-
-    SImpl() { defaultAnswer.nStatus = 404; }
 
     SLoopbackAnswer Pick(const SLoopbackRequest& request) {
         CHandler current;
@@ -160,7 +157,7 @@ struct CLoopbackServer::SImpl {
             current = handler;
             if (!current) {
                 auto a = answers.find(request.strPath);
-                return a != answers.end() ? a->second : defaultAnswer;
+                return a != answers.end() ? a->second : JsonAnswer("", 404);
             }
         }
         return current(request);
@@ -282,11 +279,6 @@ void CLoopbackServer::SetAnswer(const std::string& strPath, SLoopbackAnswer answ
 void CLoopbackServer::QueueAnswer(const std::string& strPath, SLoopbackAnswer answer) {
     std::lock_guard<std::mutex> lock(m_p->mutex);
     m_p->queued[strPath].push_back(std::move(answer));
-}
-
-void CLoopbackServer::SetDefaultAnswer(SLoopbackAnswer answer) {
-    std::lock_guard<std::mutex> lock(m_p->mutex);
-    m_p->defaultAnswer = std::move(answer);
 }
 
 void CLoopbackServer::SetHandler(CHandler handler) {

@@ -86,7 +86,6 @@ class CLoopbackServer {
     // handler, else the answer set for its path, else the default answer (404, empty body).
     void SetAnswer(const std::string& strPath, SLoopbackAnswer answer);
     void QueueAnswer(const std::string& strPath, SLoopbackAnswer answer);
-    void SetDefaultAnswer(SLoopbackAnswer answer);
     void SetHandler(CHandler handler);
 
     std::vector<SLoopbackRequest> Requests() const;

@@ -16,93 +16,67 @@ class CByteWriter {
     std::vector<uint8_t> m_out;
     bool m_bBig;
 
+    // The low nBytes bytes of v in the file's byte order.
+    void Uint(uint64_t v, int nBytes) {
+        for (int i = 0; i < nBytes; ++i)
+            m_out.push_back(static_cast<uint8_t>(v >> 8 * (m_bBig ? nBytes - 1 - i : i)));
+    }
     void U8(uint8_t v) { m_out.push_back(v); }
-    void U16(uint16_t v) {
-        if (m_bBig) {
-            U8(static_cast<uint8_t>(v >> 8));
-            U8(static_cast<uint8_t>(v));
-        } else {
-            U8(static_cast<uint8_t>(v));
-            U8(static_cast<uint8_t>(v >> 8));
-        }
-    }
-    void U32(uint32_t v) {
-        if (m_bBig) {
-            U16(static_cast<uint16_t>(v >> 16));
-            U16(static_cast<uint16_t>(v));
-        } else {
-            U16(static_cast<uint16_t>(v));
-            U16(static_cast<uint16_t>(v >> 16));
-        }
-    }
-    void U64(uint64_t v) {
-        if (m_bBig) {
-            U32(static_cast<uint32_t>(v >> 32));
-            U32(static_cast<uint32_t>(v));
-        } else {
-            U32(static_cast<uint32_t>(v));
-            U32(static_cast<uint32_t>(v >> 32));
-        }
-    }
-    void PadTo(size_t n) {
-        if (m_out.size() < n) m_out.resize(n, 0);
-    }
+    void U16(uint16_t v) { Uint(v, 2); }
+    void U32(uint32_t v) { Uint(v, 4); }
 };
 
-// The value bytes of an entry in the file's byte order.
-std::vector<uint8_t> EncodeValue(const SExifEntry& e, bool bBig) {
-    CByteWriter w(bBig);
-    switch (e.nType) {
+// Bytes of one element of a type kept in SExifEntry::values; 0 for types kept in bytes.
+size_t ElementBytes(uint16_t nType) {
+    switch (nType) {
         case kTiffShort:
         case kTiffSShort:
-            for (uint64_t v : e.values) w.U16(static_cast<uint16_t>(v));
-            break;
+            return 2;
         case kTiffLong:
         case kTiffSLong:
         case kTiffFloat:
         case kTiffIfd:
-            for (uint64_t v : e.values) w.U32(static_cast<uint32_t>(v));
-            break;
+            return 4;
         case kTiffRational:
         case kTiffSRational:
-            // Numerator first, then denominator, each in the file's byte order.
-            for (uint64_t v : e.values) {
-                w.U32(static_cast<uint32_t>(v));
-                w.U32(static_cast<uint32_t>(v >> 32));
-            }
-            break;
         case kTiffDouble:
-            for (uint64_t v : e.values) w.U64(v);
-            break;
+            return 8;
         default:
-            w.m_out = e.bytes;
-            break;
+            return 0;
+    }
+}
+
+// The value bytes of an entry in the file's byte order.
+std::vector<uint8_t> EncodeValue(const SExifEntry& e, bool bBig) {
+    const size_t nBytes = ElementBytes(e.nType);
+    if (nBytes == 0) return e.bytes;
+    CByteWriter w(bBig);
+    for (uint64_t v : e.values) {
+        if (e.nType == kTiffRational || e.nType == kTiffSRational) {
+            // Numerator first, then denominator, each in the file's byte order.
+            w.U32(static_cast<uint32_t>(v));
+            w.U32(static_cast<uint32_t>(v >> 32));
+        } else {
+            w.Uint(v, static_cast<int>(nBytes));
+        }
     }
     return w.m_out;
 }
 
 uint32_t ElementCount(const SExifEntry& e) {
     if (e.nCount) return *e.nCount;
-    switch (e.nType) {
-        case kTiffShort:
-        case kTiffSShort:
-        case kTiffLong:
-        case kTiffSLong:
-        case kTiffFloat:
-        case kTiffIfd:
-        case kTiffRational:
-        case kTiffSRational:
-        case kTiffDouble:
-            return static_cast<uint32_t>(e.values.size());
-        default:
-            return static_cast<uint32_t>(e.bytes.size());
-    }
+    return static_cast<uint32_t>(ElementBytes(e.nType) ? e.values.size() : e.bytes.size());
 }
 
-SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset, uint16_t nType = kTiffLong) {
+SExifEntry Entry(uint16_t nTag, uint16_t nType) {
     SExifEntry e;
     e.nTag = nTag;
     e.nType = nType;
+    return e;
+}
+
+SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset, uint16_t nType = kTiffLong) {
+    SExifEntry e = Entry(nTag, nType);
     e.values = {nOffset};
     return e;
 }
@@ -173,51 +147,39 @@ SExifEntry& CExifIfd::Add(SExifEntry entry) {
 }
 
 SExifEntry& CExifIfd::Ascii(uint16_t nTag, const std::string& strText) {
-    SExifEntry e;
-    e.nTag = nTag;
-    e.nType = kTiffAscii;
+    SExifEntry e = Entry(nTag, kTiffAscii);
     e.bytes.assign(strText.begin(), strText.end());
     e.bytes.push_back(0);
     return Add(std::move(e));
 }
 
 SExifEntry& CExifIfd::Rationals(uint16_t nTag, const std::vector<SRational>& values, bool bSigned) {
-    SExifEntry e;
-    e.nTag = nTag;
-    e.nType = bSigned ? kTiffSRational : kTiffRational;
+    SExifEntry e = Entry(nTag, bSigned ? kTiffSRational : kTiffRational);
     for (const SRational& r : values)
         e.values.push_back(uint64_t{r.nNum} | (uint64_t{r.nDen} << 32));
     return Add(std::move(e));
 }
 
 SExifEntry& CExifIfd::Shorts(uint16_t nTag, const std::vector<uint16_t>& values) {
-    SExifEntry e;
-    e.nTag = nTag;
-    e.nType = kTiffShort;
+    SExifEntry e = Entry(nTag, kTiffShort);
     e.values.assign(values.begin(), values.end());
     return Add(std::move(e));
 }
 
 SExifEntry& CExifIfd::Longs(uint16_t nTag, const std::vector<uint32_t>& values) {
-    SExifEntry e;
-    e.nTag = nTag;
-    e.nType = kTiffLong;
+    SExifEntry e = Entry(nTag, kTiffLong);
     e.values.assign(values.begin(), values.end());
     return Add(std::move(e));
 }
 
 SExifEntry& CExifIfd::Bytes(uint16_t nTag, const std::vector<uint8_t>& values, uint16_t nType) {
-    SExifEntry e;
-    e.nTag = nTag;
-    e.nType = nType;
+    SExifEntry e = Entry(nTag, nType);
     e.bytes = values;
     return Add(std::move(e));
 }
 
 SExifEntry& CExifIfd::Doubles(uint16_t nTag, const std::vector<double>& values) {
-    SExifEntry e;
-    e.nTag = nTag;
-    e.nType = kTiffDouble;
+    SExifEntry e = Entry(nTag, kTiffDouble);
     for (double d : values) {
         uint64_t bits;
         std::memcpy(&bits, &d, sizeof bits);
@@ -242,6 +204,9 @@ void CExifWriter::AddTinyImage(uint32_t nWidth, uint32_t nHeight) {
     m_pixels.assign(static_cast<size_t>(nWidth) * nHeight, 0x80);
 }
 
+namespace {
+
+// Degrees to degree/minute/second rationals: d/1, m/1, hundredths of seconds /100.
 std::vector<SRational> DegreesToRationals(double dDegrees) {
     const double a = std::fabs(dDegrees);
     // Hundredths of a second, carried upwards so that no part reaches 60.
@@ -252,6 +217,8 @@ std::vector<SRational> DegreesToRationals(double dDegrees) {
     const uint32_t nSec = static_cast<uint32_t>(nHundredths % 6000);
     return {{nDeg, 1}, {nMin, 1}, {nSec, 100}};
 }
+
+}  // namespace
 
 void CExifWriter::AddGpsPosition(double dLatitude, double dLongitude) {
     m_gps.Bytes(kGpsVersionId, {2, 3, 0, 0});

@@ -119,9 +119,6 @@ std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff,
 // The TIFF structure as a file of its own (add AddTinyImage for a viewable one).
 std::vector<uint8_t> BuildTiffFile(const CExifWriter& exif);
 
-// Degrees to degree/minute/second rationals: d/1, m/1, hundredths of seconds /100.
-std::vector<SRational> DegreesToRationals(double dDegrees);
-
 bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 // A little-endian JPEG (or TIFF, bBigEndian picks "MM") with a GPS position and a tiny image.
 bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
