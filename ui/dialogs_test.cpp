@@ -10,14 +10,10 @@
 
 namespace {
 
-struct CService {
-    std::wstring strName, strSignUp;
-};
-
 // The application's side as the dialogs see it, recording what they asked for.
 class CRecordingActions : public ISettingsActions {
   public:
-    std::vector<CService> m_services = {
+    std::vector<std::pair<std::wstring, std::wstring>> m_services = {
         {L"LocationIQ", L"https://locationiq.example/dashboard"},
         {L"GeoApify", L"https://geoapify.example/projects"},
         {L"GeoNames", L"https://geonames.example/login"},
@@ -26,7 +22,7 @@ class CRecordingActions : public ISettingsActions {
         {L"OpenWeather", L"https://openweather.example/api"},
     };
     int m_nClearCache = 0;
-    std::vector<std::wstring> m_opened, m_copied;
+    std::vector<std::wstring> m_opened, m_copied, m_keys = {L"", L"", L"old-user"};
     std::vector<uintptr_t> m_helpParents;
     bool m_bOpenWorks = true;
 
@@ -41,9 +37,9 @@ class CRecordingActions : public ISettingsActions {
     }
     void OpenHelp(uintptr_t hParent) override { m_helpParents.push_back(hParent); }
     size_t GetServiceCount() const override { return m_services.size(); }
-    std::wstring GetServiceName(size_t i) const override { return m_services.at(i).strName; }
-    std::wstring GetHomePageUrl(size_t i) const override { return m_services.at(i).strSignUp; }
-    std::wstring GetSignUpUrl(size_t i) const override { return m_services.at(i).strSignUp; }
+    std::wstring GetServiceName(size_t i) const override { return m_services.at(i).first; }
+    std::wstring GetHomePageUrl(size_t i) const override { return m_services.at(i).second; }
+    std::wstring GetSignUpUrl(size_t i) const override { return m_services.at(i).second; }
     std::wstring GetUserApiKey(size_t i) const override {
         return i < m_keys.size() ? m_keys[i] : std::wstring();
     }
@@ -52,22 +48,16 @@ class CRecordingActions : public ISettingsActions {
         m_keys[i] = strKey;
     }
     std::wstring GetVersionText() const override { return L"Locanym v1.0.1"; }
-
-    // The services' user keys, as the application holds them.
-    std::vector<std::wstring> m_keys = {L"", L"", L"old-user"};
 };
 
 CLocanymDlgValues SomeValues() {
     CLocanymDlgValues values{};
-    values.m_bEnabled = 1;
+    values.m_bEnabled = values.m_bErrMsg = values.m_bAState = values.m_bACountry = 1;
     values.m_iProv = 3;
-    values.m_bErrMsg = 1;
     values.m_strLang = L"fr";
     values.m_strFormat = L"%A";
     values.m_nGeoType = 1;
     values.m_strGeoCC1 = L"IT";
-    values.m_bAState = 1;
-    values.m_bACountry = 1;
     values.m_strSep = L", ";
     return values;
 }
@@ -117,17 +107,28 @@ TEST_F(DialogTest, EnabledBoxSwitchesExactlyTheSettingsControlsAndKeepsTheirValu
     EXPECT_EQ(values.m_strLang, L"fr");
 }
 
-TEST_F(DialogTest, ServiceListShowsEveryServiceAndSelectionFollowsIProvUntilCancel) {
+// The list shows every service; the key button only for one with a sign-up page; Cancel takes
+// the selection back but not the cleared cache, which acts at once.
+TEST_F(DialogTest, ServiceListKeyButtonAndClearCacheUnderCancelThenOk) {
     actions.m_services.push_back({L"Seventh", L""});
+    std::vector<std::wstring> messages;
     EXPECT_FALSE(Run([&](CScriptedHost& host) {
         std::vector<std::wstring> names;
-        for (const CService& service : actions.m_services) names.push_back(service.strName);
+        for (const auto& service : actions.m_services) names.push_back(service.first);
         EXPECT_EQ(host.ListItems(kIdcService), names);
         EXPECT_EQ(host.GetText(kIdcService), L"BigDataCloud");
+        EXPECT_TRUE(host.IsVisible(kIdcApiKey));
+        EXPECT_TRUE(host.Select(kIdcService, 6));
+        EXPECT_FALSE(host.IsVisible(kIdcApiKey));
         EXPECT_TRUE(host.Select(kIdcService, 5));
+        EXPECT_TRUE(host.IsVisible(kIdcApiKey));
+        EXPECT_TRUE(host.Click(kIdcClearCache));
+        messages = host.m_messages;
         EXPECT_TRUE(host.Cancel());
     }));
     EXPECT_EQ(values.m_iProv, 3);
+    EXPECT_EQ(actions.m_nClearCache, 1);
+    EXPECT_EQ(messages, std::vector<std::wstring>{L"The cache file has been cleared"});
 
     EXPECT_TRUE(Run([](CScriptedHost& host) {
         EXPECT_TRUE(host.Select(kIdcService, 5));
@@ -136,95 +137,45 @@ TEST_F(DialogTest, ServiceListShowsEveryServiceAndSelectionFollowsIProvUntilCanc
     EXPECT_EQ(values.m_iProv, 5);
 }
 
-TEST_F(DialogTest, ApiKeyButtonShowsOnlyForServicesWithASignUpPage) {
-    actions.m_services[4].strSignUp.clear();
-    values.m_iProv = 4;
-    Run([](CScriptedHost& host) {
-        EXPECT_FALSE(host.IsVisible(kIdcApiKey));
-        EXPECT_TRUE(host.Select(kIdcService, 0));
-        EXPECT_TRUE(host.IsVisible(kIdcApiKey));
-        EXPECT_TRUE(host.Select(kIdcService, 4));
-        EXPECT_FALSE(host.IsVisible(kIdcApiKey));
-    });
-}
-
-TEST_F(DialogTest, ClearCacheActsAtOnceAndSurvivesCancel) {
-    std::vector<std::wstring> messages;
-    EXPECT_FALSE(Run([&](CScriptedHost& host) {
-        EXPECT_TRUE(host.Click(kIdcClearCache));
-        messages = host.m_messages;
-        EXPECT_TRUE(host.Cancel());
-    }));
-    EXPECT_EQ(actions.m_nClearCache, 1);
-    EXPECT_EQ(messages, std::vector<std::wstring>{L"The cache file has been cleared"});
-}
-
-TEST_F(DialogTest, KeyDialogTrimsAndWritesTheKeyOfTheSelectedService) {
+// The key dialog edits the key of the service selected in the list (not the stored setting),
+// trims it, and hands it to the application on its own OK: a later main Cancel keeps it.
+TEST_F(DialogTest, KeyDialogTrimsAndStoresOnItsOwnOk) {
     struct {
         const wchar_t* pszTyped;
-        const wchar_t* pszStored;
-    } const cases[] = {
-        {L"  abc123\t", L"abc123"},
-        {L"\t key with blanks  ", L"key with blanks"},
-        {L" \t  ", L""},
-        {L"", L""},
-    };
-    for (const auto& c : cases) {
-        values = SomeValues();
-        actions.m_keys = {L"", L"", L"old-user"};
-        std::wstring strShownKey, strLabel;
-        EXPECT_TRUE(Run([&](CScriptedHost& host) {
-            // The list's selection picks the service, not the stored setting (3).
-            EXPECT_TRUE(host.Select(kIdcService, 2));
-            backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
-                strShownKey = key.GetText(kIdcKey);
-                strLabel = key.GetText(kIdcRegisterLink);
-                EXPECT_TRUE(key.Type(kIdcKey, c.pszTyped));
-                EXPECT_TRUE(key.Ok());
-            });
-            EXPECT_TRUE(host.Click(kIdcApiKey));
-            EXPECT_TRUE(host.Ok());
-        })) << c.pszStored;
-        EXPECT_EQ(strShownKey, L"old-user");
-        EXPECT_EQ(strLabel, L"Register here: https://geonames.example/login");
-        EXPECT_EQ(actions.m_keys, (std::vector<std::wstring>{L"", L"", c.pszStored}));
-    }
-}
-
-// The key dialog hands its key to the application when its own OK is pressed: its Cancel
-// keeps the old key, and a Cancel of the main dialog afterwards does not take the new one back.
-TEST_F(DialogTest, KeyDialogOkStoresAtOnceAndOnlyItsCancelKeepsTheOldKey) {
-    struct {
         bool bKeyOk, bMainOk;
         const wchar_t* pszStored;
     } const cases[] = {
-        {false, true, L"old-user"},
-        {false, false, L"old-user"},
-        {true, false, L"new-user"},
-        {true, true, L"new-user"},
+        {L"  key with blanks\t", true, false, L"key with blanks"},
+        {L" \t  ", true, true, L""},
+        {L"new-user", false, true, L"old-user"},
     };
     for (const auto& c : cases) {
         actions.m_keys = {L"", L"", L"old-user"};
-        const bool bConfirmed = Run([&](CScriptedHost& host) {
-            EXPECT_TRUE(host.Select(kIdcService, 2));
-            backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
-                EXPECT_TRUE(key.Type(kIdcKey, L"new-user"));
-                EXPECT_TRUE(c.bKeyOk ? key.Ok() : key.Cancel());
-            });
-            EXPECT_TRUE(host.Click(kIdcApiKey));
-            EXPECT_TRUE(c.bMainOk ? host.Ok() : host.Cancel());
-        });
-        EXPECT_EQ(bConfirmed, c.bMainOk);
-        EXPECT_EQ(actions.m_keys, (std::vector<std::wstring>{L"", L"", c.pszStored}))
-            << c.bKeyOk << c.bMainOk;
+        std::wstring strShownKey, strLabel;
+        EXPECT_EQ(Run([&](CScriptedHost& host) {
+                      EXPECT_TRUE(host.Select(kIdcService, 2));
+                      backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
+                          strShownKey = key.GetText(kIdcKey);
+                          strLabel = key.GetText(kIdcRegisterLink);
+                          EXPECT_TRUE(key.Type(kIdcKey, c.pszTyped));
+                          EXPECT_TRUE(c.bKeyOk ? key.Ok() : key.Cancel());
+                      });
+                      EXPECT_TRUE(host.Click(kIdcApiKey));
+                      EXPECT_TRUE(c.bMainOk ? host.Ok() : host.Cancel());
+                  }),
+                  c.bMainOk);
+        EXPECT_EQ(strShownKey, L"old-user");
+        EXPECT_EQ(strLabel, L"Register here: https://geonames.example/login");
+        EXPECT_EQ(actions.m_keys, (std::vector<std::wstring>{L"", L"", c.pszStored})) << c.pszTyped;
     }
 }
 
-TEST_F(DialogTest, GeoNamesValuesComeBackOnlyOnOk) {
-    for (const bool bConfirm : {false, true}) {
+// The GeoNames options come back only when both its own dialog and the main one are confirmed.
+TEST_F(DialogTest, GeoNamesValuesComeBackOnlyWhenBothDialogsAreConfirmed) {
+    for (const auto& [bGeoOk, bMainOk] : {std::pair{false, true}, {true, false}, {true, true}}) {
         values = SomeValues();
         std::wstring strType;
-        EXPECT_TRUE(Run([&](CScriptedHost& host) {
+        Run([&, bGeoOk = bGeoOk, bMainOk = bMainOk](CScriptedHost& host) {
             backend->Expect(kIddGeoNames, [&](CScriptedHost& geo) {
                 strType = geo.GetText(kIdcGeoType);
                 EXPECT_EQ(
@@ -236,36 +187,20 @@ TEST_F(DialogTest, GeoNamesValuesComeBackOnlyOnOk) {
                 EXPECT_TRUE(geo.Click(kIdcGeo2));
                 EXPECT_TRUE(geo.Type(kIdcGeoCC1, L" fr,De "));
                 EXPECT_TRUE(geo.Type(kIdcGeoCC2, L"es"));
-                EXPECT_TRUE(bConfirm ? geo.Ok() : geo.Cancel());
+                EXPECT_TRUE(bGeoOk ? geo.Ok() : geo.Cancel());
             });
             EXPECT_TRUE(host.Click(kIdcGeoNames));
-            EXPECT_TRUE(host.Ok());
-        }));
-        EXPECT_EQ(strType, L"Nearby toponym");
-        if (bConfirm) {
-            EXPECT_EQ(values.m_nGeoType, 0);
-            EXPECT_EQ(values.m_bGeo1, 1);
-            EXPECT_EQ(values.m_bGeo2, 1);
-            EXPECT_EQ(values.m_strGeoCC1, L" fr,De ");  // as typed, blanks and case included
-            EXPECT_EQ(values.m_strGeoCC2, L"es");
-        } else {
-            EXPECT_EQ(values.m_nGeoType, 1);
-            EXPECT_EQ(values.m_bGeo1, 0);
-            EXPECT_EQ(values.m_strGeoCC1, L"IT");
-            EXPECT_EQ(values.m_strGeoCC2, L"");
-        }
-    }
-}
-
-TEST_F(DialogTest, GeoNamesConfirmedThenMainCancelHandsNothingBack) {
-    EXPECT_FALSE(Run([&](CScriptedHost& host) {
-        backend->Expect(kIddGeoNames, [](CScriptedHost& geo) {
-            EXPECT_TRUE(geo.Type(kIdcGeoCC1, L"DE"));
-            EXPECT_TRUE(geo.Ok());
+            EXPECT_TRUE(bMainOk ? host.Ok() : host.Cancel());
         });
-        EXPECT_TRUE(host.Click(kIdcGeoNames));
-    }));
-    EXPECT_EQ(values.m_strGeoCC1, L"IT");
+        EXPECT_EQ(strType, L"Nearby toponym");
+        const bool bTaken = bGeoOk && bMainOk;
+        EXPECT_EQ(values.m_nGeoType, bTaken ? 0 : 1);
+        EXPECT_EQ(values.m_bGeo1, bTaken ? 1 : 0);
+        EXPECT_EQ(values.m_bGeo2, bTaken ? 1 : 0);
+        // As typed, blanks and case included.
+        EXPECT_EQ(values.m_strGeoCC1, bTaken ? L" fr,De " : L"IT");
+        EXPECT_EQ(values.m_strGeoCC2, bTaken ? L"es" : L"");
+    }
 }
 
 TEST_F(DialogTest, ValuesNamingNoEntryStayAsTheyCame) {
@@ -283,37 +218,33 @@ TEST_F(DialogTest, ValuesNamingNoEntryStayAsTheyCame) {
     EXPECT_EQ(values.m_nGeoType, 7);
 }
 
-TEST_F(DialogTest, UntouchedDialogHandsBackWhatItGot) {
+TEST_F(DialogTest, UntouchedOkHandsBackWhatItGotWithVersionCaptionAndHelp) {
     auto all = [](const CLocanymDlgValues& v) {
         return std::tie(v.m_bEnabled, v.m_iProv, v.m_bErrMsg, v.m_strLang, v.m_strFormat,
                         v.m_nGeoType, v.m_bGeo1, v.m_bGeo2, v.m_strGeoCC1, v.m_strGeoCC2,
                         v.m_bAState, v.m_bACountry, v.m_strSep);
     };
     const CLocanymDlgValues before = values;
-    EXPECT_TRUE(Run([](CScriptedHost& host) { EXPECT_TRUE(host.Ok()); }));
-    EXPECT_TRUE(all(values) == all(before));
-}
-
-TEST_F(DialogTest, CaptionCarriesTheVersionAndHelpGoesToTheApplication) {
     std::wstring strCaption;
-    Run([&](CScriptedHost& host) {
+    EXPECT_TRUE(Run([&](CScriptedHost& host) {
         strCaption = host.GetText(0);
         EXPECT_TRUE(host.Click(kIdcHelp));
-    });
+        EXPECT_TRUE(host.Ok());
+    }));
+    EXPECT_TRUE(all(values) == all(before));
     EXPECT_EQ(strCaption, L"Locanym 1.0.1");
     EXPECT_EQ(actions.m_helpParents, std::vector<uintptr_t>{77});
     EXPECT_EQ(backend->m_parents, std::vector<uintptr_t>{77});
-}
 
-TEST_F(DialogTest, NoBackendOrNoWindowIsNotAConfirmation) {
-    CSettingsUI none(nullptr);
-    EXPECT_FALSE(none.RunSettingsDialog(0, values, actions));
-    // The scripted backend makes no window for a dialog nobody expected.
+    // No backend, or no window, is not a confirmation.
+    values.m_iProv = 5;
+    EXPECT_FALSE(CSettingsUI(nullptr).RunSettingsDialog(0, values, actions));
     EXPECT_FALSE(ui.RunSettingsDialog(0, values, actions));
-    EXPECT_EQ(values.m_iProv, 3);
+    EXPECT_EQ(values.m_iProv, 5);
 }
 
-TEST_F(DialogTest, LinksOpenAndCopyTheirTargets) {
+// A left click opens, a right click copies; a failed open beeps and leaves the link unvisited.
+TEST_F(DialogTest, LinksOpenCopyAndShowWhereTheUserHasBeen) {
     Run([&](CScriptedHost& host) {
         EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink));
         EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink, true));
@@ -328,35 +259,28 @@ TEST_F(DialogTest, LinksOpenAndCopyTheirTargets) {
     EXPECT_EQ(actions.m_opened,
               (std::vector<std::wstring>{kLanguageCodesUrl, L"https://geoapify.example/projects"}));
     EXPECT_EQ(actions.m_copied, std::vector<std::wstring>{kLanguageCodesUrl});
-}
 
-TEST(StaticLink, TargetColourAndClipboard) {
-    CRecordingActions actions;
     bool bFailed = false;
-
     CStaticLink fromText;
+    actions.m_bOpenWorks = true;
     EXPECT_EQ(fromText.GetColor(), g_colorUnvisited);
-    EXPECT_TRUE(fromText.OnLButtonDown(actions, L"Click to see full list of codes", bFailed));
-    EXPECT_EQ(actions.m_opened.back(), L"Click to see full list of codes");
-    EXPECT_EQ(fromText.GetColor(), g_colorVisited);
-    EXPECT_TRUE(fromText.OnLButtonDown(actions, L"other text", bFailed));  // opens again
-    EXPECT_EQ(actions.m_opened.size(), 2u);
-    EXPECT_EQ(actions.m_opened.back(), L"Click to see full list of codes");
+    EXPECT_TRUE(fromText.OnLButtonDown(actions, L"https://text.example/", bFailed));
+    EXPECT_TRUE(fromText.OnLButtonDown(actions, L"other text", bFailed));  // keeps its target
+    EXPECT_EQ(actions.m_opened.back(), L"https://text.example/");
     EXPECT_EQ(fromText.GetColor(), g_colorVisited);
 
     CStaticLink withTarget(L"https://codes.example/");
-    EXPECT_TRUE(withTarget.OnRButtonDown(actions, L"visible words"));
-    EXPECT_EQ(actions.m_copied.back(), L"https://codes.example/");
     actions.m_bOpenWorks = false;
     EXPECT_FALSE(withTarget.OnLButtonDown(actions, L"visible words", bFailed));
     EXPECT_TRUE(bFailed);
     EXPECT_EQ(withTarget.GetColor(), g_colorUnvisited);
 
     CStaticLink empty;
+    bFailed = false;
     EXPECT_FALSE(empty.OnLButtonDown(actions, L"", bFailed));
     EXPECT_FALSE(bFailed);  // nothing to open is no failure to beep about
     EXPECT_FALSE(empty.OnRButtonDown(actions, L""));
-    EXPECT_EQ(actions.m_opened.size(), 3u);
+    EXPECT_EQ(actions.m_opened.size(), 5u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,53 +25,57 @@ class CScriptedHost : public IDialogHost {
     bool Cancel() { return Click(kIdCancel); }
 
     const CDialogResource& Resource() const { return m_resource; }
-    bool HasEnded() const { return m_nResult != 0; }
-    int Result() const { return m_nResult; }
-    std::vector<std::wstring> ListItems(int nId) const;
+    int Result() const { return m_nResult; }  // 0 while the dialog is open
+    std::vector<std::wstring> ListItems(int nId) const { return Get(nId).items; }
 
     std::vector<std::wstring> m_messages;  // texts of the message boxes shown
     int m_nBeeps = 0;
 
-    // IDialogHost
+    // IDialogHost. A control the resource lacks reads as empty, disabled and hidden; writes to
+    // it are lost. Id 0 is the caption.
     std::wstring GetText(int nId) const override;
     void SetText(int nId, const std::wstring& strText) override;
-    bool GetCheck(int nId) const override;
-    void SetCheck(int nId, bool bChecked) override;
-    bool IsEnabled(int nId) const override;
-    void Enable(int nId, bool bEnable) override;
-    bool IsVisible(int nId) const override;
-    void Show(int nId, bool bShow) override;
-    void ResetList(int nId) override;
-    void AddListItem(int nId, const std::wstring& strItem) override;
-    int GetListCount(int nId) const override;
+    bool GetCheck(int nId) const override { return Get(nId).bChecked; }
+    void SetCheck(int nId, bool bChecked) override { Put(nId).bChecked = bChecked; }
+    bool IsEnabled(int nId) const override { return Get(nId).bEnabled; }
+    void Enable(int nId, bool bEnable) override { Put(nId).bEnabled = bEnable; }
+    bool IsVisible(int nId) const override { return Get(nId).bVisible; }
+    void Show(int nId, bool bShow) override { Put(nId).bVisible = bShow; }
+    void ResetList(int nId) override {
+        Put(nId).items.clear();
+        Put(nId).nSel = -1;
+    }
+    void AddListItem(int nId, const std::wstring& s) override { Put(nId).items.push_back(s); }
+    int GetListCount(int nId) const override { return static_cast<int>(Get(nId).items.size()); }
     std::wstring GetListItem(int nId, int nIndex) const override;
-    int GetListSel(int nId) const override;
+    int GetListSel(int nId) const override { return Get(nId).nSel; }
     void SetListSel(int nId, int nIndex) override;
     void RedrawLink(int) override {}
-    void MessageBox(const std::wstring& strText, const std::wstring&) override;
+    void MessageBox(const std::wstring& strText, const std::wstring&) override {
+        m_messages.push_back(strText);
+    }
     void Beep() override { ++m_nBeeps; }
     void EndDialog(int nResult) override { m_nResult = nResult; }
 
   private:
     struct CState {
-        int nId = 0;
         EControlKind kind = EControlKind::kStatic;
         uint32_t nFlags = 0;
         std::wstring strText;
-        bool bChecked = false;
-        bool bEnabled = true;
-        bool bVisible = true;
+        bool bChecked = false, bEnabled = true, bVisible = true;
         std::vector<std::wstring> items;
         int nSel = -1;
     };
-    CState* Find(int nId);
-    const CState* Find(int nId) const;
-    bool CanUse(const CState* pState) const;
+    const CState& Get(int nId) const;
+    CState& Put(int nId);
+    // The control nId when a user could use it now, else null.
+    CState* Usable(int nId);
 
     CDialog& m_dialog;
     const CDialogResource& m_resource;
     std::wstring m_strCaption;
-    std::vector<CState> m_controls;
+    std::map<int, CState> m_controls;
+    CState m_lost;  // where writes to a missing control go
     int m_nResult = 0;
 };
 
@@ -80,13 +85,14 @@ class CScriptedDialogBackend : public IDialogBackend {
   public:
     // The next dialog opened must be nResourceId; script plays it. A script that leaves the
     // dialog open ends it with Cancel.
-    void Expect(int nResourceId, CDialogScript script);
+    void Expect(int nResourceId, CDialogScript script) {
+        m_scripts.emplace_back(nResourceId, std::move(script));
+    }
 
     // Runs the next expected script; 0 (no window) for a dialog that was not expected.
     int RunModal(CDialog& dialog, uintptr_t hParent) override;
 
-    std::vector<int> m_opened;  // resource ids in the order the dialogs opened
-    std::vector<uintptr_t> m_parents;
+    std::vector<uintptr_t> m_parents;  // of the dialogs opened, in order
 
   private:
     std::deque<std::pair<int, CDialogScript>> m_scripts;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 extern char** environ;
 
@@ -18,22 +19,17 @@ class CXvfb {
     bool Start() {
         int fds[2];
         if (pipe(fds) != 0) return false;
-        const std::string strFd = std::to_string(fds[1]);
-        char szProgram[] = "Xvfb";
-        char szDisplayFd[] = "-displayfd";
-        char szScreen[] = "-screen";
-        char szZero[] = "0";
-        char szSize[] = "1280x1024x24";
-        char szNoListen[] = "-nolisten";
-        char szTcp[] = "tcp";
-        std::string strFdArg = strFd;
-        char* argv[] = {szProgram, szDisplayFd, strFdArg.data(), szScreen, szZero,
-                        szSize,    szNoListen,  szTcp,           nullptr};
+        std::string args[] = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                              "-screen",   "0",          "1280x1024x24",
+                              "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (std::string& strArg : args) argv.push_back(strArg.data());
+        argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int nSpawn = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, argv, environ);
+        const int nSpawn = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         close(fds[1]);
         if (nSpawn != 0) {

@@ -1,24 +1,19 @@
 // The real GTK windows of the three dialogs under a private Xvfb: each control of the resource
 // table is there, readable and clear of its neighbours, and a PNG of each window lands in the
 // build folder for a person to look at. Skips when no X server can be started.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tests/support/xvfb.h"
 #include "ui/gtk/dialog_backend_gtk.h"
 #include "ui/locanym_dlg.h"
 #include "ui/settings_ui.h"
-
-extern char** environ;
 
 namespace {
 
@@ -49,6 +44,7 @@ struct CCheck {
     std::vector<std::string> problems;
     bool bChecked = false;
     GtkWidget* pCombo = nullptr;
+    GtkWidget* pWindow = nullptr;
     CDialog* pDialog = nullptr;
 };
 
@@ -85,8 +81,17 @@ bool KindMatches(EControlKind kind, GtkWidget* pWidget) {
     }
 }
 
+bool SavePng(GdkWindow* pWindow, int nWidth, int nHeight, const std::string& strPath) {
+    GdkPixbuf* pShot = gdk_pixbuf_get_from_window(pWindow, 0, 0, nWidth, nHeight);
+    const bool bSaved = pShot && gdk_pixbuf_save(pShot, strPath.c_str(), "png", nullptr, nullptr);
+    if (pShot) g_object_unref(pShot);
+    return bSaved;
+}
+
 // Inspects the window as a person would see it, photographs it and closes it.
-void Inspect(GtkWidget* pWindow, CDialog& dialog, CCheck& check) {
+void Inspect(CCheck& check) {
+    GtkWidget* pWindow = check.pWindow;
+    CDialog& dialog = *check.pDialog;
     const CDialogResource& res = *check.pResource;
     GtkAllocation windowBox;
     gtk_widget_get_allocation(pWindow, &windowBox);
@@ -155,22 +160,15 @@ void Inspect(GtkWidget* pWindow, CDialog& dialog, CCheck& check) {
     }
     g_list_free(pChain);
 
-    GdkPixbuf* pShot = gdk_pixbuf_get_from_window(gtk_widget_get_window(pWindow), 0, 0,
-                                                  windowBox.width, windowBox.height);
-    GError* pError = nullptr;
-    if (!pShot || !gdk_pixbuf_save(pShot, check.strPng.c_str(), "png", &pError, nullptr))
+    if (!SavePng(gtk_widget_get_window(pWindow), windowBox.width, windowBox.height, check.strPng))
         check.problems.push_back("no screenshot");
-    if (pError) g_error_free(pError);
-    if (pShot) g_object_unref(pShot);
     check.bChecked = true;
 
     // The window keeps the size its resource gives, whatever its controls would like.
     int nWantWidth = 0, nWantHeight = 0;
     gtk_widget_get_size_request(pFixed, &nWantWidth, &nWantHeight);
     if (windowBox.width != nWantWidth || windowBox.height != nWantHeight)
-        check.problems.push_back("window is " + std::to_string(windowBox.width) + "x" +
-                                 std::to_string(windowBox.height) + ", not " +
-                                 std::to_string(nWantWidth) + "x" + std::to_string(nWantHeight));
+        check.problems.push_back("window size differs from its resource");
 
     if (res.nId != kIddLocanym) {
         dialog.OnCancel();
@@ -181,18 +179,14 @@ void Inspect(GtkWidget* pWindow, CDialog& dialog, CCheck& check) {
         FindGtkControlWidget(pWindow, FindControl(res, kIdcService) - res.controls.data()));
     gtk_combo_box_popup(GTK_COMBO_BOX(pCombo));
     check.pCombo = pCombo;
-    check.pDialog = &dialog;
     g_timeout_add(
         400,
         [](gpointer pData) -> gboolean {
             auto* pCheck = static_cast<CCheck*>(pData);
-            GdkWindow* pRoot = gdk_get_default_root_window();
-            GdkPixbuf* pScreen = gdk_pixbuf_get_from_window(pRoot, 0, 0, 1280, 1024);
             const std::string strPng =
                 pCheck->strPng.substr(0, pCheck->strPng.size() - 4) + "_service_list.png";
-            if (!pScreen || !gdk_pixbuf_save(pScreen, strPng.c_str(), "png", nullptr, nullptr))
+            if (!SavePng(gdk_get_default_root_window(), 1280, 1024, strPng))
                 pCheck->problems.push_back("no screenshot of the open list");
-            if (pScreen) g_object_unref(pScreen);
             gtk_combo_box_popdown(GTK_COMBO_BOX(pCheck->pCombo));
             pCheck->pDialog->OnCancel();
             return G_SOURCE_REMOVE;
@@ -200,91 +194,55 @@ void Inspect(GtkWidget* pWindow, CDialog& dialog, CCheck& check) {
         &check);
 }
 
-struct CPending {
-    GtkWidget* pWindow;
-    CDialog* pDialog;
-    CCheck* pCheck;
-};
-
 void OnShown(void* pWindow, CDialog& dialog, void* pContext) {
+    auto* pCheck = static_cast<CCheck*>(pContext);
+    pCheck->pWindow = static_cast<GtkWidget*>(pWindow);
+    pCheck->pDialog = &dialog;
     // Inspect once the window has been laid out and drawn.
-    auto* pPending =
-        new CPending{static_cast<GtkWidget*>(pWindow), &dialog, static_cast<CCheck*>(pContext)};
     g_timeout_add(
         400,
         [](gpointer pData) -> gboolean {
-            auto* p = static_cast<CPending*>(pData);
-            Inspect(p->pWindow, *p->pDialog, *p->pCheck);
-            delete p;
+            Inspect(*static_cast<CCheck*>(pData));
             return G_SOURCE_REMOVE;
         },
-        pPending);
+        pCheck);
 }
 
-class GtkDialogWindows : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        s_pXvfb = new CXvfb;
-        if (!s_pXvfb->Start()) return;
-        setenv("DISPLAY", s_pXvfb->m_strDisplay.c_str(), 1);
-        unsetenv("WAYLAND_DISPLAY");
-        s_bDisplay = gtk_init_check(nullptr, nullptr);
-    }
-    static void TearDownTestSuite() {
-        delete s_pXvfb;
-        s_pXvfb = nullptr;
-    }
-    void SetUp() override {
-        if (!s_bDisplay) GTEST_SKIP() << "no X server could be started (Xvfb missing?)";
-    }
-    void RunAndCheck(CDialog& dialog, const char* pszPng, uintptr_t hParent = 0) {
-        CCheck check;
-        check.pResource = FindDialogResource(dialog.GetResourceId());
-        check.strPng = std::string(LOCANYM_BUILD_DIR) + "/" + pszPng;
-        SetGtkDialogShownHook(&OnShown, &check);
-        EXPECT_EQ(dialog.DoModal(*backend, hParent), kIdCancel);
-        SetGtkDialogShownHook(nullptr, nullptr);
-        EXPECT_TRUE(check.bChecked);
-        for (const std::string& strProblem : check.problems) ADD_FAILURE() << strProblem;
-    }
+void RunAndCheck(IDialogBackend& backend, CDialog& dialog, const char* pszPng,
+                 uintptr_t hParent = 0) {
+    CCheck check;
+    check.pResource = FindDialogResource(dialog.GetResourceId());
+    check.strPng = std::string(LOCANYM_BUILD_DIR) + "/" + pszPng;
+    SetGtkDialogShownHook(&OnShown, &check);
+    EXPECT_EQ(dialog.DoModal(backend, hParent), kIdCancel);
+    SetGtkDialogShownHook(nullptr, nullptr);
+    EXPECT_TRUE(check.bChecked) << pszPng;
+    for (const std::string& strProblem : check.problems) ADD_FAILURE() << pszPng << strProblem;
+}
 
-    static CXvfb* s_pXvfb;
-    static bool s_bDisplay;
+TEST(GtkDialogWindows, EachDialogMatchesItsResource) {
+    CXvfb xvfb;
+    if (!xvfb.Start()) GTEST_SKIP() << "no X server could be started (Xvfb missing?)";
+    setenv("DISPLAY", xvfb.m_strDisplay.c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
     CActions actions;
     std::unique_ptr<IDialogBackend> backend = CreateGtkDialogBackend();
-};
-
-CXvfb* GtkDialogWindows::s_pXvfb = nullptr;
-bool GtkDialogWindows::s_bDisplay = false;
-
-TEST_F(GtkDialogWindows, MainDialog) {
-    CLocanymDlg dlg(actions);
-    dlg.m_bEnabled = 1;
-    dlg.m_iProv = 2;
-    dlg.m_strFormat = L"%A";
-    dlg.m_strSep = L", ";
-    dlg.m_bAState = dlg.m_bACountry = 1;
-    // A handle that names no window is ignored, not fatal.
-    RunAndCheck(dlg, "dialog_101_main.png", 0x7FFFFF0);
-}
-
-TEST_F(GtkDialogWindows, MainDialogSwitchedOff) {
-    CLocanymDlg dlg(actions);
-    dlg.m_iProv = 0;
-    RunAndCheck(dlg, "dialog_101_main_off.png");
-}
-
-TEST_F(GtkDialogWindows, ApiKeyDialog) {
-    CAPiKeyDlg dlg(actions);
-    dlg.m_nService = 2;
-    RunAndCheck(dlg, "dialog_103_api_key.png");
-}
-
-TEST_F(GtkDialogWindows, GeoNamesDialog) {
-    CGeoNamesDlg dlg(actions);
-    dlg.m_nGeoType = 1;
-    dlg.m_strGeoCC1 = L"IT, FR";
-    RunAndCheck(dlg, "dialog_1009_geonames.png");
+    CLocanymDlg main(actions), off(actions);
+    main.m_bEnabled = main.m_bAState = main.m_bACountry = 1;
+    main.m_iProv = 2;
+    main.m_strFormat = L"%A";
+    main.m_strSep = L", ";
+    CAPiKeyDlg key(actions);
+    key.m_nService = 2;
+    CGeoNamesDlg geo(actions);
+    geo.m_nGeoType = 1;
+    geo.m_strGeoCC1 = L"IT, FR";
+    // A parent handle that names no window is ignored, not fatal.
+    RunAndCheck(*backend, main, "dialog_101_main.png", 0x7FFFFF0);
+    RunAndCheck(*backend, off, "dialog_101_main_off.png");
+    RunAndCheck(*backend, key, "dialog_103_api_key.png");
+    RunAndCheck(*backend, geo, "dialog_1009_geonames.png");
 }
 
 // Without any display the dialog does not open, the call answers false and nothing is printed.
@@ -295,36 +253,18 @@ TEST(GtkNoDisplay, SettingsDialogAnswersFalseQuietly) {
         EXPECT_FALSE(CreateSettingsUI()->RunSettingsDialog(0, values, actions));
         return;
     }
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    std::vector<std::string> env;
-    for (char** p = environ; *p; ++p) {
-        const std::string strVar = *p;
-        if (strVar.rfind("DISPLAY=", 0) == 0 || strVar.rfind("WAYLAND_DISPLAY=", 0) == 0) continue;
-        env.push_back(strVar);
-    }
-    env.push_back("LOCANYM_NO_DISPLAY_CHILD=1");
-    std::vector<char*> envp;
-    for (std::string& s : env) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::string strSelf = "/proc/self/exe", strFilter = "--gtest_filter=GtkNoDisplay.*",
-                strBrief = "--gtest_brief=1";
-    char* argv[] = {strSelf.data(), strFilter.data(), strBrief.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
+    // GTK reads the display once per process, so a child of our own runs without one; its
+    // standard error comes back through the pipe, its own report goes nowhere.
+    const std::string strCommand =
+        "env -u DISPLAY -u WAYLAND_DISPLAY LOCANYM_NO_DISPLAY_CHILD=1 '" +
+        std::filesystem::read_symlink("/proc/self/exe").string() +
+        "' --gtest_filter=GtkNoDisplay.* 2>&1 >/dev/null";
+    FILE* pPipe = popen(strCommand.c_str(), "r");
+    ASSERT_NE(pPipe, nullptr);
     std::string strErr;
     char buffer[256];
-    ssize_t n = 0;
-    while ((n = read(fds[0], buffer, sizeof(buffer))) > 0) strErr.append(buffer, n);
-    close(fds[0]);
-    int nStatus = 0;
-    waitpid(pid, &nStatus, 0);
+    for (size_t n; (n = fread(buffer, 1, sizeof(buffer), pPipe)) > 0;) strErr.append(buffer, n);
+    const int nStatus = pclose(pPipe);
     EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
     EXPECT_EQ(strErr, "");
 }
