@@ -61,6 +61,22 @@ const wchar_t* const kUserAgents[kUserAgentCount] = {
 const char* const kRequestHeaders[] = {"Accept: text/*", "Pragma: no-cache",
                                        "Cache-Control: no-cache"};
 
+// Both made once: every request sends them unchanged.
+const std::string& UserAgentUtf8(int nRow) {
+    static const std::vector<std::string> agents = [] {
+        std::vector<std::string> texts;
+        for (const wchar_t* pszAgent : kUserAgents) texts.push_back(WideToUtf8(pszAgent));
+        return texts;
+    }();
+    return agents[static_cast<size_t>(nRow)];
+}
+
+const std::vector<std::string>& RequestHeaders() {
+    static const std::vector<std::string> headers(std::begin(kRequestHeaders),
+                                                  std::end(kRequestHeaders));
+    return headers;
+}
+
 int UnknownException(std::wstring& strError) {
     WriteLog(kLogError, L"QueryServerLow(), Unknown exception");
     strError = LoadStringText(kIdsUnknownException);
@@ -237,8 +253,8 @@ int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer) {
     try {
         SHttpGetRequest request;
         request.strUrl = WideToUtf8(query.strUrl);
-        request.strUserAgent = WideToUtf8(kUserAgents[nAgentRow]);
-        request.headers.assign(std::begin(kRequestHeaders), std::end(kRequestHeaders));
+        request.strUserAgent = UserAgentUtf8(nAgentRow);
+        request.pHeaders = &RequestHeaders();
         request.strCaFile = GetHttpConfig().strCaFile;
         request.nConnectTimeoutMs = query.nConnectTimeoutMs;
         request.nStallTimeoutSeconds =
@@ -250,7 +266,11 @@ int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer) {
         switch (result.eOutcome) {
             case EHttpOutcome::kNoRequest:
                 strError = LoadStringText(kIdsOpenRequestFailed);
-                WriteLog(kLogError, L"QueryServerLow(), OpenRequest failed, %s", strUrl);
+                // A missing HTTP library is named, so the user knows what to install.
+                if (!result.strErrorText.empty())
+                    strError += L", " + Utf8ToWide(result.strErrorText);
+                WriteLog(kLogError, L"QueryServerLow(), OpenRequest failed, %s, %s", strUrl,
+                         Utf8ToWide(result.strErrorText));
                 return kQueryFailed;
             case EHttpOutcome::kNotSent:
                 strError = LoadStringText(kIdsSendRequestFailed);
@@ -303,7 +323,11 @@ int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer) {
     } catch (...) {
         return UnknownException(strError);
     }
-    if (nResult > 0) WriteLog(kLogInfo, L"   Response: %s", strAnswer);
+    // The host's log cuts a line at kLogBufferChars characters, and no UTF-8 byte becomes
+    // more than one: the rest of a long answer is not worth decoding.
+    if (nResult > 0)
+        WriteLog(kLogInfo, L"   Response: %s",
+                 std::string_view(strAnswer).substr(0, kLogBufferChars));
     return nResult;
 }
 }  // namespace
