@@ -496,7 +496,6 @@ int CHost::Caption() {
                            fs::path(strArg).filename().string());
         std::optional<std::wstring> caption;
         std::error_code ec;
-        const bool bExists = fs::exists(strArg, ec);
         if (!IsValidUtf8(strArg)) {
             m_console.Note("no caption for " + strArg + ": the path is not UTF-8 text");
         } else {
@@ -516,7 +515,9 @@ int CHost::Caption() {
                 state.bInPhoto = false;
             }
             if (result) caption = std::wstring(reinterpret_cast<const wchar_t*>(result));
-            if (!bExists) {
+            // The module opens every photo itself and gives no caption for one it cannot open,
+            // so only a photo without a caption is looked for here.
+            if (!caption && !fs::exists(strArg, ec)) {
                 m_console.Note("no caption for " + strArg + ": no such file");
                 nExit = kExitFailure;
             } else if (!caption) {
