@@ -13,6 +13,7 @@ constexpr int kMaxDepth = 1000;
 // Objects and arrays are filled down to the members of the root's members, and the members of
 // the elements of an array there; deeper ones are checked and kept empty (see the header).
 constexpr int kFilledDepth = 1;
+constexpr unsigned kReplacementCharacter = 0xFFFD;
 
 // One pass over the text that writes each value straight into its place in the tree: no token
 // list, strings without escapes copied once from the answer, numbers decoded without a stream.
@@ -230,17 +231,23 @@ class CAnswerParser {
         return true;
     }
 
-    // A high surrogate needs its low half right after it; a lone low half is kept as its
-    // three-byte form, as JsonCpp keeps it.
+    // A high surrogate needs another escape right after it, as JsonCpp's reader has it. When
+    // that is no low half, the high one reads as U+FFFD and the next stands for itself; a lone
+    // low half is kept as its three-byte form, as JsonCpp keeps it.
     bool DecodeUnicodeEscape() {
         unsigned nCode = 0;
         if (!ReadHex4(nCode)) return false;
-        if (nCode >= 0xD800 && nCode <= 0xDBFF) {
+        while (nCode >= 0xD800 && nCode <= 0xDBFF) {
             if (m_pEnd - m_p < 2 || m_p[0] != '\\' || m_p[1] != 'u') return false;
             m_p += 2;
-            unsigned nLow = 0;
-            if (!ReadHex4(nLow) || nLow < 0xDC00 || nLow > 0xDFFF) return false;
-            nCode = 0x10000 + ((nCode & 0x3FF) << 10) + (nLow & 0x3FF);
+            unsigned nNext = 0;
+            if (!ReadHex4(nNext)) return false;
+            if (nNext >= 0xDC00 && nNext <= 0xDFFF) {
+                nCode = 0x10000 + ((nCode & 0x3FF) << 10) + (nNext & 0x3FF);
+                break;
+            }
+            AppendUtf8(kReplacementCharacter);
+            nCode = nNext;
         }
         AppendUtf8(nCode);
         return true;
