@@ -1,5 +1,6 @@
 // HttpGet on libcurl: what one request set never reaches the next one on the same thread, and
-// a libcurl that cannot be loaded fails the lookup with its name instead of the process.
+// a libcurl that cannot be loaded fails the lookup with its name instead of the process. The
+// query's log of a long error answer holds as much of it as a log line can.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -9,6 +10,7 @@
 #include "base/text.h"
 #include "http/http_client.h"
 #include "http/query.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/plugin_host.h"
 
@@ -69,6 +71,35 @@ TEST(HttpGet, NothingOfOneRequestCarriesIntoTheNext) {
         for (const SLoopbackRequest& seen : plain.Requests())
             nExtra += seen.HeaderValues("X-Extra").size();
         EXPECT_EQ(step.nExtraHeaders, nExtra) << step.pszName;
+    }
+}
+
+TEST(HttpQuery, LogOfALongErrorAnswerIsAsLongAsALogLine) {
+    CLoopbackServer server;
+    ASSERT_TRUE(server.Start());
+    std::string strJapanese;
+    for (int i = 0; i < 3000; ++i) strJapanese += "\xe6\x9d\xb1";  // 東, three bytes
+    struct SCase {
+        const char* pszName;
+        std::string strBody;
+        size_t nLineChars;
+    };
+    const SCase cases[] = {
+        {"short", "{}", 15},
+        {"long, one byte a character", std::string(100000, 'a'), kLogBufferChars - 1},
+        {"long, three bytes a character", strJapanese, kLogBufferChars - 1},
+    };
+    for (const SCase& c : cases) {
+        server.SetDefaultAnswer(JsonAnswer(c.strBody, 500));  // only an error's body is logged
+        CLogCapture log;
+        SHttpQuery query;
+        query.strUrl = Utf8ToWide(server.BaseUrl()) + L"/answer";
+        EXPECT_EQ(500, HttpQuery(query).nResult) << c.pszName;
+        size_t nChars = 0;
+        for (const CLogCapture::SLine& line : log.Lines()) {
+            if (line.strText.rfind(L"   Response: ", 0) == 0) nChars = line.strText.size();
+        }
+        EXPECT_EQ(c.nLineChars, nChars) << c.pszName;
     }
 }
 

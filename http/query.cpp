@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kStatusOk = 200;
 constexpr int kUserAgentCount = 20;
+constexpr size_t kMaxLoggedAnswerBytes = 4 * kLogBufferChars;
 
 const wchar_t* const kUserAgents[kUserAgentCount] = {
     L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -323,11 +324,11 @@ int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer) {
     } catch (...) {
         return UnknownException(strError);
     }
-    // The host's log cuts a line at kLogBufferChars characters, and no UTF-8 byte becomes
-    // more than one: the rest of a long answer is not worth decoding.
+    // The log keeps kLogBufferChars characters of a line and no character takes more than
+    // four bytes: the rest of an answer of up to 8 MiB is not worth decoding.
     if (nResult > 0)
         WriteLog(kLogInfo, L"   Response: %s",
-                 std::string_view(strAnswer).substr(0, kLogBufferChars));
+                 std::string_view(strAnswer).substr(0, kMaxLoggedAnswerBytes));
     return nResult;
 }
 }  // namespace
