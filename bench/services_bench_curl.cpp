@@ -1,10 +1,11 @@
 // Lookups of all six services (FindLocation: URL, request, pieces, JSON, record) against a
 // loopback server that replays each service's recorded answers, the nearest one to the
 // requested place. The peer does the same transfer: a plain libcurl GET of the very URL each
-// lookup sent, with one kept handle, HTTP/1.0 and a new connection for every GET, as the
-// module's query makes one. The module's transfer alone (no JSON) is timed too, to tell
-// transfer from reading. Places are visited in a shuffled order; lookups and GETs alternate in
-// rounds so that drift hits both alike. Prints, per service, the medians and the ratios.
+// lookup sent, with one kept handle, HTTP/1.0, the module's request headers and a new
+// connection for every GET, as the module's query makes one. The module's transfer alone (no JSON)
+// is timed too, to tell transfer from reading. Places are visited in a shuffled order; lookups and
+// GETs alternate in rounds so that drift hits both alike. Prints, per service, the medians and the
+// ratios.
 #include <curl/curl.h>
 #include <stdlib.h>
 
@@ -26,6 +27,7 @@ namespace {
 
 constexpr int kLookupsPerService = 300;
 constexpr int kRounds = 10;
+constexpr double kTargetRatio = 1.25;
 constexpr unsigned kShuffleSeed = 20261206;
 
 using CClock = std::chrono::steady_clock;
@@ -62,12 +64,34 @@ struct CurlDeleter {
 };
 using CCurlHandle = std::unique_ptr<CURL, CurlDeleter>;
 
-// The peer: one handle kept for all its GETs, each on a new connection, as HTTP/1.0.
+struct CurlListDeleter {
+    void operator()(curl_slist* p) const { curl_slist_free_all(p); }
+};
+using CCurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
+
+// The request headers the module sends (http/query.cpp), with its most frequent agent: the
+// server reads as many bytes from the peer as from a lookup.
+const char* const kRequestHeaders[] = {"Accept: text/*", "Pragma: no-cache",
+                                       "Cache-Control: no-cache"};
+const char* const kUserAgent =
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/115.0.0.0 Safari/537.36";
+
+// The peer: one handle kept for all its GETs, each on a new connection, as HTTP/1.0, with the
+// module's request headers.
 class CPeerGet {
   public:
     CPeerGet() : m_handle(curl_easy_init()) {
         CURL* h = m_handle.get();
         if (!h) return;
+        for (const char* pszHeader : kRequestHeaders) {
+            curl_slist* p = curl_slist_append(m_headers.get(), pszHeader);
+            if (!p) return;
+            m_headers.release();
+            m_headers.reset(p);
+        }
+        curl_easy_setopt(h, CURLOPT_HTTPHEADER, m_headers.get());
+        curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent);
         curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
         curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
@@ -84,6 +108,7 @@ class CPeerGet {
     size_t BodySize() const { return m_strBody.size(); }
 
   private:
+    CCurlList m_headers;
     CCurlHandle m_handle;
     std::string m_strBody;
 };
@@ -129,11 +154,13 @@ int main() {
 
     std::printf(
         "Lookups against 127.0.0.1, %d per service over its recorded places, shuffled;\n"
-        "peer: libcurl GET of the same URL, one kept handle, HTTP/1.0, new connection\n",
+        "peer: libcurl GET of the same URL, one kept handle, HTTP/1.0, new connection,\n"
+        "the module's request headers\n",
         kLookupsPerService);
     std::printf("  %-13s %12s %12s %12s %7s %7s %9s\n", "service", "lookup (us)", "query (us)",
                 "peer (us)", "ratio", "query", "answer");
     std::vector<double> allLookups, allPeers;
+    double dWorstRatio = 0.0;
     for (int nService = 0; nService < kServiceCount; ++nService) {
         CLocanymObj& service = *services[nService];
         std::vector<size_t> order;
@@ -181,6 +208,7 @@ int main() {
         std::printf("  %-13s %12.1f %12.1f %12.1f %7.2f %7.2f %7zu B\n",
                     WideToUtf8(service.GetServiceName()).c_str(), dLookup, dQuery, dPeer,
                     dLookup / dPeer, dQuery / dPeer, nAnswerBytes);
+        dWorstRatio = std::max(dWorstRatio, dLookup / dPeer);
         allLookups.insert(allLookups.end(), lookups.begin(), lookups.end());
         allPeers.insert(allPeers.end(), peers.begin(), peers.end());
     }
@@ -189,8 +217,10 @@ int main() {
     std::printf("  %-13s %12.1f %12s %12.1f %7.2f\n", "all six", dLookup, "", dPeer,
                 dLookup / dPeer);
     std::printf(
-        "  ratio: lookup / peer GET (target at most 1.3 for each service); query: the\n"
-        "  module's transfer alone (QueryServerLow, no JSON) / peer GET\n");
+        "  ratio: lookup / peer GET; query: the module's transfer alone (QueryServerLow, no\n"
+        "  JSON) / peer GET\n"
+        "  worst service: %.2f (target at most %.2f): %s\n",
+        dWorstRatio, kTargetRatio, dWorstRatio <= kTargetRatio ? "met" : "NOT MET");
     SetLogCallback(nullptr);
     server.Stop();
     curl_global_cleanup();

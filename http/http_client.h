@@ -7,10 +7,12 @@
 #include <vector>
 
 struct SHttpGetRequest {
-    std::string strUrl;                // absolute http or https URL
-    std::string strUserAgent;          // sent as the one User-Agent header
-    std::vector<std::string> headers;  // further "Name: value" lines
-    std::string strCaFile;             // an extra CA bundle to trust; empty: the system's only
+    std::string strUrl;        // absolute http or https URL
+    std::string strUserAgent;  // sent as the one User-Agent header
+    // Further "Name: value" lines, owned by the caller; null: none. Requests that send the
+    // same lines again make no new header list.
+    const std::vector<std::string>* pHeaders = nullptr;
+    std::string strCaFile;  // an extra CA bundle to trust; empty: the system's only
     long nConnectTimeoutMs = 10000;
     long nStallTimeoutSeconds = 30;  // no byte for this long ends the transfer
 };

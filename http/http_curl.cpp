@@ -1,9 +1,13 @@
-// HttpGet on libcurl: one easy handle per request, released on every path.
+// HttpGet on libcurl: one easy handle per thread, kept between requests and reset for each.
+// libcurl is loaded at the first request, so that a show answered from the cache never pays
+// for linking it and the TLS libraries it brings.
 #include <curl/curl.h>
+#include <dlfcn.h>
 
+#include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string_view>
+#include <vector>
 
 #include "http/http_client.h"
 
@@ -12,21 +16,124 @@ namespace {
 constexpr long kMaxRedirects = 10;
 // How long one wait for the network lasts before the sink is asked again whether to go on.
 constexpr int kPollIntervalMs = 50;
+constexpr const char* kCurlLibraryName = "libcurl.so.4";
+// Names another libcurl file to load instead (a path, or a name found on the library path).
+constexpr const char* kCurlLibraryVariable = "LOCANYM_CURL_LIBRARY";
+
+// The few libcurl functions this file calls, resolved once from the library. Loaded is false,
+// with the reason in m_strError, when the library or one of them is missing.
+class CCurlLibrary {
+  public:
+    static const CCurlLibrary& Get() {
+        static const CCurlLibrary library;
+        return library;
+    }
+    ~CCurlLibrary() {
+        if (m_hLibrary) dlclose(m_hLibrary);
+    }
+    CCurlLibrary(const CCurlLibrary&) = delete;
+    CCurlLibrary& operator=(const CCurlLibrary&) = delete;
+
+    bool Loaded() const { return m_bLoaded; }
+    const std::string& Error() const { return m_strError; }
+
+    decltype(&curl_global_init) m_pfnGlobalInit = nullptr;
+    decltype(&curl_easy_init) m_pfnEasyInit = nullptr;
+    decltype(&curl_easy_reset) m_pfnEasyReset = nullptr;
+    decltype(&curl_easy_cleanup) m_pfnEasyCleanup = nullptr;
+    CURLcode (*m_pfnEasySetopt)(CURL*, CURLoption, ...) = nullptr;
+    CURLcode (*m_pfnEasyGetinfo)(CURL*, CURLINFO, ...) = nullptr;
+    decltype(&curl_easy_strerror) m_pfnEasyStrerror = nullptr;
+    decltype(&curl_slist_append) m_pfnSlistAppend = nullptr;
+    decltype(&curl_slist_free_all) m_pfnSlistFreeAll = nullptr;
+    decltype(&curl_multi_init) m_pfnMultiInit = nullptr;
+    decltype(&curl_multi_cleanup) m_pfnMultiCleanup = nullptr;
+    decltype(&curl_multi_add_handle) m_pfnMultiAddHandle = nullptr;
+    decltype(&curl_multi_remove_handle) m_pfnMultiRemoveHandle = nullptr;
+    decltype(&curl_multi_perform) m_pfnMultiPerform = nullptr;
+    decltype(&curl_multi_poll) m_pfnMultiPoll = nullptr;
+    decltype(&curl_multi_info_read) m_pfnMultiInfoRead = nullptr;
+
+  private:
+    CCurlLibrary() {
+        const char* pszOverride = std::getenv(kCurlLibraryVariable);
+        const char* pszName = pszOverride && *pszOverride ? pszOverride : kCurlLibraryName;
+        // Never unloaded: libcurl's TLS library keeps process-wide state of its own.
+        m_hLibrary = dlopen(pszName, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+        if (!m_hLibrary) {
+            const char* pszReason = dlerror();
+            m_strError = std::string("cannot load ") + pszName + " (" +
+                         (pszReason ? pszReason : "unknown reason") + ")";
+            return;
+        }
+        bool bAll = true;
+        auto resolve = [&](auto& pfn, const char* pszSymbol) {
+            pfn = reinterpret_cast<std::remove_reference_t<decltype(pfn)>>(
+                dlsym(m_hLibrary, pszSymbol));
+            if (!pfn && bAll) {
+                bAll = false;
+                m_strError = std::string(pszName) + " has no " + pszSymbol +
+                             " (libcurl 7.66 or later is needed)";
+            }
+        };
+        resolve(m_pfnGlobalInit, "curl_global_init");
+        resolve(m_pfnEasyInit, "curl_easy_init");
+        resolve(m_pfnEasyReset, "curl_easy_reset");
+        resolve(m_pfnEasyCleanup, "curl_easy_cleanup");
+        resolve(m_pfnEasySetopt, "curl_easy_setopt");
+        resolve(m_pfnEasyGetinfo, "curl_easy_getinfo");
+        resolve(m_pfnEasyStrerror, "curl_easy_strerror");
+        resolve(m_pfnSlistAppend, "curl_slist_append");
+        resolve(m_pfnSlistFreeAll, "curl_slist_free_all");
+        resolve(m_pfnMultiInit, "curl_multi_init");
+        resolve(m_pfnMultiCleanup, "curl_multi_cleanup");
+        resolve(m_pfnMultiAddHandle, "curl_multi_add_handle");
+        resolve(m_pfnMultiRemoveHandle, "curl_multi_remove_handle");
+        resolve(m_pfnMultiPerform, "curl_multi_perform");
+        resolve(m_pfnMultiPoll, "curl_multi_poll");
+        resolve(m_pfnMultiInfoRead, "curl_multi_info_read");
+        if (!bAll) return;
+        const CURLcode code = m_pfnGlobalInit(CURL_GLOBAL_DEFAULT);
+        if (code != CURLE_OK) {
+            m_strError = std::string("libcurl could not start: ") + m_pfnEasyStrerror(code);
+            return;
+        }
+        m_bLoaded = true;
+    }
+
+    void* m_hLibrary = nullptr;
+    bool m_bLoaded = false;
+    std::string m_strError;
+};
+
+const CCurlLibrary& Curl() {
+    return CCurlLibrary::Get();
+}
 
 struct SCurlEasyDeleter {
-    void operator()(CURL* p) const { curl_easy_cleanup(p); }
+    void operator()(CURL* p) const { Curl().m_pfnEasyCleanup(p); }
 };
 using CCurlEasy = std::unique_ptr<CURL, SCurlEasyDeleter>;
 
 struct SCurlMultiDeleter {
-    void operator()(CURLM* p) const { curl_multi_cleanup(p); }
+    void operator()(CURLM* p) const { Curl().m_pfnMultiCleanup(p); }
 };
 using CCurlMulti = std::unique_ptr<CURLM, SCurlMultiDeleter>;
 
 struct SCurlListDeleter {
-    void operator()(curl_slist* p) const { curl_slist_free_all(p); }
+    void operator()(curl_slist* p) const { Curl().m_pfnSlistFreeAll(p); }
 };
 using CCurlList = std::unique_ptr<curl_slist, SCurlListDeleter>;
+
+// What a thread keeps from one request to the next. Making and freeing an easy handle (with
+// its buffers) and the header list costs as much as reading a small answer; the connection is
+// never kept (CURLOPT_FORBID_REUSE).
+struct SThreadCurl {
+    CCurlMulti multi;
+    CCurlEasy easy;
+    CCurlList headers;
+    std::vector<std::string> headerLines;  // what headers was built from
+};
 
 struct STransfer {
     CURL* pCurl = nullptr;
@@ -37,10 +144,21 @@ struct STransfer {
     bool bSinkThrew = false;  // no exception may cross libcurl's C frames: it is noted here
 };
 
+// pszLower: lower-case ASCII.
+bool StartsWithNoCase(std::string_view text, std::string_view lower) {
+    if (text.size() < lower.size()) return false;
+    for (size_t i = 0; i < lower.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
 void SendStatus(STransfer& t) {
     if (t.bStatusSent) return;
     long nStatus = 0;
-    curl_easy_getinfo(t.pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
+    Curl().m_pfnEasyGetinfo(t.pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
     t.bStatusSent = true;
     t.pSink->OnStatus(static_cast<int>(nStatus));
 }
@@ -53,11 +171,11 @@ size_t OnHeader(char* pData, size_t nSize, size_t nCount, void* pUser) {
     const size_t nBytes = nSize * nCount;
     const std::string_view line(pData, nBytes);
     if (line.rfind("HTTP/", 0) == 0) t.bLocationSeen = false;
-    if (nBytes >= 9 && curl_strnequal(pData, "Location:", 9)) t.bLocationSeen = true;
+    if (StartsWithNoCase(line, "location:")) t.bLocationSeen = true;
     const bool bEndOfHeaders = line == "\r\n" || line == "\n";
     if (!bEndOfHeaders || t.bStatusSent) return nBytes;
     long nStatus = 0;
-    curl_easy_getinfo(t.pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
+    Curl().m_pfnEasyGetinfo(t.pCurl, CURLINFO_RESPONSE_CODE, &nStatus);
     if (nStatus < 200) return nBytes;
     if (nStatus >= 300 && nStatus < 400 && t.bLocationSeen) return nBytes;
     try {
@@ -95,17 +213,12 @@ int OnProgress(void* pUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return 1;
 }
 
-void InitCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 // Every libcurl failure becomes its number and text here, so nothing above sees a CURLcode.
 SHttpGetResult CurlFailure(EHttpOutcome eOutcome, CURLcode code, const char* pszDetail) {
     SHttpGetResult result;
     result.eOutcome = eOutcome;
     result.nErrorCode = static_cast<int>(code);
-    result.strErrorText = pszDetail && *pszDetail ? pszDetail : curl_easy_strerror(code);
+    result.strErrorText = pszDetail && *pszDetail ? pszDetail : Curl().m_pfnEasyStrerror(code);
     return result;
 }
 
@@ -122,15 +235,12 @@ bool IsNotSent(CURLcode code) {
 
 // curl_easy_perform, except that the sink is asked every kPollIntervalMs whether to go on, so
 // that a stop request ends a transfer that waits for a silent server at once.
-CURLcode Perform(CURL* h, STransfer& transfer) {
-    // One multi handle per thread, kept: making one costs as much as a small transfer. It
-    // carries no connection from one request to the next (CURLOPT_FORBID_REUSE).
-    thread_local CCurlMulti multi(curl_multi_init());
-    if (!multi || curl_multi_add_handle(multi.get(), h) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+CURLcode Perform(const CCurlLibrary& curl, CURLM* pMulti, CURL* h, STransfer& transfer) {
+    if (curl.m_pfnMultiAddHandle(pMulti, h) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
     CURLcode code = CURLE_OK;
     int nRunning = 1;
     while (nRunning) {
-        if (curl_multi_perform(multi.get(), &nRunning) != CURLM_OK) {
+        if (curl.m_pfnMultiPerform(pMulti, &nRunning) != CURLM_OK) {
             code = CURLE_RECV_ERROR;
             break;
         }
@@ -140,31 +250,62 @@ CURLcode Perform(CURL* h, STransfer& transfer) {
             code = CURLE_ABORTED_BY_CALLBACK;
             break;
         }
-        curl_multi_poll(multi.get(), nullptr, 0, kPollIntervalMs, nullptr);
+        curl.m_pfnMultiPoll(pMulti, nullptr, 0, kPollIntervalMs, nullptr);
     }
     int nLeft = 0;
-    while (CURLMsg* pMsg = curl_multi_info_read(multi.get(), &nLeft)) {
+    while (CURLMsg* pMsg = curl.m_pfnMultiInfoRead(pMulti, &nLeft)) {
         if (pMsg->msg == CURLMSG_DONE && pMsg->easy_handle == h) code = pMsg->data.result;
     }
-    curl_multi_remove_handle(multi.get(), h);
+    curl.m_pfnMultiRemoveHandle(pMulti, h);
     return code;
+}
+
+// The thread's handles, made at its first request; false when libcurl cannot make them.
+bool PrepareThreadCurl(const CCurlLibrary& curl, SThreadCurl& kept) {
+    if (!kept.multi) kept.multi.reset(curl.m_pfnMultiInit());
+    if (kept.easy) {
+        curl.m_pfnEasyReset(kept.easy.get());
+    } else {
+        kept.easy.reset(curl.m_pfnEasyInit());
+    }
+    return kept.multi && kept.easy;
+}
+
+// The header list of the request, rebuilt only when its lines differ from the last request's.
+bool PrepareHeaders(const CCurlLibrary& curl, SThreadCurl& kept,
+                    const std::vector<std::string>& lines) {
+    if (kept.headers && kept.headerLines == lines) return true;
+    kept.headers.reset();
+    kept.headerLines.clear();
+    CCurlList headers;
+    for (const std::string& line : lines) {
+        curl_slist* p = curl.m_pfnSlistAppend(headers.get(), line.c_str());
+        if (!p) return false;
+        headers.release();
+        headers.reset(p);
+    }
+    kept.headerLines = lines;
+    kept.headers = std::move(headers);
+    return true;
 }
 
 }  // namespace
 
 SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
-    InitCurlOnce();
-    CCurlEasy curl(curl_easy_init());
-    if (!curl) return CurlFailure(EHttpOutcome::kNoRequest, CURLE_FAILED_INIT, nullptr);
-    CURL* h = curl.get();
-
-    CCurlList headers;
-    for (const std::string& line : request.headers) {
-        curl_slist* p = curl_slist_append(headers.get(), line.c_str());
-        if (!p) return CurlFailure(EHttpOutcome::kNoRequest, CURLE_OUT_OF_MEMORY, nullptr);
-        headers.release();
-        headers.reset(p);
+    const CCurlLibrary& curl = Curl();
+    if (!curl.Loaded()) {
+        SHttpGetResult result;
+        result.eOutcome = EHttpOutcome::kNoRequest;
+        result.strErrorText = curl.Error();
+        return result;
     }
+    thread_local SThreadCurl kept;
+    if (!PrepareThreadCurl(curl, kept))
+        return CurlFailure(EHttpOutcome::kNoRequest, CURLE_FAILED_INIT, nullptr);
+    static const std::vector<std::string> kNoHeaders;
+    if (!PrepareHeaders(curl, kept, request.pHeaders ? *request.pHeaders : kNoHeaders))
+        return CurlFailure(EHttpOutcome::kNoRequest, CURLE_OUT_OF_MEMORY, nullptr);
+    CURL* h = kept.easy.get();
 
     STransfer transfer;
     transfer.pCurl = h;
@@ -173,7 +314,7 @@ SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
 
     CURLcode code = CURLE_OK;
     auto set = [&](CURLoption option, auto value) {
-        if (code == CURLE_OK) code = curl_easy_setopt(h, option, value);
+        if (code == CURLE_OK) code = curl.m_pfnEasySetopt(h, option, value);
     };
     set(CURLOPT_URL, request.strUrl.c_str());
     set(CURLOPT_PROTOCOLS_STR, "http,https");
@@ -183,7 +324,7 @@ SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
     set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     set(CURLOPT_HTTPGET, 1L);
     set(CURLOPT_USERAGENT, request.strUserAgent.c_str());
-    set(CURLOPT_HTTPHEADER, headers.get());
+    set(CURLOPT_HTTPHEADER, kept.headers.get());
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_FORBID_REUSE, 1L);
     set(CURLOPT_CONNECTTIMEOUT_MS, request.nConnectTimeoutMs);
@@ -200,12 +341,18 @@ SHttpGetResult HttpGet(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
     set(CURLOPT_XFERINFOFUNCTION, &OnProgress);
     set(CURLOPT_XFERINFODATA, static_cast<void*>(&transfer));
     set(CURLOPT_NOPROGRESS, 0L);
-    if (code != CURLE_OK) return CurlFailure(EHttpOutcome::kNotSent, code, szError);
+    if (code != CURLE_OK) {
+        SHttpGetResult result = CurlFailure(EHttpOutcome::kNotSent, code, szError);
+        curl.m_pfnEasySetopt(h, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
+        return result;
+    }
 
-    code = Perform(h, transfer);
+    code = Perform(curl, kept.multi.get(), h, transfer);
+    // The kept handle must not point at this frame's buffer after it returns.
+    curl.m_pfnEasySetopt(h, CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
     SHttpGetResult result;
     long nStatus = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &nStatus);
+    curl.m_pfnEasyGetinfo(h, CURLINFO_RESPONSE_CODE, &nStatus);
     if (transfer.bSinkThrew) {
         result = CurlFailure(EHttpOutcome::kSinkException, code, szError);
     } else if (transfer.bEndedBySink) {

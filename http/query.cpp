@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kStatusOk = 200;
 constexpr int kUserAgentCount = 20;
+constexpr size_t kMaxLoggedAnswerBytes = 4 * kLogBufferChars;
 
 const wchar_t* const kUserAgents[kUserAgentCount] = {
     L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -60,6 +61,22 @@ const wchar_t* const kUserAgents[kUserAgentCount] = {
 // Headers of every request besides the agent: text wanted, and no cache on the way may answer.
 const char* const kRequestHeaders[] = {"Accept: text/*", "Pragma: no-cache",
                                        "Cache-Control: no-cache"};
+
+// Both made once: every request sends them unchanged.
+const std::string& UserAgentUtf8(int nRow) {
+    static const std::vector<std::string> agents = [] {
+        std::vector<std::string> texts;
+        for (const wchar_t* pszAgent : kUserAgents) texts.push_back(WideToUtf8(pszAgent));
+        return texts;
+    }();
+    return agents[static_cast<size_t>(nRow)];
+}
+
+const std::vector<std::string>& RequestHeaders() {
+    static const std::vector<std::string> headers(std::begin(kRequestHeaders),
+                                                  std::end(kRequestHeaders));
+    return headers;
+}
 
 int UnknownException(std::wstring& strError) {
     WriteLog(kLogError, L"QueryServerLow(), Unknown exception");
@@ -237,8 +254,8 @@ int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer) {
     try {
         SHttpGetRequest request;
         request.strUrl = WideToUtf8(query.strUrl);
-        request.strUserAgent = WideToUtf8(kUserAgents[nAgentRow]);
-        request.headers.assign(std::begin(kRequestHeaders), std::end(kRequestHeaders));
+        request.strUserAgent = UserAgentUtf8(nAgentRow);
+        request.pHeaders = &RequestHeaders();
         request.strCaFile = GetHttpConfig().strCaFile;
         request.nConnectTimeoutMs = query.nConnectTimeoutMs;
         request.nStallTimeoutSeconds =
@@ -250,7 +267,11 @@ int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer) {
         switch (result.eOutcome) {
             case EHttpOutcome::kNoRequest:
                 strError = LoadStringText(kIdsOpenRequestFailed);
-                WriteLog(kLogError, L"QueryServerLow(), OpenRequest failed, %s", strUrl);
+                // A missing HTTP library is named, so the user knows what to install.
+                if (!result.strErrorText.empty())
+                    strError += L", " + Utf8ToWide(result.strErrorText);
+                WriteLog(kLogError, L"QueryServerLow(), OpenRequest failed, %s, %s", strUrl,
+                         Utf8ToWide(result.strErrorText));
                 return kQueryFailed;
             case EHttpOutcome::kNotSent:
                 strError = LoadStringText(kIdsSendRequestFailed);
@@ -303,7 +324,11 @@ int RunQuery(const SHttpQuery& query, SHttpQueryResult& answer) {
     } catch (...) {
         return UnknownException(strError);
     }
-    if (nResult > 0) WriteLog(kLogInfo, L"   Response: %s", strAnswer);
+    // The log keeps kLogBufferChars characters of a line and no character takes more than
+    // four bytes: the rest of an answer of up to 8 MiB is not worth decoding.
+    if (nResult > 0)
+        WriteLog(kLogInfo, L"   Response: %s",
+                 std::string_view(strAnswer).substr(0, kMaxLoggedAnswerBytes));
     return nResult;
 }
 }  // namespace

@@ -6,8 +6,12 @@
 
 #include <string>
 
-// Parses the whole answer (comments allowed and collected). False, never an exception, when
-// it is no JSON or nests too deep.
+// Parses the answer (comments allowed, whatever follows the root value ignored). False, never
+// an exception, when it is no JSON or nests 1,000 levels deep; root is then null. Every value
+// is checked, but objects and arrays are filled only as deep as the services read: the root,
+// its members and their members, and the members of each element of an array that is a member
+// of the root (root.list[i].name). Deeper objects and arrays are present but empty, so they
+// read like other members of an unexpected type.
 bool ParseJsonAnswer(const std::string& strAnswer, Json::Value& root);
 
 // The member of obj, or a null value when obj is no object or has no such member.

@@ -2,6 +2,7 @@
 # on loopback; and the photo road through the module end to end.
 add_executable(http_tests
   ${PROJECT_SOURCE_DIR}/http/url_test.cpp
+  ${PROJECT_SOURCE_DIR}/http/http_curl_test.cpp
   ${PROJECT_SOURCE_DIR}/services/query_server_test.cpp
   ${PROJECT_SOURCE_DIR}/services/query_limits_test.cpp)
 target_link_libraries(http_tests PRIVATE locanym_testsupport GTest::gtest_main)
@@ -9,6 +10,7 @@ gtest_discover_tests(http_tests DISCOVERY_TIMEOUT 30)
 
 add_executable(services_tests
   ${PROJECT_SOURCE_DIR}/services/param_test.cpp
+  ${PROJECT_SOURCE_DIR}/services/json_answer_test.cpp
   ${PROJECT_SOURCE_DIR}/services/catalogue_test.cpp
   ${PROJECT_SOURCE_DIR}/services/geonames_test.cpp
   ${PROJECT_SOURCE_DIR}/services/five_services_test.cpp
