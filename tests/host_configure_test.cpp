@@ -12,7 +12,6 @@
 
 namespace fs = std::filesystem;
 using host_test::CScratchDir;
-using host_test::ReadFile;
 using host_test::RunProgram;
 using host_test::SRun;
 
@@ -97,7 +96,7 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
         }
         const SRun run = host.get();
         EXPECT_EQ(run.nExit, 0) << run.strErr;
-        const std::string strStored = ReadFile(data / "settings.json");
+        const std::string strStored = ReadFileBytes(data / "settings.json");
         if (*c.pszSays) {
             EXPECT_NE(run.strOut.find(c.pszSays), std::string::npos) << run.strOut;
             EXPECT_NE(strStored.find(c.pszStored), std::string::npos) << strStored;
