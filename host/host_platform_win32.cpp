@@ -1,7 +1,9 @@
 #include <windows.h>
 // The headers below need windows.h first.
+#include <fcntl.h>
 #include <io.h>
 
+#include <cstdio>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -204,6 +206,144 @@ bool WriteFileAtomically(const fs::path& file, const std::string& strContent,
         return false;
     }
     return true;
+}
+
+namespace {
+
+const std::string kNotRegular = " is not a regular file; move it away or give another path";
+
+bool IsMissingError(DWORD dwError) {
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
+}
+
+// A disk file that is no folder; pipes, consoles and devices are refused.
+bool IsRegularHandle(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+}  // namespace
+
+bool ReadRegularFile(const fs::path& file, std::string& strContent, bool& bMissing,
+                     std::string& strError) {
+    strContent.clear();
+    bMissing = false;
+    const std::string strName = WideToUtf8(file.wstring());
+    CFileHandle in(CreateFileW(file.wstring().c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in.IsValid()) {
+        const DWORD dwError = GetLastError();
+        if (IsMissingError(dwError)) {
+            bMissing = true;
+            return true;
+        }
+        // A folder cannot be opened this way: it fails as access denied.
+        const DWORD dwAttributes = GetFileAttributesW(file.wstring().c_str());
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES &&
+            (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            strError = strName + kNotRegular;
+        else
+            strError = Win32Error("cannot read " + strName, dwError);
+        return false;
+    }
+    if (!IsRegularHandle(in.Get())) {
+        strError = strName + kNotRegular;
+        return false;
+    }
+    char buffer[65536];
+    for (;;) {
+        DWORD nRead = 0;
+        if (!ReadFile(in.Get(), buffer, sizeof buffer, &nRead, nullptr)) {
+            strError = Win32Error("cannot read " + strName, GetLastError());
+            return false;
+        }
+        if (nRead == 0) return true;
+        strContent.append(buffer, nRead);
+    }
+}
+
+bool IsRegularOrMissing(const fs::path& file, std::string& strError) {
+    const DWORD dwAttributes = GetFileAttributesW(file.wstring().c_str());
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD dwError = GetLastError();
+        if (IsMissingError(dwError)) return true;
+        strError = Win32Error("cannot look at " + WideToUtf8(file.wstring()), dwError);
+        return false;
+    }
+    if ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return true;
+    strError = WideToUtf8(file.wstring()) + kNotRegular;
+    return false;
+}
+
+CAppendFile::~CAppendFile() {
+    if (m_fd >= 0) _close(m_fd);
+}
+
+bool CAppendFile::Open(const fs::path& file, std::string& strError) {
+    // Append access only: every write then lands at the end of the file as one piece, also
+    // when another process appends to the same log.
+    HANDLE h = CreateFileW(file.wstring().c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string strName = WideToUtf8(file.wstring());
+    const std::string strNotRegular = "cannot open log file " + strName +
+                                      ": it is not a regular file (use --log - for standard error)";
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD dwError = GetLastError();
+        const DWORD dwAttributes = GetFileAttributesW(file.wstring().c_str());
+        strError = dwAttributes != INVALID_FILE_ATTRIBUTES &&
+                           (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                       ? strNotRegular
+                       : Win32Error("cannot open log file " + strName, dwError);
+        return false;
+    }
+    if (!IsRegularHandle(h)) {
+        CloseHandle(h);
+        strError = strNotRegular;
+        return false;
+    }
+    // The C runtime's descriptor owns the handle from here on, as the member's type asks.
+    m_fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_APPEND);
+    if (m_fd < 0) {
+        CloseHandle(h);
+        strError = "cannot open log file " + strName;
+        return false;
+    }
+    return true;
+}
+
+bool CAppendFile::Append(const std::string& strText) {
+    if (m_fd < 0) return false;
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(m_fd));
+    size_t nDone = 0;
+    while (nDone < strText.size()) {
+        const size_t nLeft = strText.size() - nDone;
+        DWORD nWritten = 0;
+        if (!WriteFile(h, strText.data() + nDone,
+                       static_cast<DWORD>(nLeft < (1u << 30) ? nLeft : (1u << 30)), &nWritten,
+                       nullptr) ||
+            nWritten == 0)
+            return false;
+        nDone += nWritten;
+    }
+    return true;
+}
+
+std::string LocalTimestamp() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char szText[32] = "";
+    std::snprintf(szText, sizeof szText, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return szText;
+}
+
+fs::path CurrentFolder() {
+    std::error_code ec;
+    fs::path folder = fs::current_path(ec);
+    return ec ? fs::path() : folder;
 }
 
 bool IsStderrTerminal() {

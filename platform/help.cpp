@@ -6,5 +6,5 @@ std::wstring GetHelpFilePath() {
     std::wstring strPath = GetOwnModulePath();
     const size_t nSlash = strPath.find_last_of(L"/\\");
     if (nSlash == std::wstring::npos) return std::wstring();
-    return strPath.substr(0, nSlash + 1) + L"Locanym.html";
+    return strPath.substr(0, nSlash + 1) + kHelpFileName;
 }

@@ -34,7 +34,9 @@ std::string FindInPath(const std::string& strProgram) {
 
 }  // namespace
 
-CHelpLoader::CHelpLoader(const char* pszOpener) : m_strOpener(pszOpener ? pszOpener : "") {}
+const wchar_t kHelpFileName[] = L"Locanym.html";
+
+CHelpLoader::CHelpLoader(const char* pszOpener) : m_strOpener(pszOpener ? pszOpener : "xdg-open") {}
 
 bool CHelpLoader::Open(const std::wstring& strPath) {
     if (m_eState == EState::kMissing || strPath.empty()) return false;

@@ -8,6 +8,7 @@
 
 #include "platform/desktop.h"
 #include "platform/file.h"
+#include "platform/help.h"
 #include "platform/mapped_file.h"
 #include "platform/module.h"
 #include "platform/module_version.h"
@@ -53,7 +54,7 @@ TEST(Win32Files, WidePathsAreWrittenReplacedReadAndMapped) {
     EXPECT_EQ(ReadAll(strFile), "second, longer");
     ASSERT_TRUE(Replace(strFile, "never", false));
     EXPECT_EQ(ReadAll(strFile), "second, longer");
-    EXPECT_FALSE(std::filesystem::exists(strFile + L".tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(strFolder), {}), 1);
 
     std::wstring strError;
     auto mapped = MapFile(strFile, strError);
@@ -113,6 +114,52 @@ TEST(Win32Files, AnEmptyFileMapsToNothingAndAFolderIsNotRegular) {
     EXPECT_EQ(eFailure, EOpenFailure::kNotRegular);
     EXPECT_FALSE(OpenRandomAccessFile((dir.Path() / L"missing").wstring(), eFailure, strError));
     EXPECT_EQ(eFailure, EOpenFailure::kNotFound);
+}
+
+TEST(Win32Files, WritersOfOneTargetTakeTurnsAndStampsTellVersionsApart) {
+    CTempDir dir;
+    const std::wstring strFile = (dir.Path() / (kWideName + L".cache")).wstring();
+    std::wstring strError;
+    EXPECT_FALSE(LockFile(L"", 0, strError));
+    {
+        auto lock = LockFile(strFile, 0, strError);
+        ASSERT_TRUE(lock) << strError.size();
+        EXPECT_FALSE(LockFile(strFile, 30, strError));
+        // Two writers at once each get a temporary file of their own; the last commit wins.
+        std::wstring strFirstError;
+        auto first = CreateReplacingFile(strFile, strFirstError);
+        auto second = CreateReplacingFile(strFile, strError);
+        ASSERT_TRUE(first && second);
+        ASSERT_TRUE(first->Append("one", 3, strError) && second->Append("two", 3, strError));
+        EXPECT_TRUE(first->Commit(strError));
+        EXPECT_TRUE(second->Commit(strError));
+        EXPECT_EQ(ReadAll(strFile), "two");
+    }
+    EXPECT_TRUE(LockFile(strFile, 0, strError));
+    EXPECT_TRUE(std::filesystem::exists(strFile + L".lock"));
+
+    SFileStamp before;
+    ASSERT_TRUE(GetFileStamp(strFile, before, strError));
+    EXPECT_EQ(before.nSize, 3u);
+    auto file = OpenSequentialFile(strFile, strError);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->GetStamp(), before);
+    file.reset();
+    ASSERT_TRUE(Replace(strFile, "two", true));
+    SFileStamp after;
+    ASSERT_TRUE(GetFileStamp(strFile, after, strError));
+    EXPECT_NE(after, before);
+    EXPECT_FALSE(GetFileStamp(strFile + L".missing", after, strError));
+}
+
+TEST(Win32Help, TheHelpFileIsBesideTheModuleAndAMissingViewerStaysSilent) {
+    const std::wstring strPath = GetHelpFilePath();
+    ASSERT_GT(strPath.size(), 12u);
+    EXPECT_EQ(strPath.substr(strPath.size() - 12), L"\\Locanym.chm");
+    CHelpLoader missing("no-such-viewer.ocx");
+    EXPECT_FALSE(missing.Open(strPath));
+    EXPECT_TRUE(missing.HasFailed());
+    EXPECT_FALSE(missing.Open(strPath));
 }
 
 TEST(Win32Module, NameAndVersionRecordOfModules) {

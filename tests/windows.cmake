@@ -15,3 +15,7 @@ add_executable(windows_module_tests ${CMAKE_CURRENT_LIST_DIR}/windows_module_tes
   ${CMAKE_CURRENT_LIST_DIR}/module_messages_test.cpp)
 target_link_libraries(windows_module_tests PRIVATE locanym_testsupport GTest::gtest_main)
 add_test(NAME windows_module_tests COMMAND windows_module_tests)
+
+add_executable(windows_host_tests ${CMAKE_CURRENT_LIST_DIR}/host_platform_win32_test.cpp)
+target_link_libraries(windows_host_tests PRIVATE locanym_host GTest::gtest_main)
+add_test(NAME windows_host_tests COMMAND windows_host_tests)

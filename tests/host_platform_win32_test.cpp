@@ -1,0 +1,75 @@
+// The reference host's Windows platform file on real files: settings read only from disk files,
+// the log appended line by line, and the local time in the host's form.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "host/host_platform.h"
+#include "tests/support/file_bytes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class HostPlatformWin32 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_folder =
+            fs::temp_directory_path() /
+            ("locanym-host-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+        fs::create_directories(m_folder / L"F\u00f6lder \u6771\u4eac");
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+    fs::path m_folder;
+};
+
+TEST_F(HostPlatformWin32, SettingsAreReadOnlyFromFilesAndMissingIsNoError) {
+    const fs::path folder = m_folder / L"F\u00f6lder \u6771\u4eac";
+    WriteFileBytes(folder / "settings.json", "{\"a\":1}\r\n");
+    struct {
+        fs::path path;
+        bool bOk, bMissing;
+        std::string strContent;
+    } const cases[] = {
+        {folder / "settings.json", true, false, "{\"a\":1}\r\n"},
+        {folder / "missing.json", true, true, ""},
+        {folder / "no-folder" / "missing.json", true, true, ""},
+        {folder, false, false, ""},
+    };
+    for (const auto& c : cases) {
+        std::string strContent = "old", strError;
+        bool bMissing = !c.bMissing;
+        EXPECT_EQ(ReadRegularFile(c.path, strContent, bMissing, strError), c.bOk) << strError;
+        EXPECT_EQ(bMissing, c.bMissing);
+        EXPECT_EQ(strContent, c.strContent);
+        EXPECT_EQ(c.bOk, strError.empty()) << strError;
+        std::string strLookError;
+        EXPECT_EQ(IsRegularOrMissing(c.path, strLookError), c.bOk) << strLookError;
+    }
+}
+
+TEST_F(HostPlatformWin32, TheLogGrowsByWholeLinesAndAFolderIsRefused) {
+    const fs::path log = m_folder / L"F\u00f6lder \u6771\u4eac" / "plugin.log";
+    for (const char* pszLine : {"first\n", "second\n"}) {
+        CAppendFile file;
+        std::string strError;
+        ASSERT_TRUE(file.Open(log, strError)) << strError;
+        EXPECT_TRUE(file.Append(pszLine));
+    }
+    EXPECT_EQ(ReadFileBytes(log), "first\nsecond\n");
+    CAppendFile folder;
+    std::string strError;
+    EXPECT_FALSE(folder.Open(m_folder, strError));
+    EXPECT_FALSE(folder.IsOpen());
+    EXPECT_FALSE(folder.Append("lost\n"));
+    EXPECT_NE(strError.find("not a regular file"), std::string::npos) << strError;
+
+    const std::string strNow = LocalTimestamp();
+    ASSERT_EQ(strNow.size(), 19u) << strNow;
+    EXPECT_EQ(strNow.substr(4, 1) + strNow.substr(7, 1) + strNow.substr(10, 1), "-- ");
+    EXPECT_FALSE(CurrentFolder().empty());
+}
+
+}  // namespace
