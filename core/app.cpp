@@ -355,8 +355,9 @@ uintptr_t CLocanymApp::LookUpPhoto(const std::wstring& strPath, const std::wstri
     if (bFound) {
         WriteLog(kLogInfo, L"Answered by an earlier lookup: %s,%s", strLat, strLon);
     } else {
+        // Only the web services pause; the offline finder needs no network.
         std::wstring strPauseError;
-        if (m_networkPause.IsPaused(GetTickCountMs(), strPauseError))
+        if (iProv != kOffline && m_networkPause.IsPaused(GetTickCountMs(), strPauseError))
             return AnswerUnreached(pService, strLat, strLon, strPauseError);
         pService->m_bUnreachable = false;
         if (pService->FindLocation(strLat, strLon, record)) {
