@@ -81,6 +81,11 @@ SHttpGetResult Failure(EHttpOutcome eOutcome, DWORD dwError) {
     result.eOutcome = eOutcome;
     result.nErrorCode = static_cast<int>(dwError);
     result.strErrorText = WinInetError(dwError);
+    // No server reached: the name did not resolve, the connection was refused, or it timed out.
+    result.bUnreachable =
+        eOutcome == EHttpOutcome::kTransportError &&
+        (dwError == ERROR_INTERNET_NAME_NOT_RESOLVED || dwError == ERROR_INTERNET_CANNOT_CONNECT ||
+         dwError == ERROR_INTERNET_TIMEOUT);
     return result;
 }
 
@@ -276,7 +281,8 @@ SHttpGetResult Transfer(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
 
     // One block, each line ended by CR LF; a header the request already has is not replaced.
     std::wstring strHeaders;
-    for (const std::string& line : request.headers) strHeaders += Utf8ToWide(line) + L"\r\n";
+    if (request.pHeaders)
+        for (const std::string& line : *request.pHeaders) strHeaders += Utf8ToWide(line) + L"\r\n";
     if (!strHeaders.empty())
         HttpAddRequestHeadersW(httpRequest.Get(), strHeaders.c_str(),
                                static_cast<DWORD>(strHeaders.size()), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
