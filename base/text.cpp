@@ -11,38 +11,15 @@ std::wstring Utf8ToWide(std::string_view in) {
     const size_t n = in.size();
     size_t i = 0;
     while (i < n) {
-        unsigned char b = p[i];
+        const unsigned char b = p[i];
         if (b < 0x80) {
             out += static_cast<wchar_t>(b);
             ++i;
             continue;
         }
-        size_t len = 0;
-        char32_t cp = 0, min = 0;
-        if ((b & 0xE0) == 0xC0) {
-            len = 2;
-            cp = b & 0x1F;
-            min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3;
-            cp = b & 0x0F;
-            min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4;
-            cp = b & 0x07;
-            min = 0x10000;
-        }
-        if (len == 0 || len > n - i) {
-            out += static_cast<wchar_t>(kReplacementChar);
-            ++i;
-            continue;
-        }
-        size_t k = 1;
-        for (; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        char32_t cp;
+        const size_t len = DecodeUtf8(p + i, n - i, cp);
+        if (len == 0) {
             // Skip only the lead byte so that a following valid sequence is not lost.
             out += static_cast<wchar_t>(kReplacementChar);
             ++i;

@@ -32,6 +32,38 @@ void AppendUtf8CodePoint(std::string& out, char32_t cp) {
     }
 }
 
+size_t DecodeUtf8(const unsigned char* p, size_t n, char32_t& cp) {
+    const unsigned char b = p[0];
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    size_t len;
+    char32_t min;
+    if ((b & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b & 0x1F;
+        min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b & 0x0F;
+        min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (len > n) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
 bool IsValidUtf8(std::string_view s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const size_t n = s.size();
@@ -51,28 +83,9 @@ bool IsValidUtf8(std::string_view s) {
             ++i;
             continue;
         }
-        size_t len;
-        uint32_t cp, min;
-        if ((b & 0xE0) == 0xC0) {
-            len = 2;
-            cp = b & 0x1F;
-            min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3;
-            cp = b & 0x0F;
-            min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4;
-            cp = b & 0x07;
-            min = 0x10000;
-        } else
-            return false;
-        if (len > n - i) return false;
-        for (size_t k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        char32_t cp;
+        const size_t len = DecodeUtf8(p + i, n - i, cp);
+        if (len == 0) return false;
         i += len;
     }
     return true;

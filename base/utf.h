@@ -14,6 +14,10 @@ constexpr char32_t kReplacementChar = 0xFFFD;
 void AppendWideCodePoint(std::wstring& out, char32_t cp);
 // A scalar value as strict UTF-8 (cp must be below 0x110000 and no surrogate).
 void AppendUtf8CodePoint(std::string& out, char32_t cp);
+// Decodes the strict UTF-8 character at p (n > 0 bytes left) into cp and answers the bytes it
+// took; 0 for a byte that starts no valid character (overlong, surrogate, past U+10FFFF, a
+// sequence cut short or broken).
+size_t DecodeUtf8(const unsigned char* p, size_t n, char32_t& cp);
 // True when the bytes are strict UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.
 bool IsValidUtf8(std::string_view bytes);
 

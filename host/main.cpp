@@ -21,6 +21,7 @@
 
 #include "base/host_api.h"
 #include "base/text.h"
+#include "base/utf.h"
 #include "cache/cache_path.h"
 #include "core/settings.h"
 #include "host/host_platform.h"
@@ -118,10 +119,6 @@ class CUsageError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-bool IsValidUtf8(const std::string& strText) {
-    return WideToUtf8(Utf8ToWide(strText)) == strText;
-}
 
 std::string JsonQuoteBytes(const std::string& strText) {
     return JsonQuote(Utf8ToWide(strText));
