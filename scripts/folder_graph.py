@@ -3,7 +3,7 @@
 
 Folders are layers: each may include only itself and the folders listed before it in LAYERS.
 Exits 1 when a folder includes a later one or two folders include each other (directly or
-round a loop), 0 otherwise. Unit tests (*_test.cpp, or *_test_<platform>.cpp for a test that
+round a loop), 0 otherwise. Unit tests (*_test.cpp, or *_<platform>_test.cpp for a test that
 uses a toolkit or OS API) belong to the tests layer wherever they sit, since they may use the shared test helpers. Files are the ones git tracks.
 """
 import re
@@ -25,7 +25,7 @@ def tracked_sources(top):
     return [f for f in out.splitlines() if f.endswith(SOURCE_SUFFIXES)]
 
 
-TEST_FILE = re.compile(r"_test(_[a-z0-9]+)?\.cpp$")
+TEST_FILE = re.compile(r"_test\.cpp$")
 
 
 def is_test(path):
