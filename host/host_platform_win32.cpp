@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "host/host_platform.h"
+#include "platform/system_error_win32.h"
 
 namespace fs = std::filesystem;
 
@@ -17,16 +18,9 @@ const char kModuleFileName[] = "Locanym.dll";
 
 namespace {
 
-// The system's text for a GetLastError code (UTF-8), without the line end FormatMessage appends.
+// "context: text" in UTF-8 for a GetLastError code.
 std::string Win32Error(const std::string& strContext, DWORD dwError) {
-    wchar_t szText[512] = {0};
-    DWORD nLength = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, dwError, 0, szText, ARRAYSIZE(szText), nullptr);
-    while (nLength > 0 && (szText[nLength - 1] == L'\n' || szText[nLength - 1] == L'\r' ||
-                           szText[nLength - 1] == L' ' || szText[nLength - 1] == L'.'))
-        szText[--nLength] = 0;
-    if (nLength == 0) return strContext + ": error " + std::to_string(dwError);
-    return strContext + ": " + WideToUtf8(std::wstring_view(szText, nLength));
+    return WideToUtf8(::Win32Error(Utf8ToWide(strContext), dwError));
 }
 
 class CFileHandle {

@@ -6,20 +6,9 @@
 #include "base/format.h"
 #include "platform/long_path_win32.h"
 #include "platform/mapped_file.h"
+#include "platform/system_error_win32.h"
 
 namespace {
-
-// The system's text for a GetLastError code, without the line end FormatMessage appends.
-std::wstring Win32Error(const std::wstring& strContext, DWORD dwError) {
-    wchar_t szText[512] = {0};
-    DWORD nLength = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, dwError, 0, szText, ARRAYSIZE(szText), nullptr);
-    while (nLength > 0 && (szText[nLength - 1] == L'\n' || szText[nLength - 1] == L'\r' ||
-                           szText[nLength - 1] == L' ' || szText[nLength - 1] == L'.'))
-        szText[--nLength] = 0;
-    if (nLength == 0) return FormatText(L"%s: error %u", strContext, dwError);
-    return FormatText(L"%s: %s", strContext, szText);
-}
 
 class CHandle {
   public:

@@ -4,20 +4,15 @@
 
 #include "base/text.h"
 #include "platform/module_loader.h"
+#include "platform/system_error_win32.h"
 
 namespace {
 
-// The system's text for a GetLastError code (UTF-8), without the line end FormatMessage appends.
+// The system's text for a GetLastError code, in UTF-8 with the code.
 std::string Win32Error(DWORD dwError) {
-    wchar_t szText[512] = {0};
-    DWORD nLength = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, dwError, 0, szText, ARRAYSIZE(szText), nullptr);
-    while (nLength > 0 && (szText[nLength - 1] == L'\n' || szText[nLength - 1] == L'\r' ||
-                           szText[nLength - 1] == L' ' || szText[nLength - 1] == L'.'))
-        szText[--nLength] = 0;
-    if (nLength == 0) return "error " + std::to_string(dwError);
-    return WideToUtf8(std::wstring_view(szText, nLength)) + " (error " + std::to_string(dwError) +
-           ")";
+    const std::wstring strText = SystemErrorText(dwError);
+    if (strText.empty()) return "error " + std::to_string(dwError);
+    return WideToUtf8(strText) + " (error " + std::to_string(dwError) + ")";
 }
 
 // A relative path counts from the current folder, as on POSIX: never from the DLL search path.
