@@ -1,0 +1,283 @@
+// The six web services through a real loopback server: the request each sends, how each reads
+// real-shaped, error and odd answers, and that a lookup hands out its record only when it
+// understood the answer. Each service's main recorded answer and error answer go through the
+// module in services_e2e_test.
+#include "services/service_catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "http/query.h"
+#include "tests/support/loopback_server.h"
+
+namespace {
+
+const char* const kPaths[kServiceCount] = {
+    "/v1/reverse", "/v1/geocode/reverse", "/findNearbyPlaceNameJSON", "/data/reverse-geocode",
+    "/reverse",    "/geo/1.0/reverse"};
+const char* const kFolders[kServiceCount] = {"locationiq",   "geoapify", "geonames",
+                                             "bigdatacloud", "mapsco",   "openweather"};
+
+// Location, city, state, country, country code, full address.
+using CParts = std::array<std::wstring, 6>;
+
+class ServiceLookups : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_server.Start());
+        SHttpConfig config;
+        config.strServiceUrl = Utf8ToWide(m_server.BaseUrl());
+        SetHttpConfig(config);
+    }
+    void TearDown() override { SetHttpConfig(SHttpConfig{}); }
+
+    int Find(int nService, const SLoopbackAnswer& answer, CParts& parts) {
+        m_server.SetAnswer(kPaths[nService], answer);
+        CLocationRecord r;
+        const int nResult = m_services[nService]->FindLocation(L"-33.8688000", L"151.2093000", r);
+        parts = {r.m_strLocation, r.m_strCity,        r.m_strState,
+                 r.m_strCountry,  r.m_strCountryCode, r.m_strFullAddress};
+        return nResult;
+    }
+
+    CPlugInSettings m_settings;
+    std::atomic<int32_t> m_stop{0};
+    CServiceTable m_services = CreateServices(m_settings, m_stop);
+    CLoopbackServer m_server;
+};
+
+TEST_F(ServiceLookups, RequestPathAndParametersInOrderKeyLast) {
+    const std::string kAt = "lat=-33.8688000&lon=151.2093000";
+    const std::string kAtGeoNames = "lat=-33.8688000&lng=151.2093000";
+    struct SCase {
+        int nService;
+        int nGeoType;
+        const wchar_t* pszLang;
+        const char* pszPath;
+        std::string strQuery;
+    } cases[] = {
+        {kLocationIQ, 0, L"", "/v1/reverse",
+         kAt + "&format=json&normalizeaddress=1&key=pk.5e0c7a19b2d84f36a1c09e7d4b2f8a63"},
+        {kLocationIQ, 0, L"DE", "/v1/reverse",
+         kAt + "&format=json&normalizeaddress=1&accept-language=de&key=my%20key"},
+        {kGeoApify, 0, L"PT-br", "/v1/geocode/reverse",
+         kAt + "&format=json&limit=5&lang=pt-br&apiKey=my%20key"},
+        {kGeoNames, 0, L"", "/findNearbyPlaceNameJSON",
+         kAtGeoNames + "&style=full&maxRows=3&username=samplepics"},
+        {kGeoNames, 1, L"DE", "/findNearbyJSON",
+         kAtGeoNames + "&lang=DE&style=full&radius=10&maxRows=10&username=my%20key"},
+        {kBigDataCloud, 0, L"JA", "/data/reverse-geocode",
+         "latitude=-33.8688000&longitude=151.2093000&localityLanguage=ja&key=my%20key"},
+        {kMapsCo, 0, L"FR", "/reverse", kAt + "&format=json&api_key=my%20key"},
+        {kOpenWeather, 0, L"FR", "/geo/1.0/reverse", kAt + "&limit=1&appid=my%20key"},
+    };
+    m_server.SetAnswer("/findNearbyJSON", JsonAnswer("{}"));
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.strQuery);
+        m_server.ClearRequests();
+        m_settings.m_nGeoType = c.nGeoType;
+        m_settings.m_strLang = c.pszLang;
+        m_services[c.nService]->m_strApiKey = *c.pszLang ? L"my key" : L"";
+        CParts parts;
+        Find(c.nService, JsonAnswer("{}"), parts);
+        const auto requests = m_server.Requests();
+        ASSERT_EQ(1u, requests.size());
+        EXPECT_EQ(c.pszPath, requests[0].strPath);
+        EXPECT_EQ(c.strQuery, requests[0].strQuery);
+    }
+}
+
+SLoopbackAnswer Fixture(int nService, const char* pszName) {
+    return ServiceFixture(kFolders[nService], pszName);
+}
+
+struct SAnswerCase {
+    int nService;
+    const char* pszName;
+    SLoopbackAnswer answer;
+    int nResult;
+    CParts parts;
+    std::wstring strError;
+};
+
+SAnswerCase Found(int nService, const char* pszName, SLoopbackAnswer answer, CParts parts) {
+    return {nService, pszName, std::move(answer), 1, std::move(parts), L""};
+}
+
+SAnswerCase Refused(int nService, const char* pszName, SLoopbackAnswer answer,
+                    std::wstring strError) {
+    return {nService, pszName, std::move(answer), 0, CParts{}, std::move(strError)};
+}
+
+// Nothing a server sends makes a lookup throw or read past what it got: an answer that is no
+// usable list gives 0, members of other types read as empty. Malformed JSON as such is the
+// parser's tests' matter.
+TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
+    const std::wstring kAngarskFull =
+        L"улица Ленина, 63-й квартал, Ангарск, Ангарский городской округ, Иркутская область, "
+        L"Сибирский федеральный округ, 665830, Россия";
+    const SAnswerCase cases[] = {
+        Refused(kLocationIQ, "no match", Fixture(kLocationIQ, "error_unable_to_geocode"),
+                L"Locnm: HTTP Error 404\r\nUnable to geocode"),
+        Refused(kLocationIQ, "numeric error", JsonAnswer(R"({"error":12.75})"), L"13"),
+        Found(kLocationIQ, "no name, no road", JsonAnswer(R"({"address":{"city":"C","name":7}})"),
+              {L"C", L"C"}),
+        Found(kLocationIQ, "no address", JsonAnswer(R"({"display_name":"D","address":null})"),
+              {L"", L"", L"", L"", L"", L"D"}),
+        Refused(kLocationIQ, "root an array", JsonAnswer(R"([{"display_name":"D"}])"), L""),
+
+        Refused(kGeoApify, "message only", JsonAnswer(R"({"statusCode":400,"message":"m"})"),
+                L"\r\nm"),
+        Found(kGeoApify, "later result fills the city, no name",
+              JsonAnswer(R"({"results":[{"formatted":"F","country":"Y"},{"city":"C"}]})"),
+              {L"C", L"C", L"", L"Y", L"", L"F"}),
+        Refused(kGeoApify, "no results", JsonAnswer(R"({"results":[]})"), L""),
+
+        Found(kGeoNames, "ru", Fixture(kGeoNames, "result_nonlatin_ru_lang"),
+              {L"Москва", L"", L"Москва", L"Россия", L"RU"}),
+        Found(kGeoNames, "each text from the first place that has it", JsonAnswer(R"({"geonames":[
+        {"name":"Bellagio","countryName":"Italia","countryCode":" IT ","adminName1":"Lombardia"},
+        {"name":"Other","countryName":"Other","countryCode":"XX","adminName1":"Other",
+         "adminName3":"Como"},
+        {"name":"Third","adminName3":"Never"}]})"),
+              {L"Bellagio", L"Como", L"Lombardia", L"Italia", L"IT"}),
+        Refused(kGeoNames, "error with status 200", Fixture(kGeoNames, "error_hourly_limit"),
+                L"the hourly limit of 1000 credits for gclh has been exceeded. Please throttle "
+                L"your requests or use the commercial service."),
+        Refused(kGeoNames, "status without message", JsonAnswer(R"({"status":{"value":10}})", 401),
+                L"Locnm: HTTP Error 401\r\n"),
+        Refused(kGeoNames, "message of another type", JsonAnswer(R"({"status":{"message":12}})"),
+                L""),
+        Refused(kGeoNames, "status of another type", JsonAnswer(R"({"status":"busy"})"), L""),
+        Refused(kGeoNames, "not JSON", JsonAnswer("<html>Service Unavailable</html>"), L""),
+        Refused(kGeoNames, "root an array", JsonAnswer("[]"), L""),
+        Refused(kGeoNames, "geonames null", JsonAnswer(R"({"geonames":null})"), L""),
+        Found(kGeoNames, "places of other types",
+              JsonAnswer(R"({"geonames":[1,"a",null,[],true]})"), {}),
+        Found(kGeoNames, "members of other types",
+              JsonAnswer(R"({"geonames":[{"name":5,"countryName":{"a":1},"countryCode":true,
+                 "adminName1":[],"adminName3":null}]})"),
+              {}),
+        Found(kGeoNames, "no place has a name",
+              JsonAnswer(R"({"geonames":[{"countryName":"Italia","adminName3":"Como"}]})"),
+              {L"", L"Como", L"", L"Italia"}),
+
+        Refused(kBigDataCloud, "message when description is empty",
+                JsonAnswer(R"({"status":1,"description":"","message":"m"})"), L"m"),
+        Refused(kBigDataCloud, "root a number", JsonAnswer("7"), L""),
+
+        Found(kMapsCo, "ru", Fixture(kMapsCo, "result_nonlatin_ru_jsonv2_real"),
+              {L"63-й квартал", L"Ангарск", L"Иркутская область", L"Россия", L"ru", kAngarskFull}),
+        Refused(kMapsCo, "error object", JsonAnswer(R"({"error":{"message":"Bad key"}})", 401),
+                L"Locnm: HTTP Error 401\r\nBad key"),
+        Refused(kMapsCo, "error text", JsonAnswer(R"({"error":"Unable to geocode"})"),
+                L"Unable to geocode"),
+        Refused(kMapsCo, "error number", JsonAnswer(R"({"error":5})"), L""),
+        Found(kMapsCo, "village before suburb, county as state",
+              JsonAnswer(R"({"address":{"suburb":"S","village":"V","county":"K"}})"),
+              {L"V", L"V", L"K"}),
+        Found(kMapsCo, "amenity and town",
+              JsonAnswer(R"({"address":{"town":"T","residential":"R","amenity":"A"}})"),
+              {L"A", L"T"}),
+        Found(kMapsCo, "residential area only", JsonAnswer(R"({"address":{"residential":"R"}})"),
+              {L"R", L"R"}),
+
+        Found(kOpenWeather, "london", Fixture(kOpenWeather, "result_city_london_limit1"),
+              {L"London", L"London", L"", L"GB", L"GB", L"London, GB"}),
+        Found(kOpenWeather, "non-Latin, only the first place",
+              JsonAnswer(R"([{"name":"東京","country":"JP"},{"name":"x"}])"),
+              {L"東京", L"東京", L"", L"JP", L"JP", L"東京, JP"}),
+        Found(kOpenWeather, "empty name", JsonAnswer(R"([{"name":"","state":"S","country":"Y"}])"),
+              {L"", L"", L"S", L"Y", L"Y", L"S, Y"}),
+        Refused(kOpenWeather, "cod without message", JsonAnswer(R"({"cod":"404"})"), L""),
+        Refused(kOpenWeather, "place without name", JsonAnswer(R"([{"country":"Y"}])"), L""),
+    };
+    for (const SAnswerCase& c : cases) {
+        SCOPED_TRACE(std::string(kFolders[c.nService]) + ": " + c.pszName);
+        CParts parts;
+        EXPECT_EQ(c.nResult, Find(c.nService, c.answer, parts));
+        EXPECT_EQ(c.parts, parts);
+        EXPECT_EQ(c.strError, m_services[c.nService]->m_strError);
+    }
+}
+
+TEST_F(ServiceLookups, GeoNamesCountryListsPickTheAdministrativeLevels) {
+    const std::string kFr =
+        R"({"geonames":[{"name":"N","countryName":"France","countryCode":"FR",
+        "adminName1":"A1","adminName2":"A2","adminName3":"A3","adminName4":"A4"}]})";
+    const std::string kNoCode =
+        R"({"geonames":[{"name":"N","adminName1":"A1","adminName2":"A2","adminName3":"A3"}]})";
+    const std::string kFrNoLevel2 =
+        R"({"geonames":[{"name":"N","countryCode":"FR","adminName1":"A1","adminName3":"A3"}]})";
+    struct SCase {
+        const char* pszName;
+        const std::string& strBody;
+        int bGeo1, bGeo2;
+        const wchar_t *pszCC1, *pszCC2;
+        const wchar_t *pszState, *pszCity;
+    } cases[] = {
+        {"both off", kFr, 0, 0, L"FR", L"FR", L"A1", L"A3"},
+        {"both on, listed with blanks", kFr, 1, 1, L"it , fr", L" Fr", L"A2", L"A4"},
+        {"on, other countries", kFr, 1, 1, L"DE", L"IT,,ES", L"A1", L"A3"},
+        {"on, place without code", kNoCode, 1, 1, L"DE", L"DE", L"A2", L"A3"},
+        {"on, the preferred level empty", kFrNoLevel2, 1, 1, L"FR", L"FR", L"A1", L"A3"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_settings.m_bGeo1 = c.bGeo1;
+        m_settings.m_bGeo2 = c.bGeo2;
+        m_settings.m_strGeoCC1 = c.pszCC1;
+        m_settings.m_strGeoCC2 = c.pszCC2;
+        CParts parts;
+        EXPECT_EQ(1, Find(kGeoNames, JsonAnswer(c.strBody), parts));
+        EXPECT_EQ(c.pszState, parts[2]);
+        EXPECT_EQ(c.pszCity, parts[1]);
+    }
+}
+
+// A service as the next ones will be written: only its request and its answer mapping. Its
+// mapping writes a part before it decides, as a real mapping may.
+class CMappingOnlyService : public CCataloguedService {
+  public:
+    CMappingOnlyService(const CPlugInSettings& settings, const std::atomic<int32_t>& stop)
+        : CCataloguedService(settings, stop, kMapsCo) {}
+    int ReadAnswer(const std::string& strAnswer, CLocationRecord& out) override {
+        out.m_strCity = L"half-written";
+        if (strAnswer.find("\"ok\"") == std::string::npos) return 0;
+        out.m_strLocation = L"Place";
+        return 1;
+    }
+
+  protected:
+    void BuildQuery(const std::wstring& strLat, const std::wstring&, std::wstring& strPath,
+                    CParamList& params) override {
+        strPath = L"/reverse";
+        params.emplace_back(L"lat", strLat);
+    }
+};
+
+TEST_F(ServiceLookups, ALookupHandsOutTheRecordOnlyWhenTheAnswerWasUnderstood) {
+    CMappingOnlyService service(m_settings, m_stop);
+    struct {
+        const char* pszBody;
+        int nStatus;
+        int nResult;
+        const wchar_t* pszCity;
+    } cases[] = {
+        {R"({"ok": 1})", 200, 1, L"half-written"},
+        {R"({"other": 1})", 200, 0, L"as it came"},
+        {"", 503, 0, L"as it came"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszBody);
+        m_server.SetAnswer("/reverse", JsonAnswer(c.pszBody, c.nStatus));
+        CLocationRecord record;
+        record.m_strCity = L"as it came";
+        EXPECT_EQ(c.nResult, service.FindLocation(L"1.5", L"2.5", record));
+        EXPECT_EQ(record.m_strCity, c.pszCity);
+        EXPECT_EQ(record.m_strLocation, c.nResult ? L"Place" : L"");
+        EXPECT_NE(service.m_strUrl.find(L"/reverse?lat=1.5&api_key="), std::wstring::npos);
+    }
+}
+
+}  // namespace
