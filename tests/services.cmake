@@ -18,7 +18,3 @@ gtest_discover_tests(services_tests DISCOVERY_TIMEOUT 30)
 add_executable(services_e2e_test ${CMAKE_CURRENT_LIST_DIR}/services_e2e_test.cpp)
 target_link_libraries(services_e2e_test PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(services_e2e_test DISCOVERY_TIMEOUT 30)
-
-add_executable(services_each_e2e_test ${CMAKE_CURRENT_LIST_DIR}/services_each_e2e_test.cpp)
-target_link_libraries(services_each_e2e_test PRIVATE locanym_testsupport GTest::gtest_main)
-gtest_discover_tests(services_each_e2e_test DISCOVERY_TIMEOUT 30)
