@@ -1,8 +1,5 @@
 #include "tests/support/photo_writer.h"
 
-#include <stdio.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -85,7 +82,6 @@ SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset, uint16_t nType = kTiffL
 size_t IfdSize(const CExifIfd& ifd, bool bBig) {
     size_t n = 2 + 12 * ifd.m_entries.size() + 4;
     for (const SExifEntry& e : ifd.m_entries) {
-        if (e.nValueField) continue;
         size_t len = EncodeValue(e, bBig).size();
         if (len > 4) n += len + (len & 1);
     }
@@ -106,9 +102,7 @@ void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
         w.U16(e.nType);
         w.U32(ElementCount(e));
         std::vector<uint8_t> bytes = EncodeValue(e, w.m_bBig);
-        if (e.nValueField) {
-            w.U32(*e.nValueField);
-        } else if (bytes.size() <= 4) {
+        if (bytes.size() <= 4) {
             bytes.resize(4, 0);
             w.m_out.insert(w.m_out.end(), bytes.begin(), bytes.end());
         } else {
@@ -343,35 +337,4 @@ bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dL
     exif.m_ifd0.Ascii(kTiffMake, "Locanym");
     exif.AddGpsPosition(dLatitude, dLongitude);
     return WritePhotoFile(path, BuildTiffFile(exif));
-}
-
-bool ExifToolGps(const std::filesystem::path& path, std::string& strLatitude,
-                 std::string& strLongitude) {
-    strLatitude.clear();
-    strLongitude.clear();
-    // -n: numbers. The Composite tags carry the hemisphere sign but need the references; a
-    // coordinate without its reference is taken from the GPS block unsigned. Missing prints "-".
-    const std::string command =
-        "exiftool -q -q -n -f -p "
-        "'$Composite:GPSLatitude|$Composite:GPSLongitude|$GPS:GPSLatitude|$GPS:GPSLongitude' '" +
-        path.string() + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return false;
-    std::string output;
-    char buffer[256];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    const int status = pclose(pipe);
-    if (status == -1 || (WIFEXITED(status) && WEXITSTATUS(status) == 127)) return false;
-    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t bar; (bar = output.find('|', start)) != std::string::npos; start = bar + 1)
-        fields.push_back(output.substr(start, bar - start));
-    fields.push_back(output.substr(start));
-    if (fields.size() != 4) return true;
-    for (std::string& f : fields)
-        if (f == "-") f.clear();
-    strLatitude = fields[0].empty() ? fields[2] : fields[0];
-    strLongitude = fields[1].empty() ? fields[3] : fields[1];
-    return true;
 }
