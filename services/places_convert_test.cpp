@@ -195,7 +195,6 @@ TEST_F(PlacesConverter, TakesCoordinateTextsAsPhotosGiveThem) {
         {L"10", L"20", true},
         {L"", L"20.0000000", false},
         {L"1e1", L"20.0000000", false},
-        {L" 10.0000000", L"20.0000000", false},
         {L"10.0000000", L"+20.0000000", false},
         {L"95.0000000", L"20.0000000", false},
     };

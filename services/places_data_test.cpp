@@ -99,14 +99,11 @@ TEST(PlacesData, LoadsThroughAMemoryMap) {
     EXPECT_EQ(data.GetString(data.GetPlace(0).nName), "Oslo");
     EXPECT_EQ(data.GetTranslation(0, 0), "Norge");
 
+    // The reason names the file; a folder is refused before it is read.
     WriteFileBytes(path, std::string(good.begin(), good.begin() + 50));
     EXPECT_FALSE(data.Load(strPath, strError));
     EXPECT_NE(strError.find(strPath + L": place data too short"), std::wstring::npos)
         << WideToUtf8(strError);
-    WriteFileBytes(path, "");
-    EXPECT_FALSE(data.Load(strPath, strError));
-    EXPECT_FALSE(data.Load(strPath + L".missing", strError));
-    EXPECT_EQ(strError.find(L"open " + strPath + L".missing: "), 0u) << WideToUtf8(strError);
     EXPECT_FALSE(data.Load(Utf8ToWide(temp.Path().string()), strError));
     EXPECT_NE(strError.find(L"not a regular file"), std::wstring::npos) << WideToUtf8(strError);
     EXPECT_FALSE(data.IsOpen());

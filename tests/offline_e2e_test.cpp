@@ -16,16 +16,11 @@ namespace fs = std::filesystem;
 const std::wstring kFormat = L"%L / %C / %S / %Y / %D / %F";
 
 STestSetting Int(int32_t n) {
-    STestSetting s;
-    s.nValue = n;
-    return s;
+    return {false, n, {}};
 }
 
 STestSetting Text(const std::wstring& str) {
-    STestSetting s;
-    s.bText = true;
-    s.strValue = str;
-    return s;
+    return {true, 0, str};
 }
 
 class OfflineEndToEnd : public ::testing::Test {
