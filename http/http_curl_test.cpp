@@ -1,46 +1,17 @@
-// HttpGet on libcurl: what one request set never reaches the next one on the same thread (the
-// CA file is checked through the query in query_server_test), and a libcurl that cannot be
-// loaded fails the lookup with its name instead of the process. The query's log of a long error
-// answer holds as much of it as a log line can.
+// The query on libcurl: a libcurl that cannot be loaded fails the lookup with its name instead
+// of the process, and the log of a long error answer holds as much of it as a log line can.
+// That the CA of one request is not kept for the next is checked in query_server_test.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <string>
-#include <vector>
 
 #include "base/text.h"
-#include "http/http_client.h"
 #include "http/query.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
 
 namespace {
-
-class CBodySink : public IHttpAnswerSink {
-  public:
-    void OnStatus(int) override {}
-    bool OnBody(const char*, size_t) override { return true; }
-    bool ShouldContinue() override { return true; }
-};
-
-TEST(HttpGet, AHeaderOfOneRequestIsNotSentWithTheNext) {
-    CLoopbackServer server;
-    ASSERT_TRUE(server.Start());
-    server.SetHandler([](const SLoopbackRequest&) { return JsonAnswer("{}"); });
-    const std::vector<std::string> extra = {"X-Extra: 1"};
-    for (const std::vector<std::string>* pHeaders :
-         {&extra, static_cast<decltype(&extra)>(nullptr)}) {
-        server.ClearRequests();
-        SHttpGetRequest request;
-        request.strUrl = server.BaseUrl() + "/c";
-        request.strUserAgent = "test";
-        request.pHeaders = pHeaders;
-        CBodySink sink;
-        EXPECT_EQ(EHttpOutcome::kCompleted, HttpGet(request, sink).eOutcome);
-        ASSERT_EQ(1u, server.Requests().size());
-        EXPECT_EQ(pHeaders ? 1u : 0u, server.Requests()[0].HeaderValues("X-Extra").size());
-    }
-}
 
 // The cut counts characters: a body of three-byte characters fills the line as one of ASCII.
 TEST(HttpQuery, LogOfALongErrorAnswerIsAsLongAsALogLine) {

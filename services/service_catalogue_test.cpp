@@ -109,9 +109,9 @@ SAnswerCase Refused(int nService, const char* pszName, SLoopbackAnswer answer,
     return {nService, pszName, std::move(answer), 0, CParts{}, std::move(strError)};
 }
 
-// Nothing a server sends makes a lookup throw or read past what it got: an answer that is no
-// usable list gives 0, members of other types read as empty. Malformed JSON as such is the
-// parser's tests' matter.
+// An answer that is no usable list gives 0, members of other types read as empty. That nothing
+// a server sends makes a lookup throw, and that a refused answer leaves the record empty, is the
+// service_answer fuzz target's check; malformed JSON as such is the parser's tests' matter.
 TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
     const std::wstring kAngarskFull =
         L"улица Ленина, 63-й квартал, Ангарск, Ангарский городской округ, Иркутская область, "
@@ -146,11 +146,6 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
                 L"your requests or use the commercial service."),
         Refused(kGeoNames, "status without message", JsonAnswer(R"({"status":{"value":10}})", 401),
                 L"Locnm: HTTP Error 401\r\n"),
-        Refused(kGeoNames, "message of another type", JsonAnswer(R"({"status":{"message":12}})"),
-                L""),
-        Refused(kGeoNames, "status of another type", JsonAnswer(R"({"status":"busy"})"), L""),
-        Refused(kGeoNames, "not JSON", JsonAnswer("<html>Service Unavailable</html>"), L""),
-        Refused(kGeoNames, "root an array", JsonAnswer("[]"), L""),
         Refused(kGeoNames, "geonames null", JsonAnswer(R"({"geonames":null})"), L""),
         Found(kGeoNames, "places of other types",
               JsonAnswer(R"({"geonames":[1,"a",null,[],true]})"), {}),
