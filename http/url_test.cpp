@@ -22,7 +22,6 @@ TEST(ParseUrl, SplitsWhatAConnectionNeeds) {
         {L"http://[::1]:81/x", true, kInetServiceHttp, L"[::1]", 81, L"/x"},
         {L"http://user:pw@host/x", true, kInetServiceHttp, L"host", 80, L"/x"},
         {L"http://host?q=1", true, kInetServiceHttp, L"host", 80, L"/?q=1"},
-        {L"ftp://host/file", true, kInetServiceFtp, L"", 21, L"/file"},
         {L"http://host:0/", false, 0, L"", 0, L""},
         {L"http://host:8x/", false, 0, L"", 0, L""},
         {L"http://ho st/", false, 0, L"", 0, L""},
