@@ -1,7 +1,6 @@
-// The six web services through a real loopback server: the request each sends, how each reads
-// real-shaped, error and odd answers, and that a lookup hands out its record only when it
-// understood the answer. Each service's main recorded answer and error answer go through the
-// module in services_e2e_test.
+// The six web services through a real loopback server: how each reads real-shaped, error and
+// odd answers, and the requests no end-to-end test makes. Each service's request, main recorded
+// answer and error answer go through the module in services_e2e_test.
 #include "services/service_catalogue.h"
 
 #include <gtest/gtest.h>
@@ -210,51 +209,6 @@ TEST_F(ServiceLookups, GeoNamesCountryListsPickTheAdministrativeLevels) {
         EXPECT_EQ(1, Find(kGeoNames, JsonAnswer(c.strBody), parts));
         EXPECT_EQ(c.pszState, parts[2]);
         EXPECT_EQ(c.pszCity, parts[1]);
-    }
-}
-
-// A service as the next ones will be written: only its request and its answer mapping. Its
-// mapping writes a part before it decides, as a real mapping may.
-class CMappingOnlyService : public CCataloguedService {
-  public:
-    CMappingOnlyService(const CPlugInSettings& settings, const std::atomic<int32_t>& stop)
-        : CCataloguedService(settings, stop, kMapsCo) {}
-    int ReadAnswer(const std::string& strAnswer, CLocationRecord& out) override {
-        out.m_strCity = L"half-written";
-        if (strAnswer.find("\"ok\"") == std::string::npos) return 0;
-        out.m_strLocation = L"Place";
-        return 1;
-    }
-
-  protected:
-    void BuildQuery(const std::wstring& strLat, const std::wstring&, std::wstring& strPath,
-                    CParamList& params) override {
-        strPath = L"/reverse";
-        params.emplace_back(L"lat", strLat);
-    }
-};
-
-TEST_F(ServiceLookups, ALookupHandsOutTheRecordOnlyWhenTheAnswerWasUnderstood) {
-    CMappingOnlyService service(m_settings, m_stop);
-    struct {
-        const char* pszBody;
-        int nStatus;
-        int nResult;
-        const wchar_t* pszCity;
-    } cases[] = {
-        {R"({"ok": 1})", 200, 1, L"half-written"},
-        {R"({"other": 1})", 200, 0, L"as it came"},
-        {"", 503, 0, L"as it came"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszBody);
-        m_server.SetAnswer("/reverse", JsonAnswer(c.pszBody, c.nStatus));
-        CLocationRecord record;
-        record.m_strCity = L"as it came";
-        EXPECT_EQ(c.nResult, service.FindLocation(L"1.5", L"2.5", record));
-        EXPECT_EQ(record.m_strCity, c.pszCity);
-        EXPECT_EQ(record.m_strLocation, c.nResult ? L"Place" : L"");
-        EXPECT_NE(service.m_strUrl.find(L"/reverse?lat=1.5&api_key="), std::wstring::npos);
     }
 }
 
