@@ -6,9 +6,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
-#include <new>
 
 #include "base/text.h"
 #include "tests/support/log_capture.h"
@@ -358,52 +356,6 @@ TEST_F(WicUtilityTest, EveryTruncationOfAPhotoIsSafe) {
             }
         }
     }
-}
-
-// Fails the way nothing in the reader expects: by throwing. "throw.jpg" throws on opening;
-// any other name opens a photo whose GPS block lies beyond the first block, and reading there
-// throws.
-class CThrowingFileSystem final : public IImageFileSystem {
-  public:
-    class CSource final : public IImageSource {
-      public:
-        explicit CSource(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
-        uint64_t Size() const override { return m_bytes.size(); }
-        uint64_t BytesRead() const override { return 0; }
-        bool ReadAt(uint64_t nOffset, void* pBuffer, size_t nSize) override {
-            if (nOffset > 0) throw std::bad_alloc();
-            std::memcpy(pBuffer, m_bytes.data(), nSize);
-            return true;
-        }
-
-      private:
-        std::vector<uint8_t> m_bytes;
-    };
-
-    int32_t Open(const std::wstring& strPath, std::unique_ptr<IImageSource>& pSource,
-                 std::wstring&) override {
-        if (strPath == L"throw.jpg") throw std::bad_alloc();
-        CExifWriter w = GpsExif(false, kLat, "N", kLon, "W");
-        w.m_ifd0.Find(kTiffMake)->bytes.assign(6000, 'M');  // IFD0's values push GPS out
-        SJpegOptions options;
-        options.nPaddingSegmentBytes = kFirstBlockBytes > 5000 ? kFirstBlockBytes - 5000 : 0;
-        pSource = std::make_unique<CSource>(BuildJpeg(w, options));
-        return kMetaOk;
-    }
-};
-
-TEST_F(WicUtilityTest, AnUnexpectedFailureIsReportedAsAFailure) {
-    CWicUtility wic;
-    wic.Init(std::make_unique<CThrowingFileSystem>());
-    EXPECT_FALSE(wic.OpenFile(L"throw.jpg"));
-    EXPECT_EQ(Errors().size(), 1u);
-
-    m_logs.Clear();
-    ASSERT_TRUE(wic.OpenFile(L"far.jpg"));
-    std::wstring s;
-    EXPECT_FALSE(wic.ReadItem(2, 1, s));
-    EXPECT_EQ(s, L"");
-    EXPECT_EQ(Errors().size(), 1u);
 }
 
 TEST_F(WicUtilityTest, ReadsOnlyTheLatestFile) {
