@@ -52,7 +52,7 @@ TEST(ParseJsonAnswer, MembersReadAsTheServicesReadThem) {
     Json::Value root;
     ASSERT_TRUE(ParseJsonAnswer(R"({
         "name": "Caf\u00e9 \"Zur Post\"\n", "utf8": "東京", "zero": "a\u0000b",
-        "number": 12.75, "big": 18446744073709551615, "negative": -9223372036854775808,
+        "number": 12.75,
         "flag": true, "none": null, "twice": "first", "twice": "last",
         "list": [{"city": "C", "deep": {"x": "y"}, "more": [1, 2]}, 5],
         "address": {"city": "A", "nested": {"x": "y"}},
@@ -71,8 +71,6 @@ TEST(ParseJsonAnswer, MembersReadAsTheServicesReadThem) {
     EXPECT_EQ(L"last", JsonText(root, "twice"));
     // Numbers stay numbers: they read as text only where a service asks for that.
     EXPECT_EQ(L"", JsonText(root, "number"));
-    EXPECT_TRUE(JsonMember(root, "big").isUInt64());
-    EXPECT_EQ(Json::Value::minLargestInt, JsonMember(root, "negative").asLargestInt());
     EXPECT_EQ(L"", JsonText(root, "flag"));
     EXPECT_FALSE(JsonHasMember(root, "none"));
     EXPECT_FALSE(JsonHasMember(root, "absent"));
