@@ -358,18 +358,6 @@ TEST_F(WicUtilityTest, EveryTruncationOfAPhotoIsSafe) {
     }
 }
 
-TEST_F(WicUtilityTest, ReadsOnlyTheLatestFile) {
-    CWicUtility wic;
-    ASSERT_TRUE(wic.Init());
-    ASSERT_TRUE(
-        wic.OpenFile(Write("a.jpg", BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"))).wstring()));
-    ASSERT_TRUE(
-        wic.OpenFile(Write("b.jpg", BuildJpeg(GpsExif(false, kLat, "S", kLon, "E"))).wstring()));
-    std::wstring s;
-    EXPECT_TRUE(wic.ReadItem(2, 1, s));
-    EXPECT_EQ(s, L"-45.4641944");
-}
-
 // A FIFO would block a plain open() until a writer comes: the host would hang.
 TEST_F(WicUtilityTest, OnlyRegularFilesAreOpened) {
     const fs::path fifo = m_dir.Path() / "fifo.jpg";
