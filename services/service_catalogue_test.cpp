@@ -99,8 +99,6 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
         L"улица Ленина, 63-й квартал, Ангарск, Ангарский городской округ, Иркутская область, "
         L"Сибирский федеральный округ, 665830, Россия";
     const SAnswerCase cases[] = {
-        Refused(kLocationIQ, "no match", Fixture(kLocationIQ, "error_unable_to_geocode"),
-                L"Locnm: HTTP Error 404\r\nUnable to geocode"),
         Refused(kLocationIQ, "numeric error", JsonAnswer(R"({"error":12.75})"), L"13"),
         Found(kLocationIQ, "no name, no road", JsonAnswer(R"({"address":{"city":"C","name":7}})"),
               {L"C", L"C"}),
@@ -159,8 +157,6 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
         Found(kMapsCo, "residential area only", JsonAnswer(R"({"address":{"residential":"R"}})"),
               {L"R", L"R"}),
 
-        Found(kOpenWeather, "london", Fixture(kOpenWeather, "result_city_london_limit1"),
-              {L"London", L"London", L"", L"GB", L"GB", L"London, GB"}),
         Found(kOpenWeather, "non-Latin, only the first place",
               JsonAnswer(R"([{"name":"東京","country":"JP"},{"name":"x"}])"),
               {L"東京", L"東京", L"", L"JP", L"JP", L"東京, JP"}),
