@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "services/param.h"
-
 namespace {
 
 std::string Nested(int nLevels, const std::string& strInner) {
@@ -20,30 +18,22 @@ TEST(ParseJsonAnswer, RefusesWhatIsNoJsonAndTakesWhatIs) {
         bool bParsed;
     };
     const SCase cases[] = {
-        {"empty", "", false},
         {"blank", " \r\n\t", false},
-        {"object", R"({"a":"b"})", true},
         {"comments around and inside", "// c\n{/* x */\"a\" : 1 // y\n}", true},
-        {"unfinished comment", "{\"a\":1} /* x", true},  // after the root: ignored
+        {"unfinished comment after the root", "{\"a\":1} /* x", true},
         {"text after the root", "{\"a\":1} tail", true},
         {"unclosed object", R"({"a":"b")", false},
         {"unclosed string", R"({"a":"b})", false},
         {"key without quotes", R"({a:1})", false},
         {"missing colon", R"({"a" 1})", false},
-        {"trailing comma in object", R"({"a":1,})", false},
-        {"trailing comma in array", "[1,]", false},
-        {"bad escape", R"(["\x"])", false},
+        {"trailing comma", R"({"a":1,})", false},
         {"short unicode escape", R"(["\u12"])", false},
         {"high surrogate alone", R"(["\ud83d"])", false},
         {"high surrogate and no low", R"(["\ud83d\u0041"])", true},
-        {"surrogate pair", R"(["\ud83d\ude00"])", true},
         {"misspelt literal", "[tru]", false},
-        {"number without digits", "[-]", false},
-        {"fraction without digits", "[1.]", false},
         {"exponent without digits", "[1e]", false},
         {"double out of range", "[1e999]", false},
         {"integer beyond 64 bits", "[123456789012345678901234567890]", true},
-        {"999 levels", Nested(999, "1"), true},
         {"1,000 levels", Nested(1000, ""), true},
         {"1,001 levels", Nested(1001, ""), false},
         {"100,000 levels", Nested(100000, ""), false},
@@ -62,11 +52,14 @@ TEST(ParseJsonAnswer, MembersReadAsTheServicesReadThem) {
     Json::Value root;
     ASSERT_TRUE(ParseJsonAnswer(R"({
         "name": "Caf\u00e9 \"Zur Post\"\n", "utf8": "東京", "zero": "a\u0000b",
-        "number": 12.75, "big": 18446744073709551615, "negative": -9223372036854775808,
-        "numeric text": "48.85", "flag": true, "none": null, "twice": "first", "twice": "last",
+        "number": 12.75,
+        "flag": true, "none": null, "twice": "first", "twice": "last",
         "list": [{"city": "C", "deep": {"x": "y"}, "more": [1, 2]}, 5],
         "address": {"city": "A", "nested": {"x": "y"}},
-        "emoji": "\ud83d\ude00", "broken pair": "\ud83d\ud83d\ude00\u0041"
+        "emoji": "\ud83d\ude00", "broken pair": "\ud83d\ud83d\ude00\u0041",
+        "raw": "a)"
+                                "\xff"
+                                R"(b"
     })",
                                 root));
     EXPECT_EQ(L"Caf\u00e9 \"Zur Post\"\n", JsonText(root, "name"));
@@ -74,13 +67,10 @@ TEST(ParseJsonAnswer, MembersReadAsTheServicesReadThem) {
     EXPECT_EQ(L"a", JsonText(root, "zero"));
     EXPECT_EQ(L"\U0001F600", JsonText(root, "emoji"));
     EXPECT_EQ(L"\uFFFD\U0001F600A", JsonText(root, "broken pair"));
+    EXPECT_EQ(L"a\uFFFDb", JsonText(root, "raw"));
     EXPECT_EQ(L"last", JsonText(root, "twice"));
     // Numbers stay numbers: they read as text only where a service asks for that.
     EXPECT_EQ(L"", JsonText(root, "number"));
-    EXPECT_EQ(L"12.75", JsonMemberToText(root, "number", 2));
-    EXPECT_EQ(L"48.9", JsonMemberToText(root, "numeric text", 1));
-    EXPECT_TRUE(JsonMember(root, "big").isUInt64());
-    EXPECT_EQ(Json::Value::minLargestInt, JsonMember(root, "negative").asLargestInt());
     EXPECT_EQ(L"", JsonText(root, "flag"));
     EXPECT_FALSE(JsonHasMember(root, "none"));
     EXPECT_FALSE(JsonHasMember(root, "absent"));
@@ -91,12 +81,6 @@ TEST(ParseJsonAnswer, MembersReadAsTheServicesReadThem) {
     EXPECT_EQ(L"C", JsonText(list[0u], "city"));
     EXPECT_EQ(L"", JsonText(list[1u], "city"));
     EXPECT_EQ(L"A", JsonText(JsonMember(root, "address"), "city"));
-    // Deeper objects and arrays are there, with their type, but empty.
-    EXPECT_TRUE(JsonMember(list[0u], "deep").isObject());
-    EXPECT_TRUE(JsonMember(list[0u], "deep").empty());
-    EXPECT_TRUE(JsonMember(list[0u], "more").isArray());
-    EXPECT_TRUE(JsonMember(JsonMember(root, "address"), "nested").empty());
-    EXPECT_EQ(L"", JsonText(JsonMember(list[0u], "deep"), "x"));
 }
 
 }  // namespace

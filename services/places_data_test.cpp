@@ -86,27 +86,22 @@ TEST(PlacesData, DamagedFilesAreRefusedWithAReason) {
     EXPECT_EQ(data.GetPlaceCount(), 2u);
 }
 
-TEST(PlacesData, LoadsThroughAMemoryMap) {
+// The real data file loads through the module in services_e2e_test. A file that does not load
+// is named in the reason, and a folder is refused before it is read.
+TEST(PlacesData, LoadNamesTheFileItRefuses) {
     CTempDir temp;
-    std::vector<uint8_t> good = SmallFile();
-    std::filesystem::path path = temp.Path() / "Locanym-places.dat";
-    WriteFileBytes(path, std::string(good.begin(), good.end()));
-    std::wstring strPath = Utf8ToWide(path.string());
-
+    const std::vector<uint8_t> good = SmallFile();
+    const std::filesystem::path path = temp.Path() / "Locanym-places.dat";
+    const std::wstring strPath = Utf8ToWide(path.string());
     CPlacesData data;
     std::wstring strError;
+    WriteFileBytes(path, std::string(good.begin(), good.end()));
     ASSERT_TRUE(data.Load(strPath, strError)) << WideToUtf8(strError);
-    EXPECT_EQ(data.GetString(data.GetPlace(0).nName), "Oslo");
-    EXPECT_EQ(data.GetTranslation(0, 0), "Norge");
-
+    // A load that fails leaves nothing of the file loaded before.
     WriteFileBytes(path, std::string(good.begin(), good.begin() + 50));
     EXPECT_FALSE(data.Load(strPath, strError));
     EXPECT_NE(strError.find(strPath + L": place data too short"), std::wstring::npos)
         << WideToUtf8(strError);
-    WriteFileBytes(path, "");
-    EXPECT_FALSE(data.Load(strPath, strError));
-    EXPECT_FALSE(data.Load(strPath + L".missing", strError));
-    EXPECT_EQ(strError.find(L"open " + strPath + L".missing: "), 0u) << WideToUtf8(strError);
     EXPECT_FALSE(data.Load(Utf8ToWide(temp.Path().string()), strError));
     EXPECT_NE(strError.find(L"not a regular file"), std::wstring::npos) << WideToUtf8(strError);
     EXPECT_FALSE(data.IsOpen());

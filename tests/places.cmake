@@ -8,8 +8,4 @@ target_link_libraries(places_tests PRIVATE locanym_places_convert locanym_testsu
 target_compile_definitions(places_tests PRIVATE LOCANYM_PLACES_FILE="${LOCANYM_PLACES_FILE}")
 add_dependencies(places_tests places_data)
 gtest_discover_tests(places_tests DISCOVERY_TIMEOUT 30)
-
-# The offline service and the fallback through the real module, with the data file beside it.
-add_executable(offline_e2e_test ${CMAKE_CURRENT_LIST_DIR}/offline_e2e_test.cpp)
-target_link_libraries(offline_e2e_test PRIVATE locanym_testsupport GTest::gtest_main)
-gtest_discover_tests(offline_e2e_test DISCOVERY_TIMEOUT 30)
+# The offline service and the fallback through the real module: services_e2e_test.

@@ -1,107 +1,264 @@
-// A photo with a GPS position through the real module (message 19): GeoNames on a loopback
-// server, the caption from the user's template, the cache, error texts and the stop message.
+// Each of the six web services through the real module (message 19), its endpoint moved to a
+// loopback server with LOCANYM_SERVICE_URL: a recorded answer becomes the caption and is cached,
+// an error answer the error text (or nothing, with ErrMsg off) and is not cached; the stop
+// message ends a waiting request. The offline place finder (iProv 6) from the data file beside
+// the module, a missing data file, and the fallback for a web service that cannot be reached.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <chrono>
 #include <thread>
 
+#include "base/text.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/photo_writer.h"
 #include "tests/support/plugin_host.h"
 
 namespace {
 
-const std::string kPlaceNamePath = "/findNearbyPlaceNameJSON";
+namespace fs = std::filesystem;
 
-STestSetting Int(int32_t n) {
+const wchar_t* const kFormat = L"%L / %C / %S / %Y / %D / %F";
+
+STestSetting Setting(int32_t nValue, const wchar_t* pszText = nullptr) {
     STestSetting s;
-    s.nValue = n;
+    s.nValue = nValue;
+    s.bText = pszText != nullptr;
+    if (pszText) s.strValue = pszText;
     return s;
 }
 
-STestSetting Text(const std::wstring& str) {
-    STestSetting s;
-    s.bText = true;
-    s.strValue = str;
-    return s;
-}
+TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
+    const std::string kAt = "lat=40.7000000&lon=-73.9600000";
+    struct SCase {
+        int nProv;
+        const wchar_t* pszName;  // the key's setting is "AK-" and this name
+        const wchar_t* pszLang;
+        const char *pszFolder, *pszPath, *pszResult, *pszError;
+        std::string strQuery;  // the request: parameters in the service's order, the key last
+        std::wstring strCaption, strError;
+    } cases[] = {
+        {0, L"LocationIQ", L"DE", "locationiq", "/v1/reverse", "result_city_us",
+         "error_invalid_key",
+         kAt + "&format=json&normalizeaddress=1&accept-language=de&key=my%20key",
+         L"Bedford Avenue, New York, New York, United States of America | us | 279, Bedford "
+         L"Avenue, Williamsburg, New York, Kings County, New York, 11211, USA",
+         L"Locnm: HTTP Error 401\r\nInvalid key"},
+        {1, L"GeoApify", L"PT-br", "geoapify", "/v1/geocode/reverse", "result_city_berlin_json",
+         "error_invalid_key", kAt + "&format=json&limit=5&lang=pt-br&apiKey=my%20key",
+         L"RathausPassagen, Berlin, Germany | de | RathausPassagen, Rathausstra\u00dfe 1-14, "
+         L"10178 Berlin, Germany",
+         L"Locnm: HTTP Error 401\r\nUnauthorized\r\nInvalid apiKey"},
+        {2, L"GeoNames", L"", "geonames", "/findNearbyPlaceNameJSON",
+         "result_city_paris_findNearbyPlaceName_full", "error_user_does_not_exist",
+         "lat=40.7000000&lng=-73.9600000&style=full&maxRows=3&username=my%20key",
+         L"Paris 05 Panth\u00e9on, Paris, \u00cele-de-France, France | FR | Paris 05 "
+         L"Panth\u00e9on, Paris, \u00cele-de-France, France",
+         L"Locnm: HTTP Error 401\r\nuser does not exist."},
+        {3, L"BigDataCloud", L"JA", "bigdatacloud", "/data/reverse-geocode", "result_city_tokyo_en",
+         "error_access_denied_or_quota",
+         "latitude=40.7000000&longitude=-73.9600000&localityLanguage=ja&key=my%20key",
+         L"Nakano, Tokyo, Tokyo, Japan | JP | Nakano, Tokyo, Tokyo, Japan",
+         L"Locnm: HTTP Error 403\r\naccess denied or your quota limit has been exceeded"},
+        {4, L"MapsCo", L"FR", "mapsco", "/reverse", "result_city_docs_example", "error_rate_limit",
+         kAt + "&format=json&api_key=my%20key",
+         L"Manhattan, New York, United States | us | Manhattan, New York, United States",
+         L"Locnm: HTTP Error 429"},
+        {5, L"OpenWeather", L"FR", "openweather", "/geo/1.0/reverse", "result_us_with_state",
+         "error_invalid_key", kAt + "&limit=1&appid=my%20key",
+         L"London, OH, US | US | London, OH, US",
+         L"Locnm: HTTP Error 401\r\nInvalid API key. Please see "
+         L"https://openweathermap.org/faq#error401 for more info."},
+    };
+    CTempDir dir;
+    const std::filesystem::path photo = dir.Path() / "place.jpg";
+    ASSERT_TRUE(WriteGpsJpeg(photo, 40.7, -73.96));
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszFolder);
+        CLoopbackServer server;
+        ASSERT_TRUE(server.Start());
+        setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
+        CTestHost host;
+        host.m_settings[L"iProv"] = Setting(c.nProv);
+        host.m_settings[L"GeoType"] = Setting(0);
+        host.m_settings[L"Format"] = Setting(0, L"%A | %D | %F");
+        host.m_settings[L"Lang"] = Setting(0, c.pszLang);
+        host.m_settings[std::wstring(L"AK-") + c.pszName] = Setting(0, L"my key");
+        host.Start();
 
-class ServicesEndToEnd : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_server.Start());
-        setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
-        m_photo = m_dir.Path() / "pantheon.jpg";
-        ASSERT_TRUE(WriteGpsJpeg(m_photo, 48.8448, 2.3471));
-        m_host.m_settings[L"iProv"] = Int(2);
-        m_host.m_settings[L"GeoType"] = Int(0);
-        m_host.m_settings[L"Format"] = Text(L"%L / %C / %S / %Y / %D / %F");
-    }
-    void TearDown() override { unsetenv("LOCANYM_SERVICE_URL"); }
-
-    std::wstring Caption() {
+        server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, c.pszResult));
         std::wstring strCaption;
-        EXPECT_TRUE(m_host.Caption(m_photo.wstring(), strCaption));
-        return strCaption;
+        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
+        EXPECT_EQ(c.strCaption, strCaption);
+        const auto requests = server.Requests();
+        ASSERT_EQ(1u, requests.size());
+        EXPECT_EQ(c.pszPath, requests[0].strPath);
+        EXPECT_EQ(c.strQuery, requests[0].strQuery);
+        // The same photo again: from the cache, without a request.
+        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
+        EXPECT_EQ(c.strCaption, strCaption);
+        EXPECT_EQ(1u, server.Requests().size());
+
+        // Another photo, so that the cache does not answer.
+        const std::filesystem::path other = dir.Path() / (std::string(c.pszFolder) + ".jpg");
+        ASSERT_TRUE(WriteGpsJpeg(other, -40.7, 73.96));
+        server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, c.pszError));
+        EXPECT_TRUE(host.Caption(other.wstring(), strCaption));
+        EXPECT_EQ(c.strError, strCaption);
+        // Asked again, since a failure is not cached; with ErrMsg off the caption is empty.
+        const size_t nAsked = server.Requests().size();
+        host.m_settings[L"ErrMsg"] = Setting(0);
+        host.m_settings[L"Enabled"] = Setting(1);
+        host.Send(kMsgLoadSettings);
+        EXPECT_TRUE(host.Caption(other.wstring(), strCaption));
+        EXPECT_EQ(L"", strCaption);
+        EXPECT_LT(nAsked, server.Requests().size());
+        unsetenv("LOCANYM_SERVICE_URL");
     }
-
-    CLoopbackServer m_server;
-    CTempDir m_dir;
-    std::filesystem::path m_photo;
-    CTestHost m_host;
-};
-
-TEST_F(ServicesEndToEnd, PhotoGetsTheCaptionComposedFromGeoNamesAndIsCached) {
-    m_server.SetAnswer(kPlaceNamePath,
-                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
-    m_host.m_settings[L"AK-GeoNames"] = Text(L"demo user");
-    m_host.Start();
-
-    const std::wstring kCaption =
-        L"Paris 05 Panth\u00e9on / Paris / \u00cele-de-France / France / FR / "
-        L"Paris 05 Panth\u00e9on, Paris, \u00cele-de-France, France";
-    EXPECT_EQ(kCaption, Caption());
-    auto requests = m_server.Requests();
-    ASSERT_EQ(1u, requests.size());
-    EXPECT_EQ(kPlaceNamePath, requests[0].strPath);
-    EXPECT_EQ("lat=48.8448000&lng=2.3471000&style=full&maxRows=3&username=demo%20user",
-              requests[0].strQuery);
-    EXPECT_TRUE(m_host.HasLog(L"gps location: 48.8448000,2.3471000"));
-
-    // The same photo again: from the cache, without a request.
-    EXPECT_EQ(kCaption, Caption());
-    EXPECT_EQ(1u, m_server.Requests().size());
-    EXPECT_TRUE(m_host.HasLog(L"Cached"));
 }
 
-TEST_F(ServicesEndToEnd, FailureAnswersTheErrorTextAndCachesNothing) {
-    m_server.SetAnswer(kPlaceNamePath, ServiceFixture("geonames", "error_user_does_not_exist"));
-    m_host.Start();
-    EXPECT_EQ(L"Locnm: HTTP Error 401\r\nuser does not exist.", Caption());
-    EXPECT_EQ(L"Locnm: HTTP Error 401\r\nuser does not exist.", Caption());
-    EXPECT_EQ(2u, m_server.Requests().size());
-
-    m_host.m_settings[L"ErrMsg"] = Int(0);
-    m_host.m_settings[L"Enabled"] = Int(1);
-    m_host.Send(kMsgLoadSettings);
-    EXPECT_EQ(L"", Caption());
-}
-
-TEST_F(ServicesEndToEnd, StopMessageEndsAWaitingRequestAtOnce) {
+TEST(ServicesEndToEnd, StopMessageEndsAWaitingRequestAtOnce) {
+    CLoopbackServer server;
+    ASSERT_TRUE(server.Start());
     SLoopbackAnswer stall;
     stall.eTrouble = ELoopbackTrouble::kStallBeforeAnswer;
-    m_server.SetAnswer(kPlaceNamePath, stall);
-    m_host.Start();
-    std::thread stopper([this] {
+    server.SetAnswer("/findNearbyPlaceNameJSON", stall);
+    setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
+    CTempDir dir;
+    const std::filesystem::path photo = dir.Path() / "pantheon.jpg";
+    ASSERT_TRUE(WriteGpsJpeg(photo, 48.8448, 2.3471));
+    CTestHost host;
+    host.m_settings[L"iProv"] = Setting(2);
+    host.m_settings[L"GeoType"] = Setting(0);
+    host.Start();
+    std::thread stopper([&host] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        m_host.Send(kMsgStop, 0, 0);
+        host.Send(kMsgStop, 0, 0);
     });
     const auto start = std::chrono::steady_clock::now();
-    const std::wstring strCaption = Caption();
+    std::wstring strCaption;
+    EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_EQ(L"", strCaption);
+    unsetenv("LOCANYM_SERVICE_URL");
+}
+
+class OfflineEndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(fs::path(LOCANYM_MODULE_PATH).parent_path() / "Locanym-places.dat"))
+            GTEST_SKIP() << "the build made no place data file (run scripts/fetch-places.sh)";
+    }
+
+    fs::path Photo(const char* pszName, double dLat, double dLon) {
+        fs::path photo = m_dir.Path() / pszName;
+        EXPECT_TRUE(WriteGpsJpeg(photo, dLat, dLon));
+        return photo;
+    }
+
+    static std::wstring Caption(CTestHost& host, const fs::path& photo) {
+        std::wstring strCaption;
+        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
+        return strCaption;
+    }
+
+    CTempDir m_dir;
+};
+
+TEST_F(OfflineEndToEnd, CaptionsComeFromThePlaceDataInTheChosenLanguage) {
+    struct {
+        const char* pszPhoto;
+        double dLat, dLon;
+        const wchar_t* pszLang;
+        const wchar_t* pszCaption;
+    } cases[] = {
+        {"eiffel.jpg", 48.8584, 2.2945, L"",
+         L"Paris / Paris / \u00cele-de-France / France / FR / Paris, \u00cele-de-France, France"},
+        {"colosseum.jpg", 41.89021, 12.492231, L"fr",
+         L"Rome / Rome / Lazio / Italie / IT / Rome, Lazio, Italie"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszPhoto);
+        CTestHost host;
+        host.m_settings[L"iProv"] = Setting(6);
+        host.m_settings[L"Format"] = Setting(0, kFormat);
+        host.m_settings[L"Lang"] = Setting(0, c.pszLang);
+        host.Start();
+        const fs::path photo = Photo(c.pszPhoto, c.dLat, c.dLon);
+        EXPECT_EQ(c.pszCaption, Caption(host, photo));
+        // Cached as any service's caption.
+        EXPECT_EQ(c.pszCaption, Caption(host, photo));
+        EXPECT_TRUE(host.HasLog(L"Cached"));
+    }
+}
+
+// The module survives a missing data file (a damaged one is the reader's tests' matter; no
+// place near a photo is module_robustness_test's case): an error text, nothing cached.
+TEST_F(OfflineEndToEnd, AMissingDataFileGivesAnErrorTextAndNoCaption) {
+    CTestHost host;
+    host.m_settings[L"iProv"] = Setting(6);
+    fs::remove(host.m_moduleCopy.parent_path() / "Locanym-places.dat");
+    host.Start();
+    const fs::path photo = Photo("photo.jpg", 48.8584, 2.2945);
+    for (int nTry = 0; nTry < 2; ++nTry) {
+        const std::wstring strCaption = Caption(host, photo);
+        EXPECT_EQ(0u, strCaption.rfind(L"Locnm: Offline place data unusable: ", 0))
+            << WideToUtf8(strCaption);
+    }
+    EXPECT_FALSE(host.HasLog(L"Cached"));
+}
+
+// Without the Offline setting a refused connection gives the error text, as
+// module_robustness_test shows.
+TEST_F(OfflineEndToEnd, FallbackCaptionsOnlyAServiceThatCannotBeReachedAndCachesNothing) {
+    // A port nobody listens on: the connection is refused.
+    CLoopbackServer server;
+    ASSERT_TRUE(server.Start());
+    const int nPort = server.Port();
+    const std::string strUrl = server.BaseUrl();
+    server.Stop();
+    setenv("LOCANYM_SERVICE_URL", strUrl.c_str(), 1);
+    const fs::path photo = Photo("eiffel.jpg", 48.8584, 2.2945);
+    const std::wstring kOffline =
+        L"Paris / Paris / \u00cele-de-France / France / FR / Paris, \u00cele-de-France, France";
+
+    struct {
+        int32_t bOffline;
+        bool bRefused;
+        const wchar_t* pszCaptionStart;
+    } cases[] = {
+        {1, true, kOffline.c_str()},
+        {1, false, L"Locnm: HTTP Error 401\r\nuser does not exist."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bOffline << c.bRefused);
+        CLoopbackServer refusing;
+        if (!c.bRefused) {
+            ASSERT_TRUE(refusing.Start(nPort));
+            refusing.SetAnswer("/findNearbyPlaceNameJSON",
+                               ServiceFixture("geonames", "error_user_does_not_exist"));
+        }
+        CTestHost host;
+        host.m_settings[L"iProv"] = Setting(2);
+        host.m_settings[L"GeoType"] = Setting(0);
+        host.m_settings[L"Offline"] = Setting(c.bOffline);
+        host.m_settings[L"Format"] = Setting(0, kFormat);
+        host.Start();
+        const std::wstring strCaption = Caption(host, photo);
+        EXPECT_EQ(0u, strCaption.rfind(c.pszCaptionStart, 0)) << WideToUtf8(strCaption);
+
+        // The next show asks the web service again, which now answers.
+        CLoopbackServer answering;
+        refusing.Stop();
+        ASSERT_TRUE(answering.Start(nPort));
+        answering.SetAnswer(
+            "/findNearbyPlaceNameJSON",
+            ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+        EXPECT_EQ(0u, Caption(host, photo).rfind(L"Paris 05 Panth\u00e9on / Paris / ", 0));
+        EXPECT_EQ(1u, answering.Requests().size());
+    }
+    unsetenv("LOCANYM_SERVICE_URL");
 }
 
 }  // namespace

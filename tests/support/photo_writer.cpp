@@ -1,8 +1,5 @@
 #include "tests/support/photo_writer.h"
 
-#include <stdio.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -68,24 +65,19 @@ uint32_t ElementCount(const SExifEntry& e) {
     return static_cast<uint32_t>(ElementBytes(e.nType) ? e.values.size() : e.bytes.size());
 }
 
-SExifEntry Entry(uint16_t nTag, uint16_t nType) {
-    SExifEntry e;
-    e.nTag = nTag;
-    e.nType = nType;
-    return e;
+SExifEntry Entry(uint16_t nTag, uint16_t nType, std::vector<uint64_t> values,
+                 std::vector<uint8_t> bytes = {}) {
+    return {nTag, nType, std::move(values), std::move(bytes), std::nullopt};
 }
 
 SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset, uint16_t nType = kTiffLong) {
-    SExifEntry e = Entry(nTag, nType);
-    e.values = {nOffset};
-    return e;
+    return Entry(nTag, nType, {nOffset});
 }
 
 // Bytes one IFD takes with its value area (values over 4 bytes, each at an even offset).
 size_t IfdSize(const CExifIfd& ifd, bool bBig) {
     size_t n = 2 + 12 * ifd.m_entries.size() + 4;
     for (const SExifEntry& e : ifd.m_entries) {
-        if (e.nValueField) continue;
         size_t len = EncodeValue(e, bBig).size();
         if (len > 4) n += len + (len & 1);
     }
@@ -106,9 +98,7 @@ void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
         w.U16(e.nType);
         w.U32(ElementCount(e));
         std::vector<uint8_t> bytes = EncodeValue(e, w.m_bBig);
-        if (e.nValueField) {
-            w.U32(*e.nValueField);
-        } else if (bytes.size() <= 4) {
+        if (bytes.size() <= 4) {
             bytes.resize(4, 0);
             w.m_out.insert(w.m_out.end(), bytes.begin(), bytes.end());
         } else {
@@ -147,45 +137,33 @@ SExifEntry& CExifIfd::Add(SExifEntry entry) {
 }
 
 SExifEntry& CExifIfd::Ascii(uint16_t nTag, const std::string& strText) {
-    SExifEntry e = Entry(nTag, kTiffAscii);
-    e.bytes.assign(strText.begin(), strText.end());
-    e.bytes.push_back(0);
-    return Add(std::move(e));
+    std::vector<uint8_t> bytes(strText.begin(), strText.end());
+    bytes.push_back(0);
+    return Add(Entry(nTag, kTiffAscii, {}, std::move(bytes)));
 }
 
 SExifEntry& CExifIfd::Rationals(uint16_t nTag, const std::vector<SRational>& values, bool bSigned) {
-    SExifEntry e = Entry(nTag, bSigned ? kTiffSRational : kTiffRational);
-    for (const SRational& r : values)
-        e.values.push_back(uint64_t{r.nNum} | (uint64_t{r.nDen} << 32));
-    return Add(std::move(e));
+    std::vector<uint64_t> packed;
+    for (const SRational& r : values) packed.push_back(uint64_t{r.nNum} | (uint64_t{r.nDen} << 32));
+    return Add(Entry(nTag, bSigned ? kTiffSRational : kTiffRational, std::move(packed)));
 }
 
 SExifEntry& CExifIfd::Shorts(uint16_t nTag, const std::vector<uint16_t>& values) {
-    SExifEntry e = Entry(nTag, kTiffShort);
-    e.values.assign(values.begin(), values.end());
-    return Add(std::move(e));
+    return Add(Entry(nTag, kTiffShort, {values.begin(), values.end()}));
 }
 
 SExifEntry& CExifIfd::Longs(uint16_t nTag, const std::vector<uint32_t>& values) {
-    SExifEntry e = Entry(nTag, kTiffLong);
-    e.values.assign(values.begin(), values.end());
-    return Add(std::move(e));
+    return Add(Entry(nTag, kTiffLong, {values.begin(), values.end()}));
 }
 
 SExifEntry& CExifIfd::Bytes(uint16_t nTag, const std::vector<uint8_t>& values, uint16_t nType) {
-    SExifEntry e = Entry(nTag, nType);
-    e.bytes = values;
-    return Add(std::move(e));
+    return Add(Entry(nTag, nType, {}, values));
 }
 
 SExifEntry& CExifIfd::Doubles(uint16_t nTag, const std::vector<double>& values) {
-    SExifEntry e = Entry(nTag, kTiffDouble);
-    for (double d : values) {
-        uint64_t bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        e.values.push_back(bits);
-    }
-    return Add(std::move(e));
+    std::vector<uint64_t> bits(values.size());
+    std::memcpy(bits.data(), values.data(), values.size() * sizeof(double));
+    return Add(Entry(nTag, kTiffDouble, std::move(bits)));
 }
 
 SExifEntry* CExifIfd::Find(uint16_t nTag) {
@@ -244,16 +222,14 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
             ifd1.Longs(kTiffThumbnailLength, {static_cast<uint32_t>(m_thumbnail.size())});
         }
     }
+    // IFD0 is always written, the others only when they have entries.
+    auto size = [this](const CExifIfd& ifd) {
+        return ifd.Empty() ? 0u : static_cast<uint32_t>(IfdSize(ifd, m_bBigEndian));
+    };
     const uint32_t nIfd0 = 8;
     const uint32_t nExif = nIfd0 + static_cast<uint32_t>(IfdSize(ifd0, m_bBigEndian));
-    const uint32_t nGps =
-        nExif + (exif.Empty() ? 0 : static_cast<uint32_t>(IfdSize(exif, m_bBigEndian)));
-    const uint32_t nInterop =
-        nGps + (gps.Empty() ? 0 : static_cast<uint32_t>(IfdSize(gps, m_bBigEndian)));
-    const uint32_t nIfd1 =
-        nInterop + (interop.Empty() ? 0 : static_cast<uint32_t>(IfdSize(interop, m_bBigEndian)));
-    const uint32_t nThumb =
-        nIfd1 + (ifd1.Empty() ? 0 : static_cast<uint32_t>(IfdSize(ifd1, m_bBigEndian)));
+    const uint32_t nGps = nExif + size(exif), nInterop = nGps + size(gps);
+    const uint32_t nIfd1 = nInterop + size(interop), nThumb = nIfd1 + size(ifd1);
     const uint32_t nPixels =
         nThumb + static_cast<uint32_t>(m_thumbnail.size() + (m_thumbnail.size() & 1));
     if (m_bAutoPointers) {
@@ -274,10 +250,8 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     w.U16(m_nMagic);
     w.U32(m_nIfd0Offset ? *m_nIfd0Offset : nIfd0);
     WriteIfd(w, ifd0, m_nIfd0Next ? *m_nIfd0Next : (ifd1.Empty() ? 0 : nIfd1));
-    if (!exif.Empty()) WriteIfd(w, exif, 0);
-    if (!gps.Empty()) WriteIfd(w, gps, 0);
-    if (!interop.Empty()) WriteIfd(w, interop, 0);
-    if (!ifd1.Empty()) WriteIfd(w, ifd1, 0);
+    for (const CExifIfd* pIfd : {&exif, &gps, &interop, &ifd1})
+        if (!pIfd->Empty()) WriteIfd(w, *pIfd, 0);
     w.m_out.insert(w.m_out.end(), m_thumbnail.begin(), m_thumbnail.end());
     if (m_thumbnail.size() & 1) w.U8(0);
     w.m_out.insert(w.m_out.end(), m_pixels.begin(), m_pixels.end());
@@ -343,35 +317,4 @@ bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dL
     exif.m_ifd0.Ascii(kTiffMake, "Locanym");
     exif.AddGpsPosition(dLatitude, dLongitude);
     return WritePhotoFile(path, BuildTiffFile(exif));
-}
-
-bool ExifToolGps(const std::filesystem::path& path, std::string& strLatitude,
-                 std::string& strLongitude) {
-    strLatitude.clear();
-    strLongitude.clear();
-    // -n: numbers. The Composite tags carry the hemisphere sign but need the references; a
-    // coordinate without its reference is taken from the GPS block unsigned. Missing prints "-".
-    const std::string command =
-        "exiftool -q -q -n -f -p "
-        "'$Composite:GPSLatitude|$Composite:GPSLongitude|$GPS:GPSLatitude|$GPS:GPSLongitude' '" +
-        path.string() + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return false;
-    std::string output;
-    char buffer[256];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    const int status = pclose(pipe);
-    if (status == -1 || (WIFEXITED(status) && WEXITSTATUS(status) == 127)) return false;
-    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t bar; (bar = output.find('|', start)) != std::string::npos; start = bar + 1)
-        fields.push_back(output.substr(start, bar - start));
-    fields.push_back(output.substr(start));
-    if (fields.size() != 4) return true;
-    for (std::string& f : fields)
-        if (f == "-") f.clear();
-    strLatitude = fields[0].empty() ? fields[2] : fields[0];
-    strLongitude = fields[1].empty() ? fields[3] : fields[1];
-    return true;
 }

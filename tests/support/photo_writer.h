@@ -1,25 +1,10 @@
 // A small writer of EXIF photos for tests, fuzz seeds, benchmarks and the demo: every byte of a
-// test photo is explained by the code that makes it.
-//
-// The quick way, a photo with a GPS position (degrees, minutes and hundredths of seconds as
-// unsigned rationals, references N/S and E/W, GPS version 2.3.0.0):
-//
-//     WriteGpsJpeg("/tmp/paris.jpg", 48.8566, 2.3522);        // 48/1 51/1 2376/100 N ...
-//     WriteGpsTiff("/tmp/south.tif", -33.8688, 151.2093, true);  // big-endian ("MM") TIFF
-//
-// Full control, for crafted cases: fill the IFDs of a CExifWriter entry by entry (any tag,
-// type, count, in any order, with raw value fields that point anywhere), then wrap the TIFF
-// structure in a JPEG (BuildJpeg, with the segments you choose) or write it as a TIFF file
-// (BuildTiffFile):
-//
-//     CExifWriter exif(/*bBigEndian=*/false);
-//     exif.m_gps.Rationals(kGpsLatitude, {{45, 1}, {27, 1}, {511, 10}});
-//     exif.m_gps.Ascii(kGpsLatitudeRef, "N");
-//     exif.m_gps.m_bSorted = false;            // keep the entries in the order given
-//     WritePhotoFile(path, BuildJpeg(exif));
-//
-// Sub-IFD pointers (EXIF 34665, GPS 34853, interoperability 40965) and the thumbnail pointers
-// are added by the writer when the sub-IFD has entries, unless m_bAutoPointers is false.
+// test photo is explained by the code that makes it. WriteGpsJpeg / WriteGpsTiff write a photo
+// at a position (degrees, minutes and hundredths of seconds as unsigned rationals, references
+// N/S and E/W). For crafted cases fill the IFDs of a CExifWriter entry by entry (any tag, type
+// and count, in any order), then wrap it in a JPEG (BuildJpeg) or write it as a TIFF
+// (BuildTiffFile). Sub-IFD and thumbnail pointers are added by the writer when the sub-IFD has
+// entries, unless m_bAutoPointers is false.
 #pragma once
 
 #include <cstdint>
@@ -56,10 +41,8 @@ struct SExifEntry {
     // Elements: integers (signed ones as their two's complement), rationals as
     // numerator | denominator << 32, floats and doubles as their bit patterns.
     std::vector<uint64_t> values;
-    std::vector<uint8_t> bytes;           // BYTE, SBYTE, UNDEFINED and ASCII (with its NUL)
-    std::optional<uint32_t> nCount;       // written instead of the real element count
-    std::optional<uint32_t> nValueField;  // written as the 4-byte value/offset field; the
-                                          // value itself is then not written at all
+    std::vector<uint8_t> bytes;      // BYTE, SBYTE, UNDEFINED and ASCII (with its NUL)
+    std::optional<uint32_t> nCount;  // written instead of the real element count
 };
 
 class CExifIfd {
@@ -125,8 +108,3 @@ bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dL
                   bool bBigEndian = false);
 bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dLongitude,
                   bool bBigEndian = false);
-
-// Asks exiftool (Debian libimage-exiftool-perl) for the signed decimal latitude and longitude
-// of a file; each text is empty when exiftool finds none. False when exiftool cannot run.
-bool ExifToolGps(const std::filesystem::path& path, std::string& strLatitude,
-                 std::string& strLongitude);

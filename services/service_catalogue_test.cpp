@@ -1,25 +1,26 @@
-// LocationIQ, Geoapify, BigDataCloud, MapsCo and OpenWeather through a real loopback server:
-// the request each sends, and how each reads real-shaped, error and odd answers. Each service's
-// main recorded answer and error answer go through the module in services_each_e2e_test.
+// The six web services through a real loopback server: how each reads real-shaped, error and
+// odd answers, and the requests no end-to-end test makes. Each service's request, main recorded
+// answer and error answer go through the module in services_e2e_test.
+#include "services/service_catalogue.h"
+
 #include <gtest/gtest.h>
 
 #include "base/text.h"
 #include "http/query.h"
-#include "services/service_catalogue.h"
 #include "tests/support/loopback_server.h"
 
 namespace {
 
 const char* const kPaths[kServiceCount] = {
-    "/v1/reverse", "/v1/geocode/reverse", "", "/data/reverse-geocode",
+    "/v1/reverse", "/v1/geocode/reverse", "/findNearbyPlaceNameJSON", "/data/reverse-geocode",
     "/reverse",    "/geo/1.0/reverse"};
-const char* const kFolders[kServiceCount] = {"locationiq",   "geoapify", "",
+const char* const kFolders[kServiceCount] = {"locationiq",   "geoapify", "geonames",
                                              "bigdatacloud", "mapsco",   "openweather"};
 
 // Location, city, state, country, country code, full address.
 using CParts = std::array<std::wstring, 6>;
 
-class FiveServicesTest : public ::testing::Test {
+class ServiceLookups : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
@@ -44,35 +45,28 @@ class FiveServicesTest : public ::testing::Test {
     CLoopbackServer m_server;
 };
 
-TEST_F(FiveServicesTest, RequestPathAndParametersInOrderKeyLast) {
-    const std::string kAt = "lat=-33.8688000&lon=151.2093000";
-    struct SCase {
-        int nService;
-        const wchar_t* pszLang;
-        std::string strQuery;
-    } cases[] = {
-        {kLocationIQ, L"",
-         kAt + "&format=json&normalizeaddress=1&key=pk.5e0c7a19b2d84f36a1c09e7d4b2f8a63"},
-        {kLocationIQ, L"DE",
-         kAt + "&format=json&normalizeaddress=1&accept-language=de&key=my%20key"},
-        {kGeoApify, L"PT-br", kAt + "&format=json&limit=5&lang=pt-br&apiKey=my%20key"},
-        {kBigDataCloud, L"JA",
-         "latitude=-33.8688000&longitude=151.2093000&localityLanguage=ja&key=my%20key"},
-        {kMapsCo, L"FR", kAt + "&format=json&api_key=my%20key"},
-        {kOpenWeather, L"FR", kAt + "&limit=1&appid=my%20key"},
-    };
-    for (const SCase& c : cases) {
-        SCOPED_TRACE(c.strQuery);
-        m_server.ClearRequests();
-        m_settings.m_strLang = c.pszLang;
-        m_services[c.nService]->m_strApiKey = *c.pszLang ? L"my key" : L"";
-        CParts parts;
-        Find(c.nService, JsonAnswer("{}"), parts);
-        const auto requests = m_server.Requests();
-        ASSERT_EQ(1u, requests.size());
-        EXPECT_EQ(kPaths[c.nService], requests[0].strPath);
-        EXPECT_EQ(c.strQuery, requests[0].strQuery);
-    }
+// Each service's request with the user's key and language is pinned through the module in
+// services_e2e_test; here the built-in key and GeoNames' other search.
+TEST_F(ServiceLookups, BuiltInKeyAndGeoNamesSearchOfNearbyFeatures) {
+    CParts parts;
+    Find(kLocationIQ, JsonAnswer("{}"), parts);
+    m_settings.m_nGeoType = 1;
+    m_settings.m_strLang = L"DE";
+    CLocationRecord record;
+    m_server.SetAnswer("/findNearbyJSON", JsonAnswer("{}"));
+    m_services[kGeoNames]->FindLocation(L"-33.8688000", L"151.2093000", record);
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ("/v1/reverse", requests[0].strPath);
+    EXPECT_EQ(
+        "lat=-33.8688000&lon=151.2093000&format=json&normalizeaddress=1&"
+        "key=pk.5e0c7a19b2d84f36a1c09e7d4b2f8a63",
+        requests[0].strQuery);
+    EXPECT_EQ("/findNearbyJSON", requests[1].strPath);
+    EXPECT_EQ(
+        "lat=-33.8688000&lng=151.2093000&lang=DE&style=full&radius=10&maxRows=10&"
+        "username=samplepics",
+        requests[1].strQuery);
 }
 
 SLoopbackAnswer Fixture(int nService, const char* pszName) {
@@ -97,13 +91,14 @@ SAnswerCase Refused(int nService, const char* pszName, SLoopbackAnswer answer,
     return {nService, pszName, std::move(answer), 0, CParts{}, std::move(strError)};
 }
 
-TEST_F(FiveServicesTest, AnswersFillTheRecordOrGiveTheServersText) {
+// An answer that is no usable list gives 0, members of other types read as empty. That nothing
+// a server sends makes a lookup throw, and that a refused answer leaves the record empty, is the
+// service_answer fuzz target's check; malformed JSON as such is the parser's tests' matter.
+TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
     const std::wstring kAngarskFull =
         L"улица Ленина, 63-й квартал, Ангарск, Ангарский городской округ, Иркутская область, "
         L"Сибирский федеральный округ, 665830, Россия";
     const SAnswerCase cases[] = {
-        Refused(kLocationIQ, "no match", Fixture(kLocationIQ, "error_unable_to_geocode"),
-                L"Locnm: HTTP Error 404\r\nUnable to geocode"),
         Refused(kLocationIQ, "numeric error", JsonAnswer(R"({"error":12.75})"), L"13"),
         Found(kLocationIQ, "no name, no road", JsonAnswer(R"({"address":{"city":"C","name":7}})"),
               {L"C", L"C"}),
@@ -117,6 +112,30 @@ TEST_F(FiveServicesTest, AnswersFillTheRecordOrGiveTheServersText) {
               JsonAnswer(R"({"results":[{"formatted":"F","country":"Y"},{"city":"C"}]})"),
               {L"C", L"C", L"", L"Y", L"", L"F"}),
         Refused(kGeoApify, "no results", JsonAnswer(R"({"results":[]})"), L""),
+
+        Found(kGeoNames, "ru", Fixture(kGeoNames, "result_nonlatin_ru_lang"),
+              {L"Москва", L"", L"Москва", L"Россия", L"RU"}),
+        Found(kGeoNames, "each text from the first place that has it", JsonAnswer(R"({"geonames":[
+        {"name":"Bellagio","countryName":"Italia","countryCode":" IT ","adminName1":"Lombardia"},
+        {"name":"Other","countryName":"Other","countryCode":"XX","adminName1":"Other",
+         "adminName3":"Como"},
+        {"name":"Third","adminName3":"Never"}]})"),
+              {L"Bellagio", L"Como", L"Lombardia", L"Italia", L"IT"}),
+        Refused(kGeoNames, "error with status 200", Fixture(kGeoNames, "error_hourly_limit"),
+                L"the hourly limit of 1000 credits for gclh has been exceeded. Please throttle "
+                L"your requests or use the commercial service."),
+        Refused(kGeoNames, "status without message", JsonAnswer(R"({"status":{"value":10}})", 401),
+                L"Locnm: HTTP Error 401\r\n"),
+        Refused(kGeoNames, "geonames null", JsonAnswer(R"({"geonames":null})"), L""),
+        Found(kGeoNames, "places of other types",
+              JsonAnswer(R"({"geonames":[1,"a",null,[],true]})"), {}),
+        Found(kGeoNames, "members of other types",
+              JsonAnswer(R"({"geonames":[{"name":5,"countryName":{"a":1},"countryCode":true,
+                 "adminName1":[],"adminName3":null}]})"),
+              {}),
+        Found(kGeoNames, "no place has a name",
+              JsonAnswer(R"({"geonames":[{"countryName":"Italia","adminName3":"Como"}]})"),
+              {L"", L"Como", L"", L"Italia"}),
 
         Refused(kBigDataCloud, "message when description is empty",
                 JsonAnswer(R"({"status":1,"description":"","message":"m"})"), L"m"),
@@ -138,8 +157,6 @@ TEST_F(FiveServicesTest, AnswersFillTheRecordOrGiveTheServersText) {
         Found(kMapsCo, "residential area only", JsonAnswer(R"({"address":{"residential":"R"}})"),
               {L"R", L"R"}),
 
-        Found(kOpenWeather, "london", Fixture(kOpenWeather, "result_city_london_limit1"),
-              {L"London", L"London", L"", L"GB", L"GB", L"London, GB"}),
         Found(kOpenWeather, "non-Latin, only the first place",
               JsonAnswer(R"([{"name":"東京","country":"JP"},{"name":"x"}])"),
               {L"東京", L"東京", L"", L"JP", L"JP", L"東京, JP"}),
@@ -154,6 +171,40 @@ TEST_F(FiveServicesTest, AnswersFillTheRecordOrGiveTheServersText) {
         EXPECT_EQ(c.nResult, Find(c.nService, c.answer, parts));
         EXPECT_EQ(c.parts, parts);
         EXPECT_EQ(c.strError, m_services[c.nService]->m_strError);
+    }
+}
+
+TEST_F(ServiceLookups, GeoNamesCountryListsPickTheAdministrativeLevels) {
+    const std::string kFr =
+        R"({"geonames":[{"name":"N","countryName":"France","countryCode":"FR",
+        "adminName1":"A1","adminName2":"A2","adminName3":"A3","adminName4":"A4"}]})";
+    const std::string kNoCode =
+        R"({"geonames":[{"name":"N","adminName1":"A1","adminName2":"A2","adminName3":"A3"}]})";
+    const std::string kFrNoLevel2 =
+        R"({"geonames":[{"name":"N","countryCode":"FR","adminName1":"A1","adminName3":"A3"}]})";
+    struct SCase {
+        const char* pszName;
+        const std::string& strBody;
+        int bGeo1, bGeo2;
+        const wchar_t *pszCC1, *pszCC2;
+        const wchar_t *pszState, *pszCity;
+    } cases[] = {
+        {"both off", kFr, 0, 0, L"FR", L"FR", L"A1", L"A3"},
+        {"both on, listed with blanks", kFr, 1, 1, L"it , fr", L" Fr", L"A2", L"A4"},
+        {"on, other countries", kFr, 1, 1, L"DE", L"IT,,ES", L"A1", L"A3"},
+        {"on, place without code", kNoCode, 1, 1, L"DE", L"DE", L"A2", L"A3"},
+        {"on, the preferred level empty", kFrNoLevel2, 1, 1, L"FR", L"FR", L"A1", L"A3"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_settings.m_bGeo1 = c.bGeo1;
+        m_settings.m_bGeo2 = c.bGeo2;
+        m_settings.m_strGeoCC1 = c.pszCC1;
+        m_settings.m_strGeoCC2 = c.pszCC2;
+        CParts parts;
+        EXPECT_EQ(1, Find(kGeoNames, JsonAnswer(c.strBody), parts));
+        EXPECT_EQ(c.pszState, parts[2]);
+        EXPECT_EQ(c.pszCity, parts[1]);
     }
 }
 
