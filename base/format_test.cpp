@@ -29,7 +29,7 @@ TEST(FormatText, FloatsUseAPointWhateverTheLocale) {
     // A host may have switched the process to a locale with a decimal comma.
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     std::string saved = previous ? previous : "C";
-    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
     EXPECT_EQ(FormatText(L"%.7f", 45.46419444444), L"45.4641944");
     EXPECT_EQ(FormatText(L"%g %g %g", 45.5, 0.0001, 1e20), L"45.5 0.0001 1e+20");
     EXPECT_EQ(FormatText(L"F%.1f EV %+.1f %.0f", 3.5, -0.333, 12.75), L"F3.5 EV -0.3 13");

@@ -49,17 +49,26 @@ fetch_places() {
     fi
 }
 
+# The formatting tests switch to a locale with a decimal comma; generate one when missing.
+comma_locale() {
+    wanted test || return 0
+    locale -a 2>/dev/null | grep -qi '^de_DE.utf-\?8$' && return 0
+    $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+        echo "warning: no de_DE.UTF-8 locale; the decimal-comma test will be skipped" >&2
+}
+
+sudo=""
+if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null; then sudo="sudo"; fi
+
 if [ ${#missing[@]} -eq 0 ]; then
+    comma_locale
     fetch_places
     exit 0
 fi
 
 echo "Installing Debian packages: ${missing[*]}" >&2
-sudo=""
 if [ "$(id -u)" -ne 0 ]; then
-    if command -v sudo >/dev/null; then
-        sudo="sudo"
-    else
+    if [ -z "$sudo" ]; then
         echo "error: packages are missing (${missing[*]}) and this user cannot install them; run as root or install them first" >&2
         exit 1
     fi
@@ -67,4 +76,5 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+comma_locale
 fetch_places
