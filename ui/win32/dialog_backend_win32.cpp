@@ -14,13 +14,7 @@
 
 namespace {
 
-// Posted by WM_INITDIALOG: the dialog manager shows a window only once its queue is empty, so
-// this message arrives just before the window would appear by itself.
-constexpr UINT kMsgShown = WM_APP + 1;
 constexpr UINT_PTR kLinkSubclassId = 1;
-
-Win32DialogShownHook g_pfnShownHook = nullptr;
-void* g_pShownContext = nullptr;
 
 class CFont {
   public:
@@ -254,19 +248,8 @@ INT_PTR CALLBACK DialogProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lPar
                 host.m_dialog.Attach(host);
                 pRun->pBackend->m_openWindows.push_back(hWnd);
                 host.m_dialog.OnInitDialog();
-                PostMessageW(hWnd, kMsgShown, 0, 0);
                 return TRUE;
             }
-            case kMsgShown:
-                if (!(GetWindowLongPtrW(hWnd, GWL_STYLE) & WS_VISIBLE))
-                    ShowWindow(hWnd, SW_SHOWNORMAL);
-                RedrawWindow(
-                    hWnd, nullptr, nullptr,
-                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
-                if (g_pfnShownHook && host.m_nResult == 0)
-                    g_pfnShownHook(reinterpret_cast<uintptr_t>(hWnd), host.m_dialog,
-                                   g_pShownContext);
-                return TRUE;
             case WM_COMMAND:
                 OnCommand(host, LOWORD(wParam), HIWORD(wParam), lParam);
                 return TRUE;
@@ -320,9 +303,4 @@ int CWin32DialogBackend::RunModal(CDialog& dialog, uintptr_t hParent) {
 
 std::unique_ptr<IDialogBackend> CreateWin32DialogBackend() {
     return std::make_unique<CWin32DialogBackend>();
-}
-
-void SetWin32DialogShownHook(Win32DialogShownHook pfnHook, void* pContext) {
-    g_pfnShownHook = pfnHook;
-    g_pShownContext = pContext;
 }
