@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <random>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -31,6 +32,11 @@ class CFileHandle {
     CFileHandle& operator=(const CFileHandle&) = delete;
     HANDLE Get() const { return m_h; }
     bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
+    // Closes the handle held so far (its close error is lost) and takes h.
+    void Reset(HANDLE h) {
+        Close();
+        m_h = h;
+    }
     // Closes now so that a failure of the close (a late write error) can be reported.
     bool Close() {
         if (!IsValid()) return true;
@@ -164,13 +170,31 @@ bool CFolderLock::Lock(const fs::path& folder, std::string& strError) {
 bool WriteFileAtomically(const fs::path& file, const std::string& strContent,
                          std::string& strError) {
     const std::wstring strTarget = file.wstring();
-    const std::wstring strTemp = strTarget + L".tmp";
     const std::string strName = WideToUtf8(strTarget);
-    // The data folder lies in the user's own profile, which only that user can read.
-    CFileHandle temp(CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Each writer gets a name of its own, so two hosts on one data folder never write into each
+    // other's file; CREATE_NEW never opens one that exists, and a name taken is drawn again. The
+    // data folder lies in the user's own profile, which only that user can read.
+    static thread_local std::mt19937_64 random(std::random_device{}() ^
+                                               static_cast<uint64_t>(GetCurrentProcessId()) << 32 ^
+                                               static_cast<uint64_t>(GetTickCount64()));
+    constexpr int kMaxTries = 16;
+    std::wstring strTemp;
+    CFileHandle temp(INVALID_HANDLE_VALUE);
+    DWORD dwOpenError = ERROR_FILE_EXISTS;
+    for (int nTry = 0; nTry < kMaxTries && !temp.IsValid(); ++nTry) {
+        wchar_t szPart[24];
+        std::swprintf(szPart, ARRAYSIZE(szPart), L".tmp-%016llx",
+                      static_cast<unsigned long long>(random()));
+        strTemp = strTarget + szPart;
+        temp.Reset(CreateFileW(strTemp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        dwOpenError = temp.IsValid() ? 0 : GetLastError();
+        if (dwOpenError != 0 && dwOpenError != ERROR_FILE_EXISTS &&
+            dwOpenError != ERROR_ALREADY_EXISTS)
+            break;
+    }
     if (!temp.IsValid()) {
-        strError = Win32Error("cannot create a file beside " + strName, GetLastError());
+        strError = Win32Error("cannot create a file beside " + strName, dwOpenError);
         return false;
     }
     bool bOk = true;
@@ -189,10 +213,20 @@ bool WriteFileAtomically(const fs::path& file, const std::string& strContent,
         bOk = false;
         dwError = GetLastError();
     }
-    if (bOk && !MoveFileExW(strTemp.c_str(), strTarget.c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        bOk = false;
+    // Another writer replacing the same file at this moment (or a reader holding it without
+    // delete sharing) makes the rename fail with a denial for a moment: try again briefly.
+    constexpr int kMaxRenames = 50;
+    constexpr DWORD kRenamePauseMs = 10;
+    for (int nTry = 0; bOk; ++nTry) {
+        if (MoveFileExW(strTemp.c_str(), strTarget.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            break;
         dwError = GetLastError();
+        if (nTry + 1 >= kMaxRenames ||
+            (dwError != ERROR_ACCESS_DENIED && dwError != ERROR_SHARING_VIOLATION))
+            bOk = false;
+        else
+            Sleep(kRenamePauseMs);
     }
     if (!bOk) {
         DeleteFileW(strTemp.c_str());

@@ -2,6 +2,9 @@
 // WinINet's calls block, so a thread of the call's own sends and reads while the calling thread
 // feeds the sink and asks it every 50 ms whether to go on: a stop ends even a wait for a silent
 // server at once. The connect, send and receive time-outs bound every wait.
+// A stop does not wait for the network thread: closing a handle does not end a blocked call on
+// every WinINet (Wine's waits for its time-out). The thread shares the handles and the state with
+// the call, touches no handle once stopped, and keeps the module loaded until it has ended.
 #include <windows.h>
 // The headers below need windows.h first.
 #include <wininet.h>
@@ -9,9 +12,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "base/text.h"
 #include "http/http_client.h"
@@ -37,10 +40,10 @@ class CInternetHandle {
     CInternetHandle(const CInternetHandle&) = delete;
     CInternetHandle& operator=(const CInternetHandle&) = delete;
     HINTERNET Get() const { return m_h; }
-    // Closes the handle now; a call blocked on it in another thread returns with an error.
-    void Reset() {
+    // Closes the handle held so far and takes h.
+    void Reset(HINTERNET h = nullptr) {
         if (m_h) InternetCloseHandle(m_h);
-        m_h = nullptr;
+        m_h = h;
     }
 
   private:
@@ -122,9 +125,12 @@ void SetTimeout(HINTERNET h, DWORD dwOption, long nMs) {
     InternetSetOptionW(h, dwOption, &dwValue, sizeof dwValue);
 }
 
-// What the network thread hands to the calling thread. The calling thread alone talks to the
-// sink and closes handles; closing the request handle is how a blocked WinINet call is ended.
+// What the network thread hands to the calling thread, owned by both. The calling thread alone
+// talks to the sink; the handles close with the last owner, so never under a running call.
 struct SShared {
+    CInternetHandle session;  // declared first: closed last
+    CInternetHandle connection;
+    CInternetHandle request;
     std::mutex mutex;
     std::condition_variable wake;
     bool bCancelled = false;
@@ -139,8 +145,13 @@ struct SShared {
 constexpr size_t kMaxQueuedPieces = 64;
 
 // Runs on the network thread: sends the request and reads the answer as it arrives. Every call
-// here may block until a time-out; the calling thread ends one early by closing hRequest.
-void SendAndRead(HINTERNET hRequest, SShared& shared) {
+// here may block until a time-out; once the calling thread has stopped, the thread only ends.
+void SendAndRead(SShared& shared) {
+    HINTERNET hRequest = shared.request.Get();
+    auto cancelled = [&shared] {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        return shared.bCancelled;
+    };
     auto finish = [&shared](SHttpGetResult result) {
         std::lock_guard<std::mutex> lock(shared.mutex);
         shared.result = std::move(result);
@@ -150,6 +161,7 @@ void SendAndRead(HINTERNET hRequest, SShared& shared) {
     try {
         if (!HttpSendRequestW(hRequest, nullptr, 0, nullptr, 0))
             return finish(Failure(EHttpOutcome::kTransportError, GetLastError()));
+        if (cancelled()) return;
         DWORD dwStatus = 0;
         DWORD nLength = sizeof dwStatus;
         // An answer without a status is reported as broken by the layer above.
@@ -168,6 +180,7 @@ void SendAndRead(HINTERNET hRequest, SShared& shared) {
             DWORD nAvailable = 0;
             if (!InternetQueryDataAvailable(hRequest, &nAvailable, 0, 0))
                 return finish(Failure(EHttpOutcome::kTransportError, GetLastError()));
+            if (cancelled()) return;
             if (nAvailable == 0) return finish(SHttpGetResult());
             strPiece.resize(nAvailable < kReadPieceBytes ? nAvailable : kReadPieceBytes);
             DWORD nRead = 0;
@@ -191,10 +204,61 @@ void SendAndRead(HINTERNET hRequest, SShared& shared) {
     }
 }
 
+class CThreadHandle {
+  public:
+    explicit CThreadHandle(HANDLE h) : m_h(h) {}
+    ~CThreadHandle() {
+        if (m_h) CloseHandle(m_h);
+    }
+    CThreadHandle(const CThreadHandle&) = delete;
+    CThreadHandle& operator=(const CThreadHandle&) = delete;
+    HANDLE Get() const { return m_h; }
+
+  private:
+    HANDLE m_h;
+};
+
+struct SNetworkWork {
+    std::shared_ptr<SShared> pShared;
+    HMODULE hModule = nullptr;  // a reference of the thread's own
+};
+
+DWORD WINAPI NetworkThread(LPVOID pParam) {
+    HMODULE hModule = nullptr;
+    {
+        std::unique_ptr<SNetworkWork> pWork(static_cast<SNetworkWork*>(pParam));
+        hModule = pWork->hModule;
+        SendAndRead(*pWork->pShared);
+    }
+    // The code of this thread must stay mapped until the thread has left it.
+    FreeLibraryAndExitThread(hModule, 0);
+    return 0;
+}
+
+// Starts the network thread; null when it could not start.
+HANDLE StartNetworkThread(const std::shared_ptr<SShared>& pShared) {
+    auto pWork = std::make_unique<SNetworkWork>();
+    pWork->pShared = pShared;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&NetworkThread), &pWork->hModule))
+        return nullptr;
+    HMODULE hModule = pWork->hModule;
+    HANDLE hThread = CreateThread(nullptr, 0, &NetworkThread, pWork.get(), 0, nullptr);
+    if (!hThread) {
+        FreeLibrary(hModule);
+        return nullptr;
+    }
+    pWork.release();  // the thread owns it now
+    return hThread;
+}
+
 // Delivers what the network thread receives to the sink on this thread, and asks the sink every
-// kPollIntervalMs whether to go on. Returns with the network thread's work ended.
-SHttpGetResult Deliver(CInternetHandle& httpRequest, SShared& shared, IHttpAnswerSink& sink) {
-    std::thread network(SendAndRead, httpRequest.Get(), std::ref(shared));
+// kPollIntervalMs whether to go on. Returns at once when the sink stops; otherwise with the
+// network thread's work ended.
+SHttpGetResult Deliver(const std::shared_ptr<SShared>& pShared, IHttpAnswerSink& sink) {
+    SShared& shared = *pShared;
+    CThreadHandle network(StartNetworkThread(pShared));
+    if (!network.Get()) return Failure(EHttpOutcome::kNoRequest, GetLastError());
     bool bStatusSent = false;
     EHttpOutcome eEnd = EHttpOutcome::kCompleted;
     try {
@@ -235,21 +299,15 @@ SHttpGetResult Deliver(CInternetHandle& httpRequest, SShared& shared, IHttpAnswe
         eEnd = EHttpOutcome::kSinkException;
     }
     if (eEnd != EHttpOutcome::kCompleted) {
-        {
-            std::lock_guard<std::mutex> lock(shared.mutex);
-            shared.bCancelled = true;
-            shared.wake.notify_all();
-        }
-        // Ends a send or read that waits for the network; the network thread then returns.
-        httpRequest.Reset();
-    }
-    network.join();
-    if (eEnd != EHttpOutcome::kCompleted) {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.bCancelled = true;
+        shared.wake.notify_all();
         SHttpGetResult result;
         result.eOutcome = eEnd;
         result.nStatus = shared.nStatus;
         return result;
     }
+    WaitForSingleObject(network.Get(), INFINITE);
     SHttpGetResult result = std::move(shared.result);
     result.nStatus = shared.nStatus;
     return result;
@@ -260,18 +318,22 @@ SHttpGetResult Transfer(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
     SUrl url;
     if (!CrackUrl(strUrl, url)) return Failure(EHttpOutcome::kNotSent, ERROR_INTERNET_INVALID_URL);
 
-    CInternetHandle session(InternetOpenW(Utf8ToWide(request.strUserAgent).c_str(),
-                                          INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    auto pShared = std::make_shared<SShared>();
+    CInternetHandle& session = pShared->session;
+    session.Reset(InternetOpenW(Utf8ToWide(request.strUserAgent).c_str(),
+                                INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session.Get()) return Failure(EHttpOutcome::kNoRequest, GetLastError());
     SetTimeout(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, request.nConnectTimeoutMs);
 
     // No traffic yet: the connection is made by the send.
-    CInternetHandle connection(InternetConnectW(session.Get(), url.strHost.c_str(), url.nPort,
-                                                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    CInternetHandle& connection = pShared->connection;
+    connection.Reset(InternetConnectW(session.Get(), url.strHost.c_str(), url.nPort, nullptr,
+                                      nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection.Get()) return Failure(EHttpOutcome::kNoRequest, GetLastError());
-    CInternetHandle httpRequest(
-        HttpOpenRequestW(connection.Get(), L"GET", url.strObject.c_str(), L"HTTP/1.0", nullptr,
-                         nullptr, url.bSecure ? kRequestFlagsHttps : kRequestFlagsHttp, 0));
+    CInternetHandle& httpRequest = pShared->request;
+    httpRequest.Reset(HttpOpenRequestW(connection.Get(), L"GET", url.strObject.c_str(), L"HTTP/1.0",
+                                       nullptr, nullptr,
+                                       url.bSecure ? kRequestFlagsHttps : kRequestFlagsHttp, 0));
     if (!httpRequest.Get()) return Failure(EHttpOutcome::kNoRequest, GetLastError());
     // Set on the request itself: not every WinINet hands a session's time-outs down to it.
     SetTimeout(httpRequest.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, request.nConnectTimeoutMs);
@@ -292,8 +354,7 @@ SHttpGetResult Transfer(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
         result.eOutcome = EHttpOutcome::kEndedBySink;
         return result;
     }
-    SShared shared;
-    return Deliver(httpRequest, shared, sink);
+    return Deliver(pShared, sink);
 }
 
 }  // namespace

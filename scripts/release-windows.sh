@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Puts what Windows users install into dist/: Locanym.dll (stripped), the offline place data
 # Locanym-places.dat when the native build made it (the file is the same on every platform),
-# Locanym.chm when the help page docs/Locanym.html exists (compiled with chmcmd), and a short
-# install note. Expects scripts/build.sh windows to have run (build.sh windows --dist runs it).
+# Locanym.chm (the build compiles it from docs/Locanym.html with chmcmd), and a short install
+# note. Expects scripts/build.sh windows to have run (build.sh windows --dist runs it).
 # Usage: scripts/release-windows.sh
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,26 +21,8 @@ if [ -f "$top/build/Locanym-places.dat" ]; then
     files="$files, Locanym-places.dat"
 fi
 
-if [ -f "$top/docs/Locanym.html" ]; then
-    help="$win/help"
-    rm -rf "$help"
-    mkdir -p "$help"
-    cp "$top/docs/Locanym.html" "$help/"
-    cat >"$help/Locanym.hhp" <<HHP
-[OPTIONS]
-Compiled file=Locanym.chm
-Default topic=Locanym.html
-Title=Locanym
-Language=0x409 English (United States)
-
-[FILES]
-Locanym.html
-HHP
-    (cd "$help" && chmcmd Locanym.hhp >chmcmd.log 2>&1) || {
-        cat "$help/chmcmd.log" >&2
-        exit 1
-    }
-    cp "$help/Locanym.chm" "$dist/"
+if [ -f "$win/Locanym.chm" ]; then
+    cp "$win/Locanym.chm" "$dist/"
     files="$files, Locanym.chm"
 fi
 
@@ -53,8 +35,8 @@ Files: $files.
 2. Copy the files above into the slide-show program's plug-in folder, side by side.
 3. Start the slide-show program and enable Locanym in its plug-in list.
 
-This release has no settings dialog yet: the plug-in works with the settings the slide-show
-program has stored for it.
+Its settings dialog opens from the slide-show program's plug-in list; the Help button there
+shows Locanym.chm.
 
 To remove Locanym, delete the files again. Its location cache is a file of its own: deleting
 it only makes the plug-in ask the services again.

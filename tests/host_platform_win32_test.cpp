@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "host/host_platform.h"
 #include "tests/support/file_bytes.h"
@@ -70,6 +72,28 @@ TEST_F(HostPlatformWin32, TheLogGrowsByWholeLinesAndAFolderIsRefused) {
     ASSERT_EQ(strNow.size(), 19u) << strNow;
     EXPECT_EQ(strNow.substr(4, 1) + strNow.substr(7, 1) + strNow.substr(10, 1), "-- ");
     EXPECT_FALSE(CurrentFolder().empty());
+}
+
+// Two hosts saving into one data folder at once: every save succeeds, the file is always one
+// writer's whole content, and no temporary file is left behind.
+TEST_F(HostPlatformWin32, TwoWritersOfOneFileNeverMeetInATemporaryFile) {
+    const fs::path file = m_folder / L"F\u00f6lder \u6771\u4eac" / "settings.json";
+    const std::string contents[] = {std::string(50000, 'a'), std::string(70000, 'b')};
+    auto write = [&file](const std::string& strContent, std::string& strErrors) {
+        for (int i = 0; i < 40; ++i) {
+            std::string strError;
+            if (!WriteFileAtomically(file, strContent, strError)) strErrors += strError + "\n";
+        }
+    };
+    std::string strErrors, strErrorsOther;
+    std::thread other(write, std::cref(contents[1]), std::ref(strErrorsOther));
+    write(contents[0], strErrors);
+    other.join();
+    EXPECT_EQ(strErrors + strErrorsOther, "");
+    const std::string strFinal = ReadFileBytes(file);
+    EXPECT_TRUE(strFinal == contents[0] || strFinal == contents[1]);
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()),
+              1);
 }
 
 }  // namespace

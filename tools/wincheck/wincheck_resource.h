@@ -1,5 +1,0 @@
-#pragma once
-
-#define IDD_WINCHECK 101
-#define IDS_WINCHECK_CAPTION 1002
-#define IDC_WINCHECK_EDIT 1003
