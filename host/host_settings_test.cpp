@@ -192,31 +192,3 @@ TEST(HostSettings, MissingOrMismatchedKeysAnswerTheDefault) {
     settings.AnswerRead(noDefault.record, bStored, strNote);
     EXPECT_EQ(noDefault.buffer[0], L'\0');
 }
-
-// A damaged file is reported and never replaced, so the user's settings survive.
-TEST(HostSettings, DamagedFileIsAnErrorAndIsKept) {
-    const char* damaged[] = {
-        R"({"LocanymPlugIn": {"Format": )",
-        R"({"LocanymPlugIn": 5})",
-        R"({"LocanymPlugIn": {"Enabled": 1, "Enabled": 0}})",
-    };
-    for (const char* pszContent : damaged) {
-        CScratchDir dir;
-        const fs::path file = dir.Path() / "settings.json";
-        WriteFileBytes(file, pszContent);
-        CHostSettings settings(file);
-        std::string strError;
-        EXPECT_FALSE(settings.Load(strError)) << pszContent;
-        EXPECT_NE(strError.find(file.string()), std::string::npos) << strError;
-        WriteInt(settings, L"Enabled", 1);
-        EXPECT_FALSE(settings.Save(strError));
-        EXPECT_EQ(ReadFileBytes(file), pszContent);
-    }
-    for (const char* pszEmpty : {"", "  \n"}) {
-        CScratchDir dir;
-        WriteFileBytes(dir.Path() / "settings.json", pszEmpty);
-        CHostSettings settings(dir.Path() / "settings.json");
-        std::string strError;
-        EXPECT_TRUE(settings.Load(strError)) << strError;
-    }
-}

@@ -115,10 +115,11 @@ TEST_F(HostCaptionTest, EveryPhotoGetsAStatusAndTheRunAnExitStatus) {
     WriteFileBytes(m_photos / "4-broken.jpg", "no JPEG at all");
 
     const std::string p = m_photos.string() + "/";
-    SRun run = Run({"--json", "caption", m_photos.string()});
+    const std::string strMissing = m_scratch.Path().string() + "/missing.jpg";
+    SRun run = Run({"--json", "caption", m_photos.string(), strMissing});
     EXPECT_EQ(run.nExit, 1) << "an unreadable photo outweighs a failed lookup";
     std::map<std::string, Json::Value> objects = ByPath(run);
-    ASSERT_EQ(objects.size(), 4u) << run.strOut;
+    ASSERT_EQ(objects.size(), 5u) << run.strOut;
     EXPECT_EQ(objects[p + "1-paris.jpg"]["status"], "ok");
     EXPECT_EQ(objects[p + "1-paris.jpg"]["caption"], "Paris");
     EXPECT_FALSE(objects[p + "1-paris.jpg"].isMember("error"));
@@ -128,10 +129,13 @@ TEST_F(HostCaptionTest, EveryPhotoGetsAStatusAndTheRunAnExitStatus) {
     EXPECT_EQ(objects[p + "3-no-gps.jpg"]["status"], "no-position");
     EXPECT_EQ(objects[p + "4-broken.jpg"]["status"], "unreadable");
     EXPECT_FALSE(objects[p + "4-broken.jpg"]["error"].asString().empty());
-    EXPECT_NE(run.strErr.find("4 photos: 1 captioned, 1 without a position, 1 lookup failed, 1 "
+    EXPECT_NE(run.strErr.find("cannot read " + strMissing + ": no such file"), std::string::npos)
+        << run.strErr;
+    EXPECT_NE(run.strErr.find("5 photos: 1 captioned, 1 without a position, 1 lookup failed, 2 "
                               "could not be read"),
               std::string::npos)
         << run.strErr;
+    EXPECT_EQ(run.strErr.find('\r'), std::string::npos) << "no progress line off a terminal";
 
     fs::remove(m_photos / "4-broken.jpg");
     run = Run({"--json", "caption", m_photos.string()});
@@ -194,22 +198,6 @@ TEST_F(HostCaptionTest, CsvRoundTripWritesCaptionsIntoThePhotos) {
     EXPECT_EQ(descriptions["a.jpg"], "Paris, \"FR\"");
     EXPECT_EQ(descriptions["b.tif"], "Paris, \"FR\"");
     EXPECT_EQ(descriptions["failing.jpg"], "");
-}
-
-// The log goes to locanym.log in the data folder unless told otherwise; --verbose copies it to
-// standard error, and --log - puts it only there.
-TEST_F(HostCaptionTest, LogGoesWhereTheUserLooks) {
-    const std::string strPhoto = (m_scratch.Path() / "none.jpg").string();
-    SRun run = Run({"caption", strPhoto});
-    EXPECT_NE(ReadFileBytes(m_data / "locanym.log").find("[Locanym Plugin] Starting"),
-              std::string::npos);
-    EXPECT_EQ(run.strErr.find("Locanym Plugin]"), std::string::npos) << run.strErr;
-    run = Run({"--verbose", "caption", strPhoto});
-    EXPECT_NE(run.strErr.find("[Locanym Plugin] Starting"), std::string::npos) << run.strErr;
-    fs::remove(m_data / "locanym.log");
-    run = Run({"--log", "-", "caption", strPhoto});
-    EXPECT_NE(run.strErr.find("[Locanym Plugin] Closing"), std::string::npos) << run.strErr;
-    EXPECT_FALSE(fs::exists(m_data / "locanym.log"));
 }
 
 // A FIFO (or a folder) where the settings, the cache or the log belongs is refused at once with
