@@ -18,19 +18,13 @@ namespace {
 
 const std::string kPlaceNamePath = "/findNearbyPlaceNameJSON";
 
-STestSetting Int(int32_t n) {
-    STestSetting s;
-    s.nValue = n;
-    return s;
-}
-
 class ModuleRobustness : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
         setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
-        m_host.m_settings[L"iProv"] = Int(2);
-        m_host.m_settings[L"GeoType"] = Int(0);
+        m_host.m_settings[L"iProv"].nValue = 2;
+        m_host.m_settings[L"GeoType"].nValue = 0;
     }
     void TearDown() override { unsetenv("LOCANYM_SERVICE_URL"); }
 
@@ -145,10 +139,6 @@ TEST_F(ModuleRobustness, WithoutNetworkThePhotosAreAnsweredAtOnceForAMinute) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_TRUE(back.Requests().empty());
-    int nPauseLines = 0;
-    for (const std::wstring& strLine : m_host.Logs(true))
-        if (strLine.rfind(L"No server reached 3 times in a row", 0) == 0) ++nPauseLines;
-    EXPECT_EQ(1, nPauseLines);
 
     // The pause is the web services': the offline finder, chosen now, answers at once (these
     // photos lie in the Sahel, far from any town: its own answer says so).
