@@ -195,21 +195,6 @@ TEST_F(DialogTest, GeoNamesValuesComeBackOnlyWhenBothDialogsAreConfirmed) {
     }
 }
 
-TEST_F(DialogTest, ValuesNamingNoEntryStayAsTheyCame) {
-    // An index that names no entry must not come back as -1, which would be taken as an index.
-    values.m_iProv = 9;
-    values.m_nGeoType = 7;
-    EXPECT_TRUE(Run([&](CScriptedHost& host) {
-        EXPECT_EQ(host.GetListSel(kIdcService), -1);
-        EXPECT_FALSE(host.IsVisible(kIdcApiKey));
-        backend->Expect(kIddGeoNames, [](CScriptedHost& geo) { EXPECT_TRUE(geo.Ok()); });
-        EXPECT_TRUE(host.Click(kIdcGeoNames));
-        EXPECT_TRUE(host.Ok());
-    }));
-    EXPECT_EQ(values.m_iProv, 9);
-    EXPECT_EQ(values.m_nGeoType, 7);
-}
-
 TEST_F(DialogTest, UntouchedOkHandsBackWhatItGotWithVersionCaptionAndHelp) {
     auto all = [](const CLocanymDlgValues& v) {
         return std::tie(v.m_bEnabled, v.m_iProv, v.m_bErrMsg, v.m_strLang, v.m_strFormat,
@@ -227,6 +212,19 @@ TEST_F(DialogTest, UntouchedOkHandsBackWhatItGotWithVersionCaptionAndHelp) {
     EXPECT_EQ(strCaption, L"Locanym 1.0.1");
     EXPECT_EQ(actions.m_helpParents, std::vector<uintptr_t>{77});
     EXPECT_EQ(backend->m_parents, std::vector<uintptr_t>{77});
+
+    // An index that names no entry must not come back as -1, which would be taken as an index.
+    values.m_iProv = 9;
+    values.m_nGeoType = 7;
+    EXPECT_TRUE(Run([&](CScriptedHost& host) {
+        EXPECT_EQ(host.GetListSel(kIdcService), -1);
+        EXPECT_FALSE(host.IsVisible(kIdcApiKey));
+        backend->Expect(kIddGeoNames, [](CScriptedHost& geo) { EXPECT_TRUE(geo.Ok()); });
+        EXPECT_TRUE(host.Click(kIdcGeoNames));
+        EXPECT_TRUE(host.Ok());
+    }));
+    EXPECT_EQ(values.m_iProv, 9);
+    EXPECT_EQ(values.m_nGeoType, 7);
 
     // No backend, or no window, is not a confirmation.
     values.m_iProv = 5;

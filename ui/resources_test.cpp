@@ -5,8 +5,6 @@
 
 #include <set>
 
-#include "http/error_texts.h"
-
 namespace {
 
 bool Overlap(const CControlResource& a, const CControlResource& b) {
@@ -46,14 +44,6 @@ TEST(Resources, EveryControlFitsItsDialogWithoutOverlapAndHasAUniqueId) {
         EXPECT_NE(FindControl(dialog, kIdOk), nullptr);
         EXPECT_NE(FindControl(dialog, kIdCancel), nullptr);
     }
-}
-
-TEST(Resources, StringTableMatchesTheTransportsTexts) {
-    for (int nId = 1002; nId <= 1007; ++nId)
-        EXPECT_STREQ(LoadUiString(nId), LoadStringText(nId)) << nId;
-    EXPECT_STREQ(LoadUiString(kIdsCacheCleared), L"The cache file has been cleared");
-    EXPECT_STREQ(LoadUiString(1008), L"");
-    EXPECT_EQ(FindDialogResource(102), nullptr);
 }
 
 }  // namespace
