@@ -10,6 +10,7 @@
 
 namespace fs = std::filesystem;
 using host_test::CScratchDir;
+using host_test::Lines;
 using host_test::RunProgram;
 using host_test::SRun;
 
@@ -36,12 +37,6 @@ class HostTest : public ::testing::Test {
         std::istringstream in(ReadFileBytes(m_data / "settings.json"));
         in >> root;
         return root["LocanymPlugIn"];
-    }
-    static std::vector<std::string> Lines(const std::string& strText) {
-        std::vector<std::string> lines;
-        std::istringstream in(strText);
-        for (std::string strLine; std::getline(in, strLine);) lines.push_back(strLine);
-        return lines;
     }
 
     CScratchDir m_scratch;

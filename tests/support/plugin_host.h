@@ -17,7 +17,7 @@ struct STestCall {
     int32_t nCode = 0;
     // Codes 5 and 6: the record as the module filled it (texts copied out of it).
     SLD_PROFILE_RECORD record{};
-    std::wstring strSection, strKey, strValue, strDefault;
+    std::wstring strSection, strKey;
     // Code 7: prefix and text.
     std::wstring strPrefix, strText;
 };
@@ -40,9 +40,9 @@ class CTestHost {
 
     uintptr_t Send(uintptr_t nMessage, uintptr_t wParam = 0, uintptr_t lParam = 0);
     // Message 3 with this host's callback.
-    uintptr_t Initialise(uintptr_t nStartValue = 0);
-    // Messages 3, 7 and, when bEnable, 40 to switch the plug-in on, then 9 with lparam 1.
-    void Start(bool bEnable = true);
+    uintptr_t Initialise();
+    // Messages 3, 7, 40 to switch the plug-in on, then 9 with lparam 1.
+    void Start();
     // Message 19; the caption, or nullopt-like false when the module answered 0.
     bool Caption(const std::wstring& strPath, std::wstring& strCaption);
 

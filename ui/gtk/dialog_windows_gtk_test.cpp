@@ -9,33 +9,13 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/recording_actions.h"
 #include "tests/support/xvfb.h"
 #include "ui/gtk/dialog_backend_gtk.h"
 #include "ui/locanym_dlg.h"
 #include "ui/settings_ui.h"
 
 namespace {
-
-class CActions : public ISettingsActions {
-  public:
-    void ClearCache() override {}
-    bool OpenAddress(const std::wstring&) override { return true; }
-    bool CopyText(const std::wstring&) override { return true; }
-    void OpenHelp(uintptr_t) override {}
-    size_t GetServiceCount() const override { return 6; }
-    std::wstring GetServiceName(size_t i) const override {
-        static const wchar_t* const kNames[] = {L"LocationIQ",   L"GeoApify", L"GeoNames",
-                                                L"BigDataCloud", L"MapsCo",   L"OpenWeather"};
-        return kNames[i];
-    }
-    std::wstring GetHomePageUrl(size_t) const override { return L"https://home.example/"; }
-    std::wstring GetSignUpUrl(size_t) const override {
-        return L"https://www.geonames.example/login";
-    }
-    std::wstring GetUserApiKey(size_t) const override { return L"my-user-name"; }
-    void SetUserApiKey(size_t, const std::wstring&) override {}
-    std::wstring GetVersionText() const override { return L"Locanym v1.0.1"; }
-};
 
 struct CCheck {
     const CDialogResource* pResource = nullptr;
@@ -193,7 +173,7 @@ TEST(GtkDialogWindows, EachDialogMatchesItsResource) {
     setenv("DISPLAY", xvfb.m_strDisplay.c_str(), 1);
     unsetenv("WAYLAND_DISPLAY");
     ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    CActions actions;
+    CRecordingActions actions;
     std::unique_ptr<IDialogBackend> backend = CreateGtkDialogBackend();
     CLocanymDlg main(actions), off(actions);
     main.m_bEnabled = main.m_bAState = main.m_bACountry = 1;
@@ -215,7 +195,7 @@ TEST(GtkDialogWindows, EachDialogMatchesItsResource) {
 // Without any display the dialog does not open, the call answers false and nothing is printed.
 TEST(GtkNoDisplay, SettingsDialogAnswersFalseQuietly) {
     if (std::getenv("LOCANYM_NO_DISPLAY_CHILD")) {
-        CActions actions;
+        CRecordingActions actions;
         CLocanymDlgValues values{};
         EXPECT_FALSE(CreateSettingsUI()->RunSettingsDialog(0, values, actions));
         return;
