@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "base/text.h"
-#include "core/app.h"
+#include "cache/cache_path.h"
 #include "tests/support/file_bytes.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/plugin_host.h"
@@ -306,48 +304,20 @@ TEST_F(CacheFileTest, AFolderInPlaceOfTheFileIsLogged) {
     EXPECT_TRUE(Logged(L"LoadCache: Unable to open file " + m_dir.Path().wstring()));
 }
 
-// The application's members: the path from the host's answers, and clearing.
-struct SHostAnswers {
-    intptr_t nShowResult = 0;
-    std::wstring strShowPath, strDataFolder;
-} g_host;
-
-intptr_t AnswerHost(int32_t nCode, uintptr_t first, uintptr_t second) {
-    auto* buffer = reinterpret_cast<wchar_t*>(first);
-    if (nCode == kCbCachePath) {
-        EXPECT_EQ(second, kCachePathCapacity);
-        g_host.strShowPath.copy(buffer, g_host.strShowPath.size());
-        buffer[g_host.strShowPath.size()] = L'\0';
-        return g_host.nShowResult;
-    }
-    if (nCode == kCbDataFolder) {
-        EXPECT_EQ(second, kDataFolderCapacity);
-        g_host.strDataFolder.copy(buffer, g_host.strDataFolder.size());
-        buffer[g_host.strDataFolder.size()] = L'\0';
-    }
-    return 0;
-}
-
-TEST(CacheApp, MakeCachePathFromTheHostsAnswers) {
+// The file is named after the show the host reports, in the host's data folder.
+TEST(CachePath, NamedAfterTheShowInTheDataFolder) {
     struct Case {
-        intptr_t nResult;
-        std::wstring strShow, strFolder, strExpected;
+        std::wstring strFolder, strShow, strExpected;
     } cases[] = {
-        {0, L"", L"/data", L"/data/LocanymPlg_SS.lst"},
-        {1, L"", L"/data/", L"/data/LocanymPlg_SS.lst"},
-        {1, L"/shows/Trip.show", L"/data", L"/data/LocanymPlg_Trip.lst"},
-        {1, L"C:\\Shows\\Trip.v2.show", L"/data", L"/data/LocanymPlg_Trip.v2.lst"},
-        {1, L"/shows/.show", L"/data", L"/data/LocanymPlg.lst"},
-        {0x100000000LL, L"/shows/Trip.show", L"/data", L"/data/LocanymPlg_SS.lst"},
-        {0, L"", L"", L"LocanymPlg_SS.lst"},
+        {L"/data", L"", L"/data/LocanymPlg_SS.lst"},
+        {L"/data/", L"", L"/data/LocanymPlg_SS.lst"},
+        {L"/data", L"/shows/Trip.show", L"/data/LocanymPlg_Trip.lst"},
+        {L"/data", L"C:\\Shows\\Trip.v2.show", L"/data/LocanymPlg_Trip.v2.lst"},
+        {L"/data", L"/shows/.show", L"/data/LocanymPlg.lst"},
+        {L"", L"", L"LocanymPlg_SS.lst"},
     };
-    CLocanymApp app;
-    app.m_pfnHostCallback = &AnswerHost;
-    for (const Case& c : cases) {
-        g_host = {c.nResult, c.strShow, c.strFolder};
-        app.MakeCachePath();
-        EXPECT_EQ(app.m_strCachePath, c.strExpected) << c.strShow;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(MakeCacheFilePath(c.strFolder, c.strShow), c.strExpected) << c.strShow;
 }
 
 }  // namespace
