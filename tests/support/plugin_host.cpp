@@ -186,13 +186,10 @@ void CTestHost::ClearCalls() {
     m_calls.clear();
 }
 
-std::vector<std::wstring> CTestHost::Logs(bool bErrorsOnly) {
+std::vector<std::wstring> CTestHost::Logs() {
     std::vector<std::wstring> out;
-    for (const STestCall& c : Calls()) {
-        if (c.nCode != kCbLog) continue;
-        if (bErrorsOnly && c.strPrefix != L"[!Locanym Plugin]") continue;
-        out.push_back(c.strText);
-    }
+    for (const STestCall& c : Calls())
+        if (c.nCode == kCbLog) out.push_back(c.strText);
     return out;
 }
 

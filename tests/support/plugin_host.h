@@ -48,8 +48,8 @@ class CTestHost {
 
     std::vector<STestCall> Calls();
     void ClearCalls();
-    // Log texts (without prefix); with bErrorsOnly only the lines of the error prefix.
-    std::vector<std::wstring> Logs(bool bErrorsOnly = false);
+    // Log texts, without their prefix.
+    std::vector<std::wstring> Logs();
     bool HasLog(const std::wstring& strText);
 
     // Storage answering codes 5 and 6, keyed by key (the section is always checked).
