@@ -222,7 +222,8 @@ TEST_F(HostTest, LogGoesWhereTheUserLooks) {
 }
 
 // A build without dialogs says so and points to set; a build with dialogs but no display to
-// show them on confirms nothing. Either way nothing is stored.
+// show them on confirms nothing at once, without a word from the toolkit. Either way nothing is
+// stored.
 TEST_F(HostTest, ConfigureWithoutADialogToShowChangesNothing) {
     SRun run = Run({"configure"}, {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}});
     if (run.nExit == 2) {
@@ -230,6 +231,7 @@ TEST_F(HostTest, ConfigureWithoutADialogToShowChangesNothing) {
     } else {
         EXPECT_EQ(run.nExit, 0) << run.strErr;
         EXPECT_NE(run.strOut.find("nothing changed"), std::string::npos) << run.strOut;
+        EXPECT_EQ(run.strErr, "") << "the toolkit says nothing either";
     }
     EXPECT_FALSE(fs::exists(m_data / "settings.json"));
 }

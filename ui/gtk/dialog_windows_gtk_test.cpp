@@ -2,18 +2,14 @@
 // table is there, readable and clear of its neighbours. Skips when no X server can be started.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "tests/support/recording_actions.h"
 #include "tests/support/xvfb.h"
 #include "ui/gtk/dialog_backend_gtk.h"
 #include "ui/locanym_dlg.h"
-#include "ui/settings_ui.h"
 
 namespace {
 
@@ -190,30 +186,6 @@ TEST(GtkDialogWindows, EachDialogMatchesItsResource) {
     RunAndCheck(*backend, off, "main, switched off");
     RunAndCheck(*backend, key, "key");
     RunAndCheck(*backend, geo, "GeoNames");
-}
-
-// Without any display the dialog does not open, the call answers false and nothing is printed.
-TEST(GtkNoDisplay, SettingsDialogAnswersFalseQuietly) {
-    if (std::getenv("LOCANYM_NO_DISPLAY_CHILD")) {
-        CRecordingActions actions;
-        CLocanymDlgValues values{};
-        EXPECT_FALSE(CreateSettingsUI()->RunSettingsDialog(0, values, actions));
-        return;
-    }
-    // GTK reads the display once per process, so a child of our own runs without one; its
-    // standard error comes back through the pipe, its own report goes nowhere.
-    const std::string strCommand =
-        "env -u DISPLAY -u WAYLAND_DISPLAY LOCANYM_NO_DISPLAY_CHILD=1 '" +
-        std::filesystem::read_symlink("/proc/self/exe").string() +
-        "' --gtest_filter=GtkNoDisplay.* 2>&1 >/dev/null";
-    FILE* pPipe = popen(strCommand.c_str(), "r");
-    ASSERT_NE(pPipe, nullptr);
-    std::string strErr;
-    char buffer[256];
-    for (size_t n; (n = fread(buffer, 1, sizeof(buffer), pPipe)) > 0;) strErr.append(buffer, n);
-    const int nStatus = pclose(pPipe);
-    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
-    EXPECT_EQ(strErr, "");
 }
 
 }  // namespace
