@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <thread>
 
 #include "core/app.h"
 #include "tests/support/photo_writer.h"
@@ -90,27 +89,6 @@ TEST_F(ConfigureTest, ClearCacheAsksForThePathAnewAndSurvivesCancel) {
     EXPECT_FALSE(std::filesystem::exists(CacheFile()));
     EXPECT_TRUE(std::filesystem::exists(stale));
     EXPECT_EQ(app.m_cache.GetCount(), 0u);
-}
-
-// Help asks the desktop's opener for Locanym.html beside the module's own file.
-TEST_F(ConfigureTest, HelpOpensThePageBesideTheModule) {
-    const std::filesystem::path seen = dir.Path() / "seen";
-    const std::filesystem::path opener = dir.Path() / "xdg-open";
-    std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << seen.string() << ".tmp'\nmv '"
-                          << seen.string() << ".tmp' '" << seen.string() << "'\n";
-    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
-    const std::string strPath = dir.Path().string() + ":" + std::getenv("PATH");
-    setenv("PATH", strPath.c_str(), 1);
-    g_act = [](ISettingsActions& actions) { actions.OpenHelp(0); };
-    EXPECT_EQ(app.OnMessage(kMsgConfigure, 0, 0), 0u);
-    for (int i = 0; i < 500 && !std::filesystem::exists(seen); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::ifstream in(seen);
-    const std::string strOpened((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-    EXPECT_EQ(
-        strOpened,
-        (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "Locanym.html").string());
 }
 
 // The dialog shows the current values; Cancel changes nothing; OK takes every value and marks
