@@ -22,6 +22,9 @@ class ModuleRobustness : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(m_server.Start());
+        m_server.SetAnswer(
+            kPlaceNamePath,
+            ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
         setenv("LOCANYM_SERVICE_URL", m_server.BaseUrl().c_str(), 1);
         m_host.m_settings[L"iProv"].nValue = 2;
         m_host.m_settings[L"GeoType"].nValue = 0;
@@ -40,8 +43,6 @@ class ModuleRobustness : public ::testing::Test {
 };
 
 TEST_F(ModuleRobustness, HostMaySendMessagesFromItsLogCallback) {
-    m_server.SetAnswer(kPlaceNamePath,
-                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
     m_host.Start();
     std::wstring strCaption;
     ASSERT_TRUE(m_host.Caption(Photo(1).wstring(), strCaption));  // cached from now on
@@ -80,8 +81,6 @@ TEST_F(ModuleRobustness, HostMaySendMessagesFromItsLogCallback) {
 }
 
 TEST_F(ModuleRobustness, AnExceptionWhileTheCaptionIsMadeIsAFailedLookup) {
-    m_server.SetAnswer(kPlaceNamePath,
-                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
     m_host.Start();
     // Out of memory while the lookup runs; a host reads an answer of 0 as "no GPS position".
     m_host.m_onLog = [](const std::wstring& strText) {
@@ -97,8 +96,6 @@ TEST_F(ModuleRobustness, AnExceptionWhileTheCaptionIsMadeIsAFailedLookup) {
 }
 
 TEST_F(ModuleRobustness, StopFromAnotherThreadWhilePhotosAreCaptioned) {
-    m_server.SetAnswer(kPlaceNamePath,
-                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
     m_host.Start();
     std::thread photos([&] {
         std::wstring strCaption;
@@ -112,8 +109,6 @@ TEST_F(ModuleRobustness, StopFromAnotherThreadWhilePhotosAreCaptioned) {
 }
 
 TEST_F(ModuleRobustness, WithoutNetworkThePhotosAreAnsweredAtOnceForAMinute) {
-    m_server.SetAnswer(kPlaceNamePath,
-                       ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
     const int nPort = m_server.Port();
     m_server.Stop();  // connections to its port are refused now
     m_host.Start();
