@@ -98,17 +98,25 @@ void Inspect(CCheck& check) {
             if (nItems != nWanted) check.problems.push_back("list entries of " + strName);
         }
     }
+    // Controls keep clear of each other; one touching a group box lies wholly inside its frame.
     for (size_t i = 0; i < boxes.size(); ++i) {
         for (size_t j = i + 1; j < boxes.size(); ++j) {
-            if (res.controls[i].kind == EControlKind::kGroupBox ||
-                res.controls[j].kind == EControlKind::kGroupBox)
-                continue;
+            const bool bFrameI = res.controls[i].kind == EControlKind::kGroupBox;
+            const bool bFrameJ = res.controls[j].kind == EControlKind::kGroupBox;
             const GtkAllocation& a = boxes[i];
             const GtkAllocation& b = boxes[j];
-            if (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-                b.y < a.y + a.height)
-                check.problems.push_back("overlap: " + Utf8(res.controls[i].pszText) + " / " +
-                                         Utf8(res.controls[j].pszText));
+            if (bFrameI == bFrameJ && bFrameI) continue;
+            if (!(a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+                  b.y < a.y + a.height))
+                continue;
+            const GtkAllocation& frame = bFrameI ? a : b;
+            const GtkAllocation& inner = bFrameI ? b : a;
+            if ((bFrameI || bFrameJ) && inner.x >= frame.x && inner.y >= frame.y &&
+                inner.x + inner.width <= frame.x + frame.width &&
+                inner.y + inner.height <= frame.y + frame.height)
+                continue;
+            check.problems.push_back("overlap: " + Utf8(res.controls[i].pszText) + " / " +
+                                     Utf8(res.controls[j].pszText));
         }
     }
     // Tab goes through the controls in resource order.
