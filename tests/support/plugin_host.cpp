@@ -107,20 +107,11 @@ bool CTestHost::Caption(const std::wstring& strPath, std::wstring& strCaption) {
 intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second) {
     STestCall call;
     call.nCode = nCode;
-    intptr_t result = 0;
     switch (nCode) {
         case kCbDataFolder: {
             auto* buffer = reinterpret_cast<wchar_t*>(first);
             std::wstring folder = m_dataFolder.wstring();
             if (folder.size() < second) std::wmemcpy(buffer, folder.c_str(), folder.size() + 1);
-            break;
-        }
-        case kCbCachePath: {
-            auto* buffer = reinterpret_cast<wchar_t*>(first);
-            if (!m_strShowPath.empty() && m_strShowPath.size() < second) {
-                std::wmemcpy(buffer, m_strShowPath.c_str(), m_strShowPath.size() + 1);
-                result = 1;
-            }
             break;
         }
         case kCbWriteSetting:
@@ -173,7 +164,7 @@ intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second)
         m_calls.push_back(std::move(call));
     }
     if (nCode == kCbLog && m_onLog) m_onLog(strLogText);
-    return result;
+    return 0;
 }
 
 std::vector<STestCall> CTestHost::Calls() {

@@ -55,7 +55,6 @@ class CTestHost {
     // Storage answering codes 5 and 6, keyed by key (the section is always checked).
     std::map<std::wstring, STestSetting> m_settings;
     std::filesystem::path m_dataFolder;  // answered for code 3
-    std::wstring m_strShowPath;          // answered for code 11 (empty: answer 0)
     // Test hooks for misbehaving hosts on a text read.
     bool m_bOverlongTextRead = false;  // writes 2000 characters and no NUL
     // Called with the text of every log line after it is recorded, on the thread that wrote
