@@ -13,7 +13,7 @@ struct SLine {
 
 // The log lines of one photo and the plug-in's answer decide its status; a failed first attempt
 // followed by a good retry is a caption, not a failure. The plain outcomes (captioned, cached,
-// no position, unreadable) go through the host in host_caption_test.
+// no position, unreadable, an HTTP error) go through the host in host_caption_test.
 TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
     const wchar_t* const kNone = nullptr;
     struct SCase {
@@ -30,10 +30,6 @@ TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
          L"Paris",
          EPhotoStatus::kOk,
          L""},
-        {{{false, L"QueryServer: http://x/"}, {true, L"QueryServerLow(), HTTP Error 502"}},
-         L"Locnm: HTTP Error 502",
-         EPhotoStatus::kLookupFailed,
-         L"Locnm: HTTP Error 502"},
         {{{false, L"QueryServer: http://x/"}, {true, L"FindLocation, GeoNames: daily limit"}},
          L"",
          EPhotoStatus::kLookupFailed,

@@ -12,8 +12,8 @@ import sys
 from collections import defaultdict
 from pathlib import Path
 
-LAYERS = ["base", "platform", "metadata", "http", "cache", "services", "core", "ui", "host", "tools",
-          "tests", "bench"]
+LAYERS = ["base", "platform", "metadata", "http", "cache", "services", "core", "ui", "host", "tests",
+          "tools", "bench"]
 SOURCE_SUFFIXES = (".cpp", ".h")
 NOT_COUNTED = ("bench/", "scripts/")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')

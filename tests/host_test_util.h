@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,6 +42,14 @@ class CScratchDir {
   private:
     std::filesystem::path m_path;
 };
+
+// The lines of a text, without their line feeds.
+inline std::vector<std::string> Lines(const std::string& strText) {
+    std::vector<std::string> lines;
+    std::istringstream in(strText);
+    for (std::string strLine; std::getline(in, strLine);) lines.push_back(strLine);
+    return lines;
+}
 
 struct SRun {
     int nExit = -1;

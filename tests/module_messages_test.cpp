@@ -7,34 +7,33 @@ namespace {
 
 constexpr uintptr_t kAllBits = ~static_cast<uintptr_t>(0);
 
-TEST(ModuleMessages, QueriesAnswerAtAnyTimeWithTheirResults) {
+// The queries answer before message 3 as well as after; message 40 sets Enabled from the low
+// 32 bits of lparam and answers it plus one, widened with its sign.
+TEST(ModuleMessages, QueriesAndEnabledAnswerAtAnyTime) {
     CTestHost host;
-    // Before message 3 as well as after.
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(host.Send(kMsgIdentify), 256u);
         EXPECT_EQ(host.Send(kMsgSettingsChanged), 0u);
-        EXPECT_EQ(host.Send(kMsgIsEnabled), 0u);
-        EXPECT_EQ(host.Send(kMsgInterfaceVersion, 0), 0u);
         EXPECT_EQ(host.Send(kMsgInterfaceVersion, 1), 1u);
         EXPECT_EQ(host.Send(kMsgInterfaceVersion, 2), 0x10002u);
         EXPECT_EQ(host.Send(kMsgInterfaceVersion, 3), kAllBits);
-        EXPECT_EQ(host.Send(kMsgEnabled, 0), 1u);
         EXPECT_EQ(host.Send(12345), 0u);
         host.Initialise();
     }
-}
-
-TEST(ModuleMessages, EnabledIsSetThroughMessage40AndAnsweredPlusOne) {
-    CTestHost host;
-    EXPECT_EQ(host.Send(kMsgEnabled, 1, 5), 6u);
-    EXPECT_EQ(host.Send(kMsgIsEnabled), 1u);
-    EXPECT_EQ(host.Send(kMsgEnabled, 0, 99), 6u);  // wparam 0 only asks
-    EXPECT_EQ(host.Send(kMsgEnabled, 1, 0), 1u);
-    EXPECT_EQ(host.Send(kMsgIsEnabled), 0u);
-    // Only the low 32 bits count, and the answer is widened with its sign.
-    EXPECT_EQ(host.Send(kMsgEnabled, 1, 0xFFFFFFFFu), 0u);
-    EXPECT_EQ(host.Send(kMsgEnabled, 1, 0xFFFFFFFEu), kAllBits);
-    EXPECT_EQ(host.Send(kMsgEnabled, 1, (uintptr_t{7} << 32) | 1u), 2u);
+    struct {
+        uintptr_t wParam, lParam, nAnswer, nEnabled;
+    } const cases[] = {
+        {1, 5, 6, 1},
+        {0, 99, 6, 1},  // wparam 0 only asks
+        {1, 0, 1, 0},
+        {1, 0xFFFFFFFFu, 0, 1},
+        {1, 0xFFFFFFFEu, kAllBits, 1},
+        {1, (uintptr_t{7} << 32) | 1u, 2, 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(host.Send(kMsgEnabled, c.wParam, c.lParam), c.nAnswer) << c.lParam;
+        EXPECT_EQ(host.Send(kMsgIsEnabled), c.nEnabled) << c.lParam;
+    }
 }
 
 TEST(ModuleMessages, VersionTextFitsTheHostsBuffer) {
@@ -48,6 +47,7 @@ TEST(ModuleMessages, VersionTextFitsTheHostsBuffer) {
     EXPECT_EQ(host.Send(kMsgVersionText, 0), 1u);  // a host without a buffer does not crash it
 }
 
+// Before message 3 the module has no host to call: every other message does nothing.
 TEST(ModuleMessages, MessagesOutOfOrderDoNothingBeforeInitialise) {
     CTestHost host;
     host.Send(kMsgEnabled, 1, 1);
@@ -58,57 +58,38 @@ TEST(ModuleMessages, MessagesOutOfOrderDoNothingBeforeInitialise) {
         EXPECT_EQ(host.Send(msg, msg == kMsgProcessPhoto ? pathArg : 1, 1), 0u) << msg;
     }
     EXPECT_TRUE(host.Calls().empty());
-    // Once initialised, the same host works normally.
     EXPECT_EQ(host.Initialise(), 1u);
     EXPECT_EQ(host.Send(kMsgLoadSettings), 1u);
     EXPECT_FALSE(host.Calls().empty());
 }
 
-TEST(ModuleMessages, StartAndStopFollowTheEnabledSetting) {
+// Start and stop act only while enabled, and lparam 0 sets flags only; the photo message
+// answers 0 unless the plug-in is enabled and started.
+TEST(ModuleMessages, StartStopAndPhotosFollowTheEnabledSetting) {
+    CTempDir dir;
+    const std::wstring path = (dir.Path() / "not-a-photo.jpg").wstring();
+    std::wstring caption;
     CTestHost host;
     host.Initialise();
     host.Send(kMsgLoadSettings);
-    ASSERT_EQ(host.Send(kMsgIsEnabled), 0u);
-
-    // Off: start and stop do nothing at all.
     host.ClearCalls();
     EXPECT_EQ(host.Send(kMsgStart, 0, 1), 0u);
+    EXPECT_FALSE(host.Caption(path, caption));
     EXPECT_EQ(host.Send(kMsgStop, 0, 1), 0u);
     EXPECT_TRUE(host.Logs().empty());
 
     host.Send(kMsgEnabled, 1, 1);
+    EXPECT_FALSE(host.Caption(path, caption));  // enabled, not started
     EXPECT_EQ(host.Send(kMsgStart, 0, 1), 0u);
-    EXPECT_TRUE(host.HasLog(L"Starting"));
     EXPECT_TRUE(host.HasLog(L"Started"));
-    for (const STestCall& c : host.Calls()) {
-        if (c.nCode == kCbLog && c.strText == L"Starting") {
-            EXPECT_EQ(c.strPrefix, L"[Locanym Plugin]");
-        }
-    }
-
+    EXPECT_EQ(host.Send(kMsgProcessPhoto, 0), 0u);  // null path
     host.ClearCalls();
-    EXPECT_EQ(host.Send(kMsgStop, 0, 0), 0u);  // lparam 0: flags only
-    EXPECT_FALSE(host.HasLog(L"Closing"));
+    EXPECT_EQ(host.Send(kMsgStop, 0, 0), 0u);
     EXPECT_EQ(host.Send(kMsgStart, 0, 0), 0u);
+    EXPECT_FALSE(host.HasLog(L"Closing"));
     EXPECT_FALSE(host.HasLog(L"Starting"));
     EXPECT_EQ(host.Send(kMsgStop, 0, 1), 0u);
     EXPECT_TRUE(host.HasLog(L"Closing"));
-}
-
-TEST(ModuleMessages, PhotoMessageAnswersZeroUnlessEnabledAndStarted) {
-    CTempDir dir;
-    const std::wstring path = (dir.Path() / "not-a-photo.jpg").wstring();
-    CTestHost host;
-    host.Initialise();
-    host.Send(kMsgLoadSettings);
-    std::wstring caption;
-    host.Send(kMsgStart, 0, 1);  // off: not started
-    EXPECT_FALSE(host.Caption(path, caption));
-    host.Send(kMsgEnabled, 1, 1);
-    EXPECT_FALSE(host.Caption(path, caption));  // enabled, not started
-    host.Send(kMsgStart, 0, 1);
-    EXPECT_EQ(host.Send(kMsgProcessPhoto, 0), 0u);  // null path
-    host.Send(kMsgStop, 0, 1);
     EXPECT_FALSE(host.Caption(path, caption));  // stopped
 }
 

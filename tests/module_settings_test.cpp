@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/text.h"
@@ -101,20 +100,6 @@ TEST(ModuleSettings, StoredValuesLoadWithTheirRules) {
         EXPECT_EQ(host.m_settings[L"Format"].strValue, kFormat);
         EXPECT_EQ(host.m_settings[L"AK-GeoNames"].strValue, L"my account");
     }
-}
-
-TEST(ModuleSettings, SettingsChangedFlagAndConfigureWithoutDialog) {
-    CTestHost host;
-    host.Initialise();
-    host.Send(kMsgLoadSettings);
-    EXPECT_EQ(host.Send(kMsgSettingsChanged), 0u);
-    host.ClearCalls();
-    // Without a display no dialog can be shown: nothing is confirmed, nothing changes.
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    EXPECT_EQ(host.Send(kMsgConfigure, 0), 0u);
-    EXPECT_EQ(host.Send(kMsgSettingsChanged), 0u);
-    EXPECT_TRUE(CallsOf(host, kCbWriteSetting).empty());
 }
 
 TEST(ModuleSettings, AHostWritingPastTheCapacityCannotTakeTheReadPastTheBuffer) {

@@ -1,8 +1,7 @@
-# Settings user interface: the dialog logic through the scripted backend and the resource
-# table; with the GTK backend, the real windows under Xvfb.
+# Settings user interface: the dialog logic through the scripted backend; with the GTK backend,
+# the real windows laid out from the resource table, under Xvfb.
 add_executable(ui_tests
   ${PROJECT_SOURCE_DIR}/ui/dialogs_test.cpp
-  ${PROJECT_SOURCE_DIR}/ui/resources_test.cpp
   ${PROJECT_SOURCE_DIR}/ui/scripted_dialog_backend.cpp)
 target_link_libraries(ui_tests PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(ui_tests)
@@ -10,7 +9,6 @@ gtest_discover_tests(ui_tests)
 if(LOCANYM_DIALOGS STREQUAL "gtk")
   add_executable(ui_gtk_tests ${PROJECT_SOURCE_DIR}/ui/gtk/dialog_windows_gtk_test.cpp)
   target_link_libraries(ui_gtk_tests PRIVATE locanym_logic GTest::gtest_main)
-  target_compile_definitions(ui_gtk_tests PRIVATE LOCANYM_BUILD_DIR="${CMAKE_BINARY_DIR}")
   # GTK keeps process-wide caches that the leak checker of the sanitizer build would report.
   gtest_discover_tests(ui_gtk_tests PROPERTIES ENVIRONMENT
     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/ui/gtk/lsan_suppressions.txt")

@@ -86,14 +86,14 @@ uintptr_t CTestHost::Send(uintptr_t nMessage, uintptr_t wParam, uintptr_t lParam
     return m_pfnHandler(nMessage, wParam, lParam);
 }
 
-uintptr_t CTestHost::Initialise(uintptr_t nStartValue) {
-    return Send(kMsgInitialise, reinterpret_cast<uintptr_t>(&HostCallback), nStartValue);
+uintptr_t CTestHost::Initialise() {
+    return Send(kMsgInitialise, reinterpret_cast<uintptr_t>(&HostCallback), 0);
 }
 
-void CTestHost::Start(bool bEnable) {
+void CTestHost::Start() {
     Initialise();
     Send(kMsgLoadSettings);
-    if (bEnable) Send(kMsgEnabled, 1, 1);
+    Send(kMsgEnabled, 1, 1);
     Send(kMsgStart, 0, 1);
 }
 
@@ -107,20 +107,11 @@ bool CTestHost::Caption(const std::wstring& strPath, std::wstring& strCaption) {
 intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second) {
     STestCall call;
     call.nCode = nCode;
-    intptr_t result = 0;
     switch (nCode) {
         case kCbDataFolder: {
             auto* buffer = reinterpret_cast<wchar_t*>(first);
             std::wstring folder = m_dataFolder.wstring();
             if (folder.size() < second) std::wmemcpy(buffer, folder.c_str(), folder.size() + 1);
-            break;
-        }
-        case kCbCachePath: {
-            auto* buffer = reinterpret_cast<wchar_t*>(first);
-            if (!m_strShowPath.empty() && m_strShowPath.size() < second) {
-                std::wmemcpy(buffer, m_strShowPath.c_str(), m_strShowPath.size() + 1);
-                result = 1;
-            }
             break;
         }
         case kCbWriteSetting:
@@ -130,13 +121,11 @@ intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second)
             call.strSection = TextAt(record->section);
             call.strKey = TextAt(record->key);
             const bool bText = record->type == kProfileText;
-            if (bText && record->def) call.strDefault = TextAt(record->def);
             if (nCode == kCbWriteSetting) {
                 STestSetting& s = m_settings[call.strKey];
                 s.bText = bText;
                 if (bText) {
-                    call.strValue = TextAt(record->value);
-                    s.strValue = call.strValue;
+                    s.strValue = TextAt(record->value);
                 } else {
                     s.nValue = static_cast<int32_t>(record->value & 0xFFFFFFFFu);
                 }
@@ -146,7 +135,7 @@ intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second)
                     auto* buffer =
                         reinterpret_cast<wchar_t*>(static_cast<uintptr_t>(record->value));
                     std::wstring text =
-                        it != m_settings.end() ? it->second.strValue : call.strDefault;
+                        it != m_settings.end() ? it->second.strValue : TextAt(record->def);
                     if (m_bOverlongTextRead) {
                         for (int i = 0; i < 2000; ++i) buffer[i] = L'x';
                     } else {
@@ -175,7 +164,7 @@ intptr_t CTestHost::OnCallback(int32_t nCode, uintptr_t first, uintptr_t second)
         m_calls.push_back(std::move(call));
     }
     if (nCode == kCbLog && m_onLog) m_onLog(strLogText);
-    return result;
+    return 0;
 }
 
 std::vector<STestCall> CTestHost::Calls() {
@@ -188,13 +177,10 @@ void CTestHost::ClearCalls() {
     m_calls.clear();
 }
 
-std::vector<std::wstring> CTestHost::Logs(bool bErrorsOnly) {
+std::vector<std::wstring> CTestHost::Logs() {
     std::vector<std::wstring> out;
-    for (const STestCall& c : Calls()) {
-        if (c.nCode != kCbLog) continue;
-        if (bErrorsOnly && c.strPrefix != L"[!Locanym Plugin]") continue;
-        out.push_back(c.strText);
-    }
+    for (const STestCall& c : Calls())
+        if (c.nCode == kCbLog) out.push_back(c.strText);
     return out;
 }
 

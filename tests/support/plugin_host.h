@@ -17,7 +17,7 @@ struct STestCall {
     int32_t nCode = 0;
     // Codes 5 and 6: the record as the module filled it (texts copied out of it).
     SLD_PROFILE_RECORD record{};
-    std::wstring strSection, strKey, strValue, strDefault;
+    std::wstring strSection, strKey;
     // Code 7: prefix and text.
     std::wstring strPrefix, strText;
 };
@@ -40,22 +40,21 @@ class CTestHost {
 
     uintptr_t Send(uintptr_t nMessage, uintptr_t wParam = 0, uintptr_t lParam = 0);
     // Message 3 with this host's callback.
-    uintptr_t Initialise(uintptr_t nStartValue = 0);
-    // Messages 3, 7 and, when bEnable, 40 to switch the plug-in on, then 9 with lparam 1.
-    void Start(bool bEnable = true);
+    uintptr_t Initialise();
+    // Messages 3, 7, 40 to switch the plug-in on, then 9 with lparam 1.
+    void Start();
     // Message 19; the caption, or nullopt-like false when the module answered 0.
     bool Caption(const std::wstring& strPath, std::wstring& strCaption);
 
     std::vector<STestCall> Calls();
     void ClearCalls();
-    // Log texts (without prefix); with bErrorsOnly only the lines of the error prefix.
-    std::vector<std::wstring> Logs(bool bErrorsOnly = false);
+    // Log texts, without their prefix.
+    std::vector<std::wstring> Logs();
     bool HasLog(const std::wstring& strText);
 
     // Storage answering codes 5 and 6, keyed by key (the section is always checked).
     std::map<std::wstring, STestSetting> m_settings;
     std::filesystem::path m_dataFolder;  // answered for code 3
-    std::wstring m_strShowPath;          // answered for code 11 (empty: answer 0)
     // Test hooks for misbehaving hosts on a text read.
     bool m_bOverlongTextRead = false;  // writes 2000 characters and no NUL
     // Called with the text of every log line after it is recorded, on the thread that wrote
