@@ -97,6 +97,6 @@ std::filesystem::path CurrentFolder();
 bool IsStderrTerminal();
 
 // Runs fnOnInterrupt on a thread of its own when the user first asks to stop (Ctrl-C or
-// SIGTERM); a second request ends the process at once with status 130. Call before any other
-// thread starts.
-void WatchForInterrupt(std::function<void()> fnOnInterrupt);
+// SIGTERM); a second request runs fnBeforeQuit (which must return soon; may be empty) and ends
+// the process at once with status 130. Call before any other thread starts.
+void WatchForInterrupt(std::function<void()> fnOnInterrupt, std::function<void()> fnBeforeQuit);

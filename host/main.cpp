@@ -6,9 +6,11 @@
 #include <array>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -17,6 +19,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/host_api.h"
@@ -579,16 +582,33 @@ struct SInterruptState {
     std::atomic<bool> bInterrupted{false};
     std::mutex mutex;
     bool bInPhoto = false;
+    std::atomic<CHostSession*> pSession{nullptr};  // set while the photos are captioned
 };
+
+// Quitting at once still writes the log lines and captions held back, unless that takes long:
+// a standard output that nobody reads must not keep the process alive.
+constexpr std::chrono::milliseconds kQuitFlushWait{500};
 
 int CHost::Caption() {
     static SInterruptState state;
-    WatchForInterrupt([this]() {
-        state.bInterrupted = true;
-        m_console.Note("stopping after this photo (press Ctrl-C again to quit at once)");
-        std::lock_guard<std::mutex> lock(state.mutex);
-        if (state.bInPhoto && m_pSession) m_pSession->SendStopFlag();
-    });
+    WatchForInterrupt(
+        [this]() {
+            state.bInterrupted = true;
+            m_console.Note("stopping after this photo (press Ctrl-C again to quit at once)");
+            std::lock_guard<std::mutex> lock(state.mutex);
+            if (state.bInPhoto && m_pSession) m_pSession->SendStopFlag();
+        },
+        []() {
+            CHostSession* pSession = state.pSession.load();
+            if (!pSession) return;
+            auto pDone = std::make_shared<std::promise<void>>();
+            std::future<void> done = pDone->get_future();
+            std::thread([pSession, pDone]() {
+                pSession->Flush();
+                pDone->set_value();
+            }).detach();
+            done.wait_for(kQuitFlushWait);
+        });
 
     CPhotoList list(m_cl.extensions, m_cl.bRecursive);
     for (const std::string& strArg : m_cl.args) list.AddArgument(strArg);
@@ -614,6 +634,11 @@ int CHost::Caption() {
     if (!IsRegularOrMissing(cacheFile, strError)) return Fail("cache file: " + strError);
     if (!OpenSession(strError)) return Fail(strError);
     CHostSession& session = *m_pSession;
+    state.pSession = &session;
+    // From here on every way out of this function leaves the session; none may be forgotten.
+    struct SForget {
+        ~SForget() { state.pSession = nullptr; }
+    } forget;
     session.Initialise();
     session.Send(kMsgLoadSettings);
     if (session.Send(kMsgIsEnabled) == 0) {
@@ -641,7 +666,8 @@ int CHost::Caption() {
     CPhotoTrace trace;
     for (size_t i = 0; i < nCount && !state.bInterrupted; ++i) {
         const std::string& strArg = photos[i];
-        if (!m_cl.bQuiet)
+        const bool bProgress = !m_cl.bQuiet && m_console.ShowsProgress();
+        if (bProgress)
             m_console.Progress("[" + std::to_string(i + 1) + "/" + std::to_string(nCount) + "] " +
                                fs::path(strArg).filename().string());
         std::optional<std::wstring> caption;
@@ -683,7 +709,7 @@ int CHost::Caption() {
             }
         }
         tally.Add(eStatus);
-        m_console.Progress("");
+        if (bProgress) m_console.Progress("");
         if (eStatus == EPhotoStatus::kUnreadable) {
             m_console.Note("cannot read " + strArg + ": " + WideToUtf8(strProblem));
         } else if (eStatus == EPhotoStatus::kLookupFailed) {
@@ -707,7 +733,8 @@ int CHost::Caption() {
             std::printf("%s\t%s\n", EscapeForLine(Utf8ToWide(strArg)).c_str(),
                         caption ? EscapeForLine(*caption).c_str() : "");
         }
-        std::fflush(stdout);
+        // The captions reach standard output with the log: whenever the session writes it
+        // through (a request, an error, the stop), and at exit.
     }
     // A full stop saves the cache, also after an interruption.
     session.Send(kMsgStop, 0, 1);
