@@ -9,7 +9,7 @@ gtest_discover_tests(ui_tests)
 
 if(LOCANYM_DIALOGS STREQUAL "gtk")
   add_executable(ui_gtk_tests ${PROJECT_SOURCE_DIR}/ui/gtk/dialog_windows_gtk_test.cpp)
-  target_link_libraries(ui_gtk_tests PRIVATE locanym_logic GTest::gtest_main)
+  target_link_libraries(ui_gtk_tests PRIVATE locanym_dialogs_gtk GTest::gtest_main)
   target_compile_definitions(ui_gtk_tests PRIVATE LOCANYM_BUILD_DIR="${CMAKE_BINARY_DIR}")
   # GTK keeps process-wide caches that the leak checker of the sanitizer build would report.
   gtest_discover_tests(ui_gtk_tests PROPERTIES ENVIRONMENT

@@ -250,7 +250,7 @@ TEST(GtkNoDisplay, SettingsDialogAnswersFalseQuietly) {
     if (std::getenv("LOCANYM_NO_DISPLAY_CHILD")) {
         CActions actions;
         CLocanymDlgValues values{};
-        EXPECT_FALSE(CreateSettingsUI()->RunSettingsDialog(0, values, actions));
+        EXPECT_FALSE(CSettingsUI(CreateGtkDialogBackend()).RunSettingsDialog(0, values, actions));
         return;
     }
     // GTK reads the display once per process, so a child of our own runs without one; its
