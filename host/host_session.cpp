@@ -174,11 +174,11 @@ void CHostSession::FlushLogLocked() {
 }
 
 void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText) {
-    const std::wstring strPrefix = pszPrefix ? pszPrefix : L"";
-    const std::wstring strText = pszText ? pszText : L"";
+    const std::wstring_view strPrefix = pszPrefix ? pszPrefix : L"";
+    const std::wstring_view strText = pszText ? pszText : L"";
     // A value inside a log line may hold a line break; the log keeps one line per call.
     const std::string strLine = EscapeForLine(strPrefix) + " " + EscapeForLine(strText);
-    const bool bError = strPrefix.find(L'!') != std::wstring::npos;
+    const bool bError = strPrefix.find(L'!') != std::wstring_view::npos;
     // Before a request or after an error, what is held is written, so that the log and the
     // captions tell where the show stands while it waits, or why it fails.
     const bool bWriteThrough = bError || strText.rfind(kRequestLineHead, 0) == 0;

@@ -576,6 +576,22 @@ class CHost {
     std::unique_ptr<CHostSession> m_pSession;
 };
 
+// True for a full path that is its own normal form: no "." or ".." part, no doubled or
+// trailing separator. Photos named by a folder come so, and making the normal form of a path
+// costs more than finding the photo in the cache.
+bool IsPlainFullPath(std::string_view path) {
+    if constexpr (fs::path::preferred_separator != '/') return false;
+    if (path.empty() || path[0] != '/') return false;
+    for (size_t nStart = 1; nStart <= path.size();) {
+        size_t nEnd = path.find('/', nStart);
+        if (nEnd == std::string_view::npos) nEnd = path.size();
+        const std::string_view part = path.substr(nStart, nEnd - nStart);
+        if (part.empty() || part == "." || part == "..") return false;
+        nStart = nEnd + 1;
+    }
+    return true;
+}
+
 // Interrupt protocol: the watcher may send the stop message only while message 19 runs, and the
 // main thread leaves message 19 under the same lock, so no other message ever overlaps it.
 struct SInterruptState {
@@ -676,9 +692,14 @@ int CHost::Caption() {
         if (!IsValidUtf8(strArg)) {
             strProblem = L"the path is not UTF-8 text";
         } else {
-            fs::path path = strArg;
-            if (path.is_relative() && !currentFolder.empty()) path = currentFolder / path;
-            const std::wstring strPath = Utf8ToWide(path.lexically_normal().string());
+            std::wstring strPath;
+            if (IsPlainFullPath(strArg)) {
+                strPath = Utf8ToWide(strArg);
+            } else {
+                fs::path path = strArg;
+                if (path.is_relative() && !currentFolder.empty()) path = currentFolder / path;
+                strPath = Utf8ToWide(path.lexically_normal().string());
+            }
             {
                 std::lock_guard<std::mutex> lock(state.mutex);
                 state.bInPhoto = true;
@@ -730,8 +751,11 @@ int CHost::Caption() {
                 std::printf("%s,%s\n", CsvField(strArg).c_str(),
                             CsvField(WideToUtf8(*caption)).c_str());
         } else {
-            std::printf("%s\t%s\n", EscapeForLine(Utf8ToWide(strArg)).c_str(),
-                        caption ? EscapeForLine(*caption).c_str() : "");
+            std::string strLine = EscapeForLine(Utf8ToWide(strArg));
+            strLine += '\t';
+            if (caption) strLine += EscapeForLine(*caption);
+            strLine += '\n';
+            std::fwrite(strLine.data(), 1, strLine.size(), stdout);
         }
         // The captions reach standard output with the log: whenever the session writes it
         // through (a request, an error, the stop), and at exit.

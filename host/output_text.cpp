@@ -7,9 +7,30 @@
 
 #include "base/text.h"
 
-std::string EscapeForLine(const std::wstring& strText) {
+namespace {
+
+bool IsPlainAscii(wchar_t c) {
+    return c >= 0x20 && c < 0x7F && c != L'\\';
+}
+
+}  // namespace
+
+std::string EscapeForLine(std::wstring_view strText) {
     std::string strOut;
-    for (wchar_t c : strText) {
+    strOut.reserve(strText.size());
+    const size_t nSize = strText.size();
+    for (size_t i = 0; i < nSize;) {
+        // Two log lines a photo pass through here, nearly all plain ASCII: copied a run at once.
+        size_t nEnd = i;
+        while (nEnd < nSize && IsPlainAscii(strText[nEnd])) ++nEnd;
+        if (nEnd > i) {
+            const size_t nAt = strOut.size();
+            strOut.resize(nAt + (nEnd - i));
+            char* pOut = strOut.data() + nAt;
+            for (; i < nEnd; ++i) *pOut++ = static_cast<char>(strText[i]);
+            continue;
+        }
+        const wchar_t c = strText[i++];
         const auto cp = static_cast<uint32_t>(c);
         char szEscape[16];
         if (c == L'\\')
