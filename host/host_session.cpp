@@ -176,8 +176,6 @@ void CHostSession::FlushLogLocked() {
 void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText) {
     const std::wstring_view strPrefix = pszPrefix ? pszPrefix : L"";
     const std::wstring_view strText = pszText ? pszText : L"";
-    // A value inside a log line may hold a line break; the log keeps one line per call.
-    const std::string strLine = EscapeForLine(strPrefix) + " " + EscapeForLine(strText);
     const bool bError = strPrefix.find(L'!') != std::wstring_view::npos;
     // Before a request or after an error, what is held is written, so that the log and the
     // captions tell where the show stands while it waits, or why it fails.
@@ -193,12 +191,18 @@ void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText
                 // The stamp was taken within the second read only when the clock still reads it.
                 m_nStampSecond = static_cast<int64_t>(std::time(nullptr)) == nNow ? nNow : -1;
             }
-            m_strPendingLog.append(m_strStamp).append(1, ' ').append(strLine).append(1, '\n');
+            // A value inside a log line may hold a line break; the log keeps one line per call.
+            m_strPendingLog.append(m_strStamp).append(1, ' ');
+            AppendEscapedForLine(m_strPendingLog, strPrefix);
+            m_strPendingLog.append(1, ' ');
+            AppendEscapedForLine(m_strPendingLog, strText);
+            m_strPendingLog.append(1, '\n');
             if (bWriteThrough || m_strPendingLog.size() >= kPendingLogBytes) FlushLogLocked();
         }
     }
     if (bWriteThrough) std::fflush(stdout);
-    if (m_options.bLogToStderr) m_console.Line(strLine);
+    if (m_options.bLogToStderr)
+        m_console.Line(EscapeForLine(strPrefix) + " " + EscapeForLine(strText));
 }
 
 bool CHostSession::AnswerPath(const fs::path& path, uintptr_t buffer, uintptr_t capacity,

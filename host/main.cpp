@@ -686,15 +686,17 @@ int CHost::Caption() {
         if (bProgress)
             m_console.Progress("[" + std::to_string(i + 1) + "/" + std::to_string(nCount) + "] " +
                                fs::path(strArg).filename().string());
-        std::optional<std::wstring> caption;
+        // The module's answer, valid until the next message.
+        std::optional<std::wstring_view> caption;
         EPhotoStatus eStatus = EPhotoStatus::kUnreadable;
         std::wstring strProblem;
+        const std::wstring strWideArg = Utf8ToWide(strArg);
         if (!IsValidUtf8(strArg)) {
             strProblem = L"the path is not UTF-8 text";
         } else {
             std::wstring strPath;
             if (IsPlainFullPath(strArg)) {
-                strPath = Utf8ToWide(strArg);
+                strPath = strWideArg;
             } else {
                 fs::path path = strArg;
                 if (path.is_relative() && !currentFolder.empty()) path = currentFolder / path;
@@ -718,7 +720,7 @@ int CHost::Caption() {
             const auto* pszAnswer = reinterpret_cast<const wchar_t*>(result);
             eStatus = trace.Classify(pszAnswer, strProblem);
             if (eStatus == EPhotoStatus::kOk || eStatus == EPhotoStatus::kCached)
-                caption = std::wstring(pszAnswer);
+                caption = std::wstring_view(pszAnswer);
             if (eStatus == EPhotoStatus::kUnreadable) {
                 // Only now, for a photo that failed, is the file looked at to say why.
                 std::error_code ec;
@@ -741,8 +743,8 @@ int CHost::Caption() {
         }
         if (m_cl.bJson) {
             std::string strLine = "{\"path\": " + JsonQuoteBytes(strArg) + ", \"status\": \"" +
-                                  PhotoStatusName(eStatus) +
-                                  "\", \"caption\": " + (caption ? JsonQuote(*caption) : "null");
+                                  PhotoStatusName(eStatus) + "\", \"caption\": " +
+                                  (caption ? JsonQuote(std::wstring(*caption)) : "null");
             if (!strProblem.empty()) strLine += ", \"error\": " + JsonQuote(strProblem);
             std::printf("%s}\n", strLine.c_str());
         } else if (m_cl.bCsv) {
@@ -751,9 +753,9 @@ int CHost::Caption() {
                 std::printf("%s,%s\n", CsvField(strArg).c_str(),
                             CsvField(WideToUtf8(*caption)).c_str());
         } else {
-            std::string strLine = EscapeForLine(Utf8ToWide(strArg));
+            std::string strLine = EscapeForLine(strWideArg);
             strLine += '\t';
-            if (caption) strLine += EscapeForLine(*caption);
+            if (caption) AppendEscapedForLine(strLine, *caption);
             strLine += '\n';
             std::fwrite(strLine.data(), 1, strLine.size(), stdout);
         }

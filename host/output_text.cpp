@@ -18,6 +18,11 @@ bool IsPlainAscii(wchar_t c) {
 std::string EscapeForLine(std::wstring_view strText) {
     std::string strOut;
     strOut.reserve(strText.size());
+    AppendEscapedForLine(strOut, strText);
+    return strOut;
+}
+
+void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
     const size_t nSize = strText.size();
     for (size_t i = 0; i < nSize;) {
         // Two log lines a photo pass through here, nearly all plain ASCII: copied a run at once.
@@ -51,7 +56,6 @@ std::string EscapeForLine(std::wstring_view strText) {
             strOut += WideToUtf8(std::wstring_view(&c, 1));
         }
     }
-    return strOut;
 }
 
 std::string JsonQuote(const std::wstring& strText) {
