@@ -14,4 +14,11 @@ if(LOCANYM_DIALOGS STREQUAL "gtk")
   # GTK keeps process-wide caches that the leak checker of the sanitizer build would report.
   gtest_discover_tests(ui_gtk_tests PROPERTIES ENVIRONMENT
     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/ui/gtk/lsan_suppressions.txt")
+
+  # The module itself links no toolkit; its dialogs come with Locanym-gtk.so at the first one.
+  add_executable(dialog_module_tests ${CMAKE_CURRENT_LIST_DIR}/dialog_module_test.cpp)
+  target_link_libraries(dialog_module_tests PRIVATE locanym_testsupport GTest::gtest_main)
+  gtest_discover_tests(dialog_module_tests)
+  add_test(NAME module_links_no_toolkit
+    COMMAND sh -c "! readelf -d \"$1\" | grep -q 'NEEDED.*gtk'" sh $<TARGET_FILE:Locanym>)
 endif()
