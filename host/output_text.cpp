@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/text.h"
+#include "base/utf.h"
 
 namespace {
 
@@ -23,19 +24,21 @@ std::string EscapeForLine(std::wstring_view strText) {
 }
 
 void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
-    const size_t nSize = strText.size();
-    for (size_t i = 0; i < nSize;) {
-        // Two log lines a photo pass through here, nearly all plain ASCII: copied a run at once.
-        size_t nEnd = i;
-        while (nEnd < nSize && IsPlainAscii(strText[nEnd])) ++nEnd;
-        if (nEnd > i) {
-            const size_t nAt = strOut.size();
-            strOut.resize(nAt + (nEnd - i));
-            char* pOut = strOut.data() + nAt;
-            for (; i < nEnd; ++i) *pOut++ = static_cast<char>(strText[i]);
+    // Two log lines a photo pass through here, nearly all plain ASCII: gathered on the stack
+    // and appended a run at a time.
+    char szRun[256];
+    size_t nRun = 0;
+    auto appendRun = [&]() {
+        strOut.append(szRun, nRun);
+        nRun = 0;
+    };
+    for (const wchar_t c : strText) {
+        if (IsPlainAscii(c)) {
+            szRun[nRun++] = static_cast<char>(c);
+            if (nRun == sizeof szRun) appendRun();
             continue;
         }
-        const wchar_t c = strText[i++];
+        appendRun();
         const auto cp = static_cast<uint32_t>(c);
         char szEscape[16];
         if (c == L'\\')
@@ -52,10 +55,13 @@ void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
         } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
             std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
             strOut += szEscape;
+        } else if constexpr (sizeof(wchar_t) == 4) {
+            AppendUtf8CodePoint(strOut, static_cast<char32_t>(cp));
         } else {
             strOut += WideToUtf8(std::wstring_view(&c, 1));
         }
     }
+    appendRun();
 }
 
 std::string JsonQuote(const std::wstring& strText) {
