@@ -270,6 +270,10 @@ bool IsStderrTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
+void KeepRunningWhenOutputCloses() {
+    signal(SIGPIPE, SIG_IGN);
+}
+
 void WatchForInterrupt(std::function<void()> fnOnInterrupt, std::function<void()> fnBeforeQuit) {
     sigset_t set;
     sigemptyset(&set);

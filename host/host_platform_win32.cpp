@@ -355,6 +355,10 @@ bool IsStderrTerminal() {
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &dwMode) != FALSE;
 }
 
+void KeepRunningWhenOutputCloses() {
+    // A write to a closed pipe fails here anyway; no signal ends the process.
+}
+
 void WatchForInterrupt(std::function<void()> fnOnInterrupt, std::function<void()> fnBeforeQuit) {
     g_fnOnInterrupt = std::move(fnOnInterrupt);
     g_fnBeforeQuit = std::move(fnBeforeQuit);

@@ -673,6 +673,7 @@ int CHost::Caption() {
     }
     if (m_cl.bCsv) std::printf("SourceFile,%s\n", CsvField(m_cl.strCsvTag).c_str());
 
+    KeepRunningWhenOutputCloses();
     // The host hands over full paths (the cache knows photos by them); the current folder is
     // asked once, not once a photo.
     const fs::path currentFolder = CurrentFolder();
@@ -680,6 +681,7 @@ int CHost::Caption() {
     const std::vector<std::string>& photos = list.Photos();
     const size_t nCount = photos.size();
     CPhotoTrace trace;
+    bool bOutputLost = false;
     for (size_t i = 0; i < nCount && !state.bInterrupted; ++i) {
         const std::string& strArg = photos[i];
         const bool bProgress = !m_cl.bQuiet && m_console.ShowsProgress();
@@ -760,12 +762,20 @@ int CHost::Caption() {
             std::fwrite(strLine.data(), 1, strLine.size(), stdout);
         }
         // The captions reach standard output with the log: whenever the session writes it
-        // through (a request, an error, the stop), and at exit.
+        // through (a request, an error, the stop), and at exit. Once they cannot be written
+        // (the reader of a pipe has gone) the show stops as after Ctrl-C: the cache is saved.
+        if (std::ferror(stdout)) {
+            bOutputLost = true;
+            break;
+        }
     }
     // A full stop saves the cache, also after an interruption.
     session.Send(kMsgStop, 0, 1);
     if (!m_cl.bQuiet) m_console.Note(tally.Summary());
     if (state.bInterrupted) return kExitInterrupted;
+    if (bOutputLost || std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Fail("cannot write the captions to standard output; stopped after " +
+                    std::to_string(tally.Total()) + " of " + std::to_string(nCount) + " photos");
     return session.SettingsSaved() ? tally.ExitStatus() : kExitFailure;
 }
 

@@ -1,6 +1,9 @@
 // The reference host holds the plug-in's log lines and its captions back while photos come
 // from the cache, and must still leave them complete: at every exit, and before it waits.
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <mutex>
 #include <sstream>
@@ -117,4 +120,48 @@ TEST_F(HostLogTest, WhatCameBeforeARequestIsWrittenBeforeItWaits) {
     EXPECT_NE(logWhileWaiting.back().find("QueryServer: "), std::string::npos);
     EXPECT_EQ(std::count(logWhileWaiting.begin(), logWhileWaiting.end(), "[Locanym Plugin] Cached"),
               2);
+}
+
+// A reader that goes away (caption ... | head -1) stops the show as Ctrl-C does: the lookups
+// made so far are saved in the cache, the log is whole, and the exit status says it failed.
+TEST_F(HostLogTest, AClosedOutputStopsTheShowAndLosesNothing) {
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    close(pipeFds[0]);  // nobody will ever read
+    const std::string strErrFile = (m_scratch.Path() / "closed.stderr").string();
+    std::vector<std::string> args = {kHost.string(), "--data",       m_data.string(),
+                                     "--log",        m_log.string(), "caption",
+                                     Photo(0),       Photo(1),       Photo(2)};
+    std::vector<char*> argv;
+    for (std::string& strArg : args) argv.push_back(strArg.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env;
+    for (char** p = environ; *p; ++p) env.emplace_back(*p);
+    env.push_back("LOCANYM_SERVICE_URL=" + m_server.BaseUrl());
+    std::vector<char*> envp;
+    for (std::string& strVar : env) envp.push_back(strVar.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    posix_spawn_file_actions_addopen(&actions, 2, strErrFile.c_str(), O_WRONLY | O_CREAT, 0600);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+
+    ASSERT_TRUE(WIFEXITED(nStatus)) << "ended by signal " << WTERMSIG(nStatus);
+    EXPECT_EQ(WEXITSTATUS(nStatus), 1);
+    EXPECT_NE(ReadFileBytes(strErrFile).find("standard output"), std::string::npos);
+    const std::vector<std::string> log = LogLines(m_log);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "[Locanym Plugin] Closing");
+    const std::string strCache = ReadFileBytes(m_data / "LocanymPlg_SS.lst");
+    const size_t nLookups = m_server.Requests().size();
+    EXPECT_GE(nLookups, 1u);
+    for (size_t i = 0; i < nLookups; ++i)
+        EXPECT_NE(strCache.find(Photo(static_cast<int>(i))), std::string::npos) << i;
 }
