@@ -1,3 +1,4 @@
+#include <cstring>
 #include <memory>
 
 #include "metadata/image_source.h"
@@ -8,14 +9,30 @@ namespace {
 
 class CFileImageSource final : public IImageSource {
   public:
-    explicit CFileImageSource(std::unique_ptr<CRandomAccessFile> pFile)
-        : m_pFile(std::move(pFile)), m_nSize(m_pFile->GetSize()) {}
+    // first: the file's first nFirst bytes, read when it was opened.
+    CFileImageSource(std::unique_ptr<CRandomAccessFile> pFile, std::unique_ptr<char[]> first,
+                     size_t nFirst)
+        : m_pFile(std::move(pFile)),
+          m_first(std::move(first)),
+          m_nFirst(nFirst),
+          m_nBytesRead(nFirst) {}
 
-    uint64_t Size() const override { return m_nSize; }
+    // A photo whose metadata lies in its first block never asks.
+    uint64_t Size() const override { return m_pFile->GetSize(); }
     uint64_t BytesRead() const override { return m_nBytesRead; }
 
+    bool ReadFirst(void* pBuffer, size_t nMax, size_t& nRead) override {
+        // Fewer bytes than a block were read only where the file ends.
+        if (nMax > m_nFirst && m_nFirst == kFirstBlockBytes)
+            return IImageSource::ReadFirst(pBuffer, nMax, nRead);
+        nRead = nMax < m_nFirst ? nMax : m_nFirst;
+        if (nRead) std::memcpy(pBuffer, m_first.get(), nRead);
+        return true;
+    }
+
     bool ReadAt(uint64_t nOffset, void* pBuffer, size_t nSize) override {
-        if (nOffset > m_nSize || nSize > m_nSize - nOffset) return false;
+        const uint64_t nTotal = Size();
+        if (nOffset > nTotal || nSize > nTotal - nOffset) return false;
         size_t nRead = 0;
         std::wstring strError;
         const bool bOk =
@@ -27,8 +44,9 @@ class CFileImageSource final : public IImageSource {
 
   private:
     std::unique_ptr<CRandomAccessFile> m_pFile;
-    uint64_t m_nSize;
-    uint64_t m_nBytesRead = 0;
+    std::unique_ptr<char[]> m_first;
+    size_t m_nFirst;
+    uint64_t m_nBytesRead;
 };
 
 class CFileImageFileSystem final : public IImageFileSystem {
@@ -36,11 +54,14 @@ class CFileImageFileSystem final : public IImageFileSystem {
     int32_t Open(const std::wstring& strPath, std::unique_ptr<IImageSource>& pSource,
                  std::wstring& strDetail) override {
         EOpenFailure eFailure = EOpenFailure::kNone;
-        std::unique_ptr<CRandomAccessFile> pFile =
-            OpenRandomAccessFile(strPath, eFailure, strDetail);
+        // The first block comes with the opening: for most photos it is all the walk reads.
+        std::unique_ptr<char[]> first(new char[kFirstBlockBytes]);
+        size_t nFirst = 0;
+        std::unique_ptr<CRandomAccessFile> pFile = OpenRandomAccessFile(
+            strPath, eFailure, strDetail, first.get(), kFirstBlockBytes, &nFirst);
         if (!pFile)
             return eFailure == EOpenFailure::kNotFound ? kMetaErrFileNotFound : kMetaErrOpenFailed;
-        pSource = std::make_unique<CFileImageSource>(std::move(pFile));
+        pSource = std::make_unique<CFileImageSource>(std::move(pFile), std::move(first), nFirst);
         return kMetaOk;
     }
 };
