@@ -21,6 +21,14 @@ class IImageSource {
     // Copies the source's first bytes, as many as it has up to nMax, into pBuffer; nRead gets
     // how many. False when they cannot be read. Needs no Size() for a source that has them.
     virtual bool ReadFirst(void* pBuffer, size_t nMax, size_t& nRead);
+    // The first bytes as ReadFirst gives them, where the source holds them already (valid as
+    // long as the source lives); null when it does not, or holds fewer than nMax of a longer
+    // source.
+    virtual const uint8_t* HeldFirst(size_t nMax, size_t& nValid) {
+        (void)nMax;
+        nValid = 0;
+        return nullptr;
+    }
     // Bytes copied out by ReadAt so far (for the benchmark's "read at most" figure).
     virtual uint64_t BytesRead() const = 0;
 };

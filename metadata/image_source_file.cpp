@@ -1,4 +1,3 @@
-#include <cstring>
 #include <memory>
 
 #include "metadata/image_source.h"
@@ -10,7 +9,7 @@ namespace {
 class CFileImageSource final : public IImageSource {
   public:
     // first: the file's first nFirst bytes, read when it was opened.
-    CFileImageSource(std::unique_ptr<CRandomAccessFile> pFile, std::unique_ptr<char[]> first,
+    CFileImageSource(std::unique_ptr<CRandomAccessFile> pFile, std::unique_ptr<uint8_t[]> first,
                      size_t nFirst)
         : m_pFile(std::move(pFile)),
           m_first(std::move(first)),
@@ -21,13 +20,11 @@ class CFileImageSource final : public IImageSource {
     uint64_t Size() const override { return m_pFile->GetSize(); }
     uint64_t BytesRead() const override { return m_nBytesRead; }
 
-    bool ReadFirst(void* pBuffer, size_t nMax, size_t& nRead) override {
+    const uint8_t* HeldFirst(size_t nMax, size_t& nValid) override {
         // Fewer bytes than a block were read only where the file ends.
-        if (nMax > m_nFirst && m_nFirst == kFirstBlockBytes)
-            return IImageSource::ReadFirst(pBuffer, nMax, nRead);
-        nRead = nMax < m_nFirst ? nMax : m_nFirst;
-        if (nRead) std::memcpy(pBuffer, m_first.get(), nRead);
-        return true;
+        if (nMax > m_nFirst && m_nFirst == kFirstBlockBytes) return nullptr;
+        nValid = nMax < m_nFirst ? nMax : m_nFirst;
+        return m_first.get();
     }
 
     bool ReadAt(uint64_t nOffset, void* pBuffer, size_t nSize) override {
@@ -44,7 +41,7 @@ class CFileImageSource final : public IImageSource {
 
   private:
     std::unique_ptr<CRandomAccessFile> m_pFile;
-    std::unique_ptr<char[]> m_first;
+    std::unique_ptr<uint8_t[]> m_first;
     size_t m_nFirst;
     uint64_t m_nBytesRead;
 };
@@ -55,10 +52,11 @@ class CFileImageFileSystem final : public IImageFileSystem {
                  std::wstring& strDetail) override {
         EOpenFailure eFailure = EOpenFailure::kNone;
         // The first block comes with the opening: for most photos it is all the walk reads.
-        std::unique_ptr<char[]> first(new char[kFirstBlockBytes]);
+        std::unique_ptr<uint8_t[]> first(new uint8_t[kFirstBlockBytes]);
         size_t nFirst = 0;
-        std::unique_ptr<CRandomAccessFile> pFile = OpenRandomAccessFile(
-            strPath, eFailure, strDetail, first.get(), kFirstBlockBytes, &nFirst);
+        std::unique_ptr<CRandomAccessFile> pFile =
+            OpenRandomAccessFile(strPath, eFailure, strDetail, reinterpret_cast<char*>(first.get()),
+                                 kFirstBlockBytes, &nFirst);
         if (!pFile)
             return eFailure == EOpenFailure::kNotFound ? kMetaErrFileNotFound : kMetaErrOpenFailed;
         pSource = std::make_unique<CFileImageSource>(std::move(pFile), std::move(first), nFirst);

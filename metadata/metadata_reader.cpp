@@ -21,7 +21,7 @@ class CPagedSource {
     const uint8_t* First(size_t& nValid) {
         if (!LoadFirst()) return nullptr;
         nValid = m_nFirstValid;
-        return m_first.get();
+        return m_pFirst;
     }
     // True when the source holds at least nEnd bytes; the size is looked at only past the
     // first block.
@@ -35,7 +35,7 @@ class CPagedSource {
         // The first block lies inside the source: what it holds needs no look at the size.
         if (!LoadFirst()) return false;
         if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) {
-            if (nSize) std::memcpy(pBuffer, m_first.get() + nOffset, nSize);
+            if (nSize) std::memcpy(pBuffer, m_pFirst + nOffset, nSize);
             return true;
         }
         const uint64_t nTotal = Size();
@@ -62,8 +62,7 @@ class CPagedSource {
     // one page), valid until the next Read or View; null otherwise (Read them instead).
     const uint8_t* View(uint64_t nOffset, size_t nSize) {
         if (!LoadFirst()) return nullptr;
-        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset)
-            return m_first.get() + nOffset;
+        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) return m_pFirst + nOffset;
         const uint64_t nTotal = Size();
         if (nOffset > nTotal || nSize > nTotal - nOffset) return nullptr;
         const uint64_t nPage = nOffset / kPageSize;
@@ -84,11 +83,18 @@ class CPagedSource {
     };
 
     bool LoadFirst() {
-        if (m_first) return true;
-        std::unique_ptr<uint8_t[]> first(new uint8_t[kFirstBlockBytes]);
+        if (m_pFirst) return true;
+        // A source that holds its first block already lends it; others copy it out once.
         size_t nRead = 0;
+        if (const uint8_t* pHeld = m_pSource->HeldFirst(kFirstBlockBytes, nRead)) {
+            m_pFirst = pHeld;
+            m_nFirstValid = nRead;
+            return true;
+        }
+        std::unique_ptr<uint8_t[]> first(new uint8_t[kFirstBlockBytes]);
         if (!m_pSource->ReadFirst(first.get(), kFirstBlockBytes, nRead)) return false;
         m_first = std::move(first);
+        m_pFirst = m_first.get();
         m_nFirstValid = nRead;
         return true;
     }
@@ -110,7 +116,8 @@ class CPagedSource {
     }
 
     std::unique_ptr<IImageSource> m_pSource;
-    std::unique_ptr<uint8_t[]> m_first;
+    std::unique_ptr<uint8_t[]> m_first;  // the first block when copied out of the source
+    const uint8_t* m_pFirst = nullptr;   // the first block: m_first, or held by the source
     size_t m_nFirstValid = 0;
     std::array<SPage, kSlots> m_pages;
     size_t m_nNextSlot = 0;
