@@ -162,6 +162,8 @@ int main() {
     std::vector<double> allLookups, allPeers;
     double dWorstRatio = 0.0;
     for (int nService = 0; nService < kServiceCount; ++nService) {
+        // The offline finder sends no request: it has no peer and no recorded places.
+        if (kPlaces[nService].empty()) continue;
         CLocanymObj& service = *services[nService];
         std::vector<size_t> order;
         for (int i = 0; i < kLookupsPerService; ++i) order.push_back(i % kPlaces[nService].size());

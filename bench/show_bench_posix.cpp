@@ -5,8 +5,7 @@
 // with a position; the cache is filled once through a loopback server replaying recorded
 // answers, and the timed shows send no request. Host and peer take turns, each figure is the
 // median of the repeats. A second row runs the same show with libcurl and its TLS libraries
-// linked at start (LD_PRELOAD), as the module was linked before it loaded libcurl on demand,
-// and a third with the plug-in's log lines thrown away instead of written to a file.
+// linked at start (LD_PRELOAD), as the module was linked before it loaded libcurl on demand.
 //
 // Usage: show_bench [PHOTO_COUNT [WORK_DIR]]   (default 1000 photos in a temporary folder;
 // a WORK_DIR given is kept, with the photos, the host's data and the plug-in's log)
@@ -166,11 +165,7 @@ int main(int argc, char** argv) {
     }
 
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    std::vector<double> shows, preloaded, quiet, peers;
-    // The host writes each log line through at once; this run shows what that costs.
-    std::vector<std::string> quietCaption = caption;
-    quietCaption[std::find(caption.begin(), caption.end(), "--log") - caption.begin() + 1] =
-        "/dev/null";
+    std::vector<double> shows, preloaded, peers;
     size_t nCached = 0;
     for (int r = 0; r < kRepeats; ++r) {
         auto start = CClock::now();
@@ -191,13 +186,6 @@ int main(int argc, char** argv) {
         preloaded.push_back(SecondsSince(start));
 
         start = CClock::now();
-        if (Run(quietCaption, env, "") != 0) {
-            std::fprintf(stderr, "the show without a log failed\n");
-            return 1;
-        }
-        quiet.push_back(SecondsSince(start));
-
-        start = CClock::now();
         for (const SCorpusPhoto& photo : corpus) ReadExiv2(photo.path);
         peers.push_back(SecondsSince(start));
     }
@@ -213,8 +201,6 @@ int main(int argc, char** argv) {
                 dShow / dPeer);
     std::printf("  %-44s %9.1f ms %7.3f\n", "the same, libcurl linked at start (LD_PRELOAD)",
                 dPreloaded * 1e3, dPreloaded / dPeer);
-    std::printf("  %-44s %9.1f ms %7.3f\n", "the same, the log to /dev/null", Median(quiet) * 1e3,
-                Median(quiet) / dPeer);
     std::printf("  %-44s %9.1f ms\n", "libexiv2, the reading loop alone", dPeer * 1e3);
     std::printf("  captions from the cache: %zu of %zu; requests during the shows: %zu\n", nCached,
                 corpus.size(), nShowRequests);

@@ -28,6 +28,19 @@ bool IsBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// How many bytes at the start of text are ASCII, eight at a time: most of a cache line is, and
+// UTF-8 is valid from any ASCII byte on exactly when it is valid as a whole.
+size_t AsciiPrefixLength(std::string_view text) {
+    constexpr uint64_t kHighBits = 0x8080808080808080u;
+    size_t i = 0;
+    for (uint64_t word = 0; i + sizeof word <= text.size(); i += sizeof word) {
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if (word & kHighBits) break;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    return i;
+}
+
 // Reads a cache file line by line as UTF-8, whatever its encoding on disk, holding at most one
 // chunk of the file and one line in memory.
 class CCacheLineReader {
@@ -94,7 +107,7 @@ class CCacheLineReader {
             line = m_line;
         }
         if (bEnded && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!m_bUtf16 && !IsValidUtf8(line)) {
+        if (!m_bUtf16 && !IsValidUtf8(line.substr(AsciiPrefixLength(line)))) {
             m_line = WideToUtf8(Utf8ToWide(line));
             line = m_line;
         }

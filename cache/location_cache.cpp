@@ -12,12 +12,18 @@ namespace {
 constexpr size_t kBlockSize = size_t{1} << 20;
 constexpr uint32_t kMaxEntries = UINT32_MAX - 1;
 
-void AppendVarint(std::string& out, size_t n) {
+// A size_t takes at most ten groups of seven bits.
+constexpr size_t kMaxVarintBytes = 10;
+
+// Writes n at p, seven bits a byte, low bits first, the top bit marking that more follow; the
+// end of what it wrote.
+char* PutVarint(char* p, size_t n) {
     while (n >= 0x80) {
-        out += static_cast<char>(0x80 | (n & 0x7F));
+        *p++ = static_cast<char>(0x80 | (n & 0x7F));
         n >>= 7;
     }
-    out += static_cast<char>(n);
+    *p++ = static_cast<char>(n);
+    return p;
 }
 
 size_t ReadVarint(const char*& p) {
@@ -127,13 +133,25 @@ size_t CountCacheChars(std::string_view encoded) {
 }
 
 uint32_t HashCacheKey(std::string_view encodedPath) {
-    // Paths are mostly ASCII: four such characters fold in at once, h * 33^4 + the four
-    // weighted, which is the same value as four steps but without their chain of products.
+    // Paths are mostly ASCII: eight or four such characters fold in at once, h * 33^8 + the
+    // eight weighted, which is the same value as eight steps but without their chain of
+    // products.
     constexpr uint32_t k33p2 = 33u * 33u, k33p3 = k33p2 * 33u, k33p4 = k33p3 * 33u;
     const auto* p = reinterpret_cast<const unsigned char*>(encodedPath.data());
     size_t n = encodedPath.size();
     uint32_t h = 0;
+    constexpr uint32_t k33p5 = k33p4 * 33u, k33p6 = k33p5 * 33u, k33p7 = k33p6 * 33u,
+                       k33p8 = k33p7 * 33u;
+    constexpr uint64_t kHighBits = 0x8080808080808080u;
     while (n > 0) {
+        uint64_t word = 0;
+        if (n >= 8 && (std::memcpy(&word, p, sizeof word), (word & kHighBits) == 0)) {
+            h = h * k33p8 + (p[0] * k33p7 + p[1] * k33p6 + p[2] * k33p5 + p[3] * k33p4 +
+                             p[4] * k33p3 + p[5] * k33p2 + p[6] * 33u + p[7]);
+            p += 8;
+            n -= 8;
+            continue;
+        }
         if (n >= 4 && ((p[0] | p[1] | p[2] | p[3]) & 0x80) == 0) {
             h = h * k33p4 + (p[0] * k33p3 + p[1] * k33p2 + p[2] * 33u + p[3]);
             p += 4;
@@ -250,11 +268,12 @@ size_t CLocationCache::RecordSize(const SEntry& entry) const {
 
 void CLocationCache::WriteRecord(SEntry& entry, std::string_view path, std::string_view lat,
                                  std::string_view lon, std::string_view text) {
-    std::string head;
-    AppendVarint(head, path.size());
-    AppendVarint(head, lat.size());
-    AppendVarint(head, lon.size());
-    AppendVarint(head, text.size());
+    // The four lengths are made on the stack: a load writes a million records.
+    char szHead[4 * kMaxVarintBytes];
+    char* pHead = szHead;
+    for (size_t nLength : {path.size(), lat.size(), lon.size(), text.size()})
+        pHead = PutVarint(pHead, nLength);
+    const std::string_view head(szHead, static_cast<size_t>(pHead - szHead));
     const size_t nSize = head.size() + path.size() + lat.size() + lon.size() + text.size();
     if (m_blocks.empty() || m_blocks.back().nSize - m_blocks.back().nUsed < nSize) {
         if (m_blocks.size() >= UINT32_MAX) throw std::length_error("location cache is full");

@@ -96,7 +96,11 @@ std::filesystem::path CurrentFolder();
 
 bool IsStderrTerminal();
 
+// A write to a pipe whose reader has gone fails (EPIPE) instead of ending the process, so
+// that the host can stop the show, save the cache and write the whole log.
+void KeepRunningWhenOutputCloses();
+
 // Runs fnOnInterrupt on a thread of its own when the user first asks to stop (Ctrl-C or
-// SIGTERM); a second request ends the process at once with status 130. Call before any other
-// thread starts.
-void WatchForInterrupt(std::function<void()> fnOnInterrupt);
+// SIGTERM); a second request runs fnBeforeQuit (which must return soon; may be empty) and ends
+// the process at once with status 130. Call before any other thread starts.
+void WatchForInterrupt(std::function<void()> fnOnInterrupt, std::function<void()> fnBeforeQuit);

@@ -270,18 +270,25 @@ bool IsStderrTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
 
-void WatchForInterrupt(std::function<void()> fnOnInterrupt) {
+void KeepRunningWhenOutputCloses() {
+    signal(SIGPIPE, SIG_IGN);
+}
+
+void WatchForInterrupt(std::function<void()> fnOnInterrupt, std::function<void()> fnBeforeQuit) {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     // Blocked here, the signals reach only the watcher's sigwait (threads inherit the mask).
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread([set, fn = std::move(fnOnInterrupt)]() {
+    std::thread([set, fn = std::move(fnOnInterrupt), fnQuit = std::move(fnBeforeQuit)]() {
         int nSignal = 0;
         bool bFirst = true;
         while (sigwait(&set, &nSignal) == 0) {
-            if (!bFirst) _exit(130);
+            if (!bFirst) {
+                if (fnQuit) fnQuit();
+                _exit(130);
+            }
             bFirst = false;
             fn();
         }

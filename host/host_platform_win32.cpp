@@ -50,12 +50,16 @@ class CFileHandle {
 };
 
 std::function<void()> g_fnOnInterrupt;
+std::function<void()> g_fnBeforeQuit;
 LONG g_nInterrupts = 0;
 
 BOOL WINAPI OnConsoleControl(DWORD dwType) {
     if (dwType != CTRL_C_EVENT && dwType != CTRL_BREAK_EVENT && dwType != CTRL_CLOSE_EVENT)
         return FALSE;
-    if (InterlockedIncrement(&g_nInterrupts) > 1) ExitProcess(130);
+    if (InterlockedIncrement(&g_nInterrupts) > 1) {
+        if (g_fnBeforeQuit) g_fnBeforeQuit();
+        ExitProcess(130);
+    }
     // The system calls this on a thread of its own; the work gets another so this returns.
     std::thread([] { g_fnOnInterrupt(); }).detach();
     return TRUE;
@@ -379,7 +383,12 @@ bool IsStderrTerminal() {
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &dwMode) != FALSE;
 }
 
-void WatchForInterrupt(std::function<void()> fnOnInterrupt) {
+void KeepRunningWhenOutputCloses() {
+    // A write to a closed pipe fails here anyway; no signal ends the process.
+}
+
+void WatchForInterrupt(std::function<void()> fnOnInterrupt, std::function<void()> fnBeforeQuit) {
     g_fnOnInterrupt = std::move(fnOnInterrupt);
+    g_fnBeforeQuit = std::move(fnBeforeQuit);
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <cwchar>
 
 #include "base/text.h"
@@ -13,6 +14,12 @@ namespace fs = std::filesystem;
 namespace {
 
 std::atomic<CHostSession*> g_pSession{nullptr};
+
+// Log lines held back before they are written in one piece: a show from the cache writes two
+// lines a photo, and a write each would cost more than the rest of the host's work.
+constexpr size_t kPendingLogBytes = 32 * 1024;
+// The module writes this line just before it sends a request, which may take seconds.
+constexpr wchar_t kRequestLineHead[] = L"QueryServer: ";
 
 intptr_t HostCallback(int32_t nCode, uintptr_t first, uintptr_t second) {
     CHostSession* pSession = g_pSession.load();
@@ -32,10 +39,15 @@ void CConsole::Line(const std::string& strText) {
     std::fflush(stderr);
 }
 
-void CConsole::Progress(const std::string& strText) {
+bool CConsole::ShowsProgress() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_nTerminal < 0) m_nTerminal = IsStderrTerminal() ? 1 : 0;
-    if (!m_nTerminal) return;
+    return m_nTerminal != 0;
+}
+
+void CConsole::Progress(const std::string& strText) {
+    if (!ShowsProgress()) return;
+    std::lock_guard<std::mutex> lock(m_mutex);
     WipeProgress();
     if (strText.empty()) return;
     std::fputs(strText.c_str(), stderr);
@@ -53,6 +65,7 @@ CHostSession::CHostSession(const SHostOptions& options, CHostSettings& settings,
     : m_options(options), m_settings(settings), m_console(console) {}
 
 CHostSession::~CHostSession() {
+    Flush();
     CHostSession* pSelf = this;
     g_pSession.compare_exchange_strong(pSelf, nullptr);
 }
@@ -64,7 +77,11 @@ bool CHostSession::Open(std::string& strError) {
 
 uintptr_t CHostSession::Send(uintptr_t nMessage, uintptr_t wParam, uintptr_t lParam) {
     g_pSession.store(this);
+    // Other messages than the photo's are few, and one may open a dialog or save the cache.
+    const bool bWriteThrough = nMessage != kMsgProcessPhoto;
+    if (bWriteThrough) Flush();
     uintptr_t result = m_module.Handler()(nMessage, wParam, lParam);
+    if (bWriteThrough) Flush();
     if (m_settings.IsDirty()) {
         std::string strError;
         if (!m_settings.Save(strError)) {
@@ -142,18 +159,50 @@ void CHostSession::TracePhoto(CPhotoTrace* pTrace) {
     m_pTrace = pTrace;
 }
 
-void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText) {
-    const std::wstring strPrefix = pszPrefix ? pszPrefix : L"";
-    const std::wstring strText = pszText ? pszText : L"";
-    // A value inside a log line may hold a line break; the log keeps one line per call.
-    const std::string strLine = EscapeForLine(strPrefix) + " " + EscapeForLine(strText);
+void CHostSession::Flush() {
     {
         std::lock_guard<std::mutex> lock(m_logMutex);
-        if (m_pTrace) m_pTrace->AddLine(strPrefix.find(L'!') != std::wstring::npos, strText);
-        // Written line by line, so that the log tells what happened even if the module crashes.
-        if (m_log.IsOpen()) m_log.Append(LocalTimestamp() + " " + strLine + "\n");
+        FlushLogLocked();
     }
-    if (m_options.bLogToStderr) m_console.Line(strLine);
+    std::fflush(stdout);
+}
+
+void CHostSession::FlushLogLocked() {
+    if (m_strPendingLog.empty()) return;
+    if (m_log.IsOpen()) m_log.Append(m_strPendingLog);
+    m_strPendingLog.clear();
+}
+
+void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText) {
+    const std::wstring_view strPrefix = pszPrefix ? pszPrefix : L"";
+    const std::wstring_view strText = pszText ? pszText : L"";
+    const bool bError = strPrefix.find(L'!') != std::wstring_view::npos;
+    // Before a request or after an error, what is held is written, so that the log and the
+    // captions tell where the show stands while it waits, or why it fails.
+    const bool bWriteThrough = bError || strText.rfind(kRequestLineHead, 0) == 0;
+    {
+        std::lock_guard<std::mutex> lock(m_logMutex);
+        if (m_pTrace) m_pTrace->AddLine(bError, strText);
+        if (m_log.IsOpen()) {
+            // The stamp's text changes once a second; the clock is read for every line.
+            const int64_t nNow = static_cast<int64_t>(std::time(nullptr));
+            if (nNow != m_nStampSecond) {
+                m_strStamp = LocalTimestamp();
+                // The stamp was taken within the second read only when the clock still reads it.
+                m_nStampSecond = static_cast<int64_t>(std::time(nullptr)) == nNow ? nNow : -1;
+            }
+            // A value inside a log line may hold a line break; the log keeps one line per call.
+            m_strPendingLog.append(m_strStamp).append(1, ' ');
+            AppendEscapedForLine(m_strPendingLog, strPrefix);
+            m_strPendingLog.append(1, ' ');
+            AppendEscapedForLine(m_strPendingLog, strText);
+            m_strPendingLog.append(1, '\n');
+            if (bWriteThrough || m_strPendingLog.size() >= kPendingLogBytes) FlushLogLocked();
+        }
+    }
+    if (bWriteThrough) std::fflush(stdout);
+    if (m_options.bLogToStderr)
+        m_console.Line(EscapeForLine(strPrefix) + " " + EscapeForLine(strText));
 }
 
 bool CHostSession::AnswerPath(const fs::path& path, uintptr_t buffer, uintptr_t capacity,

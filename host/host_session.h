@@ -26,6 +26,8 @@ class CConsole {
     void Line(const std::string& strText);
     // Progress is shown only on a terminal; an empty text wipes it.
     void Progress(const std::string& strText);
+    // True when Progress shows anything, so that its text need not be made otherwise.
+    bool ShowsProgress();
 
   private:
     void WipeProgress();
@@ -76,6 +78,13 @@ class CHostSession {
     // setting). Null stops it.
     void TracePhoto(CPhotoTrace* pTrace);
 
+    // Writes the log lines held back so far to the log file, and the captions standard output
+    // holds. The session does so itself before and after every message but message 19, at
+    // each error line and each request line of the module (a request can take seconds), when
+    // a few dozen kilobytes are held, and on destruction; a crash loses at most what is held.
+    // Any thread.
+    void Flush();
+
     // Every setting the module read, in order.
     const std::vector<SSettingRead>& Reads() const { return m_reads; }
 
@@ -83,6 +92,7 @@ class CHostSession {
 
   private:
     void WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText);
+    void FlushLogLocked();
     bool AnswerPath(const std::filesystem::path& path, uintptr_t buffer, uintptr_t capacity,
                     const char* pszWhat);
 
@@ -92,6 +102,9 @@ class CHostSession {
     CModuleHandle m_module;
     CAppendFile m_log;
     std::mutex m_logMutex;
+    std::string m_strPendingLog;  // lines not yet in the log file; under m_logMutex
+    std::string m_strStamp;       // LocalTimestamp() of m_nStampSecond
+    int64_t m_nStampSecond = -1;
     CPhotoTrace* m_pTrace = nullptr;
     std::vector<SSettingRead> m_reads;
     std::vector<int32_t> m_unknownCodes;

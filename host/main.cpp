@@ -6,9 +6,11 @@
 #include <array>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -17,6 +19,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/host_api.h"
@@ -573,22 +576,55 @@ class CHost {
     std::unique_ptr<CHostSession> m_pSession;
 };
 
+// True for a full path that is its own normal form: no "." or ".." part, no doubled or
+// trailing separator. Photos named by a folder come so, and making the normal form of a path
+// costs more than finding the photo in the cache.
+bool IsPlainFullPath(std::string_view path) {
+    if constexpr (fs::path::preferred_separator != '/') return false;
+    if (path.empty() || path[0] != '/') return false;
+    for (size_t nStart = 1; nStart <= path.size();) {
+        size_t nEnd = path.find('/', nStart);
+        if (nEnd == std::string_view::npos) nEnd = path.size();
+        const std::string_view part = path.substr(nStart, nEnd - nStart);
+        if (part.empty() || part == "." || part == "..") return false;
+        nStart = nEnd + 1;
+    }
+    return true;
+}
+
 // Interrupt protocol: the watcher may send the stop message only while message 19 runs, and the
 // main thread leaves message 19 under the same lock, so no other message ever overlaps it.
 struct SInterruptState {
     std::atomic<bool> bInterrupted{false};
     std::mutex mutex;
     bool bInPhoto = false;
+    std::atomic<CHostSession*> pSession{nullptr};  // set while the photos are captioned
 };
+
+// Quitting at once still writes the log lines and captions held back, unless that takes long:
+// a standard output that nobody reads must not keep the process alive.
+constexpr std::chrono::milliseconds kQuitFlushWait{500};
 
 int CHost::Caption() {
     static SInterruptState state;
-    WatchForInterrupt([this]() {
-        state.bInterrupted = true;
-        m_console.Note("stopping after this photo (press Ctrl-C again to quit at once)");
-        std::lock_guard<std::mutex> lock(state.mutex);
-        if (state.bInPhoto && m_pSession) m_pSession->SendStopFlag();
-    });
+    WatchForInterrupt(
+        [this]() {
+            state.bInterrupted = true;
+            m_console.Note("stopping after this photo (press Ctrl-C again to quit at once)");
+            std::lock_guard<std::mutex> lock(state.mutex);
+            if (state.bInPhoto && m_pSession) m_pSession->SendStopFlag();
+        },
+        []() {
+            CHostSession* pSession = state.pSession.load();
+            if (!pSession) return;
+            auto pDone = std::make_shared<std::promise<void>>();
+            std::future<void> done = pDone->get_future();
+            std::thread([pSession, pDone]() {
+                pSession->Flush();
+                pDone->set_value();
+            }).detach();
+            done.wait_for(kQuitFlushWait);
+        });
 
     CPhotoList list(m_cl.extensions, m_cl.bRecursive);
     for (const std::string& strArg : m_cl.args) list.AddArgument(strArg);
@@ -614,6 +650,11 @@ int CHost::Caption() {
     if (!IsRegularOrMissing(cacheFile, strError)) return Fail("cache file: " + strError);
     if (!OpenSession(strError)) return Fail(strError);
     CHostSession& session = *m_pSession;
+    state.pSession = &session;
+    // From here on every way out of this function leaves the session; none may be forgotten.
+    struct SForget {
+        ~SForget() { state.pSession = nullptr; }
+    } forget;
     session.Initialise();
     session.Send(kMsgLoadSettings);
     if (session.Send(kMsgIsEnabled) == 0) {
@@ -632,6 +673,7 @@ int CHost::Caption() {
     }
     if (m_cl.bCsv) std::printf("SourceFile,%s\n", CsvField(m_cl.strCsvTag).c_str());
 
+    KeepRunningWhenOutputCloses();
     // The host hands over full paths (the cache knows photos by them); the current folder is
     // asked once, not once a photo.
     const fs::path currentFolder = CurrentFolder();
@@ -639,20 +681,29 @@ int CHost::Caption() {
     const std::vector<std::string>& photos = list.Photos();
     const size_t nCount = photos.size();
     CPhotoTrace trace;
+    bool bOutputLost = false;
     for (size_t i = 0; i < nCount && !state.bInterrupted; ++i) {
         const std::string& strArg = photos[i];
-        if (!m_cl.bQuiet)
+        const bool bProgress = !m_cl.bQuiet && m_console.ShowsProgress();
+        if (bProgress)
             m_console.Progress("[" + std::to_string(i + 1) + "/" + std::to_string(nCount) + "] " +
                                fs::path(strArg).filename().string());
-        std::optional<std::wstring> caption;
+        // The module's answer, valid until the next message.
+        std::optional<std::wstring_view> caption;
         EPhotoStatus eStatus = EPhotoStatus::kUnreadable;
         std::wstring strProblem;
+        const std::wstring strWideArg = Utf8ToWide(strArg);
         if (!IsValidUtf8(strArg)) {
             strProblem = L"the path is not UTF-8 text";
         } else {
-            fs::path path = strArg;
-            if (path.is_relative() && !currentFolder.empty()) path = currentFolder / path;
-            const std::wstring strPath = Utf8ToWide(path.lexically_normal().string());
+            std::wstring strPath;
+            if (IsPlainFullPath(strArg)) {
+                strPath = strWideArg;
+            } else {
+                fs::path path = strArg;
+                if (path.is_relative() && !currentFolder.empty()) path = currentFolder / path;
+                strPath = Utf8ToWide(path.lexically_normal().string());
+            }
             {
                 std::lock_guard<std::mutex> lock(state.mutex);
                 state.bInPhoto = true;
@@ -671,7 +722,7 @@ int CHost::Caption() {
             const auto* pszAnswer = reinterpret_cast<const wchar_t*>(result);
             eStatus = trace.Classify(pszAnswer, strProblem);
             if (eStatus == EPhotoStatus::kOk || eStatus == EPhotoStatus::kCached)
-                caption = std::wstring(pszAnswer);
+                caption = std::wstring_view(pszAnswer);
             if (eStatus == EPhotoStatus::kUnreadable) {
                 // Only now, for a photo that failed, is the file looked at to say why.
                 std::error_code ec;
@@ -683,7 +734,7 @@ int CHost::Caption() {
             }
         }
         tally.Add(eStatus);
-        m_console.Progress("");
+        if (bProgress) m_console.Progress("");
         if (eStatus == EPhotoStatus::kUnreadable) {
             m_console.Note("cannot read " + strArg + ": " + WideToUtf8(strProblem));
         } else if (eStatus == EPhotoStatus::kLookupFailed) {
@@ -694,8 +745,8 @@ int CHost::Caption() {
         }
         if (m_cl.bJson) {
             std::string strLine = "{\"path\": " + JsonQuoteBytes(strArg) + ", \"status\": \"" +
-                                  PhotoStatusName(eStatus) +
-                                  "\", \"caption\": " + (caption ? JsonQuote(*caption) : "null");
+                                  PhotoStatusName(eStatus) + "\", \"caption\": " +
+                                  (caption ? JsonQuote(std::wstring(*caption)) : "null");
             if (!strProblem.empty()) strLine += ", \"error\": " + JsonQuote(strProblem);
             std::printf("%s}\n", strLine.c_str());
         } else if (m_cl.bCsv) {
@@ -704,15 +755,27 @@ int CHost::Caption() {
                 std::printf("%s,%s\n", CsvField(strArg).c_str(),
                             CsvField(WideToUtf8(*caption)).c_str());
         } else {
-            std::printf("%s\t%s\n", EscapeForLine(Utf8ToWide(strArg)).c_str(),
-                        caption ? EscapeForLine(*caption).c_str() : "");
+            std::string strLine = EscapeForLine(strWideArg);
+            strLine += '\t';
+            if (caption) AppendEscapedForLine(strLine, *caption);
+            strLine += '\n';
+            std::fwrite(strLine.data(), 1, strLine.size(), stdout);
         }
-        std::fflush(stdout);
+        // The captions reach standard output with the log: whenever the session writes it
+        // through (a request, an error, the stop), and at exit. Once they cannot be written
+        // (the reader of a pipe has gone) the show stops as after Ctrl-C: the cache is saved.
+        if (std::ferror(stdout)) {
+            bOutputLost = true;
+            break;
+        }
     }
     // A full stop saves the cache, also after an interruption.
     session.Send(kMsgStop, 0, 1);
     if (!m_cl.bQuiet) m_console.Note(tally.Summary());
     if (state.bInterrupted) return kExitInterrupted;
+    if (bOutputLost || std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Fail("cannot write the captions to standard output; stopped after " +
+                    std::to_string(tally.Total()) + " of " + std::to_string(nCount) + " photos");
     return session.SettingsSaved() ? tally.ExitStatus() : kExitFailure;
 }
 

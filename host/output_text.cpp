@@ -6,10 +6,39 @@
 #include <cstdio>
 
 #include "base/text.h"
+#include "base/utf.h"
 
-std::string EscapeForLine(const std::wstring& strText) {
+namespace {
+
+bool IsPlainAscii(wchar_t c) {
+    return c >= 0x20 && c < 0x7F && c != L'\\';
+}
+
+}  // namespace
+
+std::string EscapeForLine(std::wstring_view strText) {
     std::string strOut;
-    for (wchar_t c : strText) {
+    strOut.reserve(strText.size());
+    AppendEscapedForLine(strOut, strText);
+    return strOut;
+}
+
+void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
+    // Two log lines a photo pass through here, nearly all plain ASCII: gathered on the stack
+    // and appended a run at a time.
+    char szRun[256];
+    size_t nRun = 0;
+    auto appendRun = [&]() {
+        strOut.append(szRun, nRun);
+        nRun = 0;
+    };
+    for (const wchar_t c : strText) {
+        if (IsPlainAscii(c)) {
+            szRun[nRun++] = static_cast<char>(c);
+            if (nRun == sizeof szRun) appendRun();
+            continue;
+        }
+        appendRun();
         const auto cp = static_cast<uint32_t>(c);
         char szEscape[16];
         if (c == L'\\')
@@ -26,11 +55,13 @@ std::string EscapeForLine(const std::wstring& strText) {
         } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
             std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
             strOut += szEscape;
+        } else if constexpr (sizeof(wchar_t) == 4) {
+            AppendUtf8CodePoint(strOut, static_cast<char32_t>(cp));
         } else {
             strOut += WideToUtf8(std::wstring_view(&c, 1));
         }
     }
-    return strOut;
+    appendRun();
 }
 
 std::string JsonQuote(const std::wstring& strText) {

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Control characters and backslashes as escapes (\n, \t, \\, \xNN), so nothing in a value can
 // break a line or the tab between fields. UTF-8 out.
-std::string EscapeForLine(const std::wstring& strText);
+std::string EscapeForLine(std::wstring_view strText);
+// The same, appended to strOut.
+void AppendEscapedForLine(std::string& strOut, std::wstring_view strText);
 
 // A JSON string with its quotes.
 std::string JsonQuote(const std::wstring& strText);

@@ -5,7 +5,7 @@ const wchar_t kRequestLine[] = L"QueryServer: ";
 // The plug-in's own error texts all start so (HTTP and transport errors, unknown exceptions).
 const wchar_t kPlugInErrorHead[] = L"Locnm: ";
 
-bool StartsWith(const std::wstring& strText, const wchar_t* pszHead) {
+bool StartsWith(std::wstring_view strText, const wchar_t* pszHead) {
     return strText.rfind(pszHead, 0) == 0;
 }
 
@@ -30,7 +30,7 @@ const char* PhotoStatusName(EPhotoStatus eStatus) {
     return "unknown";
 }
 
-void CPhotoTrace::AddLine(bool bError, const std::wstring& strText) {
+void CPhotoTrace::AddLine(bool bError, std::wstring_view strText) {
     if (bError) {
         m_bErrorSinceRequest = true;
         m_strLastError = strText;

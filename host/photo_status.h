@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 enum class EPhotoStatus { kOk, kCached, kNoPosition, kUnreadable, kLookupFailed };
 
@@ -28,7 +29,7 @@ class CPhotoTrace {
   public:
     void Clear() { *this = CPhotoTrace(); }
     // One log line: bError for the error prefix, strText without the prefix.
-    void AddLine(bool bError, const std::wstring& strText);
+    void AddLine(bool bError, std::wstring_view strText);
 
     // The answer of message 19: null for none. strError receives the text that explains a
     // failure (empty for a success).

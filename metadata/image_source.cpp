@@ -26,6 +26,12 @@ class CMemoryImageSource final : public IImageSource {
 
 }  // namespace
 
+bool IImageSource::ReadFirst(void* pBuffer, size_t nMax, size_t& nRead) {
+    const uint64_t nSize = Size();
+    nRead = nSize < nMax ? static_cast<size_t>(nSize) : nMax;
+    return nRead == 0 || ReadAt(0, pBuffer, nRead);
+}
+
 std::unique_ptr<IImageSource> CreateMemorySource(const uint8_t* pData, size_t nSize) {
     return std::make_unique<CMemoryImageSource>(pData, nSize);
 }

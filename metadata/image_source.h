@@ -12,11 +12,23 @@
 class IImageSource {
   public:
     virtual ~IImageSource() = default;
-    // Size in bytes, fixed when the source was opened.
+    // Size in bytes, fixed when the source was opened (a file's may be looked up at the first
+    // call).
     virtual uint64_t Size() const = 0;
     // Copies exactly nSize bytes from nOffset into pBuffer. False (nothing promised about the
     // buffer) when the range is not inside the source or the read fails.
     virtual bool ReadAt(uint64_t nOffset, void* pBuffer, size_t nSize) = 0;
+    // Copies the source's first bytes, as many as it has up to nMax, into pBuffer; nRead gets
+    // how many. False when they cannot be read. Needs no Size() for a source that has them.
+    virtual bool ReadFirst(void* pBuffer, size_t nMax, size_t& nRead);
+    // The first bytes as ReadFirst gives them, where the source holds them already (valid as
+    // long as the source lives); null when it does not, or holds fewer than nMax of a longer
+    // source.
+    virtual const uint8_t* HeldFirst(size_t nMax, size_t& nValid) {
+        (void)nMax;
+        nValid = 0;
+        return nullptr;
+    }
     // Bytes copied out by ReadAt so far (for the benchmark's "read at most" figure).
     virtual uint64_t BytesRead() const = 0;
 };

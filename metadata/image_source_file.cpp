@@ -8,14 +8,28 @@ namespace {
 
 class CFileImageSource final : public IImageSource {
   public:
-    explicit CFileImageSource(std::unique_ptr<CRandomAccessFile> pFile)
-        : m_pFile(std::move(pFile)), m_nSize(m_pFile->GetSize()) {}
+    // first: the file's first nFirst bytes, read when it was opened.
+    CFileImageSource(std::unique_ptr<CRandomAccessFile> pFile, std::unique_ptr<uint8_t[]> first,
+                     size_t nFirst)
+        : m_pFile(std::move(pFile)),
+          m_first(std::move(first)),
+          m_nFirst(nFirst),
+          m_nBytesRead(nFirst) {}
 
-    uint64_t Size() const override { return m_nSize; }
+    // A photo whose metadata lies in its first block never asks.
+    uint64_t Size() const override { return m_pFile->GetSize(); }
     uint64_t BytesRead() const override { return m_nBytesRead; }
 
+    const uint8_t* HeldFirst(size_t nMax, size_t& nValid) override {
+        // Fewer bytes than a block were read only where the file ends.
+        if (nMax > m_nFirst && m_nFirst == kFirstBlockBytes) return nullptr;
+        nValid = nMax < m_nFirst ? nMax : m_nFirst;
+        return m_first.get();
+    }
+
     bool ReadAt(uint64_t nOffset, void* pBuffer, size_t nSize) override {
-        if (nOffset > m_nSize || nSize > m_nSize - nOffset) return false;
+        const uint64_t nTotal = Size();
+        if (nOffset > nTotal || nSize > nTotal - nOffset) return false;
         size_t nRead = 0;
         std::wstring strError;
         const bool bOk =
@@ -27,8 +41,9 @@ class CFileImageSource final : public IImageSource {
 
   private:
     std::unique_ptr<CRandomAccessFile> m_pFile;
-    uint64_t m_nSize;
-    uint64_t m_nBytesRead = 0;
+    std::unique_ptr<uint8_t[]> m_first;
+    size_t m_nFirst;
+    uint64_t m_nBytesRead;
 };
 
 class CFileImageFileSystem final : public IImageFileSystem {
@@ -36,11 +51,15 @@ class CFileImageFileSystem final : public IImageFileSystem {
     int32_t Open(const std::wstring& strPath, std::unique_ptr<IImageSource>& pSource,
                  std::wstring& strDetail) override {
         EOpenFailure eFailure = EOpenFailure::kNone;
+        // The first block comes with the opening: for most photos it is all the walk reads.
+        std::unique_ptr<uint8_t[]> first(new uint8_t[kFirstBlockBytes]);
+        size_t nFirst = 0;
         std::unique_ptr<CRandomAccessFile> pFile =
-            OpenRandomAccessFile(strPath, eFailure, strDetail);
+            OpenRandomAccessFile(strPath, eFailure, strDetail, reinterpret_cast<char*>(first.get()),
+                                 kFirstBlockBytes, &nFirst);
         if (!pFile)
             return eFailure == EOpenFailure::kNotFound ? kMetaErrFileNotFound : kMetaErrOpenFailed;
-        pSource = std::make_unique<CFileImageSource>(std::move(pFile));
+        pSource = std::make_unique<CFileImageSource>(std::move(pFile), std::move(first), nFirst);
         return kMetaOk;
     }
 };

@@ -16,15 +16,30 @@ class CPagedSource {
     uint64_t Size() const { return m_pSource->Size(); }
     uint64_t BytesRead() const { return m_pSource->BytesRead(); }
 
+    // The source's first bytes (up to a block) and how many there are; null when they cannot
+    // be read. A source shorter than a block is exactly that long.
+    const uint8_t* First(size_t& nValid) {
+        if (!LoadFirst()) return nullptr;
+        nValid = m_nFirstValid;
+        return m_pFirst;
+    }
+    // True when the source holds at least nEnd bytes; the size is looked at only past the
+    // first block.
+    bool Reaches(uint64_t nEnd) {
+        if (LoadFirst() && nEnd <= m_nFirstValid) return true;
+        return nEnd <= Size();
+    }
+
     // Copies nSize bytes at nOffset; false when they are not all inside the source.
     bool Read(uint64_t nOffset, void* pBuffer, size_t nSize) {
-        const uint64_t nTotal = Size();
-        if (nOffset > nTotal || nSize > nTotal - nOffset) return false;
+        // The first block lies inside the source: what it holds needs no look at the size.
         if (!LoadFirst()) return false;
         if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) {
-            if (nSize) std::memcpy(pBuffer, m_first.get() + nOffset, nSize);
+            if (nSize) std::memcpy(pBuffer, m_pFirst + nOffset, nSize);
             return true;
         }
+        const uint64_t nTotal = Size();
+        if (nOffset > nTotal || nSize > nTotal - nOffset) return false;
         // A value larger than the slots would evict everything else: read it directly.
         if (nSize > kPageSize * 2) return m_pSource->ReadAt(nOffset, pBuffer, nSize);
         auto* p = static_cast<uint8_t*>(pBuffer);
@@ -46,10 +61,10 @@ class CPagedSource {
     // The nSize bytes at nOffset where they lie in one buffer already read (the first block or
     // one page), valid until the next Read or View; null otherwise (Read them instead).
     const uint8_t* View(uint64_t nOffset, size_t nSize) {
+        if (!LoadFirst()) return nullptr;
+        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) return m_pFirst + nOffset;
         const uint64_t nTotal = Size();
-        if (nOffset > nTotal || nSize > nTotal - nOffset || !LoadFirst()) return nullptr;
-        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset)
-            return m_first.get() + nOffset;
+        if (nOffset > nTotal || nSize > nTotal - nOffset) return nullptr;
         const uint64_t nPage = nOffset / kPageSize;
         const size_t nIn = static_cast<size_t>(nOffset - nPage * kPageSize);
         if (nSize > kPageSize - nIn) return nullptr;
@@ -68,14 +83,19 @@ class CPagedSource {
     };
 
     bool LoadFirst() {
-        if (m_first) return true;
-        const uint64_t nTotal = Size();
-        const size_t nWant =
-            nTotal < kFirstBlockBytes ? static_cast<size_t>(nTotal) : kFirstBlockBytes;
-        std::unique_ptr<uint8_t[]> first(new uint8_t[nWant ? nWant : 1]);
-        if (nWant && !m_pSource->ReadAt(0, first.get(), nWant)) return false;
+        if (m_pFirst) return true;
+        // A source that holds its first block already lends it; others copy it out once.
+        size_t nRead = 0;
+        if (const uint8_t* pHeld = m_pSource->HeldFirst(kFirstBlockBytes, nRead)) {
+            m_pFirst = pHeld;
+            m_nFirstValid = nRead;
+            return true;
+        }
+        std::unique_ptr<uint8_t[]> first(new uint8_t[kFirstBlockBytes]);
+        if (!m_pSource->ReadFirst(first.get(), kFirstBlockBytes, nRead)) return false;
         m_first = std::move(first);
-        m_nFirstValid = nWant;
+        m_pFirst = m_first.get();
+        m_nFirstValid = nRead;
         return true;
     }
 
@@ -96,7 +116,8 @@ class CPagedSource {
     }
 
     std::unique_ptr<IImageSource> m_pSource;
-    std::unique_ptr<uint8_t[]> m_first;
+    std::unique_ptr<uint8_t[]> m_first;  // the first block when copied out of the source
+    const uint8_t* m_pFirst = nullptr;   // the first block: m_first, or held by the source
     size_t m_nFirstValid = 0;
     std::array<SPage, kSlots> m_pages;
     size_t m_nNextSlot = 0;
@@ -417,6 +438,16 @@ bool SegmentIs(std::wstring_view seg, std::wstring_view name) {
 // Position of the first byte after the run of 0xFF fill bytes that starts at nPos; the run may
 // be as long as the file. False when the file ends inside it.
 bool SkipFill(CPagedSource& src, uint64_t& nPos) {
+    // Within the first block the bytes are looked at where they lie.
+    size_t nFirst = 0;
+    if (const uint8_t* pFirst = src.First(nFirst)) {
+        while (nPos < nFirst) {
+            if (pFirst[nPos] != kJpegMarkerStart) return true;
+            ++nPos;
+        }
+        // A short source ends within its first block.
+        if (nFirst < kFirstBlockBytes) return false;
+    }
     uint8_t chunk[256];
     while (true) {
         const uint64_t nLeft = nPos < src.Size() ? src.Size() - nPos : 0;
@@ -457,7 +488,7 @@ int32_t LocateJpegExif(STiffLayout& layout) {
         const uint32_t nLength = (uint32_t{head[2]} << 8) | head[3];
         if (nLength < 2) return kMetaErrCorrupt;
         const uint64_t nEnd = nPos + 2 + nLength;
-        if (nEnd > src.Size()) return kMetaErrCorrupt;
+        if (!src.Reaches(nEnd)) return kMetaErrCorrupt;
         if (nMarker == kJpegApp1 && nLength >= 2 + sizeof kExifHeader + 8) {
             uint8_t ident[sizeof kExifHeader];
             if (!src.Read(nPos + 4, ident, sizeof ident)) return kMetaErrCorrupt;
@@ -745,10 +776,12 @@ int32_t CImageDecoder::Create(std::unique_ptr<IImageSource> pSource,
     if (!pSource) return kMetaErrReadFailed;
     auto pPaged = std::make_shared<CPagedSource>(std::move(pSource));
     uint8_t magic[18];
-    if (pPaged->Size() < 4) return kMetaErrUnknownFormat;
-    const size_t nMagic =
-        pPaged->Size() < sizeof magic ? static_cast<size_t>(pPaged->Size()) : sizeof magic;
-    if (!pPaged->Read(0, magic, nMagic)) return kMetaErrReadFailed;
+    size_t nFirst = 0;
+    const uint8_t* pFirst = pPaged->First(nFirst);
+    if (!pFirst) return kMetaErrReadFailed;
+    if (nFirst < 4) return kMetaErrUnknownFormat;
+    const size_t nMagic = nFirst < sizeof magic ? nFirst : sizeof magic;
+    std::memcpy(magic, pFirst, nMagic);
     EContainer eContainer;
     if (magic[0] == 0xFF && magic[1] == kJpegSoi && magic[2] == kJpegMarkerStart) {
         eContainer = EContainer::kJpeg;

@@ -193,6 +193,50 @@ void PropVariantToText(const CPropVariant& value, int nItem, std::wstring& strOu
     }
 }
 
+namespace {
+
+// "%.7f" of a value from 0 to 2^40, digit for digit as printf writes it, for every photo's two
+// coordinates at a fraction of printf's cost: the double is m / 2^s exactly, so its 10^7-fold
+// is m * 10^7 / 2^s, rounded to the nearest integer with ties to even (as printf rounds) in
+// 128-bit integers. False, writing nothing, for any other value.
+bool WriteSevenDecimals(double value, std::wstring& strOut) {
+#if defined(__SIZEOF_INT128__)
+    constexpr double kLimit = 1099511627776.0;  // 2^40: the result fits 64 bits
+    constexpr uint64_t kScale = 10000000;
+    if (!(value >= 0.0 && value < kLimit)) return false;
+    int nExponent = 0;
+    const double fraction = std::frexp(value, &nExponent);  // value = fraction * 2^nExponent
+    const auto nMantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
+    const int nShift = 53 - nExponent;  // value = nMantissa / 2^nShift, nShift > 13
+    using uint128 = unsigned __int128;
+    const uint128 nScaled = static_cast<uint128>(nMantissa) * kScale;  // below 2^77
+    uint64_t nUnits = 0;  // the value in units of 10^-7
+    if (nShift < 128) {
+        const uint128 nHalf = uint128{1} << (nShift - 1);
+        const uint128 nRest = nScaled & ((uint128{1} << nShift) - 1);
+        nUnits = static_cast<uint64_t>(nScaled >> nShift);
+        if (nRest > nHalf || (nRest == nHalf && (nUnits & 1) != 0)) ++nUnits;
+    }
+    wchar_t szText[32];
+    wchar_t* p = szText + sizeof szText / sizeof szText[0];
+    uint64_t nFraction = nUnits % kScale, nWhole = nUnits / kScale;
+    for (int i = 0; i < 7; ++i, nFraction /= 10) *--p = static_cast<wchar_t>(L'0' + nFraction % 10);
+    *--p = L'.';
+    do {
+        *--p = static_cast<wchar_t>(L'0' + nWhole % 10);
+        nWhole /= 10;
+    } while (nWhole != 0);
+    strOut.assign(p, szText + sizeof szText / sizeof szText[0]);
+    return true;
+#else
+    (void)value;
+    (void)strOut;
+    return false;
+#endif
+}
+
+}  // namespace
+
 void FormatGpsCoordinate(size_t nCount, const uint64_t* pElements, std::wstring& strOut) {
     if (nCount == 0 || !pElements || RationalDenominator(pElements[0]) == 0) return;
     auto part = [&](size_t i) {
@@ -201,7 +245,8 @@ void FormatGpsCoordinate(size_t nCount, const uint64_t* pElements, std::wstring&
                static_cast<double>(RationalDenominator(pElements[i]));
     };
     const double degrees = part(0), minutes = part(1), seconds = part(2);
-    strOut = FormatText(L"%.7f", (minutes / 60.0 + degrees) + seconds / 3600.0);
+    const double value = (minutes / 60.0 + degrees) + seconds / 3600.0;
+    if (!WriteSevenDecimals(value, strOut)) strOut = FormatText(L"%.7f", value);
 }
 
 void FormatLensSpecification(size_t nCount, const uint64_t* pElements, std::wstring& strOut) {

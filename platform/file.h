@@ -47,7 +47,8 @@ class CRandomAccessFile {
     // file ends (0 at or past its end). False on a read error, with the reason in strError.
     virtual bool ReadAt(uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead,
                         std::wstring& strError) const = 0;
-    // Size of the file when it was opened, in bytes.
+    // Size of the file in bytes, as it was when opened or, for a file opened with its first
+    // block, when first asked for.
     virtual uint64_t GetSize() const = 0;
 };
 
@@ -57,9 +58,16 @@ enum class EOpenFailure { kNone, kNotFound, kNotRegular, kOther };
 // Opens an existing regular file for reading at offsets. Never waits: a FIFO, a device or a
 // folder is refused at once (kNotRegular). Null with the reason in strError and its kind in
 // eFailure when it cannot be opened.
+//
+// With pFirst, also reads the file's first nFirst bytes into it (nFirstRead gets how many;
+// fewer only where the file ends), which spares a reader that needs no more than them the
+// look at the file's size: a file that fills the block is then taken without one (its size is
+// looked up at the first GetSize), and a device that fills it is no longer told from a file.
 std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
                                                         EOpenFailure& eFailure,
-                                                        std::wstring& strError);
+                                                        std::wstring& strError,
+                                                        char* pFirst = nullptr, size_t nFirst = 0,
+                                                        size_t* pnFirstRead = nullptr);
 
 // Writes a new file in the folder of its target and puts it in place of the target only when
 // Commit succeeds. Destroying the writer before a successful Commit deletes the new file and

@@ -92,35 +92,52 @@ class CPosixSequentialFile : public CSequentialFile {
     SFileStamp m_stamp;
 };
 
+// Reads up to nSize bytes at nOffset, retrying short reads; false with errno on an error.
+bool PreadFully(int fd, uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead) {
+    nRead = 0;
+    while (nRead < nSize) {
+        // An offset past what off_t holds lies past every file's end.
+        const uint64_t nAt = nOffset + nRead;
+        if (nAt < nOffset || nAt > static_cast<uint64_t>(INT64_MAX)) return true;
+        const ssize_t n = ::pread(fd, pBuffer + nRead, nSize - nRead, static_cast<off_t>(nAt));
+        if (n > 0) {
+            nRead += static_cast<size_t>(n);
+            continue;
+        }
+        if (n == 0) return true;
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
 class CPosixRandomAccessFile final : public CRandomAccessFile {
   public:
     CPosixRandomAccessFile(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
+    // A file whose size is looked up when first asked for.
+    explicit CPosixRandomAccessFile(int fd) : m_fd(fd), m_bSizeKnown(false) {}
 
     bool ReadAt(uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead,
                 std::wstring& strError) const override {
-        nRead = 0;
-        while (nRead < nSize) {
-            // An offset past what off_t holds lies past every file's end.
-            const uint64_t nAt = nOffset + nRead;
-            if (nAt < nOffset || nAt > static_cast<uint64_t>(INT64_MAX)) return true;
-            const ssize_t n =
-                ::pread(m_fd.Get(), pBuffer + nRead, nSize - nRead, static_cast<off_t>(nAt));
-            if (n > 0) {
-                nRead += static_cast<size_t>(n);
-                continue;
-            }
-            if (n == 0) return true;
-            if (errno == EINTR) continue;
-            strError = PosixError(L"pread", errno);
-            return false;
-        }
-        return true;
+        if (PreadFully(m_fd.Get(), nOffset, nSize, pBuffer, nRead)) return true;
+        strError = PosixError(L"pread", errno);
+        return false;
     }
-    uint64_t GetSize() const override { return m_nSize; }
+    uint64_t GetSize() const override {
+        if (!m_bSizeKnown) {
+            // Not a regular file (a device that filled the first block) has no size to read to.
+            struct stat st {};
+            m_nSize = ::fstat(m_fd.Get(), &st) == 0 && S_ISREG(st.st_mode)
+                          ? static_cast<uint64_t>(st.st_size)
+                          : 0;
+            m_bSizeKnown = true;
+        }
+        return m_nSize;
+    }
 
   private:
     CFileDescriptor m_fd;
-    uint64_t m_nSize;
+    mutable uint64_t m_nSize = 0;
+    mutable bool m_bSizeKnown = true;
 };
 
 class CPosixReplacingFile : public CReplacingFile {
@@ -215,7 +232,8 @@ std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
 
 std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
                                                         EOpenFailure& eFailure,
-                                                        std::wstring& strError) {
+                                                        std::wstring& strError, char* pFirst,
+                                                        size_t nFirst, size_t* pnFirstRead) {
     // Non-blocking, so that a FIFO named like a photo cannot stall the caller in open().
     int nFd = -1;
     do {
@@ -228,6 +246,18 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
         return nullptr;
     }
     CFileDescriptor fd(nFd);
+    // A FIFO or a folder fails the first read and a short file comes back short: only then is
+    // the file looked at. A photo that fills the block is taken as it is, one call fewer.
+    size_t nFirstRead = 0;
+    int nReadErrno = 0;
+    if (pFirst) {
+        if (!PreadFully(fd.Get(), 0, nFirst, pFirst, nFirstRead)) nReadErrno = errno;
+        if (pnFirstRead) *pnFirstRead = nFirstRead;
+        if (nReadErrno == 0 && nFirstRead == nFirst && nFirst > 0) {
+            eFailure = EOpenFailure::kNone;
+            return std::make_unique<CPosixRandomAccessFile>(fd.Release());
+        }
+    }
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) {
         eFailure = EOpenFailure::kOther;
@@ -237,6 +267,11 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
     if (!S_ISREG(st.st_mode)) {
         eFailure = EOpenFailure::kNotRegular;
         strError = L"open: not a regular file";
+        return nullptr;
+    }
+    if (nReadErrno != 0) {
+        eFailure = EOpenFailure::kOther;
+        strError = PosixError(L"pread", nReadErrno);
         return nullptr;
     }
     eFailure = EOpenFailure::kNone;

@@ -232,7 +232,8 @@ std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
 
 std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
                                                         EOpenFailure& eFailure,
-                                                        std::wstring& strError) {
+                                                        std::wstring& strError, char* pFirst,
+                                                        size_t nFirst, size_t* pnFirstRead) {
     CFileHandle file(OpenForReading(strPath));
     if (!file.IsValid()) {
         const DWORD dwError = GetLastError();
@@ -261,8 +262,17 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
         strError = Win32Error(L"GetFileSizeEx", GetLastError());
         return nullptr;
     }
+    auto pFile = std::make_unique<CWin32RandomAccessFile>(file.Release(), nSize);
+    if (pFirst) {
+        size_t nRead = 0;
+        if (!pFile->ReadAt(0, nFirst, pFirst, nRead, strError)) {
+            eFailure = EOpenFailure::kOther;
+            return nullptr;
+        }
+        if (pnFirstRead) *pnFirstRead = nRead;
+    }
     eFailure = EOpenFailure::kNone;
-    return std::make_unique<CWin32RandomAccessFile>(file.Release(), nSize);
+    return pFile;
 }
 
 std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
