@@ -598,7 +598,10 @@ struct SInterruptState {
     std::atomic<bool> bInterrupted{false};
     std::mutex mutex;
     bool bInPhoto = false;
-    std::atomic<CHostSession*> pSession{nullptr};  // set while the photos are captioned
+    // Set while the photos are captioned. The quitting flush holds sessionMutex while it uses
+    // the session, and the session is forgotten under it, so it is never flushed once gone.
+    std::mutex sessionMutex;
+    CHostSession* pSession = nullptr;
 };
 
 // Quitting at once still writes the log lines and captions held back, unless that takes long:
@@ -615,12 +618,13 @@ int CHost::Caption() {
             if (state.bInPhoto && m_pSession) m_pSession->SendStopFlag();
         },
         []() {
-            CHostSession* pSession = state.pSession.load();
-            if (!pSession) return;
             auto pDone = std::make_shared<std::promise<void>>();
             std::future<void> done = pDone->get_future();
-            std::thread([pSession, pDone]() {
-                pSession->Flush();
+            std::thread([pDone]() {
+                {
+                    std::lock_guard<std::mutex> lock(state.sessionMutex);
+                    if (state.pSession) state.pSession->Flush();
+                }
                 pDone->set_value();
             }).detach();
             done.wait_for(kQuitFlushWait);
@@ -650,10 +654,16 @@ int CHost::Caption() {
     if (!IsRegularOrMissing(cacheFile, strError)) return Fail("cache file: " + strError);
     if (!OpenSession(strError)) return Fail(strError);
     CHostSession& session = *m_pSession;
-    state.pSession = &session;
+    {
+        std::lock_guard<std::mutex> lock(state.sessionMutex);
+        state.pSession = &session;
+    }
     // From here on every way out of this function leaves the session; none may be forgotten.
     struct SForget {
-        ~SForget() { state.pSession = nullptr; }
+        ~SForget() {
+            std::lock_guard<std::mutex> lock(state.sessionMutex);
+            state.pSession = nullptr;
+        }
     } forget;
     session.Initialise();
     session.Send(kMsgLoadSettings);
