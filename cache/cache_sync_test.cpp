@@ -70,20 +70,6 @@ TEST(CacheSync, SessionsKeepEachOthersEntriesAndAnUnchangedTableIsNotWritten) {
     EXPECT_EQ(Caption(a, L"/b"), L"B's b");
 }
 
-// A file of entries left unchanged is pinned through the module in cache_sessions_test.
-TEST(CacheSync, AFileOfNoEntriesIsNotWrittenAgainForAnEmptyTable) {
-    CTempDir dir;
-    const std::wstring strFile = (dir.Path() / "c.lst").wstring();
-    CLocationCache cache;
-    SaveCacheFile(strFile, kApp, cache);
-    const auto past = fs::last_write_time(strFile) - std::chrono::hours(1);
-    fs::last_write_time(strFile, past);
-    SCacheFileSync sync;
-    LoadCacheFile(strFile, kApp, cache, &sync);
-    SyncCacheFile(strFile, kApp, cache, sync);
-    EXPECT_EQ(fs::last_write_time(strFile), past);
-}
-
 TEST(CacheSync, ASaveWithoutAPathLeavesNoFileBehind) {
     CTempDir dir;
     const fs::path previous = fs::current_path();
