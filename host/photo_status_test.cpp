@@ -15,14 +15,12 @@ struct SLine {
 // followed by a good retry is a caption, not a failure. The plain outcomes (captioned, cached,
 // no position, unreadable, an HTTP error) go through the host in host_caption_test.
 TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
-    const wchar_t* const kNone = nullptr;
     struct SCase {
         std::vector<SLine> lines;
         const wchar_t* pszAnswer;
         EPhotoStatus eExpected;
         const wchar_t* pszError;
     } cases[] = {
-        {{}, kNone, EPhotoStatus::kUnreadable, L"the photo could not be read"},
         {{{false, L"QueryServer: http://x/"},
           {true, L"QueryServerLow(), HTTP Error 502, url=http://x/"},
           {false, L"QueryServer: http://x/"},

@@ -72,52 +72,45 @@ TEST_F(HostTest, VersionAndRawMessagesPrintTheirResult) {
 }
 
 // The settings a user sets are the ones the plug-in loads, any text as it was typed; the rest are
-// the record's defaults. Plain output keeps each on one line.
-TEST_F(HostTest, SetThenSettingsShowsWhatThePlugInLoads) {
+// the record's defaults. Plain output keeps each on one line. Values the plug-in can take are
+// stored (refused ones are in the mistakes table below); the separator reaches the plug-in
+// exactly as typed, blanks and all; text that merely starts with a dash is an argument.
+TEST_F(HostTest, SetAndUnsetChangeWhatThePlugInLoads) {
     const std::string strFormat = "\xF0\x9F\x8C\x8D %C\t\"q\" \\n\nZ\xC3\xBCrich\x01";
-    ASSERT_EQ(Run({"set", "Format", strFormat}).nExit, 0);
-    ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
-    ASSERT_EQ(Run({"set", "iProv", "2"}).nExit, 0);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"set", "Format", strFormat},
+                                               {"set", "Enabled", "1"},
+                                               {"set", "iProv", "6"},
+                                               {"set", "Lang", "pt-BR"},
+                                               {"set", "GeoCC2", "DE, at,CH"},
+                                               {"set", "Sep", "-"},
+                                               {"set", "--", "AK-GeoNames", "--me--"},
+                                               {"set", "Sep", " / "}}) {
+        SRun run = Run(args);
+        EXPECT_EQ(run.nExit, 0) << args[2] << ": " << run.strErr;
+    }
     EXPECT_EQ(StoredSettings()["Format"].asString(), strFormat);
     EXPECT_TRUE(StoredSettings()["Enabled"].isInt());
-    EXPECT_EQ(StoredSettings()["iProv"], 2);
+    EXPECT_EQ(StoredSettings()["iProv"], 6);
+    EXPECT_EQ(StoredSettings()["AK-GeoNames"], "--me--");
 
     // One line a key, in the order the plug-in reads them (pinned by the module's own tests).
     SRun run = Run({"settings"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
     const std::vector<std::string> lines = Lines(run.strOut);
     ASSERT_EQ(lines.size(), 20u) << run.strOut;
-    EXPECT_EQ(lines[1], "iProv\t2");
+    EXPECT_EQ(lines[1], "iProv\t6");
     EXPECT_EQ(lines[2], "GeoType\t1");
     EXPECT_EQ(lines[9], "Format\t\xF0\x9F\x8C\x8D %C\\t\"q\" \\\\n\\nZ\xC3\xBCrich\\x01");
 
     run = Run({"--json", "settings"});
     ASSERT_EQ(run.nExit, 0) << run.strErr;
     ASSERT_EQ(Lines(run.strOut).size(), lines.size());
-    Json::Value format;
+    Json::Value format, sep;
     std::istringstream(Lines(run.strOut)[9]) >> format;
     EXPECT_EQ(format["key"], "Format");
     EXPECT_EQ(format["value"].asString(), strFormat);
     EXPECT_EQ(format["stored"], true);
-}
-
-// Values the plug-in can take are stored (refused ones are in the mistakes table below); the
-// separator reaches the plug-in exactly as typed, blanks and all; text that merely starts with a
-// dash is an argument, not an option.
-TEST_F(HostTest, SetAndUnsetTakeWhatThePlugInCanRead) {
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"set", "iProv", "6"},
-                                               {"set", "Lang", "pt-BR"},
-                                               {"set", "GeoCC2", "DE, at,CH"},
-                                               {"set", "Sep", "-"},
-                                               {"set", "--", "Format", "--%C--"},
-                                               {"set", "Sep", " / "}}) {
-        SRun run = Run(args);
-        EXPECT_EQ(run.nExit, 0) << args[2] << ": " << run.strErr;
-    }
-    EXPECT_EQ(StoredSettings()["Format"], "--%C--");
-    SRun run = Run({"--json", "settings"});
-    Json::Value sep;
     std::istringstream(Lines(run.strOut)[10]) >> sep;
     EXPECT_EQ(sep["value"], "\" / \"");
 
@@ -278,7 +271,6 @@ TEST_F(HostTest, MistakesGetAClearErrorAndStoreNothing) {
         {{"--data", strData, "set", "Format"}, 2, "missing arguments: locanym-host set KEY VALUE"},
         {{"--json", "--csv", "caption", "a.jpg"}, 2, "either --json or --csv"},
         {{"--ext", "jpg,,tif", "caption", "a.jpg"}, 2, "--ext takes extensions"},
-        {{"caption", "-@"}, 2, "-@ needs a value"},
         {{"send", "1", "2", "3", "4"}, 2, "too many arguments"},
         {{"send", "1", "0x"}, 2, "WPARAM must be a number"},
         {{"send", "19", "1"}, 2, "takes an address"},
@@ -288,7 +280,6 @@ TEST_F(HostTest, MistakesGetAClearErrorAndStoreNothing) {
         {{"--data", strData, "set", "GeoCC1", "DEU"}, 1, "country codes"},
         {{"--data", strData, "set", "Enable", "1"}, 1, "did you mean Enabled?"},
         {{"--data", strData, "set", "Nope", "1"}, 1, "reads no setting \"Nope\""},
-        {{"--data", strData, "unset", "Langg"}, 1, "did you mean Lang?"},
         {{"--module", "/nonexistent/Locanym.so", "version"}, 1, "module not found"},
         {{"--module", garbage.string(), "send", "1"}, 1, "cannot load module"},
         {{"--module", kNoEntryModule.string(), "version"},
