@@ -9,7 +9,6 @@
 #include "tests/host_test_util.h"
 
 namespace fs = std::filesystem;
-using host_test::CScratchDir;
 
 namespace {
 
@@ -52,7 +51,7 @@ CHostSettings Reloaded(const fs::path& file) {
 // Whatever the plug-in writes comes back unchanged from the file, including characters JSON
 // strings cannot carry on their own.
 TEST(HostSettings, TextsAndIntegersSurviveTheFile) {
-    CScratchDir dir;
+    CTempDir dir;
     const fs::path file = dir.Path() / "settings.json";
     const std::vector<std::wstring> texts = {
         L"%C (%D)",
@@ -105,7 +104,7 @@ TEST(HostSettings, TextsAndIntegersSurviveTheFile) {
 
 // A text read never writes past capacity characters and its NUL, and always ends with a NUL.
 TEST(HostSettings, TextReadHonoursCapacity) {
-    CScratchDir dir;
+    CTempDir dir;
     struct SCase {
         size_t nLength;
         int32_t nCapacity;
@@ -131,7 +130,7 @@ TEST(HostSettings, TextReadHonoursCapacity) {
 // A key that holds nothing usable is answered with the record's default (a remark when the value
 // is of the wrong kind); a value of another kind is converted where that is unambiguous.
 TEST(HostSettings, MissingOrMismatchedKeysAnswerTheDefault) {
-    CScratchDir dir;
+    CTempDir dir;
     const fs::path file = dir.Path() / "settings.json";
     WriteFileBytes(file, R"({"LocanymPlugIn": {"NumText": "12", "Half": 1.5, "Number": 42,
                         "Flag": true, "Codes": [0, 65], "Big": 4294967296}})");

@@ -11,7 +11,6 @@
 #include "tests/support/photo_writer.h"
 
 namespace fs = std::filesystem;
-using host_test::CScratchDir;
 using host_test::Lines;
 using host_test::RunProgram;
 using host_test::SRun;
@@ -54,7 +53,7 @@ class HostCaptionTest : public ::testing::Test {
         return objects;
     }
 
-    CScratchDir m_scratch;
+    CTempDir m_scratch;
     fs::path m_data = m_scratch.Path() / "data";
     fs::path m_photos = m_scratch.Path() / "trip, day 2";
     CLoopbackServer m_server;

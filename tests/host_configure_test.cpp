@@ -11,7 +11,6 @@
 #include "tests/support/xvfb.h"
 
 namespace fs = std::filesystem;
-using host_test::CScratchDir;
 using host_test::RunProgram;
 using host_test::SRun;
 
@@ -52,7 +51,7 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
-        CScratchDir hostDir, keyDir;
+        CTempDir hostDir, keyDir;
         const fs::path data = hostDir.Path() / "data";
         // The terminal's window id names no window here: the dialog opens without a parent.
         const std::map<std::string, std::optional<std::string>> env = {

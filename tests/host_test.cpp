@@ -9,7 +9,6 @@
 #include "tests/host_test_util.h"
 
 namespace fs = std::filesystem;
-using host_test::CScratchDir;
 using host_test::Lines;
 using host_test::RunProgram;
 using host_test::SRun;
@@ -39,7 +38,7 @@ class HostTest : public ::testing::Test {
         return root["LocanymPlugIn"];
     }
 
-    CScratchDir m_scratch;
+    CTempDir m_scratch;
     fs::path m_data = m_scratch.Path() / "data";
 };
 

@@ -1,10 +1,9 @@
-// Helpers for the reference host's tests: a scratch folder and running the built host program.
+// Helpers for the reference host's tests: running the built host program and reading its output.
 #pragma once
 
 #include <fcntl.h>
 #include <pty.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,31 +16,11 @@
 #include <vector>
 
 #include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
 namespace host_test {
-
-// A fresh empty folder, removed with everything in it by the destructor.
-class CScratchDir {
-  public:
-    CScratchDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "locanym-hosttest-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        m_path = tmpl;
-    }
-    ~CScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    CScratchDir(const CScratchDir&) = delete;
-    CScratchDir& operator=(const CScratchDir&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-
-  private:
-    std::filesystem::path m_path;
-};
 
 // The lines of a text, without their line feeds.
 inline std::vector<std::string> Lines(const std::string& strText) {
