@@ -6,7 +6,8 @@
 #include <climits>
 #include <vector>
 
-#include "tests/host_test_util.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 

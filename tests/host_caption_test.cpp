@@ -11,19 +11,17 @@
 #include "tests/support/photo_writer.h"
 
 namespace fs = std::filesystem;
+using host_test::HostRunTest;
 using host_test::Lines;
-using host_test::RunProgram;
 using host_test::SRun;
 
 namespace {
-
-const fs::path kHost = LOCANYM_HOST_PATH;
 
 // Photos north of 40 degrees are in Paris; south of it the service answers 502.
 constexpr double kParisLatitude = 48.8530, kParisLongitude = 2.3499;
 constexpr double kFailingLatitude = 10.5, kFailingLongitude = 20.5;
 
-class HostCaptionTest : public ::testing::Test {
+class HostCaptionTest : public HostRunTest {
   protected:
     void SetUp() override {
         m_server.SetHandler([](const SLoopbackRequest& request) {
@@ -31,15 +29,10 @@ class HostCaptionTest : public ::testing::Test {
             return ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full");
         });
         ASSERT_TRUE(m_server.Start());
+        m_env["LOCANYM_SERVICE_URL"] = m_server.BaseUrl();
         for (const auto& [strKey, strValue] : std::vector<std::pair<std::string, std::string>>{
                  {"Enabled", "1"}, {"iProv", "2"}, {"AK-GeoNames", "demo"}, {"Format", "%C"}})
             ASSERT_EQ(Run({"set", strKey, strValue}).nExit, 0);
-    }
-
-    SRun Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data", m_data.string()});
-        return RunProgram(kHost, args, m_scratch.Path(),
-                          {{"LOCANYM_SERVICE_URL", m_server.BaseUrl()}});
     }
 
     // Each JSON line of the run, by path.
@@ -53,8 +46,6 @@ class HostCaptionTest : public ::testing::Test {
         return objects;
     }
 
-    CTempDir m_scratch;
-    fs::path m_data = m_scratch.Path() / "data";
     fs::path m_photos = m_scratch.Path() / "trip, day 2";
     CLoopbackServer m_server;
 };

@@ -9,6 +9,7 @@
 #include "tests/host_test_util.h"
 
 namespace fs = std::filesystem;
+using host_test::HostRunTest;
 using host_test::Lines;
 using host_test::RunProgram;
 using host_test::SRun;
@@ -19,27 +20,14 @@ const fs::path kHost = LOCANYM_HOST_PATH;
 const fs::path kModule = LOCANYM_MODULE_PATH;
 const fs::path kNoEntryModule = LOCANYM_NO_ENTRY_MODULE_PATH;
 
-class HostTest : public ::testing::Test {
+class HostTest : public HostRunTest {
   protected:
-    // Runs the host with its data folder in the scratch folder (unless the test names one).
-    SRun Run(std::vector<std::string> args,
-             const std::map<std::string, std::optional<std::string>>& env = {}) {
-        args.insert(args.begin(), {"--data", m_data.string()});
-        return RunProgram(kHost, args, m_scratch.Path(), env);
-    }
-    SRun RunBare(const std::vector<std::string>& args,
-                 const std::map<std::string, std::optional<std::string>>& env = {}) {
-        return RunProgram(kHost, args, m_scratch.Path(), env);
-    }
     Json::Value StoredSettings() {
         Json::Value root;
         std::istringstream in(ReadFileBytes(m_data / "settings.json"));
         in >> root;
         return root["LocanymPlugIn"];
     }
-
-    CTempDir m_scratch;
-    fs::path m_data = m_scratch.Path() / "data";
 };
 
 }  // namespace
@@ -173,26 +161,18 @@ TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
     EXPECT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
 }
 
-// On a terminal a progress line shows which photo is being read; it is wiped before any other
-// line (off a terminal it never shows, see above).
-TEST_F(HostTest, ProgressLineOnlyOnATerminal) {
+// The log goes to locanym.log in the data folder unless told otherwise, as time, prefix, blank,
+// text; --verbose copies it to standard error, and --log - puts it only there. The show path
+// names the cache file. On a terminal a progress line shows which photo is being read; it is
+// wiped before any other line (off a terminal it never shows: host_caption_test).
+TEST_F(HostTest, LogAndProgressGoWhereTheUserLooks) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
-    const fs::path log = m_scratch.Path() / "host.log";
-    SRun run = RunProgram(kHost,
-                          {"--data", m_data.string(), "--log", log.string(), "caption",
-                           "/nowhere/first.jpg", "/nowhere/second.jpg"},
-                          m_scratch.Path(), {}, true);
+    SRun run = Run({"--show", "/shows/Summer Trip.sls", "caption", "/nowhere/first.jpg",
+                    "/nowhere/second.jpg"},
+                   {}, true);
     EXPECT_NE(run.strErr.find("[1/2] first.jpg\r\033[K"), std::string::npos) << run.strErr;
     EXPECT_NE(run.strErr.find("[2/2] second.jpg\r\033[K"), std::string::npos) << run.strErr;
     EXPECT_EQ(Lines(run.strOut).size(), 2u);
-}
-
-// The log goes to locanym.log in the data folder unless told otherwise, as time, prefix, blank,
-// text; --verbose copies it to standard error, and --log - puts it only there. The show path
-// names the cache file.
-TEST_F(HostTest, LogGoesWhereTheUserLooks) {
-    ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
-    SRun run = Run({"--show", "/shows/Summer Trip.sls", "caption", "/nowhere/a.jpg"});
     EXPECT_EQ(run.strErr.find("Locanym Plugin]"), std::string::npos) << run.strErr;
     const std::string strLog = ReadFileBytes(m_data / "locanym.log");
     std::vector<std::string> lines = Lines(strLog);
@@ -226,25 +206,6 @@ TEST_F(HostTest, ConfigureWithoutADialogToShowChangesNothing) {
         EXPECT_EQ(run.strErr, "") << "the toolkit says nothing either";
     }
     EXPECT_FALSE(fs::exists(m_data / "settings.json"));
-}
-
-TEST_F(HostTest, DataFolderDefaultsToTheUsersDataHome) {
-    const fs::path xdg = m_scratch.Path() / "xdg";
-    const fs::path home = m_scratch.Path() / "home";
-    struct SCase {
-        std::map<std::string, std::optional<std::string>> env;
-        fs::path expected;
-    } cases[] = {
-        {{{"XDG_DATA_HOME", xdg.string()}, {"HOME", home.string()}}, xdg / "locanym-host"},
-        {{{"XDG_DATA_HOME", std::nullopt}, {"HOME", home.string()}},
-         home / ".local/share/locanym-host"},
-    };
-    for (const SCase& c : cases) {
-        SRun run = RunBare({"set", "Lang", "de"}, c.env);
-        EXPECT_EQ(run.nExit, 0) << run.strErr;
-        EXPECT_TRUE(fs::exists(c.expected / "settings.json")) << c.expected;
-        fs::remove_all(c.expected);
-    }
 }
 
 // A mistake of the user's is a clear error on standard error with nothing on standard output and
@@ -305,9 +266,26 @@ TEST_F(HostTest, MistakesGetAClearErrorAndStoreNothing) {
     }
 }
 
-// Without --module the host loads the installed module (../lib/locanym/ from its folder), else
-// the one beside it, wherever it was copied.
-TEST_F(HostTest, DefaultModuleIsTheInstalledOneElseTheOneBeside) {
+// Without --data the data folder is the user's data home; without --module the host loads the
+// installed module (../lib/locanym/ from its folder), else the one beside it, wherever it was
+// copied.
+TEST_F(HostTest, DefaultsAreTheUsersDataHomeAndTheInstalledModule) {
+    const fs::path xdg = m_scratch.Path() / "xdg";
+    const fs::path home = m_scratch.Path() / "home";
+    struct SCase {
+        std::map<std::string, std::optional<std::string>> env;
+        fs::path expected;
+    } cases[] = {
+        {{{"XDG_DATA_HOME", xdg.string()}, {"HOME", home.string()}}, xdg / "locanym-host"},
+        {{{"XDG_DATA_HOME", std::nullopt}, {"HOME", home.string()}},
+         home / ".local/share/locanym-host"},
+    };
+    for (const SCase& c : cases) {
+        SRun run = RunBare({"set", "Lang", "de"}, c.env);
+        EXPECT_EQ(run.nExit, 0) << run.strErr;
+        EXPECT_TRUE(fs::exists(c.expected / "settings.json")) << c.expected;
+        fs::remove_all(c.expected);
+    }
     const fs::path bin = m_scratch.Path() / "bin";
     fs::create_directories(bin);
     fs::copy_file(kHost, bin / "locanym-host");

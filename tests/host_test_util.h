@@ -1,7 +1,9 @@
-// Helpers for the reference host's tests: running the built host program and reading its output.
+// Helpers for the reference host's tests: running the built host program on a scratch data
+// folder and reading its output.
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -98,5 +100,26 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
     }
     return run;
 }
+
+// A scratch folder holding the host's data folder, and runs of the built host on it.
+class HostRunTest : public ::testing::Test {
+  protected:
+    using Env = std::map<std::string, std::optional<std::string>>;
+    // Runs the host with the scratch data folder; m_env, then env, change its environment.
+    SRun Run(std::vector<std::string> args, const Env& env = {}, bool bStderrTerminal = false) {
+        args.insert(args.begin(), {"--data", m_data.string()});
+        return RunBare(args, env, bStderrTerminal);
+    }
+    SRun RunBare(const std::vector<std::string>& args, const Env& env = {},
+                 bool bStderrTerminal = false) {
+        Env merged = env;
+        merged.insert(m_env.begin(), m_env.end());
+        return RunProgram(LOCANYM_HOST_PATH, args, m_scratch.Path(), merged, bStderrTerminal);
+    }
+
+    CTempDir m_scratch;
+    std::filesystem::path m_data = m_scratch.Path() / "data";
+    Env m_env;
+};
 
 }  // namespace host_test
