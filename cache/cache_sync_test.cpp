@@ -1,8 +1,7 @@
-// Saves shared by several sessions, and what a load of a damaged file may cost.
+// Saves that meet a planted link or no path, and what a load of a damaged file may cost (the
+// merge of sessions sharing a file is checked through the module in cache_sessions_test).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,36 +37,6 @@ TEST(CacheSync, ALinkPlantedAtTheOldTemporaryNameIsNeverFollowed) {
     CLocationCache back;
     LoadCacheFile(file.wstring(), kApp, back);
     EXPECT_EQ(Caption(back, L"/p.jpg"), L"Paris");
-}
-
-TEST(CacheSync, SessionsKeepEachOthersEntriesAndAnUnchangedTableIsNotWritten) {
-    CTempDir dir;
-    const std::wstring strFile = (dir.Path() / "c.lst").wstring();
-    CLocationCache a, b;
-    SCacheFileSync syncA, syncB;
-    LoadCacheFile(strFile, kApp, a, &syncA);  // no file yet
-    a.Store(L"/a", CCachedValue(L"A's a", L"1", L"2"));
-    SyncCacheFile(strFile, kApp, a, syncA);
-    LoadCacheFile(strFile, kApp, b, &syncB);
-    a.Store(L"/c", CCachedValue(L"A's c", L"1", L"2"));
-    SyncCacheFile(strFile, kApp, a, syncA);
-    b.Store(L"/a", CCachedValue(L"B's a", L"1", L"2"));
-    b.Store(L"/b", CCachedValue(L"B's b", L"1", L"2"));
-    SyncCacheFile(strFile, kApp, b, syncB);  // keeps /c, which A saved after B loaded
-
-    CLocationCache disk;
-    LoadCacheFile(strFile, kApp, disk);
-    EXPECT_EQ(disk.GetCount(), 3u);
-    EXPECT_EQ(Caption(disk, L"/a"), L"B's a");
-    EXPECT_EQ(Caption(disk, L"/b"), L"B's b");
-    EXPECT_EQ(Caption(disk, L"/c"), L"A's c");
-
-    // A's next save, with nothing new, still brings B's entries in; its own /a wins.
-    SyncCacheFile(strFile, kApp, a, syncA);
-    LoadCacheFile(strFile, kApp, disk);
-    EXPECT_EQ(disk.GetCount(), 3u);
-    EXPECT_EQ(Caption(disk, L"/a"), L"A's a");
-    EXPECT_EQ(Caption(a, L"/b"), L"B's b");
 }
 
 TEST(CacheSync, ASaveWithoutAPathLeavesNoFileBehind) {
