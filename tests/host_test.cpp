@@ -114,6 +114,38 @@ TEST_F(HostTest, SetAndUnsetChangeWhatThePlugInLoads) {
     EXPECT_FALSE(StoredSettings().isMember("Enable"));
 }
 
+// A hand-edited file: a value of another kind loads where the conversion is unambiguous, else
+// the plug-in gets the default and the user a remark; the file is left as it was.
+TEST_F(HostTest, HandEditedValuesOfAnotherKindLoadOnlyWhereUnambiguous) {
+    fs::create_directories(m_data);
+    const std::string strFile = R"({"LocanymPlugIn": {"iProv": "3", "GeoType": 1.5,
+        "Enabled": true, "ErrMsg": 4294967296, "Lang": 42, "Format": true, "GeoCC1": [0, 65]}})";
+    WriteFileBytes(m_data / "settings.json", strFile);
+    SRun run = Run({"--json", "settings"});
+    ASSERT_EQ(run.nExit, 0) << run.strErr;
+    std::map<std::string, Json::Value> loaded;
+    for (const std::string& strLine : Lines(run.strOut)) {
+        Json::Value line;
+        std::istringstream(strLine) >> line;
+        loaded[line["key"].asString()] = line;
+    }
+    const struct {
+        const char* pszKey;
+        Json::Value value;
+        bool bStored;
+    } cases[] = {{"iProv", 3, true},    {"GeoType", 1, false}, {"Enabled", 1, true},
+                 {"ErrMsg", 1, false},  {"Lang", "42", true},  {"Format", "%A", false},
+                 {"GeoCC1", "", false}, {"GeoCC2", "", false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(loaded[c.pszKey]["value"], c.value) << c.pszKey;
+        EXPECT_EQ(loaded[c.pszKey]["stored"], c.bStored) << c.pszKey;
+        const bool bRemark =
+            run.strErr.find("\"" + std::string(c.pszKey) + "\" in section") != std::string::npos;
+        EXPECT_EQ(bRemark, !c.bStored && std::string(c.pszKey) != "GeoCC2") << run.strErr;
+    }
+    EXPECT_EQ(ReadFileBytes(m_data / "settings.json"), strFile);
+}
+
 // Runs of the host that set settings at the same time each keep their value.
 TEST_F(HostTest, ConcurrentSetsLoseNothing) {
     const std::vector<std::string> keys = {"AK-LocationIQ",   "AK-GeoApify", "AK-GeoNames",
