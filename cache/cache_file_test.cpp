@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "base/text.h"
@@ -274,6 +276,53 @@ TEST_F(CacheFileTest, AFailedOrKilledSaveLeavesTheOldFile) {
     reloaded.RemoveAll();
     LoadCacheFile(m_strPath, kApp, reloaded);
     EXPECT_EQ(reloaded.GetCount(), 20001u);
+}
+
+TEST_F(CacheFileTest, ALinkPlantedAtTheOldTemporaryNameIsNeverFollowed) {
+    const fs::path victim = m_dir.Path() / "victim";
+    WriteFileBytes(victim, "keep me");
+    fs::create_symlink(victim, m_strPath + L".tmp");
+    m_cache.Store(L"/p.jpg", CCachedValue(L"Paris", L"1", L"2"));
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    EXPECT_EQ(ReadFileBytes(victim), "keep me");
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(m_strPath)));
+    const fs::perms others = fs::perms::group_all | fs::perms::others_all;
+    EXPECT_EQ(fs::status(m_strPath).permissions() & others, fs::perms::none);
+    m_cache.RemoveAll();
+    LoadCacheFile(m_strPath, kApp, m_cache);
+    EXPECT_EQ(Caption(L"/p.jpg"), L"Paris");
+}
+
+TEST_F(CacheFileTest, ASaveWithoutAPathLeavesNoFileBehind) {
+    const fs::path previous = fs::current_path();
+    fs::current_path(m_dir.Path());
+    m_cache.Store(L"/p", CCachedValue(L"x", L"1", L"2"));
+    SCacheFileSync sync;
+    SyncCacheFile(L"", kApp, m_cache, sync);
+    SaveCacheFile(L"", kApp, m_cache);
+    fs::current_path(previous);
+    EXPECT_TRUE(fs::is_empty(m_dir.Path()));
+}
+
+long StatusKb(const char* pszField) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string strField = std::string(pszField) + ":";
+    while (std::getline(in, line))
+        if (line.compare(0, strField.size(), strField) == 0)
+            return std::atol(line.c_str() + strField.size());
+    return -1;
+}
+
+TEST_F(CacheFileTest, AHugeDeclaredCountCostsMemoryOnlyForTheEntriesRead) {
+    WriteFileBytes(m_strPath, kHeader + "100000000\r\n/p|1|2|x|\r\n");
+    fs::resize_file(m_strPath, uint64_t{1} << 28);  // 256 MB sparse: only a hole after the entry
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const long nBefore = StatusKb("VmRSS");
+    LoadCacheFile(m_strPath, kApp, m_cache);
+    const long nRiseKb = StatusKb("VmHWM") - nBefore;
+    EXPECT_EQ(Caption(L"/p"), L"x");
+    EXPECT_LT(nRiseKb, 64 * 1024);
 }
 
 // The file is named after the show the host reports, in the host's data folder.

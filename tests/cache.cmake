@@ -1,8 +1,7 @@
 # Location cache: unit tests beside the code, and the cache's moments through the real module.
 add_executable(cache_unit_test
   ${PROJECT_SOURCE_DIR}/cache/location_cache_test.cpp
-  ${PROJECT_SOURCE_DIR}/cache/cache_file_test.cpp
-  ${PROJECT_SOURCE_DIR}/cache/cache_sync_test.cpp)
+  ${PROJECT_SOURCE_DIR}/cache/cache_file_test.cpp)
 target_link_libraries(cache_unit_test PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(cache_unit_test)
 
