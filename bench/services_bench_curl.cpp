@@ -20,8 +20,8 @@
 #include "base/log.h"
 #include "base/text.h"
 #include "services/service_catalogue.h"
-#include "tests/support/fixture_replay.h"
 #include "tests/support/loopback_server.h"
+#include "tools/demo/fixture_replay.h"
 
 namespace {
 

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "base/text.h"
@@ -67,94 +69,78 @@ class CacheFileTest : public ::testing::Test {
 };
 
 // A header the reader cannot take leaves the table as it was; the variants "%i" reads are taken.
-TEST_F(CacheFileTest, HeadersDecideWhetherTheFileIsRead) {
-    const std::string entry = "/a|1|2|x|\r\n";
+// The count limits the lines read but promises nothing: a huge one reads what is there.
+TEST_F(CacheFileTest, HeaderAndCountDecideWhatIsRead) {
+    const std::string entries = "/a|1|2|x|\r\n/b|1|2|y|\r\n/c|1|2|z|\r\n";
     struct Case {
         std::string bytes;
         std::wstring log;  // rejected with this line; empty: accepted, or rejected without one
-        bool bAccepted;
+        size_t nRead;      // entries taken from the file, which then replace the table
     } cases[] = {
-        {kBom + "Other cache\r\nv1\r\n1\r\n" + entry, L"LoadCache: AppName wrong, list discarded",
-         false},
-        {kBom + "TestApp cache\r\nv2\r\n1\r\n" + entry,
-         L"LoadCache: version not compatible, list discarded", false},
-        {kHeader + "0\r\n" + entry, L"LoadCache: no files, list discarded", false},
-        {"", L"", false},
-        {kBom + "TestApp cache\nv 1\n1\n" + entry, L"", true},          // line feeds, a blank
-        {kBom + "TestApp cache\r\nv0x1\r\n01\r\n" + entry, L"", true},  // hex and octal
+        {kBom + "Other cache\r\nv1\r\n1\r\n" + entries, L"LoadCache: AppName wrong, list discarded",
+         0},
+        {kBom + "TestApp cache\r\nv2\r\n1\r\n" + entries,
+         L"LoadCache: version not compatible, list discarded", 0},
+        {kHeader + "0\r\n" + entries, L"LoadCache: no files, list discarded", 0},
+        {"", L"", 0},
+        {kBom + "TestApp cache\nv 1\n1\n" + entries, L"", 1},          // line feeds, a blank
+        {kBom + "TestApp cache\r\nv0x1\r\n02\r\n" + entries, L"", 2},  // hex and octal
+        {kHeader + "99999999999999999999999\r\n" + entries, L"", 3},
     };
     for (const Case& c : cases) {
         m_logs.Clear();
         m_cache.RemoveAll();
         m_cache.Store(L"/kept", CCachedValue(L"kept", L"1", L"2"));
         Load(c.bytes);
-        EXPECT_EQ(Caption(L"/a"), c.bAccepted ? L"x" : L"<none>") << c.bytes;
-        if (!c.bAccepted) {
+        EXPECT_EQ(Caption(L"/a"), c.nRead ? L"x" : L"<none>") << c.bytes;
+        if (!c.nRead) {
             EXPECT_EQ(m_cache.GetCount(), 1u) << c.bytes;
             EXPECT_EQ(Caption(L"/kept"), L"kept") << c.bytes;
+        } else {
+            EXPECT_EQ(m_cache.GetCount(), c.nRead) << c.bytes;
         }
         if (!c.log.empty()) {
             EXPECT_TRUE(Logged(c.log)) << c.bytes;
         }
     }
+    LoadCacheFile(m_dir.Path().wstring(), kApp, m_cache);
+    EXPECT_TRUE(Logged(L"LoadCache: Unable to open file " + m_dir.Path().wstring()));
 }
 
 TEST_F(CacheFileTest, EachBadLineSpoilsOnlyItself) {
-    const std::string lat64(64, '1'), lat63(63, '1');
-    const std::string path4096(4096, 'p'), path4095(4095, 'p');
-    Load(kHeader +
-         "20\r\n"
-         "/three|1|2|\r\n"
-         "/ok1|1|2|one|\r\n"
-         "/five|1|2|x|extra|\r\n"
-         "/junk|1|2|x| junk\r\n"
-         "|1|2|empty path|\r\n"
-         "/emptylat||2|x|\r\n"
-         "\r\n"
-         "   \r\n"
-         "/longlat|" +
-         lat64 +
-         "|2|x|\r\n"
-         "/lat63|" +
-         lat63 +
-         "|2|x|\r\n"
-         "/" +
-         path4096 +
-         "|1|2|x|\r\n"
-         "/" +
-         path4095.substr(1) +
-         "|1|2|x|\r\n"
-         "/longcap|1|2|" +
-         std::string(16384, 'c') +
-         "|\r\n"
-         "/cap16383|1|2|" +
-         std::string(16383, 'c') +
-         "|\r\n"
-         "/cr\rin|1|2|x|\r\n"
-         "/blanks|1|2|x| \t \r\n"
-         "/ok2|1|2|two|\r\n"
-         "/truncated|1|2|cut");
-    EXPECT_EQ(Caption(L"/ok1"), L"one");
-    EXPECT_EQ(Caption(L"/ok2"), L"two");
-    EXPECT_EQ(Caption(L"/blanks"), L"x");
-    EXPECT_EQ(Caption(L"/lat63"), L"x");
-    EXPECT_EQ(Caption(L"/cap16383"), std::wstring(16383, L'c'));
-    EXPECT_EQ(Caption(L"/" + std::wstring(4094, L'p')), L"x");
+    const std::wstring x = L"x";
+    struct SLine {
+        std::string text;
+        std::wstring strPath, strCaption;  // the entry it reads as; no path: a bad or blank line
+    } const lines[] = {
+        {"/three|1|2|", {}, {}},
+        {"/ok1|1|2|one|", L"/ok1", L"one"},
+        {"/five|1|2|x|extra|", {}, {}},
+        {"/junk|1|2|x| junk", {}, {}},
+        {"|1|2|empty path|", {}, {}},
+        {"/emptylat||2|x|", {}, {}},
+        {"", {}, {}},
+        {"   ", {}, {}},
+        {"/longlat|" + std::string(64, '1') + "|2|x|", {}, {}},
+        {"/lat63|" + std::string(63, '1') + "|2|x|", L"/lat63", x},
+        {"/" + std::string(4096, 'p') + "|1|2|x|", {}, {}},
+        {"/" + std::string(4094, 'p') + "|1|2|x|", L"/" + std::wstring(4094, L'p'), x},
+        {"/longcap|1|2|" + std::string(16384, 'c') + "|", {}, {}},
+        {"/cap16383|1|2|" + std::string(16383, 'c') + "|", L"/cap16383", std::wstring(16383, L'c')},
+        {"/cr\rin|1|2|x|", {}, {}},
+        {"/blanks|1|2|x| \t ", L"/blanks", x},
+        {"/ok2|1|2|two|", L"/ok2", L"two"},
+    };
+    std::string bytes = kHeader + "20\r\n";
+    for (const SLine& line : lines) bytes += line.text + "\r\n";
+    Load(bytes + "/truncated|1|2|cut");
+    for (const SLine& line : lines) {
+        if (!line.strPath.empty()) {
+            EXPECT_EQ(Caption(line.strPath), line.strCaption);
+        }
+    }
     EXPECT_EQ(m_cache.GetCount(), 6u);
     EXPECT_TRUE(Logged(L"LoadCache: 10 bad lines skipped"));
-}
-
-TEST_F(CacheFileTest, TheCountLimitsLinesButPromisesNothing) {
-    const std::string lines = "/a|1|2|x|\r\n/b|1|2|y|\r\n/c|1|2|z|\r\n";
-    struct Case {
-        std::string count;
-        size_t nExpected;
-    } cases[] = {{"2", 2}, {"99999999999999999999999", 3}};
-    for (const Case& c : cases) {
-        m_cache.RemoveAll();
-        Load(kHeader + c.count + "\r\n" + lines);
-        EXPECT_EQ(m_cache.GetCount(), c.nExpected) << c.count;
-    }
 }
 
 TEST_F(CacheFileTest, EncodingsByByteOrderMark) {
@@ -204,14 +190,27 @@ TEST_F(CacheFileTest, CharactersSplitBetweenReadChunksAreJoined) {
     }
 }
 
-TEST_F(CacheFileTest, SaveWritesTheFormatAndCaptionsRoundTrip) {
+// Entries the format cannot hold are left out of the file (memory keeps them for this run);
+// the rest round-trip, escaped where they must be.
+TEST_F(CacheFileTest, SaveWritesTheFormatAndLeavesOutWhatItCannotHold) {
+    const std::wstring strLone(1, static_cast<wchar_t>(0xD800));
     m_cache.Store(L"/p/a.jpg", CCachedValue(L"a\nb\\c", L"45.4641944", L"-7.6916667"));
+    m_cache.Store(L"/empty", CCachedValue(L"", L"1", L"2"));
+    m_cache.Store(L"/bar", CCachedValue(L"a|b", L"1", L"2"));
+    m_cache.Store(L"/with|bar", CCachedValue(L"x", L"1", L"2"));
+    m_cache.Store(L"/with\nfeed", CCachedValue(L"x", L"1", L"2"));
+    m_cache.Store(L"/lat", CCachedValue(L"x", L"1\r", L"2"));
+    m_cache.Store(L"/lone" + strLone, CCachedValue(L"x", L"1", L"2"));
+    m_cache.Store(L"/" + std::wstring(4095, L'p'), CCachedValue(L"x", L"1", L"2"));
+    m_cache.Store(L"/longcap", CCachedValue(std::wstring(16383, L'\n'), L"1", L"2"));
     SaveCacheFile(m_strPath, kApp, m_cache);
     EXPECT_EQ(ReadFileBytes(m_strPath),
               kHeader + "1\r\n/p/a.jpg|45.4641944|-7.6916667|a\\nb\\\\c|\r\n");
+    EXPECT_TRUE(Logged(L"SaveCache: 8 entries left out"));
+    EXPECT_EQ(Caption(L"/bar"), L"a|b");
 
     // Line breaks, backslashes and quotes at both ends go through the module in
-    // cache_module_test; a lone quote and a character beyond the basic plane here.
+    // cache_sessions_test; a lone quote and a character beyond the basic plane here.
     const std::wstring captions[] = {L"\"", L"\U0001F600"};
     m_cache.RemoveAll();
     for (size_t i = 0; i < std::size(captions); ++i)
@@ -222,26 +221,6 @@ TEST_F(CacheFileTest, SaveWritesTheFormatAndCaptionsRoundTrip) {
     ASSERT_EQ(m_cache.GetCount(), std::size(captions));
     for (size_t i = 0; i < std::size(captions); ++i)
         EXPECT_EQ(Caption(L"/p/" + std::to_wstring(i)), captions[i]);
-}
-
-TEST_F(CacheFileTest, EntriesTheFormatCannotHoldAreLeftOut) {
-    const std::wstring strLone(1, static_cast<wchar_t>(0xD800));
-    m_cache.Store(L"/ok", CCachedValue(L"fine", L"1", L"2"));
-    m_cache.Store(L"/empty", CCachedValue(L"", L"1", L"2"));
-    m_cache.Store(L"/bar", CCachedValue(L"a|b", L"1", L"2"));
-    m_cache.Store(L"/with|bar", CCachedValue(L"x", L"1", L"2"));
-    m_cache.Store(L"/with\nfeed", CCachedValue(L"x", L"1", L"2"));
-    m_cache.Store(L"/lat", CCachedValue(L"x", L"1\r", L"2"));
-    m_cache.Store(L"/lone" + strLone, CCachedValue(L"x", L"1", L"2"));
-    m_cache.Store(L"/" + std::wstring(4095, L'p'), CCachedValue(L"x", L"1", L"2"));
-    m_cache.Store(L"/longcap", CCachedValue(std::wstring(16383, L'\n'), L"1", L"2"));
-    SaveCacheFile(m_strPath, kApp, m_cache);
-    EXPECT_EQ(ReadFileBytes(m_strPath), kHeader + "1\r\n/ok|1|2|fine|\r\n");
-    EXPECT_TRUE(Logged(L"SaveCache: entry left out (empty caption): /empty"));
-    EXPECT_TRUE(Logged(L"SaveCache: entry left out (vertical bar in caption): /bar"));
-    EXPECT_TRUE(Logged(L"SaveCache: 8 entries left out"));
-    // Memory keeps them for this run.
-    EXPECT_EQ(Caption(L"/bar"), L"a|b");
 }
 
 // Runs fn in a child process and answers how the child ended (as waitpid reports it).
@@ -299,9 +278,51 @@ TEST_F(CacheFileTest, AFailedOrKilledSaveLeavesTheOldFile) {
     EXPECT_EQ(reloaded.GetCount(), 20001u);
 }
 
-TEST_F(CacheFileTest, AFolderInPlaceOfTheFileIsLogged) {
-    LoadCacheFile(m_dir.Path().wstring(), kApp, m_cache);
-    EXPECT_TRUE(Logged(L"LoadCache: Unable to open file " + m_dir.Path().wstring()));
+TEST_F(CacheFileTest, ALinkPlantedAtTheOldTemporaryNameIsNeverFollowed) {
+    const fs::path victim = m_dir.Path() / "victim";
+    WriteFileBytes(victim, "keep me");
+    fs::create_symlink(victim, m_strPath + L".tmp");
+    m_cache.Store(L"/p.jpg", CCachedValue(L"Paris", L"1", L"2"));
+    SaveCacheFile(m_strPath, kApp, m_cache);
+    EXPECT_EQ(ReadFileBytes(victim), "keep me");
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(m_strPath)));
+    const fs::perms others = fs::perms::group_all | fs::perms::others_all;
+    EXPECT_EQ(fs::status(m_strPath).permissions() & others, fs::perms::none);
+    m_cache.RemoveAll();
+    LoadCacheFile(m_strPath, kApp, m_cache);
+    EXPECT_EQ(Caption(L"/p.jpg"), L"Paris");
+}
+
+TEST_F(CacheFileTest, ASaveWithoutAPathLeavesNoFileBehind) {
+    const fs::path previous = fs::current_path();
+    fs::current_path(m_dir.Path());
+    m_cache.Store(L"/p", CCachedValue(L"x", L"1", L"2"));
+    SCacheFileSync sync;
+    SyncCacheFile(L"", kApp, m_cache, sync);
+    SaveCacheFile(L"", kApp, m_cache);
+    fs::current_path(previous);
+    EXPECT_TRUE(fs::is_empty(m_dir.Path()));
+}
+
+long StatusKb(const char* pszField) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string strField = std::string(pszField) + ":";
+    while (std::getline(in, line))
+        if (line.compare(0, strField.size(), strField) == 0)
+            return std::atol(line.c_str() + strField.size());
+    return -1;
+}
+
+TEST_F(CacheFileTest, AHugeDeclaredCountCostsMemoryOnlyForTheEntriesRead) {
+    WriteFileBytes(m_strPath, kHeader + "100000000\r\n/p|1|2|x|\r\n");
+    fs::resize_file(m_strPath, uint64_t{1} << 28);  // 256 MB sparse: only a hole after the entry
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const long nBefore = StatusKb("VmRSS");
+    LoadCacheFile(m_strPath, kApp, m_cache);
+    const long nRiseKb = StatusKb("VmHWM") - nBefore;
+    EXPECT_EQ(Caption(L"/p"), L"x");
+    EXPECT_LT(nRiseKb, 64 * 1024);
 }
 
 // The file is named after the show the host reports, in the host's data folder.

@@ -34,29 +34,19 @@ TEST(LocationCacheText, EveryWideValueRoundTripsAndOnlyUnicodeIsUnicode) {
     EXPECT_EQ(CountCacheChars(Encode(L"a\u00e9\U0001F600")), 3u);
 }
 
-TEST(LocationCache, LookupIsExactAndStoreReplaces) {
-    CLocationCache cache;
-    cache.Store(L"/a/Photo.jpg", CCachedValue(L"Paris", L"48.8566000", L"2.3522000"));
-    EXPECT_EQ(cache.Lookup(L"/a/photo.jpg"), nullptr);
-    EXPECT_EQ(cache.Lookup(L"/a/Photo.jpg "), nullptr);
-    const CCachedValue* p = cache.Lookup(L"/a/Photo.jpg");
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->m_strText, L"Paris");
-    EXPECT_EQ(p->m_strLat, L"48.8566000");
-    EXPECT_EQ(p->m_strLon, L"2.3522000");
-
-    cache.Store(L"/a/Photo.jpg", CCachedValue(L"Lyon", L"45.7640000", L"4.8357000"));
-    EXPECT_EQ(cache.GetCount(), 1u);
-    EXPECT_EQ(cache.Lookup(L"/a/Photo.jpg")->m_strText, L"Lyon");
-
-    cache.RemoveAll();
-    EXPECT_EQ(cache.GetCount(), 0u);
-    EXPECT_EQ(cache.Lookup(L"/a/Photo.jpg"), nullptr);
-}
-
-TEST(LocationCache, EntriesSurviveRehashAndReplacementChurn) {
+// Lookups are exact (paths differing only in case are other files); a store replaces the entry
+// of its path, through rehashing and churn that leaves dead records behind.
+TEST(LocationCache, LookupIsExactAndEntriesSurviveRehashAndReplacementChurn) {
     CLocationCache cache;
     auto path = [](int i) { return L"/p/" + std::to_wstring(i) + L".jpg"; };
+    cache.Store(L"/p/A.jpg", CCachedValue(L"Paris", L"48.8566000", L"2.3522000"));
+    EXPECT_EQ(cache.Lookup(L"/p/a.jpg"), nullptr);
+    EXPECT_EQ(cache.Lookup(L"/p/A.jpg "), nullptr);
+    ASSERT_NE(cache.Lookup(L"/p/A.jpg"), nullptr);
+    EXPECT_EQ(cache.Lookup(L"/p/A.jpg")->m_strLat, L"48.8566000");
+    EXPECT_EQ(cache.Lookup(L"/p/A.jpg")->m_strLon, L"2.3522000");
+    cache.RemoveAll();
+    EXPECT_EQ(cache.Lookup(L"/p/A.jpg"), nullptr);
     for (int i = 0; i < 2000; ++i) cache.Store(path(i), CCachedValue(L"c", L"1", L"2"));
     cache.SetBucketCount(1);  // one long chain
     for (int i = 0; i < 2000; i += 7) ASSERT_NE(cache.Lookup(path(i)), nullptr) << i;

@@ -13,16 +13,15 @@ struct SLine {
 
 // The log lines of one photo and the plug-in's answer decide its status; a failed first attempt
 // followed by a good retry is a caption, not a failure. The plain outcomes (captioned, cached,
-// no position, unreadable, an HTTP error) go through the host in host_caption_test.
+// no position, unreadable, an HTTP error answered with its text) go through the host in
+// host_caption_test.
 TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
-    const wchar_t* const kNone = nullptr;
     struct SCase {
         std::vector<SLine> lines;
         const wchar_t* pszAnswer;
         EPhotoStatus eExpected;
         const wchar_t* pszError;
     } cases[] = {
-        {{}, kNone, EPhotoStatus::kUnreadable, L"the photo could not be read"},
         {{{false, L"QueryServer: http://x/"},
           {true, L"QueryServerLow(), HTTP Error 502, url=http://x/"},
           {false, L"QueryServer: http://x/"},
@@ -34,10 +33,6 @@ TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
          L"",
          EPhotoStatus::kLookupFailed,
          L"FindLocation, GeoNames: daily limit"},
-        {{{false, L"QueryServer: http://x/"}, {true, L"FindLocation, GeoNames: the hourly limit"}},
-         L"the hourly limit",
-         EPhotoStatus::kLookupFailed,
-         L"the hourly limit"},
         // Answered at once without a request (a paused service): its error text says so.
         {{},
          L"Locnm: Error 7, no connection",

@@ -1,5 +1,5 @@
-// Sessions sharing a cache file through the real module: two hosts on one data folder, a
-// burst of photos at one position, and a show answered wholly from the cache.
+// The location cache through the real module: two hosts on one data folder, and a show answered
+// wholly from the file the last one saved on the host's save events.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -22,23 +22,26 @@ namespace {
 
 constexpr char kCacheName[] = "LocanymPlg_SS.lst";
 
-struct SServiceUrl {
-    explicit SServiceUrl(const std::string& url) { setenv("LOCANYM_SERVICE_URL", url.c_str(), 1); }
-    ~SServiceUrl() { unsetenv("LOCANYM_SERVICE_URL"); }
+// A GeoNames-shaped service on 127.0.0.1 answering every photo with Paris.
+struct SParisService {
+    SParisService() {
+        bStarted = server.Start();
+        server.SetAnswer("/findNearbyPlaceNameJSON",
+                         ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
+        setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
+    }
+    ~SParisService() { unsetenv("LOCANYM_SERVICE_URL"); }
+    CLoopbackServer server;
+    bool bStarted = false;
 };
-
-void ServeCity(CLoopbackServer& server) {
-    server.SetAnswer("/findNearbyPlaceNameJSON",
-                     ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
-}
 
 void UseGeoNames(CTestHost& host) {
     host.m_settings[L"iProv"].nValue = 2;
     host.m_settings[L"GeoType"].nValue = 0;
 }
 
-// The count line and the paths of the entry lines; false when the file is not whole: no
-// header, a count that differs from its lines, or a line that is not an entry.
+// The paths of the entry lines; false when the file is not whole: no header, a count that
+// differs from its lines, or a line that is not an entry.
 bool ReadCacheFile(const fs::path& file, std::set<std::string>& paths) {
     std::istringstream in(ReadFileBytes(file));
     std::string line;
@@ -56,10 +59,8 @@ bool ReadCacheFile(const fs::path& file, std::set<std::string>& paths) {
 // One host: rounds of start, a lookup for two photos of its own, stop. 0 when every file
 // it left behind was whole.
 int RunHost(const fs::path& dataFolder, const fs::path& photos, int nHost, int nRounds) {
-    CLoopbackServer server;
-    if (!server.Start()) return 2;
-    ServeCity(server);
-    SServiceUrl serviceUrl(server.BaseUrl());
+    SParisService service;
+    if (!service.bStarted) return 2;
     CTestHost host;
     host.m_dataFolder = dataFolder;
     UseGeoNames(host);
@@ -109,13 +110,14 @@ TEST(CacheSessions, TwoHostsOnOneDataFolderLoseNoEntryAndNeverTearTheFile) {
     EXPECT_EQ(paths.size(), nPhotos);
 }
 
-// A burst of photos at one position asks the service once and caches every photo; the next
-// session answers them all from the file and, having changed nothing, leaves it untouched.
-TEST(CacheSessions, ABurstAsksOnceAndTheNextShowLeavesTheFileUntouched) {
-    CLoopbackServer server;
-    ASSERT_TRUE(server.Start());
-    ServeCity(server);
-    SServiceUrl serviceUrl(server.BaseUrl());
+// A burst of photos at one position asks the service once and caches every photo; a missing
+// file is no reason not to start. The next session answers them all from the file exactly as
+// they were composed (a caption with a line feed, a backslash, quotes at both ends and non-ASCII
+// letters) and, having changed nothing, leaves the file untouched, as do save events after a
+// stop.
+TEST(CacheSessions, ABurstAsksOnceAndTheNextShowIsAnsweredFromTheUntouchedFile) {
+    SParisService service;
+    ASSERT_TRUE(service.bStarted);
     CTempDir photos;
     std::vector<fs::path> paths;
     for (int i = 0; i < 300; ++i) {
@@ -126,31 +128,47 @@ TEST(CacheSessions, ABurstAsksOnceAndTheNextShowLeavesTheFileUntouched) {
     ASSERT_TRUE(WriteGpsJpeg(paths.back(), 40.5, 9.5));
     CTestHost first;
     UseGeoNames(first);
+    first.m_settings[L"Format"] = {true, 0, L"\"%L\"\n\\ %C\r"};
     first.Start();
     std::wstring strCaption;
     for (const fs::path& photo : paths) {
         ASSERT_TRUE(first.Caption(photo.wstring(), strCaption)) << photo;
-        EXPECT_FALSE(strCaption.empty());
+        EXPECT_EQ(strCaption, L"\"Paris 05 Panth\u00e9on\"\n\\ Paris\r");
     }
-    EXPECT_EQ(server.Requests().size(), 2u);
-    first.Send(kMsgStop, 0, 1);
+    EXPECT_EQ(service.server.Requests().size(), 2u);
+    // The host's save events write the file, but only with their codes and only while started.
     const fs::path file = first.m_dataFolder / kCacheName;
+    const struct {
+        uintptr_t nMessage, wParam;
+        bool bSaves;
+    } events[] = {{25, 1, true}, {25, 2, true}, {46, 4, true}, {25, 3, false}, {46, 1, false}};
+    for (const auto& e : events) {
+        fs::remove(file);
+        first.Send(e.nMessage, e.wParam);
+        EXPECT_EQ(fs::exists(file), e.bSaves) << e.nMessage << " " << e.wParam;
+    }
+    first.Send(kMsgStop, 0, 1);
     std::set<std::string> cached;
     ASSERT_TRUE(ReadCacheFile(file, cached));
     EXPECT_EQ(cached.size(), paths.size());
     const std::string bytes = ReadFileBytes(file);
     const auto past = fs::last_write_time(file) - std::chrono::hours(1);
     fs::last_write_time(file, past);
+    first.Send(25, 1);
+    first.Send(46, 4);
 
     CTestHost next;
     next.m_dataFolder = first.m_dataFolder;
     next.m_settings = first.m_settings;
     next.Start();
-    for (const fs::path& photo : paths) ASSERT_TRUE(next.Caption(photo.wstring(), strCaption));
+    for (const fs::path& photo : paths) {
+        ASSERT_TRUE(next.Caption(photo.wstring(), strCaption));
+        EXPECT_EQ(strCaption, L"\"Paris 05 Panth\u00e9on\"\n\\ Paris\r");
+    }
     next.Send(kMsgHostEvent, 1);
     next.Send(kMsgHostEvent2, 4);
     next.Send(kMsgStop, 0, 1);
-    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(service.server.Requests().size(), 2u);
     EXPECT_EQ(fs::last_write_time(file), past);
     EXPECT_EQ(ReadFileBytes(file), bytes);
 }

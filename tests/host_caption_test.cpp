@@ -11,20 +11,17 @@
 #include "tests/support/photo_writer.h"
 
 namespace fs = std::filesystem;
-using host_test::CScratchDir;
+using host_test::HostRunTest;
 using host_test::Lines;
-using host_test::RunProgram;
 using host_test::SRun;
 
 namespace {
-
-const fs::path kHost = LOCANYM_HOST_PATH;
 
 // Photos north of 40 degrees are in Paris; south of it the service answers 502.
 constexpr double kParisLatitude = 48.8530, kParisLongitude = 2.3499;
 constexpr double kFailingLatitude = 10.5, kFailingLongitude = 20.5;
 
-class HostCaptionTest : public ::testing::Test {
+class HostCaptionTest : public HostRunTest {
   protected:
     void SetUp() override {
         m_server.SetHandler([](const SLoopbackRequest& request) {
@@ -32,15 +29,10 @@ class HostCaptionTest : public ::testing::Test {
             return ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full");
         });
         ASSERT_TRUE(m_server.Start());
+        m_env["LOCANYM_SERVICE_URL"] = m_server.BaseUrl();
         for (const auto& [strKey, strValue] : std::vector<std::pair<std::string, std::string>>{
                  {"Enabled", "1"}, {"iProv", "2"}, {"AK-GeoNames", "demo"}, {"Format", "%C"}})
             ASSERT_EQ(Run({"set", strKey, strValue}).nExit, 0);
-    }
-
-    SRun Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data", m_data.string()});
-        return RunProgram(kHost, args, m_scratch.Path(),
-                          {{"LOCANYM_SERVICE_URL", m_server.BaseUrl()}});
     }
 
     // Each JSON line of the run, by path.
@@ -54,9 +46,7 @@ class HostCaptionTest : public ::testing::Test {
         return objects;
     }
 
-    CScratchDir m_scratch;
-    fs::path m_data = m_scratch.Path() / "data";
-    fs::path m_photos = m_scratch.Path() / "photos";
+    fs::path m_photos = m_scratch.Path() / "trip, day 2";
     CLoopbackServer m_server;
 };
 
@@ -97,7 +87,10 @@ TEST_F(HostCaptionTest, BatchesTakeFoldersInNameOrder) {
 }
 
 // A script can tell every outcome apart: by status and error in JSON, by the exit status, and a
-// person by the closing summary.
+// person by the closing summary. Failures are not cached; a setting that shapes captions empties
+// the cache (one that does not keeps it), so the next run shows the new captions. The CSV for
+// exiftool -csv has a header, then a row only for each photo that got a caption (exiftool writes
+// every row it is given into its photo), quoted where a field needs it.
 TEST_F(HostCaptionTest, EveryPhotoGetsAStatusAndTheRunAnExitStatus) {
     fs::create_directories(m_photos);
     ASSERT_TRUE(WriteGpsJpeg(m_photos / "1-paris.jpg", kParisLatitude, kParisLongitude));
@@ -131,51 +124,28 @@ TEST_F(HostCaptionTest, EveryPhotoGetsAStatusAndTheRunAnExitStatus) {
     EXPECT_EQ(run.strErr.find('\r'), std::string::npos) << "no progress line off a terminal";
 
     fs::remove(m_photos / "4-broken.jpg");
+    EXPECT_EQ(Run({"set", "ErrMsg", "1"}).strErr.find("emptied"), std::string::npos);
     run = Run({"--json", "caption", m_photos.string()});
     EXPECT_EQ(run.nExit, 3);
     objects = ByPath(run);
     EXPECT_EQ(objects[p + "1-paris.jpg"]["status"], "cached");
     EXPECT_EQ(objects[p + "2-failing.jpg"]["status"], "lookup-failed") << "failures are not cached";
 
+    run = Run({"set", "Format", "%C, \"%D\""});
+    EXPECT_NE(run.strErr.find("emptied the cache"), std::string::npos) << run.strErr;
+    run = Run({"caption", m_photos.string(), "--csv"});
+    EXPECT_EQ(run.nExit, 3) << run.strErr;
+    EXPECT_EQ(Lines(run.strOut), (std::vector<std::string>{
+                                     "SourceFile,XMP-dc:Description",
+                                     "\"" + p + "1-paris.jpg\",\"Paris, \"\"FR\"\"\"",
+                                 }));
+
     fs::remove(m_photos / "2-failing.jpg");
     run = Run({"--quiet", "caption", m_photos.string()});
     EXPECT_EQ(run.nExit, 0) << run.strErr;
     EXPECT_EQ(run.strErr, "") << "--quiet leaves no summary";
     EXPECT_EQ(Lines(run.strOut),
-              (std::vector<std::string>{p + "1-paris.jpg\tParis", p + "3-no-gps.jpg\t"}));
-}
-
-// A caption-shaping setting changed with set empties the cache, so the next run shows it.
-TEST_F(HostCaptionTest, SetFormatTakesEffectOnTheNextRun) {
-    ASSERT_TRUE(WriteGpsJpeg(m_scratch.Path() / "paris.jpg", kParisLatitude, kParisLongitude));
-    const std::string strPhoto = (m_scratch.Path() / "paris.jpg").string();
-    ASSERT_EQ(Run({"caption", strPhoto}).strOut, strPhoto + "\tParis\n");
-    SRun run = Run({"set", "ErrMsg", "1"});
-    EXPECT_EQ(run.strErr.find("emptied"), std::string::npos) << "ErrMsg keeps the cache";
-    EXPECT_NE(Run({"--json", "caption", strPhoto}).strOut.find("\"cached\""), std::string::npos);
-
-    run = Run({"set", "Format", "%C (%D)"});
-    EXPECT_NE(run.strErr.find("emptied the cache"), std::string::npos) << run.strErr;
-    EXPECT_EQ(Run({"caption", strPhoto}).strOut, strPhoto + "\tParis (FR)\n");
-}
-
-// The CSV for exiftool -csv: a header, then one row for each photo that got a caption (exiftool
-// writes every row it is given into its photo), quoted where a field needs it.
-TEST_F(HostCaptionTest, CsvHasARowOnlyForEachCaption) {
-    fs::create_directories(m_photos / "trip, day 2");
-    ASSERT_TRUE(WriteGpsJpeg(m_photos / "a.jpg", kParisLatitude, kParisLongitude));
-    ASSERT_TRUE(WriteGpsTiff(m_photos / "trip, day 2" / "b.tif", kParisLatitude, kParisLongitude));
-    ASSERT_TRUE(WriteGpsJpeg(m_photos / "failing.jpg", kFailingLatitude, kFailingLongitude));
-    ASSERT_EQ(Run({"set", "Format", "%C, \"%D\""}).nExit, 0);
-
-    SRun run = Run({"caption", "-r", m_photos.string(), "--csv"});
-    EXPECT_EQ(run.nExit, 3) << run.strErr;
-    const std::string p = m_photos.string() + "/";
-    EXPECT_EQ(Lines(run.strOut), (std::vector<std::string>{
-                                     "SourceFile,XMP-dc:Description",
-                                     p + "a.jpg,\"Paris, \"\"FR\"\"\"",
-                                     "\"" + p + "trip, day 2/b.tif\",\"Paris, \"\"FR\"\"\"",
-                                 }));
+              (std::vector<std::string>{p + "1-paris.jpg\tParis, \"FR\"", p + "3-no-gps.jpg\t"}));
 }
 
 // A FIFO (or a folder) where the settings, the cache or the log belongs is refused at once with

@@ -1,6 +1,7 @@
 // `locanym-host configure` with the built module on a private X server: the settings window
 // opens with the module's version in its title; Return presses its default button (OK), message
-// 5 answers 1 and the host saves the settings with message 6; Escape cancels and saves nothing.
+// 5 answers 1 and the host saves the settings with message 6; Escape cancels, and only a key
+// stored meanwhile is saved (a cancel with nothing stored: host_test, without a display).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,7 +12,6 @@
 #include "tests/support/xvfb.h"
 
 namespace fs = std::filesystem;
-using host_test::CScratchDir;
 using host_test::RunProgram;
 using host_test::SRun;
 
@@ -37,11 +37,10 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
 
     struct {
         std::vector<SStep> steps;
-        const char* pszSays;    // what the host prints; empty: nothing is saved
+        const char* pszSays;    // what the host prints
         const char* pszStored;  // a line settings.json must hold
     } const cases[] = {
         {{{kMain, "", {"Return"}}}, "Settings confirmed and saved", "\"Format\""},
-        {{{kMain, "", {"Escape"}}}, "", ""},
         // Api Key... is the third button from the end of the tab order; the key dialog's OK
         // stores the trimmed key at once, and the main dialog's Cancel keeps it.
         {{{kMain, "", {"shift+Tab", "shift+Tab", "shift+Tab", "space"}},
@@ -52,7 +51,7 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
-        CScratchDir hostDir, keyDir;
+        CTempDir hostDir, keyDir;
         const fs::path data = hostDir.Path() / "data";
         // The terminal's window id names no window here: the dialog opens without a parent.
         const std::map<std::string, std::optional<std::string>> env = {
@@ -64,7 +63,6 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
                              hostDir.Path(), env)
                       .nExit,
                   0);
-        const auto timeStamp = fs::last_write_time(data / "settings.json");
         // Every program is bounded, so a window that never shows fails the test, not hangs it.
         auto host = std::async(std::launch::async, [&] {
             return RunProgram(
@@ -97,13 +95,8 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
         const SRun run = host.get();
         EXPECT_EQ(run.nExit, 0) << run.strErr;
         const std::string strStored = ReadFileBytes(data / "settings.json");
-        if (*c.pszSays) {
-            EXPECT_NE(run.strOut.find(c.pszSays), std::string::npos) << run.strOut;
-            EXPECT_NE(strStored.find(c.pszStored), std::string::npos) << strStored;
-        } else {
-            EXPECT_NE(run.strOut.find("nothing changed"), std::string::npos) << run.strOut;
-            EXPECT_EQ(fs::last_write_time(data / "settings.json"), timeStamp);
-        }
+        EXPECT_NE(run.strOut.find(c.pszSays), std::string::npos) << run.strOut;
+        EXPECT_NE(strStored.find(c.pszStored), std::string::npos) << strStored;
     }
 }
 

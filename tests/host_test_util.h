@@ -1,10 +1,11 @@
-// Helpers for the reference host's tests: a scratch folder and running the built host program.
+// Helpers for the reference host's tests: running the built host program on a scratch data
+// folder and reading its output.
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,31 +18,11 @@
 #include <vector>
 
 #include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
 namespace host_test {
-
-// A fresh empty folder, removed with everything in it by the destructor.
-class CScratchDir {
-  public:
-    CScratchDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "locanym-hosttest-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        m_path = tmpl;
-    }
-    ~CScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    CScratchDir(const CScratchDir&) = delete;
-    CScratchDir& operator=(const CScratchDir&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-
-  private:
-    std::filesystem::path m_path;
-};
 
 // The lines of a text, without their line feeds.
 inline std::vector<std::string> Lines(const std::string& strText) {
@@ -119,5 +100,26 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
     }
     return run;
 }
+
+// A scratch folder holding the host's data folder, and runs of the built host on it.
+class HostRunTest : public ::testing::Test {
+  protected:
+    using Env = std::map<std::string, std::optional<std::string>>;
+    // Runs the host with the scratch data folder; m_env, then env, change its environment.
+    SRun Run(std::vector<std::string> args, const Env& env = {}, bool bStderrTerminal = false) {
+        args.insert(args.begin(), {"--data", m_data.string()});
+        return RunBare(args, env, bStderrTerminal);
+    }
+    SRun RunBare(const std::vector<std::string>& args, const Env& env = {},
+                 bool bStderrTerminal = false) {
+        Env merged = env;
+        merged.insert(m_env.begin(), m_env.end());
+        return RunProgram(LOCANYM_HOST_PATH, args, m_scratch.Path(), merged, bStderrTerminal);
+    }
+
+    CTempDir m_scratch;
+    std::filesystem::path m_data = m_scratch.Path() / "data";
+    Env m_env;
+};
 
 }  // namespace host_test

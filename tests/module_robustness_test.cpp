@@ -124,11 +124,7 @@ TEST_F(ModuleRobustness, WithoutNetworkThePhotosAreAnsweredAtOnceForAMinute) {
     back.SetAnswer(kPlaceNamePath,
                    ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full"));
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 3; i < 50; ++i) {
-        ASSERT_TRUE(m_host.Caption(Photo(i).wstring(), strCaption));
-        EXPECT_EQ(strFirstError, strCaption);
-    }
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 50; ++i) {
         ASSERT_TRUE(m_host.Caption(Photo(i).wstring(), strCaption));
         EXPECT_EQ(strFirstError, strCaption);
     }

@@ -10,8 +10,7 @@ gtest_discover_tests(http_tests DISCOVERY_TIMEOUT 30)
 add_executable(services_tests
   ${PROJECT_SOURCE_DIR}/services/param_test.cpp
   ${PROJECT_SOURCE_DIR}/services/json_answer_test.cpp
-  ${PROJECT_SOURCE_DIR}/services/service_catalogue_test.cpp
-  ${PROJECT_SOURCE_DIR}/tests/support/fixture_replay_test.cpp)
+  ${PROJECT_SOURCE_DIR}/services/service_catalogue_test.cpp)
 target_link_libraries(services_tests PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(services_tests DISCOVERY_TIMEOUT 30)
 

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstring>
 #include <cwchar>
-#include <random>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -26,34 +25,7 @@ std::wstring TextAt(uint64_t address) {
     return p ? std::wstring(p) : std::wstring();
 }
 
-// A new folder of this name with a random suffix, made by this call alone (create_directory
-// fails for a name that exists), in the system's temporary folder on every platform.
-fs::path MakeUniqueFolder(const std::string& strPrefix) {
-    static std::mt19937_64 random{std::random_device{}()};
-    static std::mutex mutex;
-    const fs::path temp = fs::temp_directory_path();
-    for (int nTry = 0; nTry < 100; ++nTry) {
-        uint64_t nSuffix = 0;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            nSuffix = random();
-        }
-        const fs::path folder = temp / (strPrefix + std::to_string(nSuffix % 1000000000u));
-        std::error_code ec;
-        if (fs::create_directory(folder, ec)) return folder;
-    }
-    throw std::runtime_error("cannot create a temporary folder");
-}
-
 }  // namespace
-
-CTempDir::CTempDir() : m_path(MakeUniqueFolder("locanym-test-")) {}
-
-CTempDir::~CTempDir() {
-    std::error_code ec;
-    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(m_path, ec);
-}
 
 CTestHost::CTestHost(const fs::path& module) {
     m_tempRoot = MakeUniqueFolder("locanym-host-");

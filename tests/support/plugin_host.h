@@ -12,6 +12,7 @@
 
 #include "base/host_api.h"
 #include "platform/module_loader.h"
+#include "tests/support/temp_dir.h"
 
 struct STestCall {
     int32_t nCode = 0;
@@ -70,17 +71,4 @@ class CTestHost {
     std::filesystem::path m_tempRoot;
     std::mutex m_mutex;
     std::vector<STestCall> m_calls;
-};
-
-// A fresh empty temporary folder, removed by the destructor.
-class CTempDir {
-  public:
-    CTempDir();
-    ~CTempDir();
-    CTempDir(const CTempDir&) = delete;
-    CTempDir& operator=(const CTempDir&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-
-  private:
-    std::filesystem::path m_path;
 };

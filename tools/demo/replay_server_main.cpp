@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "tests/support/fixture_replay.h"
 #include "tests/support/loopback_server.h"
+#include "tools/demo/fixture_replay.h"
 
 int main(int argc, char** argv) {
     int nPort = 0;

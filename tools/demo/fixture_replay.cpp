@@ -1,4 +1,4 @@
-#include "tests/support/fixture_replay.h"
+#include "tools/demo/fixture_replay.h"
 
 #include <json/reader.h>
 #include <json/value.h>

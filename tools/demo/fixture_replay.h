@@ -1,7 +1,7 @@
 // Answers service requests from a folder of fixtures (tests/fixtures/services): the service is
 // told by the request's path, and among that service's result fixtures the one whose place
 // lies nearest to the requested coordinates is served, so a photo taken at a real place gets
-// a real-shaped answer. Used by the replay server of the demo and by tests.
+// a real-shaped answer. Used by the demo's replay server and the services benchmark.
 #pragma once
 
 #include <filesystem>
