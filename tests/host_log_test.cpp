@@ -14,21 +14,13 @@
 #include "tests/support/photo_writer.h"
 
 namespace fs = std::filesystem;
-using host_test::CScratchDir;
-using host_test::RunProgram;
+using host_test::Lines;
 using host_test::SRun;
 
 namespace {
 
 const fs::path kHost = LOCANYM_HOST_PATH;
 constexpr size_t kStampChars = 20;  // "YYYY-MM-DD hh:mm:ss "
-
-std::vector<std::string> Lines(const std::string& strText) {
-    std::vector<std::string> lines;
-    std::istringstream in(strText);
-    for (std::string strLine; std::getline(in, strLine);) lines.push_back(strLine);
-    return lines;
-}
 
 // The plug-in's lines of a log file, without their time stamps.
 std::vector<std::string> LogLines(const fs::path& log) {
@@ -38,7 +30,7 @@ std::vector<std::string> LogLines(const fs::path& log) {
     return lines;
 }
 
-class HostLogTest : public ::testing::Test {
+class HostLogTest : public host_test::HostRunTest {
   protected:
     void SetUp() override {
         m_server.SetHandler([this](const SLoopbackRequest& request) {
@@ -47,6 +39,7 @@ class HostLogTest : public ::testing::Test {
             return ServiceFixture("geonames", "result_city_paris_findNearbyPlaceName_full");
         });
         ASSERT_TRUE(m_server.Start());
+        m_env["LOCANYM_SERVICE_URL"] = m_server.BaseUrl();
         for (const char* pszKey : {"Enabled", "iProv"})
             ASSERT_EQ(Run({"set", pszKey, pszKey[0] == 'E' ? "1" : "2"}).nExit, 0);
         fs::create_directories(m_photos);
@@ -58,13 +51,10 @@ class HostLogTest : public ::testing::Test {
     }
 
     SRun Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data", m_data.string(), "--log", m_log.string()});
-        return RunProgram(kHost, args, m_scratch.Path(),
-                          {{"LOCANYM_SERVICE_URL", m_server.BaseUrl()}});
+        args.insert(args.begin(), {"--log", m_log.string()});
+        return HostRunTest::Run(args);
     }
 
-    CScratchDir m_scratch;
-    fs::path m_data = m_scratch.Path() / "data";
     fs::path m_photos = m_scratch.Path() / "photos";
     fs::path m_log = m_scratch.Path() / "plugin.log";
     std::function<void()> m_fnOnRequest;
