@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "tests/host_test_util.h"
