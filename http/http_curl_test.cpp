@@ -1,17 +1,52 @@
-// The query on libcurl: a libcurl that cannot be loaded fails the lookup with its name instead
-// of the process, and the log of a long error answer holds as much of it as a log line can.
-// That the CA of one request is not kept for the next is checked in query_server_test.
+// The query on libcurl: the transport tests' peer in this process, a libcurl that cannot be
+// loaded failing the lookup with its name instead of the process, and the log of a long error
+// answer holding as much of it as a log line can.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <memory>
 #include <string>
 
 #include "base/text.h"
 #include "http/query.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/plugin_host.h"
+#include "tests/support/transport_peer.h"
 
 namespace {
+
+struct SPeer {
+    SPeer() {
+        plain.SetHandler(&TransportPeerAnswer);
+        if (!plain.Start()) return;
+        strHttp = Utf8ToWide(plain.BaseUrl());
+        if (!MakeTestCertificates(dir.Path(), tls)) return;
+        pSecure = std::make_unique<CLoopbackServer>(tls);
+        pSecure->SetHandler(&TransportPeerAnswer);
+        if (pSecure->Start()) strHttps = Utf8ToWide(pSecure->BaseUrl());
+    }
+    CTempDir dir;
+    STestTls tls;
+    CLoopbackServer plain;
+    std::unique_ptr<CLoopbackServer> pSecure;
+    std::wstring strHttp, strHttps;
+};
+
+SPeer& Peer() {
+    static SPeer peer;
+    return peer;
+}
+
+// A server that answers, if uselessly, was reached.
+TEST(HttpQuery, ARedirectLoopFailsAsAnAnsweringServer) {
+    SHttpQuery query;
+    query.strUrl = Peer().strHttp + L"/redirect-loop";
+    const SHttpQueryResult result = HttpQuery(query);
+    EXPECT_EQ(result.nResult, kQueryException);
+    EXPECT_EQ(result.strError.rfind(L"Locnm: Error 47, ", 0), 0u) << WideToUtf8(result.strError);
+    EXPECT_FALSE(result.bUnreachable);
+}
 
 // The cut counts characters: a body of three-byte characters fills the line as one of ASCII.
 TEST(HttpQuery, LogOfALongErrorAnswerIsAsLongAsALogLine) {
@@ -50,3 +85,25 @@ TEST(HttpGetDeathTest, MissingLibcurlIsTheLookupsErrorText) {
 }
 
 }  // namespace
+
+const bool kStallIsUnreachable = true;
+std::wstring TransportPeerUrl() {
+    return Peer().strHttp;
+}
+std::wstring TransportPeerHttpsUrl() {
+    return Peer().strHttps;
+}
+
+// The CA comes as the file a user names in LOCANYM_CA_FILE.
+bool TrustTransportPeer() {
+    SHttpConfig config;
+    config.strCaFile = Peer().tls.caFile.string();
+    SetHttpConfig(config);
+    return true;
+}
+
+// The CA of one request is not kept for the next one on the same thread.
+std::wstring UntrustedTransportPeerUrl() {
+    SetHttpConfig(SHttpConfig());
+    return Peer().strHttps;
+}
