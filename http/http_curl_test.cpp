@@ -1,6 +1,5 @@
-// The query on libcurl: the transport tests' peer in this process, a libcurl that cannot be
-// loaded failing the lookup with its name instead of the process, and the log of a long error
-// answer holding as much of it as a log line can.
+// The query on libcurl: the transport tests' peer in this process, a redirect loop, and a
+// libcurl that cannot be loaded failing the lookup with its name instead of the process.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -9,7 +8,6 @@
 
 #include "base/text.h"
 #include "http/query.h"
-#include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/plugin_host.h"
 #include "tests/support/transport_peer.h"
@@ -46,25 +44,6 @@ TEST(HttpQuery, ARedirectLoopFailsAsAnAnsweringServer) {
     EXPECT_EQ(result.nResult, kQueryException);
     EXPECT_EQ(result.strError.rfind(L"Locnm: Error 47, ", 0), 0u) << WideToUtf8(result.strError);
     EXPECT_FALSE(result.bUnreachable);
-}
-
-// The cut counts characters: a body of three-byte characters fills the line as one of ASCII.
-TEST(HttpQuery, LogOfALongErrorAnswerIsAsLongAsALogLine) {
-    CLoopbackServer server;
-    ASSERT_TRUE(server.Start());
-    std::string strJapanese;
-    for (int i = 0; i < 3000; ++i) strJapanese += "\xe6\x9d\xb1";  // 東, three bytes
-    server.SetHandler(
-        [&](const SLoopbackRequest&) { return JsonAnswer(strJapanese, 500); });  // logged
-    CLogCapture log;
-    SHttpQuery query;
-    query.strUrl = Utf8ToWide(server.BaseUrl()) + L"/answer";
-    EXPECT_EQ(500, HttpQuery(query).nResult);
-    size_t nChars = 0;
-    for (const CLogCapture::SLine& line : log.Lines()) {
-        if (line.strText.rfind(L"   Response: ", 0) == 0) nChars = line.strText.size();
-    }
-    EXPECT_EQ(kLogBufferChars - 1, nChars);
 }
 
 // Runs in a process of its own: libcurl is loaded once per process.

@@ -9,6 +9,7 @@
 
 #include "base/text.h"
 #include "http/query.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/transport_peer.h"
 
 namespace {
@@ -70,6 +71,17 @@ TEST_F(TransportTest, AnswersArriveWholeWithoutCarriageReturns) {
     EXPECT_LE(result.strBody.size(), 4999u);
     EXPECT_NE(result.strError.find(L"answer larger than 4999 bytes"), std::wstring::npos)
         << WideToUtf8(result.strError);
+}
+
+// The cut counts characters: a body of three-byte characters fills the line as one of ASCII.
+TEST_F(TransportTest, LogOfALongErrorAnswerIsAsLongAsALogLine) {
+    CLogCapture log;
+    EXPECT_EQ(Get(L"/long-error").nResult, 500);
+    size_t nChars = 0;
+    for (const CLogCapture::SLine& line : log.Lines()) {
+        if (line.strText.rfind(L"   Response: ", 0) == 0) nChars = line.strText.size();
+    }
+    EXPECT_EQ(nChars, kLogBufferChars - 1);
 }
 
 TEST_F(TransportTest, RequestIsHttp10WithOneAgentAndTheHeaderBlock) {

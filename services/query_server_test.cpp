@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <chrono>
-
 #include "base/format.h"
 #include "base/text.h"
 #include "http/query.h"
@@ -21,15 +19,7 @@ namespace {
 const std::wstring kServer = L"http://api.geonames.org";
 const std::string kPath = "/findNearbyPlaceNameJSON";
 
-SLoopbackAnswer Trouble(ELoopbackTrouble eTrouble, std::string strBody = "",
-                        size_t nBytesBefore = 0, int nStatus = 200) {
-    SLoopbackAnswer answer = JsonAnswer(std::move(strBody), nStatus);
-    answer.eTrouble = eTrouble;
-    answer.nBytesBeforeTrouble = nBytesBefore;
-    return answer;
-}
-
-// The environment is how a user points the module at another server and CA.
+// The environment is how a user points the module at another server.
 void SetEnvironment(const char* pszName, const std::string& strValue) {
     if (strValue.empty())
         unsetenv(pszName);
@@ -47,7 +37,6 @@ class QueryServerTest : public ::testing::Test {
     }
     void TearDown() override {
         m_server.Stop();
-        SetEnvironment("LOCANYM_CA_FILE", "");
         SetEnvironment("LOCANYM_SERVICE_URL", "");
     }
 
@@ -71,7 +60,9 @@ class QueryServerTest : public ::testing::Test {
 // The error status is logged once its headers are in, though the body then stalls; a broken
 // transfer is not tried again.
 TEST_F(QueryServerTest, RequestCarriesTheKeyLastWhichTheLogNeverShows) {
-    m_server.SetAnswer(kPath, Trouble(ELoopbackTrouble::kStallMidBody, "{\"status\": 1}", 0, 503));
+    SLoopbackAnswer answer = JsonAnswer("{\"status\": 1}", 503);
+    answer.eTrouble = ELoopbackTrouble::kStallMidBody;
+    m_server.SetAnswer(kPath, answer);
     m_service.m_strApiKey = L"s3cr3t user";
     std::string strAnswer;
     EXPECT_EQ(kQueryException, Query(strAnswer));

@@ -56,9 +56,10 @@ inline std::vector<std::string> CheckControlsOfResource(
     return problems;
 }
 
-// Writes a check box, an edit and a list of the main dialog through host and reads each back;
-// the problems found. readBack(nId) gives what the toolkit's own widget holds as text: the
-// check box "1" or "0", the list its selected entry.
+// Writes a check box, an edit, a list and a link's state of the main dialog through host and
+// reads each back; the problems found. readBack(nId) gives what the toolkit's own widget shows:
+// "(off)" when it is switched off, else the check box "1" or "0", a list its selected entry,
+// others their text.
 inline std::vector<std::string> RoundTripMainDialogControls(
     IDialogHost& host, const std::function<std::wstring(int)>& readBack) {
     std::vector<std::string> problems;
@@ -78,6 +79,12 @@ inline std::vector<std::string> RoundTripMainDialogControls(
     expect(host.GetListSel(kIdcService) == 4, "list selection");
     expect(readBack(kIdcService) == host.GetListItem(kIdcService, 4), "list on screen");
     host.SetCheck(kIdcErrMsg, bChecked);
+    // A link switched off looks off, like the labels around it.
+    host.Enable(kIdcLangCodesLink, false);
+    expect(!host.IsEnabled(kIdcLangCodesLink), "link state");
+    expect(readBack(kIdcLangCodesLink) == L"(off)", "link switched off on screen");
+    host.Enable(kIdcLangCodesLink, true);
+    expect(readBack(kIdcLangCodesLink) != L"(off)", "link switched on on screen");
     return problems;
 }
 

@@ -8,6 +8,11 @@ SLoopbackAnswer TransportPeerAnswer(const SLoopbackRequest& request) {
     if (strPath == "/zero") return JsonAnswer(std::string("ab\0cd\nef", 8));
     if (strPath == "/long") return JsonAnswer(std::string(5000, 'x'));
     if (strPath == "/empty") return JsonAnswer("");
+    if (strPath == "/long-error") {
+        std::string strBody;
+        for (int i = 0; i < 3000; ++i) strBody += "\xe6\x9d\xb1";  // three bytes each
+        return JsonAnswer(strBody, 500);
+    }
     if (strPath.rfind("/status/", 0) == 0) {
         const int nStatus = std::atoi(strPath.c_str() + 8);
         return JsonAnswer("{\"status\": " + std::to_string(nStatus) + "}", nStatus);

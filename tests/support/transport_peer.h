@@ -5,6 +5,7 @@
 //   /zero             "ab", a zero byte, "cd", a line feed, "ef"
 //   /long             5000 bytes without a line end
 //   /empty            status 200, no body
+//   /long-error       status 500, 3000 characters of three UTF-8 bytes each
 //   /status/NNN       status NNN with a short JSON body
 //   /echo             the request line's version and headers, one per line
 //   /stall-mid        a first line, then nothing
