@@ -1,35 +1,49 @@
-// The query on libcurl: a libcurl that cannot be loaded fails the lookup with its name instead
-// of the process, and the log of a long error answer holds as much of it as a log line can.
-// That the CA of one request is not kept for the next is checked in query_server_test.
+// The query on libcurl: the transport tests' peer in this process, a redirect loop, and a
+// libcurl that cannot be loaded failing the lookup with its name instead of the process.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <memory>
 #include <string>
 
 #include "base/text.h"
 #include "http/query.h"
-#include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/plugin_host.h"
+#include "tests/support/transport_peer.h"
 
 namespace {
 
-// The cut counts characters: a body of three-byte characters fills the line as one of ASCII.
-TEST(HttpQuery, LogOfALongErrorAnswerIsAsLongAsALogLine) {
-    CLoopbackServer server;
-    ASSERT_TRUE(server.Start());
-    std::string strJapanese;
-    for (int i = 0; i < 3000; ++i) strJapanese += "\xe6\x9d\xb1";  // 東, three bytes
-    server.SetHandler(
-        [&](const SLoopbackRequest&) { return JsonAnswer(strJapanese, 500); });  // logged
-    CLogCapture log;
-    SHttpQuery query;
-    query.strUrl = Utf8ToWide(server.BaseUrl()) + L"/answer";
-    EXPECT_EQ(500, HttpQuery(query).nResult);
-    size_t nChars = 0;
-    for (const CLogCapture::SLine& line : log.Lines()) {
-        if (line.strText.rfind(L"   Response: ", 0) == 0) nChars = line.strText.size();
+struct SPeer {
+    SPeer() {
+        plain.SetHandler(&TransportPeerAnswer);
+        if (!plain.Start()) return;
+        strHttp = Utf8ToWide(plain.BaseUrl());
+        if (!MakeTestCertificates(dir.Path(), tls)) return;
+        pSecure = std::make_unique<CLoopbackServer>(tls);
+        pSecure->SetHandler(&TransportPeerAnswer);
+        if (pSecure->Start()) strHttps = Utf8ToWide(pSecure->BaseUrl());
     }
-    EXPECT_EQ(kLogBufferChars - 1, nChars);
+    CTempDir dir;
+    STestTls tls;
+    CLoopbackServer plain;
+    std::unique_ptr<CLoopbackServer> pSecure;
+    std::wstring strHttp, strHttps;
+};
+
+SPeer& Peer() {
+    static SPeer peer;
+    return peer;
+}
+
+// A server that answers, if uselessly, was reached.
+TEST(HttpQuery, ARedirectLoopFailsAsAnAnsweringServer) {
+    SHttpQuery query;
+    query.strUrl = Peer().strHttp + L"/redirect-loop";
+    const SHttpQueryResult result = HttpQuery(query);
+    EXPECT_EQ(result.nResult, kQueryException);
+    EXPECT_EQ(result.strError.rfind(L"Locnm: Error 47, ", 0), 0u) << WideToUtf8(result.strError);
+    EXPECT_FALSE(result.bUnreachable);
 }
 
 // Runs in a process of its own: libcurl is loaded once per process.
@@ -50,3 +64,25 @@ TEST(HttpGetDeathTest, MissingLibcurlIsTheLookupsErrorText) {
 }
 
 }  // namespace
+
+const bool kStallIsUnreachable = true;
+std::wstring TransportPeerUrl() {
+    return Peer().strHttp;
+}
+std::wstring TransportPeerHttpsUrl() {
+    return Peer().strHttps;
+}
+
+// The CA comes as the file a user names in LOCANYM_CA_FILE.
+bool TrustTransportPeer() {
+    SHttpConfig config;
+    config.strCaFile = Peer().tls.caFile.string();
+    SetHttpConfig(config);
+    return true;
+}
+
+// The CA of one request is not kept for the next one on the same thread.
+std::wstring UntrustedTransportPeerUrl() {
+    SetHttpConfig(SHttpConfig());
+    return Peer().strHttps;
+}

@@ -3,6 +3,7 @@
 add_executable(http_tests
   ${PROJECT_SOURCE_DIR}/http/url_test.cpp
   ${PROJECT_SOURCE_DIR}/http/http_curl_test.cpp
+  ${PROJECT_SOURCE_DIR}/http/transport_test.cpp
   ${PROJECT_SOURCE_DIR}/services/query_server_test.cpp)
 target_link_libraries(http_tests PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(http_tests DISCOVERY_TIMEOUT 30)

@@ -7,7 +7,8 @@ add_executable(windows_platform_tests ${PROJECT_SOURCE_DIR}/platform/file_test.c
 target_link_libraries(windows_platform_tests PRIVATE locanym_testsupport GTest::gtest_main)
 add_test(NAME windows_platform_tests COMMAND windows_platform_tests)
 
-add_executable(windows_http_tests ${PROJECT_SOURCE_DIR}/http/http_wininet_test.cpp)
+add_executable(windows_http_tests ${PROJECT_SOURCE_DIR}/http/transport_test.cpp
+  ${PROJECT_SOURCE_DIR}/http/http_wininet_test.cpp)
 target_link_libraries(windows_http_tests PRIVATE locanym_logic GTest::gtest_main crypt32)
 add_test(NAME windows_http_tests COMMAND windows_http_tests)
 

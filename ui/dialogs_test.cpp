@@ -3,24 +3,13 @@
 
 #include <tuple>
 
+#include "tests/support/dialog_checks.h"
 #include "tests/support/recording_actions.h"
 #include "ui/locanym_dlg.h"
 #include "ui/scripted_dialog_backend.h"
 #include "ui/settings_ui.h"
 
 namespace {
-
-CLocanymDlgValues SomeValues() {
-    CLocanymDlgValues values{};
-    values.m_bEnabled = values.m_bErrMsg = values.m_bAState = values.m_bACountry = 1;
-    values.m_iProv = 3;
-    values.m_strLang = L"fr";
-    values.m_strFormat = L"%A";
-    values.m_nGeoType = 1;
-    values.m_strGeoCC1 = L"IT";
-    values.m_strSep = L", ";
-    return values;
-}
 
 class DialogTest : public ::testing::Test {
   protected:
@@ -31,7 +20,7 @@ class DialogTest : public ::testing::Test {
     }
 
     CRecordingActions actions;
-    CLocanymDlgValues values = SomeValues();
+    CLocanymDlgValues values = SomeDialogValues();
     CScriptedDialogBackend* backend = new CScriptedDialogBackend;
     CSettingsUI ui{std::unique_ptr<IDialogBackend>(backend)};
 };
@@ -126,7 +115,7 @@ TEST_F(DialogTest, KeyDialogTrimsAndStoresOnItsOwnOk) {
 // The GeoNames options come back only when both its own dialog and the main one are confirmed.
 TEST_F(DialogTest, GeoNamesValuesComeBackOnlyWhenBothDialogsAreConfirmed) {
     for (const auto& [bGeoOk, bMainOk] : {std::pair{false, true}, {true, false}, {true, true}}) {
-        values = SomeValues();
+        values = SomeDialogValues();
         std::wstring strType;
         Run([&, bGeoOk = bGeoOk, bMainOk = bMainOk](CScriptedHost& host) {
             backend->Expect(kIddGeoNames, [&](CScriptedHost& geo) {
