@@ -65,7 +65,6 @@ TEST(HttpGetDeathTest, MissingLibcurlIsTheLookupsErrorText) {
 
 }  // namespace
 
-const bool kStallIsUnreachable = true;
 std::wstring TransportPeerUrl() {
     return Peer().strHttp;
 }

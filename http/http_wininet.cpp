@@ -139,6 +139,7 @@ struct SShared {
     std::deque<std::string> pieces;
     bool bFinished = false;
     SHttpGetResult result;  // the network thread's outcome, once bFinished
+    long nStallMs = 0;      // the send and receive time-out set on the request
 };
 
 // Pieces waiting for the sink before the network thread pauses, so a slow sink bounds memory.
@@ -158,9 +159,21 @@ void SendAndRead(SShared& shared) {
         shared.bFinished = true;
         shared.wake.notify_all();
     };
+    // A call that failed after waiting the whole time-out met a silent server, whatever code
+    // it reports (some WinINet builds say "connection aborted" or the socket's time-out):
+    // like a server that never answered, that counts as none reached.
+    ULONGLONG nCallStart = 0;
+    auto fail = [&](DWORD dwError) {
+        SHttpGetResult result = Failure(EHttpOutcome::kTransportError, dwError);
+        constexpr ULONGLONG kSlackMs = 250;
+        if (shared.nStallMs > 0 &&
+            GetTickCount64() - nCallStart + kSlackMs >= static_cast<ULONGLONG>(shared.nStallMs))
+            result.bUnreachable = true;
+        finish(std::move(result));
+    };
     try {
-        if (!HttpSendRequestW(hRequest, nullptr, 0, nullptr, 0))
-            return finish(Failure(EHttpOutcome::kTransportError, GetLastError()));
+        nCallStart = GetTickCount64();
+        if (!HttpSendRequestW(hRequest, nullptr, 0, nullptr, 0)) return fail(GetLastError());
         if (cancelled()) return;
         DWORD dwStatus = 0;
         DWORD nLength = sizeof dwStatus;
@@ -178,15 +191,17 @@ void SendAndRead(SShared& shared) {
         for (;;) {
             // Waits for the next bytes only, so each piece is handed on as soon as it arrives.
             DWORD nAvailable = 0;
+            nCallStart = GetTickCount64();
             if (!InternetQueryDataAvailable(hRequest, &nAvailable, 0, 0))
-                return finish(Failure(EHttpOutcome::kTransportError, GetLastError()));
+                return fail(GetLastError());
             if (cancelled()) return;
             if (nAvailable == 0) return finish(SHttpGetResult());
             strPiece.resize(nAvailable < kReadPieceBytes ? nAvailable : kReadPieceBytes);
             DWORD nRead = 0;
+            nCallStart = GetTickCount64();
             if (!InternetReadFile(hRequest, strPiece.data(), static_cast<DWORD>(strPiece.size()),
                                   &nRead))
-                return finish(Failure(EHttpOutcome::kTransportError, GetLastError()));
+                return fail(GetLastError());
             if (nRead == 0) return finish(SHttpGetResult());
             strPiece.resize(nRead);
             std::unique_lock<std::mutex> lock(shared.mutex);
@@ -338,6 +353,7 @@ SHttpGetResult Transfer(const SHttpGetRequest& request, IHttpAnswerSink& sink) {
     // Set on the request itself: not every WinINet hands a session's time-outs down to it.
     SetTimeout(httpRequest.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, request.nConnectTimeoutMs);
     const long nStallMs = request.nStallTimeoutSeconds * 1000;
+    pShared->nStallMs = nStallMs;
     SetTimeout(httpRequest.Get(), INTERNET_OPTION_SEND_TIMEOUT, nStallMs);
     SetTimeout(httpRequest.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, nStallMs);
 

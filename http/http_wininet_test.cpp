@@ -77,7 +77,6 @@ class CTrustedTestRoot {
 
 }  // namespace
 
-const bool kStallIsUnreachable = false;
 std::wstring TransportPeerUrl() {
     return Env("LOCANYM_TEST_HTTP_URL");
 }

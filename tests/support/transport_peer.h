@@ -26,10 +26,6 @@ SLoopbackAnswer TransportPeerAnswer(const SLoopbackRequest& request);
 // peer's certificate is trusted from TrustTransportPeer on.
 std::wstring TransportPeerUrl();
 std::wstring TransportPeerHttpsUrl();
-// Whether a stall time-out marks the server unreachable. True for libcurl; WinINet under Wine
-// reports a receive time-out as error 12030 or 10060, which the transport does not take for a
-// time-out.
-extern const bool kStallIsUnreachable;
 // Makes the transport trust the HTTPS peer's certificate; false when it cannot.
 bool TrustTransportPeer();
 // After TrustTransportPeer: an https URL of the peer whose certificate the transport now
