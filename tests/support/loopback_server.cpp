@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -19,15 +20,13 @@ namespace {
 // A stall ends when the server stops, or after this long at the most.
 constexpr auto kMaxStall = std::chrono::seconds(120);
 constexpr auto kStallPoll = std::chrono::milliseconds(10);
+constexpr const char* kContentType = "application/json; charset=utf-8";
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
 std::vector<std::pair<std::string, std::string>> SplitQuery(const std::string& strQuery) {
@@ -186,18 +185,16 @@ struct CLoopbackServer::SImpl {
             case ELoopbackTrouble::kStallBeforeAnswer:
                 Stall();
                 break;
-            case ELoopbackTrouble::kStallMidBody:
-            case ELoopbackTrouble::kResetMidBody: {
+            case ELoopbackTrouble::kStallMidBody: {
                 res.status = answer.nStatus;
                 auto pBody = std::make_shared<std::string>(std::move(answer.strBody));
                 const size_t nBefore = std::min(answer.nBytesBeforeTrouble, pBody->size());
-                const bool bStall = answer.eTrouble == ELoopbackTrouble::kStallMidBody;
                 res.set_content_provider(
-                    pBody->size(), answer.strContentType,
-                    [this, pBody, nBefore, bStall](size_t offset, size_t, httplib::DataSink& sink) {
+                    pBody->size(), kContentType,
+                    [this, pBody, nBefore](size_t offset, size_t, httplib::DataSink& sink) {
                         if (offset < nBefore)
                             return sink.write(pBody->data() + offset, nBefore - offset);
-                        if (bStall) Stall();
+                        Stall();
                         return false;
                     });
                 return;
@@ -207,7 +204,7 @@ struct CLoopbackServer::SImpl {
                 auto pBody = std::make_shared<std::string>(std::move(answer.strBody));
                 const auto pause = std::chrono::milliseconds(answer.nBytesBeforeTrouble);
                 res.set_content_provider(
-                    pBody->size(), answer.strContentType,
+                    pBody->size(), kContentType,
                     [this, pBody, pause](size_t offset, size_t, httplib::DataSink& sink) {
                         if (bStopping.load()) return false;
                         std::this_thread::sleep_for(pause);
@@ -219,7 +216,7 @@ struct CLoopbackServer::SImpl {
                 break;
         }
         res.status = answer.nStatus;
-        res.set_content(answer.strBody, answer.strContentType);
+        res.set_content(answer.strBody, kContentType);
     }
 };
 
