@@ -36,7 +36,6 @@ TEST(ParseJsonAnswer, RefusesWhatIsNoJsonAndTakesWhatIs) {
         {"integer beyond 64 bits", "[123456789012345678901234567890]", true},
         {"1,000 levels", Nested(1000, ""), true},
         {"1,001 levels", Nested(1001, ""), false},
-        {"100,000 levels", Nested(100000, ""), false},
         {"nesting past the limit in a skipped branch", "{\"a\":" + Nested(1005, "") + "}", false},
     };
     for (const SCase& c : cases) {
