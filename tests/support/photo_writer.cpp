@@ -72,16 +72,6 @@ SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset, uint16_t nType = kTiffL
     return Entry(nTag, nType, {nOffset});
 }
 
-// Bytes one IFD takes with its value area (values over 4 bytes, each at an even offset).
-size_t IfdSize(const CExifIfd& ifd, bool bBig) {
-    size_t n = 2 + 12 * ifd.m_entries.size() + 4;
-    for (const SExifEntry& e : ifd.m_entries) {
-        size_t len = EncodeValue(e, bBig).size();
-        if (len > 4) n += len + (len & 1);
-    }
-    return n;
-}
-
 void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
     const size_t nStart = w.m_out.size();
     std::vector<SExifEntry> entries = ifd.m_entries;
@@ -110,6 +100,13 @@ void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
         w.m_out.insert(w.m_out.end(), bytes.begin(), bytes.end());
         if (bytes.size() & 1) w.U8(0);
     }
+}
+
+// Bytes one IFD takes with its value area: the IFD written once aside.
+size_t IfdSize(const CExifIfd& ifd, bool bBig) {
+    CByteWriter w(bBig);
+    WriteIfd(w, ifd, 0);
+    return w.m_out.size();
 }
 
 void AppendSegment(std::vector<uint8_t>& out, uint8_t nMarker, const std::vector<uint8_t>& body) {
