@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <limits>
 
 #include "base/text.h"
 #include "tests/support/log_capture.h"
@@ -138,10 +137,6 @@ std::vector<SPhotoCase> PhotoCases() {
                      BuildJpeg(GpsExif(false, {{static_cast<uint32_t>(-45), 1}, {27, 1}, {511, 10}},
                                        "N", kLon, "W", true)),
                      L"", L"-7.6916667"});
-    cases.push_back({"numerator_2147483647.jpg",
-                     BuildJpeg(GpsExif(false, {{2147483647, 50000000}, {0, 1}, {0, 1}}, "N",
-                                       {{2147483647, 20000000}, {0, 1}, {0, 1}}, "E")),
-                     L"42.9496729", L"107.3741823"});
     // A count of 1 is a scalar, so the rational's own "%g" text.
     cases.push_back({"one_element.jpg", BuildJpeg(GpsExif(false, {{45, 1}}, "N", {{7, 1}}, "W")),
                      L"45", L"-7"});
@@ -174,8 +169,6 @@ std::vector<SPhotoCase> PhotoCases() {
     };
     auto dbl = [](uint16_t nTag, std::vector<double> v) { return CExifIfd().Doubles(nTag, v); };
     auto txt = [](uint16_t nTag, const char* psz) { return CExifIfd().Ascii(nTag, psz); };
-    const double kInf = std::numeric_limits<double>::infinity();
-    coded("far_away.jpg", dbl(2, {-1e300}), "N", dbl(4, {-kInf}), "E", L"", L"");
     coded("negative_south.jpg", dbl(2, {-45.5}), "S", dbl(4, {-7.25}), "E", L"", L"-7.25");
     coded("negative_north.jpg", dbl(2, {-45.5}), "N", dbl(4, {7.25}), "W", L"-45.5", L"-7.25");
     coded("triple_and_nan.jpg", dbl(2, {40, 26, 49.1}), "N", dbl(4, {std::nan("")}), "E", L"", L"");
