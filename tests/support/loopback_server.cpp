@@ -61,12 +61,6 @@ std::string SLoopbackRequest::QueryValue(const std::string& strName) const {
     return std::string();
 }
 
-std::vector<std::string> SLoopbackRequest::QueryNames() const {
-    std::vector<std::string> names;
-    for (const auto& pair : SplitQuery(strQuery)) names.push_back(pair.first);
-    return names;
-}
-
 bool LoadFixture(const fs::path& jsonFile, SLoopbackAnswer& answer) {
     answer = SLoopbackAnswer();
     if (!fs::is_regular_file(jsonFile)) return false;

@@ -21,8 +21,6 @@ struct SLoopbackRequest {
     std::vector<std::string> HeaderValues(const std::string& strName) const;
     // The value of a query parameter (raw, not decoded); empty when absent.
     std::string QueryValue(const std::string& strName) const;
-    // The names of the query parameters in the order sent.
-    std::vector<std::string> QueryNames() const;
 };
 
 enum class ELoopbackTrouble {
