@@ -83,35 +83,27 @@ std::vector<SPhotoCase> PhotoCases() {
                      BuildJpeg(GpsExif(false, kLat, "s", kLon, nullptr)), L"-45.4641944",
                      L"7.6916667"});
     {
-        // Real cameras write the references after the values.
+        // Real cameras write the references after the values. Of two EXIF blocks the first one
+        // counts (exiftool lets the later one override it).
         CExifWriter w(false);
         w.m_gps.Rationals(kGpsLatitude, kLat);
         w.m_gps.Rationals(kGpsLongitude, kLon);
         w.m_gps.Ascii(kGpsLatitudeRef, "S");
         w.m_gps.Ascii(kGpsLongitudeRef, "W");
         w.m_gps.m_bSorted = false;
-        cases.push_back({"refs_after_values.jpg", BuildJpeg(w), L"-45.4641944", L"-7.6916667"});
-    }
-    {
-        // Two EXIF blocks: the first one counts (exiftool lets the later one override it).
         SJpegOptions options;
-        options.extraExif.push_back(GpsExif(false, {{10, 1}}, "S", {{20, 1}}, "W").BuildTiff());
-        cases.push_back({"two_gps_blocks.jpg",
-                         BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"), options), L"45.4641944",
+        options.extraExif.push_back(GpsExif(false, {{10, 1}}, "N", {{20, 1}}, "E").BuildTiff());
+        cases.push_back({"refs_after_values_two_blocks.jpg", BuildJpeg(w, options), L"-45.4641944",
                          L"-7.6916667"});
     }
     {
+        // An XMP block before the EXIF one, and any number of 0xFF fill bytes before a marker.
         SJpegOptions options;
         options.bXmpFirst = true;
         options.bJfif = false;
-        cases.push_back({"xmp_first.jpg", BuildJpeg(GpsExif(true, kLat, "N", kLon, "E"), options),
-                         L"45.4641944", L"7.6916667"});
-    }
-    {
-        // Any number of 0xFF fill bytes may stand before a marker.
-        std::vector<uint8_t> bytes = BuildJpeg(GpsExif(false, kLat, "N", kLon, "W"));
+        std::vector<uint8_t> bytes = BuildJpeg(GpsExif(true, kLat, "N", kLon, "E"), options);
         bytes.insert(bytes.begin() + 2, 100000, 0xFF);
-        cases.push_back({"fill.jpg", bytes, L"45.4641944", L"-7.6916667"});
+        cases.push_back({"xmp_first_fill.jpg", bytes, L"45.4641944", L"7.6916667"});
     }
     // Writers that type the EXIF, GPS and interop pointers SLONG or IFD instead of LONG.
     for (const uint16_t nType : {kTiffSLong, kTiffIfd}) {
@@ -123,23 +115,18 @@ std::vector<SPhotoCase> PhotoCases() {
                          nType == kTiffSLong ? BuildJpeg(w) : Tiff(w), L"45.4641944",
                          L"-7.6916667"});
     }
+    // 0/0 in every part is a placeholder, no position; a single 0/0 part counts as 0 (exiftool
+    // reports the coordinate undefined).
     cases.push_back(
-        {"placeholder_0_0.jpg",
-         BuildJpeg(GpsExif(false, {{0, 0}, {0, 0}, {0, 0}}, "N", {{0, 0}, {0, 0}, {0, 0}}, "E")),
-         L"", L""});
-    // A 0/0 part counts as 0 (exiftool reports the coordinate undefined).
-    cases.push_back(
-        {"seconds_0_0.jpg",
-         BuildJpeg(GpsExif(false, {{12, 1}, {30, 1}, {0, 0}}, "N", {{1, 1}, {0, 0}, {0, 0}}, "W")),
-         L"12.5000000", L"-1.0000000"});
-    // The reader takes GPS parts unsigned, and 4294967251 degrees is no place.
-    cases.push_back({"signed_negative.jpg",
+        {"placeholder_and_seconds_0_0.jpg",
+         BuildJpeg(GpsExif(false, {{0, 0}, {0, 0}, {0, 0}}, "N", {{1, 1}, {30, 1}, {0, 0}}, "W")),
+         L"", L"-1.5000000"});
+    // The reader takes GPS parts unsigned, and 4294967251 degrees is no place. A count of 1 is a
+    // scalar, so the rational's own "%g" text.
+    cases.push_back({"signed_negative_one_element.jpg",
                      BuildJpeg(GpsExif(false, {{static_cast<uint32_t>(-45), 1}, {27, 1}, {511, 10}},
-                                       "N", kLon, "W", true)),
-                     L"", L"-7.6916667"});
-    // A count of 1 is a scalar, so the rational's own "%g" text.
-    cases.push_back({"one_element.jpg", BuildJpeg(GpsExif(false, {{45, 1}}, "N", {{7, 1}}, "W")),
-                     L"45", L"-7"});
+                                       "N", {{7, 1}}, "W", true)),
+                     L"", L"-7"});
     {
         // Counts of 0: an empty vector and an empty text, no value bytes at all.
         CExifWriter w(false);
