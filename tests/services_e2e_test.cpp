@@ -20,14 +20,6 @@ namespace fs = std::filesystem;
 
 const wchar_t* const kFormat = L"%L / %C / %S / %Y / %D / %F";
 
-STestSetting Setting(int32_t nValue, const wchar_t* pszText = nullptr) {
-    STestSetting s;
-    s.nValue = nValue;
-    s.bText = pszText != nullptr;
-    if (pszText) s.strValue = pszText;
-    return s;
-}
-
 TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
     const std::string kAt = "lat=40.7000000&lon=-73.9600000";
     struct SCase {
@@ -79,11 +71,11 @@ TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
         ASSERT_TRUE(server.Start());
         setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
         CTestHost host;
-        host.m_settings[L"iProv"] = Setting(c.nProv);
-        host.m_settings[L"GeoType"] = Setting(0);
-        host.m_settings[L"Format"] = Setting(0, L"%A | %D | %F");
-        host.m_settings[L"Lang"] = Setting(0, c.pszLang);
-        host.m_settings[std::wstring(L"AK-") + c.pszName] = Setting(0, L"my key");
+        host.m_settings[L"iProv"].nValue = c.nProv;
+        host.m_settings[L"GeoType"].nValue = 0;
+        host.m_settings[L"Format"] = {true, 0, L"%A | %D | %F"};
+        host.m_settings[L"Lang"] = {true, 0, c.pszLang};
+        host.m_settings[std::wstring(L"AK-") + c.pszName] = {true, 0, L"my key"};
         host.Start();
 
         server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, c.pszResult));
@@ -107,8 +99,8 @@ TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
         EXPECT_EQ(c.strError, strCaption);
         // Asked again, since a failure is not cached; with ErrMsg off the caption is empty.
         const size_t nAsked = server.Requests().size();
-        host.m_settings[L"ErrMsg"] = Setting(0);
-        host.m_settings[L"Enabled"] = Setting(1);
+        host.m_settings[L"ErrMsg"].nValue = 0;
+        host.m_settings[L"Enabled"].nValue = 1;
         host.Send(kMsgLoadSettings);
         EXPECT_TRUE(host.Caption(other.wstring(), strCaption));
         EXPECT_EQ(L"", strCaption);
@@ -128,8 +120,8 @@ TEST(ServicesEndToEnd, StopMessageEndsAWaitingRequestAtOnce) {
     const std::filesystem::path photo = dir.Path() / "pantheon.jpg";
     ASSERT_TRUE(WriteGpsJpeg(photo, 48.8448, 2.3471));
     CTestHost host;
-    host.m_settings[L"iProv"] = Setting(2);
-    host.m_settings[L"GeoType"] = Setting(0);
+    host.m_settings[L"iProv"].nValue = 2;
+    host.m_settings[L"GeoType"].nValue = 0;
     host.Start();
     std::thread stopper([&host] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -184,9 +176,9 @@ TEST_F(OfflineEndToEnd, CaptionsComeFromThePlaceDataInTheChosenLanguage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszPhoto);
         CTestHost host;
-        host.m_settings[L"iProv"] = Setting(6);
-        host.m_settings[L"Format"] = Setting(0, kFormat);
-        host.m_settings[L"Lang"] = Setting(0, c.pszLang);
+        host.m_settings[L"iProv"].nValue = 6;
+        host.m_settings[L"Format"] = {true, 0, kFormat};
+        host.m_settings[L"Lang"] = {true, 0, c.pszLang};
         if (!c.pszCaption) fs::remove(host.m_moduleCopy.parent_path() / "Locanym-places.dat");
         host.Start();
         const fs::path photo = Photo(c.pszPhoto, c.dLat, c.dLon);
@@ -216,10 +208,10 @@ TEST_F(OfflineEndToEnd, FallbackCaptionsOnlyAServiceThatCannotBeReachedAndCaches
     server.Stop();
     const fs::path photo = Photo("eiffel.jpg", 48.8584, 2.2945);
     CTestHost host;
-    host.m_settings[L"iProv"] = Setting(2);
-    host.m_settings[L"GeoType"] = Setting(0);
-    host.m_settings[L"Offline"] = Setting(1);
-    host.m_settings[L"Format"] = Setting(0, kFormat);
+    host.m_settings[L"iProv"].nValue = 2;
+    host.m_settings[L"GeoType"].nValue = 0;
+    host.m_settings[L"Offline"].nValue = 1;
+    host.m_settings[L"Format"] = {true, 0, kFormat};
     host.Start();
     EXPECT_EQ(
         L"Paris / Paris / \u00cele-de-France / France / FR / Paris, \u00cele-de-France, France",
