@@ -30,20 +30,6 @@ bool EqualsNoCase(const std::string& a, const std::string& b) {
     });
 }
 
-std::vector<std::pair<std::string, std::string>> SplitQuery(const std::string& strQuery) {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    size_t start = 0;
-    while (start <= strQuery.size() && !strQuery.empty()) {
-        size_t amp = strQuery.find('&', start);
-        std::string item = strQuery.substr(start, amp == std::string::npos ? amp : amp - start);
-        size_t eq = item.find('=');
-        pairs.emplace_back(item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1));
-        if (amp == std::string::npos) break;
-        start = amp + 1;
-    }
-    return pairs;
-}
-
 }  // namespace
 
 std::vector<std::string> SLoopbackRequest::HeaderValues(const std::string& strName) const {
@@ -55,8 +41,13 @@ std::vector<std::string> SLoopbackRequest::HeaderValues(const std::string& strNa
 }
 
 std::string SLoopbackRequest::QueryValue(const std::string& strName) const {
-    for (const auto& [name, value] : SplitQuery(strQuery)) {
-        if (name == strName) return value;
+    for (size_t nStart = 0; nStart < strQuery.size();) {
+        const size_t nAmp = std::min(strQuery.find('&', nStart), strQuery.size());
+        const std::string strItem = strQuery.substr(nStart, nAmp - nStart);
+        const size_t nEq = strItem.find('=');
+        if (strItem.substr(0, nEq) == strName)
+            return nEq == std::string::npos ? std::string() : strItem.substr(nEq + 1);
+        nStart = nAmp + 1;
     }
     return std::string();
 }
@@ -169,30 +160,26 @@ struct CLoopbackServer::SImpl {
             case ELoopbackTrouble::kStallBeforeAnswer:
                 Stall();
                 break;
-            case ELoopbackTrouble::kStallMidBody: {
+            case ELoopbackTrouble::kStallMidBody:
+            case ELoopbackTrouble::kTrickle: {
                 res.status = answer.nStatus;
                 auto pBody = std::make_shared<std::string>(std::move(answer.strBody));
-                const size_t nBefore = std::min(answer.nBytesBeforeTrouble, pBody->size());
+                const size_t n = answer.nBytesBeforeTrouble;
+                const size_t nBefore = std::min(n, pBody->size());
+                const bool bTrickle = answer.eTrouble == ELoopbackTrouble::kTrickle;
                 res.set_content_provider(
                     pBody->size(), kContentType,
-                    [this, pBody, nBefore](size_t offset, size_t, httplib::DataSink& sink) {
+                    [this, pBody, n, nBefore, bTrickle](size_t offset, size_t,
+                                                        httplib::DataSink& sink) {
+                        if (bTrickle) {  // one byte every n milliseconds
+                            if (bStopping.load()) return false;
+                            std::this_thread::sleep_for(std::chrono::milliseconds(n));
+                            return sink.write(pBody->data() + offset, 1);
+                        }
                         if (offset < nBefore)
                             return sink.write(pBody->data() + offset, nBefore - offset);
                         Stall();
                         return false;
-                    });
-                return;
-            }
-            case ELoopbackTrouble::kTrickle: {
-                res.status = answer.nStatus;
-                auto pBody = std::make_shared<std::string>(std::move(answer.strBody));
-                const auto pause = std::chrono::milliseconds(answer.nBytesBeforeTrouble);
-                res.set_content_provider(
-                    pBody->size(), kContentType,
-                    [this, pBody, pause](size_t offset, size_t, httplib::DataSink& sink) {
-                        if (bStopping.load()) return false;
-                        std::this_thread::sleep_for(pause);
-                        return sink.write(pBody->data() + offset, 1);
                     });
                 return;
             }
