@@ -7,35 +7,26 @@
 
 namespace {
 
-TEST(EscapeText, EncodesBackslashAndLineBreaksAndQuotesOnlyWhenAsked) {
+TEST(EscapeText, EncodesBackslashLineBreaksAndQuotesOnlyWhenAskedAndDecodesThem) {
     struct {
         std::wstring in;
-        bool bQuote;
+        int nQuote;  // -1: unescape; 0 or 1: escape without or with quotes
         std::wstring out;
     } cases[] = {
-        {L", ", true, L"\", \""},
-        {L"C:\\dir\r\n", false, L"C:\\\\dir\\r\\n"},
-        {L"", true, L""},  // empty stays empty, no quotes
+        {L", ", 1, L"\", \""},
+        {L"C:\\dir\r\n", 0, L"C:\\\\dir\\r\\n"},
+        {L"", 1, L""},  // empty stays empty, no quotes
+        {L"a\\Nb\\Rc", -1, L"a\nb\rc"},
+        {L"\\\\n", -1, L"\\n"},        // the produced character is not read again
+        {L"end\\", -1, L"end"},        // trailing backslash dropped
+        {L"plain\"", -1, L"plain\""},  // no leading quote: the final one stays
     };
     for (const auto& c : cases) {
         std::wstring t = c.in;
-        EscapeText(t, c.bQuote);
-        EXPECT_EQ(t, c.out) << "input: " << WideToUtf8(c.in);
-    }
-}
-
-TEST(UnescapeText, DecodesEscapesAndOneEnclosingPair) {
-    struct {
-        std::wstring in, out;
-    } cases[] = {
-        {L"a\\Nb\\Rc", L"a\nb\rc"},
-        {L"\\\\n", L"\\n"},        // the produced character is not read again
-        {L"end\\", L"end"},        // trailing backslash dropped
-        {L"plain\"", L"plain\""},  // no leading quote: the final one stays
-    };
-    for (const auto& c : cases) {
-        std::wstring t = c.in;
-        UnescapeText(t);
+        if (c.nQuote < 0)
+            UnescapeText(t);
+        else
+            EscapeText(t, c.nQuote != 0);
         EXPECT_EQ(t, c.out) << "input: " << WideToUtf8(c.in);
     }
 }

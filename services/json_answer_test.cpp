@@ -36,7 +36,6 @@ TEST(ParseJsonAnswer, RefusesWhatIsNoJsonAndTakesWhatIs) {
         {"integer beyond 64 bits", "[123456789012345678901234567890]", true},
         {"1,000 levels", Nested(1000, ""), true},
         {"1,001 levels", Nested(1001, ""), false},
-        {"100,000 levels", Nested(100000, ""), false},
         {"nesting past the limit in a skipped branch", "{\"a\":" + Nested(1005, "") + "}", false},
     };
     for (const SCase& c : cases) {
@@ -48,38 +47,24 @@ TEST(ParseJsonAnswer, RefusesWhatIsNoJsonAndTakesWhatIs) {
     }
 }
 
-TEST(ParseJsonAnswer, MembersReadAsTheServicesReadThem) {
+// Texts of other types, non-Latin texts and lists are the service table's rows
+// (service_catalogue_test); here the escapes and broken bytes only a crafted answer holds.
+TEST(ParseJsonAnswer, TextsReadAsTheServicesReadThem) {
     Json::Value root;
     ASSERT_TRUE(ParseJsonAnswer(R"({
-        "name": "Caf\u00e9 \"Zur Post\"\n", "utf8": "東京", "zero": "a\u0000b",
-        "number": 12.75,
-        "flag": true, "none": null, "twice": "first", "twice": "last",
-        "list": [{"city": "C", "deep": {"x": "y"}, "more": [1, 2]}, 5],
-        "address": {"city": "A", "nested": {"x": "y"}},
+        "name": "Caf\u00e9 \"Zur Post\"\n", "zero": "a\u0000b", "twice": "first", "twice": "last",
         "emoji": "\ud83d\ude00", "broken pair": "\ud83d\ud83d\ude00\u0041",
         "raw": "a)"
                                 "\xff"
-                                R"(b"
+                                R"(b", "address": {"city": "A", "nested": {"x": "y"}}
     })",
                                 root));
     EXPECT_EQ(L"Caf\u00e9 \"Zur Post\"\n", JsonText(root, "name"));
-    EXPECT_EQ(L"東京", JsonText(root, "utf8"));
     EXPECT_EQ(L"a", JsonText(root, "zero"));
     EXPECT_EQ(L"\U0001F600", JsonText(root, "emoji"));
     EXPECT_EQ(L"\uFFFD\U0001F600A", JsonText(root, "broken pair"));
     EXPECT_EQ(L"a\uFFFDb", JsonText(root, "raw"));
     EXPECT_EQ(L"last", JsonText(root, "twice"));
-    // Numbers stay numbers: they read as text only where a service asks for that.
-    EXPECT_EQ(L"", JsonText(root, "number"));
-    EXPECT_EQ(L"", JsonText(root, "flag"));
-    EXPECT_FALSE(JsonHasMember(root, "none"));
-    EXPECT_FALSE(JsonHasMember(root, "absent"));
-    EXPECT_EQ(L"", JsonText(root, "list"));
-    // The members of a list's elements, and of the root's objects, are all there.
-    const Json::Value& list = JsonMember(root, "list");
-    ASSERT_EQ(2u, list.size());
-    EXPECT_EQ(L"C", JsonText(list[0u], "city"));
-    EXPECT_EQ(L"", JsonText(list[1u], "city"));
     EXPECT_EQ(L"A", JsonText(JsonMember(root, "address"), "city"));
 }
 

@@ -46,27 +46,20 @@ class ServiceLookups : public ::testing::Test {
 };
 
 // Each service's request with the user's key and language is pinned through the module in
-// services_e2e_test; here the built-in key and GeoNames' other search.
-TEST_F(ServiceLookups, BuiltInKeyAndGeoNamesSearchOfNearbyFeatures) {
-    CParts parts;
-    Find(kLocationIQ, JsonAnswer("{}"), parts);
+// services_e2e_test; here GeoNames' other search, that of nearby features.
+TEST_F(ServiceLookups, GeoNamesSearchOfNearbyFeatures) {
     m_settings.m_nGeoType = 1;
     m_settings.m_strLang = L"DE";
     CLocationRecord record;
     m_server.SetAnswer("/findNearbyJSON", JsonAnswer("{}"));
     m_services[kGeoNames]->FindLocation(L"-33.8688000", L"151.2093000", record);
     const auto requests = m_server.Requests();
-    ASSERT_EQ(2u, requests.size());
-    EXPECT_EQ("/v1/reverse", requests[0].strPath);
-    EXPECT_EQ(
-        "lat=-33.8688000&lon=151.2093000&format=json&normalizeaddress=1&"
-        "key=pk.5e0c7a19b2d84f36a1c09e7d4b2f8a63",
-        requests[0].strQuery);
-    EXPECT_EQ("/findNearbyJSON", requests[1].strPath);
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("/findNearbyJSON", requests[0].strPath);
     EXPECT_EQ(
         "lat=-33.8688000&lng=151.2093000&lang=DE&style=full&radius=10&maxRows=10&"
         "username=samplepics",
-        requests[1].strQuery);
+        requests[0].strQuery);
 }
 
 SLoopbackAnswer Fixture(int nService, const char* pszName) {
@@ -127,11 +120,9 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
         Refused(kGeoNames, "status without message", JsonAnswer(R"({"status":{"value":10}})", 401),
                 L"Locnm: HTTP Error 401\r\n"),
         Refused(kGeoNames, "geonames null", JsonAnswer(R"({"geonames":null})"), L""),
-        Found(kGeoNames, "places of other types",
-              JsonAnswer(R"({"geonames":[1,"a",null,[],true]})"), {}),
-        Found(kGeoNames, "members of other types",
-              JsonAnswer(R"({"geonames":[{"name":5,"countryName":{"a":1},"countryCode":true,
-                 "adminName1":[],"adminName3":null}]})"),
+        Found(kGeoNames, "places and members of other types",
+              JsonAnswer(R"({"geonames":[1,"a",null,[],true,{"name":5,"countryName":{"a":1},
+                 "countryCode":true,"adminName1":[],"adminName3":null}]})"),
               {}),
         Found(kGeoNames, "no place has a name",
               JsonAnswer(R"({"geonames":[{"countryName":"Italia","adminName3":"Como"}]})"),

@@ -20,12 +20,13 @@ int main(int argc, char** argv) {
         w.m_gps.Rationals(kGpsLongitude, lon);
         return w;
     };
-    bool bOk = WritePhotoFile(dir / "example_le.jpg", BuildJpeg(gps(false), small));
-    bOk &= WritePhotoFile(dir / "example_be.jpg", BuildJpeg(gps(true), small));
+    bool bOk = true;
     for (const bool bBig : {false, true}) {
+        const std::string strName = bBig ? "example_be" : "example_le";
         CExifWriter w = gps(bBig);
+        bOk &= WritePhotoFile(dir / (strName + ".jpg"), BuildJpeg(w, small));
         w.AddTinyImage(2, 2);
-        bOk &= WritePhotoFile(dir / (bBig ? "example_be.tif" : "example_le.tif"), BuildTiffFile(w));
+        bOk &= WritePhotoFile(dir / (strName + ".tif"), BuildTiffFile(w));
     }
     {
         // Every item-specific format, the interop block, a thumbnail, XMP before EXIF.

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -9,8 +10,9 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <sstream>
 #include <thread>
+
+#include "tests/support/file_bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -19,38 +21,13 @@ namespace {
 // A stall ends when the server stops, or after this long at the most.
 constexpr auto kMaxStall = std::chrono::seconds(120);
 constexpr auto kStallPoll = std::chrono::milliseconds(10);
+constexpr const char* kContentType = "application/json; charset=utf-8";
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-std::vector<std::pair<std::string, std::string>> SplitQuery(const std::string& strQuery) {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    size_t start = 0;
-    while (start <= strQuery.size() && !strQuery.empty()) {
-        size_t amp = strQuery.find('&', start);
-        std::string item = strQuery.substr(start, amp == std::string::npos ? amp : amp - start);
-        size_t eq = item.find('=');
-        pairs.emplace_back(item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1));
-        if (amp == std::string::npos) break;
-        start = amp + 1;
-    }
-    return pairs;
-}
-
-bool ReadFile(const fs::path& file, std::string& strContent) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    strContent = buffer.str();
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
 }  // namespace
@@ -64,28 +41,25 @@ std::vector<std::string> SLoopbackRequest::HeaderValues(const std::string& strNa
 }
 
 std::string SLoopbackRequest::QueryValue(const std::string& strName) const {
-    for (const auto& [name, value] : SplitQuery(strQuery)) {
-        if (name == strName) return value;
+    for (size_t nStart = 0; nStart < strQuery.size();) {
+        const size_t nAmp = std::min(strQuery.find('&', nStart), strQuery.size());
+        const std::string strItem = strQuery.substr(nStart, nAmp - nStart);
+        const size_t nEq = strItem.find('=');
+        if (strItem.substr(0, nEq) == strName)
+            return nEq == std::string::npos ? std::string() : strItem.substr(nEq + 1);
+        nStart = nAmp + 1;
     }
     return std::string();
 }
 
-std::vector<std::string> SLoopbackRequest::QueryNames() const {
-    std::vector<std::string> names;
-    for (const auto& pair : SplitQuery(strQuery)) names.push_back(pair.first);
-    return names;
-}
-
 bool LoadFixture(const fs::path& jsonFile, SLoopbackAnswer& answer) {
     answer = SLoopbackAnswer();
-    if (!ReadFile(jsonFile, answer.strBody)) return false;
-    std::string strStatus;
+    if (!fs::is_regular_file(jsonFile)) return false;
+    answer.strBody = ReadFileBytes(jsonFile);
     fs::path statusFile = jsonFile;
-    statusFile.replace_extension(".status");
-    if (ReadFile(statusFile, strStatus)) {
-        int nStatus = std::atoi(strStatus.c_str());
-        if (nStatus >= 100 && nStatus <= 999) answer.nStatus = nStatus;
-    }
+    // No status file reads as 0, which keeps 200.
+    const int nStatus = std::atoi(ReadFileBytes(statusFile.replace_extension(".status")).c_str());
+    if (nStatus >= 100 && nStatus <= 999) answer.nStatus = nStatus;
     return true;
 }
 
@@ -187,31 +161,25 @@ struct CLoopbackServer::SImpl {
                 Stall();
                 break;
             case ELoopbackTrouble::kStallMidBody:
-            case ELoopbackTrouble::kResetMidBody: {
-                res.status = answer.nStatus;
-                auto pBody = std::make_shared<std::string>(std::move(answer.strBody));
-                const size_t nBefore = std::min(answer.nBytesBeforeTrouble, pBody->size());
-                const bool bStall = answer.eTrouble == ELoopbackTrouble::kStallMidBody;
-                res.set_content_provider(
-                    pBody->size(), answer.strContentType,
-                    [this, pBody, nBefore, bStall](size_t offset, size_t, httplib::DataSink& sink) {
-                        if (offset < nBefore)
-                            return sink.write(pBody->data() + offset, nBefore - offset);
-                        if (bStall) Stall();
-                        return false;
-                    });
-                return;
-            }
             case ELoopbackTrouble::kTrickle: {
                 res.status = answer.nStatus;
                 auto pBody = std::make_shared<std::string>(std::move(answer.strBody));
-                const auto pause = std::chrono::milliseconds(answer.nBytesBeforeTrouble);
+                const size_t n = answer.nBytesBeforeTrouble;
+                const size_t nBefore = std::min(n, pBody->size());
+                const bool bTrickle = answer.eTrouble == ELoopbackTrouble::kTrickle;
                 res.set_content_provider(
-                    pBody->size(), answer.strContentType,
-                    [this, pBody, pause](size_t offset, size_t, httplib::DataSink& sink) {
-                        if (bStopping.load()) return false;
-                        std::this_thread::sleep_for(pause);
-                        return sink.write(pBody->data() + offset, 1);
+                    pBody->size(), kContentType,
+                    [this, pBody, n, nBefore, bTrickle](size_t offset, size_t,
+                                                        httplib::DataSink& sink) {
+                        if (bTrickle) {  // one byte every n milliseconds
+                            if (bStopping.load()) return false;
+                            std::this_thread::sleep_for(std::chrono::milliseconds(n));
+                            return sink.write(pBody->data() + offset, 1);
+                        }
+                        if (offset < nBefore)
+                            return sink.write(pBody->data() + offset, nBefore - offset);
+                        Stall();
+                        return false;
                     });
                 return;
             }
@@ -219,7 +187,7 @@ struct CLoopbackServer::SImpl {
                 break;
         }
         res.status = answer.nStatus;
-        res.set_content(answer.strBody, answer.strContentType);
+        res.set_content(answer.strBody, kContentType);
     }
 };
 

@@ -1,5 +1,5 @@
 // A real HTTP or HTTPS server on 127.0.0.1 for tests, benchmarks and the demo: it serves canned
-// answers (service fixtures) with their status, can misbehave on purpose (stall, reset,
+// answers (service fixtures) with their status, can misbehave on purpose (stall, trickle,
 // redirect loop), and records every request it gets.
 #pragma once
 
@@ -21,15 +21,12 @@ struct SLoopbackRequest {
     std::vector<std::string> HeaderValues(const std::string& strName) const;
     // The value of a query parameter (raw, not decoded); empty when absent.
     std::string QueryValue(const std::string& strName) const;
-    // The names of the query parameters in the order sent.
-    std::vector<std::string> QueryNames() const;
 };
 
 enum class ELoopbackTrouble {
     kNone,
     kStallBeforeAnswer,  // accept and read the request, then send nothing
     kStallMidBody,       // send nBytesBeforeTrouble bytes of the body, then nothing
-    kResetMidBody,       // announce the whole body, send nBytesBeforeTrouble bytes, close
     kRedirectLoop,       // answer every request with a redirect to itself
     kTrickle,            // send the body one byte every nBytesBeforeTrouble milliseconds
 };
@@ -37,12 +34,11 @@ enum class ELoopbackTrouble {
 struct SLoopbackAnswer {
     int nStatus = 200;
     std::string strBody;
-    std::string strContentType = "application/json; charset=utf-8";
     ELoopbackTrouble eTrouble = ELoopbackTrouble::kNone;
     size_t nBytesBeforeTrouble = 0;
 };
 
-// An answer with this body and status (a JSON content type).
+// An answer with this body and status (always served as JSON).
 inline SLoopbackAnswer JsonAnswer(std::string strBody, int nStatus = 200) {
     SLoopbackAnswer answer;
     answer.nStatus = nStatus;

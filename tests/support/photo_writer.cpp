@@ -27,11 +27,9 @@ class CByteWriter {
 size_t ElementBytes(uint16_t nType) {
     switch (nType) {
         case kTiffShort:
-        case kTiffSShort:
             return 2;
         case kTiffLong:
         case kTiffSLong:
-        case kTiffFloat:
         case kTiffIfd:
             return 4;
         case kTiffRational:
@@ -74,16 +72,6 @@ SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset, uint16_t nType = kTiffL
     return Entry(nTag, nType, {nOffset});
 }
 
-// Bytes one IFD takes with its value area (values over 4 bytes, each at an even offset).
-size_t IfdSize(const CExifIfd& ifd, bool bBig) {
-    size_t n = 2 + 12 * ifd.m_entries.size() + 4;
-    for (const SExifEntry& e : ifd.m_entries) {
-        size_t len = EncodeValue(e, bBig).size();
-        if (len > 4) n += len + (len & 1);
-    }
-    return n;
-}
-
 void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
     const size_t nStart = w.m_out.size();
     std::vector<SExifEntry> entries = ifd.m_entries;
@@ -112,6 +100,13 @@ void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
         w.m_out.insert(w.m_out.end(), bytes.begin(), bytes.end());
         if (bytes.size() & 1) w.U8(0);
     }
+}
+
+// Bytes one IFD takes with its value area: the IFD written once aside.
+size_t IfdSize(const CExifIfd& ifd, bool bBig) {
+    CByteWriter w(bBig);
+    WriteIfd(w, ifd, 0);
+    return w.m_out.size();
 }
 
 void AppendSegment(std::vector<uint8_t>& out, uint8_t nMarker, const std::vector<uint8_t>& body) {
@@ -247,7 +242,7 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     CByteWriter w(m_bBigEndian);
     w.U8(m_bBigEndian ? 'M' : 'I');
     w.U8(m_bBigEndian ? 'M' : 'I');
-    w.U16(m_nMagic);
+    w.U16(42);
     w.U32(m_nIfd0Offset ? *m_nIfd0Offset : nIfd0);
     WriteIfd(w, ifd0, m_nIfd0Next ? *m_nIfd0Next : (ifd1.Empty() ? 0 : nIfd1));
     for (const CExifIfd* pIfd : {&exif, &gps, &interop, &ifd1})
@@ -291,10 +286,6 @@ std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff,
     return out;
 }
 
-std::vector<uint8_t> BuildTiffFile(const CExifWriter& exif) {
-    return exif.BuildTiff();
-}
-
 bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()),
@@ -302,19 +293,25 @@ bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t
     return static_cast<bool>(file);
 }
 
-bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
-                  bool bBigEndian) {
+namespace {
+
+CExifWriter GpsPhoto(double dLatitude, double dLongitude, bool bBigEndian) {
     CExifWriter exif(bBigEndian);
     exif.m_ifd0.Ascii(kTiffMake, "Locanym");
     exif.AddGpsPosition(dLatitude, dLongitude);
-    return WritePhotoFile(path, BuildJpeg(exif));
+    return exif;
+}
+
+}  // namespace
+
+bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
+                  bool bBigEndian) {
+    return WritePhotoFile(path, BuildJpeg(GpsPhoto(dLatitude, dLongitude, bBigEndian)));
 }
 
 bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dLongitude,
                   bool bBigEndian) {
-    CExifWriter exif(bBigEndian);
+    CExifWriter exif = GpsPhoto(dLatitude, dLongitude, bBigEndian);
     exif.AddTinyImage(8, 8);
-    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
-    exif.AddGpsPosition(dLatitude, dLongitude);
     return WritePhotoFile(path, BuildTiffFile(exif));
 }

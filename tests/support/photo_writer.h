@@ -15,8 +15,8 @@
 
 // TIFF field types.
 constexpr uint16_t kTiffByte = 1, kTiffAscii = 2, kTiffShort = 3, kTiffLong = 4, kTiffRational = 5,
-                   kTiffSByte = 6, kTiffUndefined = 7, kTiffSShort = 8, kTiffSLong = 9,
-                   kTiffSRational = 10, kTiffFloat = 11, kTiffDouble = 12, kTiffIfd = 13;
+                   kTiffUndefined = 7, kTiffSLong = 9, kTiffSRational = 10, kTiffDouble = 12,
+                   kTiffIfd = 13;
 
 // Tags the tests use by name.
 constexpr uint16_t kGpsVersionId = 0, kGpsLatitudeRef = 1, kGpsLatitude = 2, kGpsLongitudeRef = 3,
@@ -39,9 +39,9 @@ struct SExifEntry {
     uint16_t nTag = 0;
     uint16_t nType = 0;
     // Elements: integers (signed ones as their two's complement), rationals as
-    // numerator | denominator << 32, floats and doubles as their bit patterns.
+    // numerator | denominator << 32, doubles as their bit patterns.
     std::vector<uint64_t> values;
-    std::vector<uint8_t> bytes;      // BYTE, SBYTE, UNDEFINED and ASCII (with its NUL)
+    std::vector<uint8_t> bytes;      // BYTE, UNDEFINED and ASCII (with its NUL)
     std::optional<uint32_t> nCount;  // written instead of the real element count
 };
 
@@ -77,7 +77,6 @@ class CExifWriter {
     std::vector<uint8_t> m_pixels;          // one strip referenced by StripOffsets
     std::optional<uint32_t> m_nIfd0Offset;  // header's IFD0 offset instead of the real one
     std::optional<uint32_t> m_nIfd0Next;    // IFD0's next-IFD field instead of the real one
-    uint16_t m_nMagic = 42;                 // 43 makes a BigTIFF-looking header
 
     // Adds an 8-bit grey image of the given size to IFD0 (the tags and the pixel strip).
     void AddTinyImage(uint32_t nWidth, uint32_t nHeight);
@@ -100,10 +99,12 @@ std::vector<uint8_t> BuildJpeg(const CExifWriter& exif, const SJpegOptions& opti
 std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff,
                                        const SJpegOptions& options = {});
 // The TIFF structure as a file of its own (add AddTinyImage for a viewable one).
-std::vector<uint8_t> BuildTiffFile(const CExifWriter& exif);
+inline std::vector<uint8_t> BuildTiffFile(const CExifWriter& exif) {
+    return exif.BuildTiff();
+}
 
 bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
-// A little-endian JPEG (or TIFF, bBigEndian picks "MM") with a GPS position and a tiny image.
+// A little-endian JPEG (or TIFF, with a tiny image; bBigEndian picks "MM") with a GPS position.
 bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
                   bool bBigEndian = false);
 bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dLongitude,
