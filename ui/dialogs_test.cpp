@@ -50,8 +50,9 @@ TEST_F(DialogTest, EnabledBoxSwitchesExactlyTheSettingsControlsAndKeepsTheirValu
 }
 
 // The list shows every service; the key button only for one with a sign-up page; Cancel takes
-// the selection back but not the cleared cache, which acts at once.
-TEST_F(DialogTest, ServiceListKeyButtonAndClearCacheUnderCancelThenOk) {
+// the selection back but not the cleared cache, which acts at once. A link's left click opens,
+// its right click copies; a failed open beeps.
+TEST_F(DialogTest, ServiceListKeyButtonLinksAndClearCacheUnderCancelThenOk) {
     actions.m_services.push_back({L"Seventh", L""});
     std::vector<std::wstring> messages;
     EXPECT_FALSE(Run([&](CScriptedHost& host) {
@@ -66,8 +67,19 @@ TEST_F(DialogTest, ServiceListKeyButtonAndClearCacheUnderCancelThenOk) {
         EXPECT_TRUE(host.IsVisible(kIdcApiKey));
         EXPECT_TRUE(host.Click(kIdcClearCache));
         messages = host.m_messages;
+        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink));
+        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink, true));
+        backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
+            actions.m_bOpenWorks = false;
+            EXPECT_TRUE(key.ClickLink(kIdcRegisterLink));
+            EXPECT_EQ(key.m_nBeeps, 1);
+        });
+        EXPECT_TRUE(host.Click(kIdcApiKey));
         EXPECT_TRUE(host.Cancel());
     }));
+    EXPECT_EQ(actions.m_opened,
+              (std::vector<std::wstring>{kLanguageCodesUrl, L"https://openweather.example/api"}));
+    EXPECT_EQ(actions.m_copied, std::vector<std::wstring>{kLanguageCodesUrl});
     EXPECT_EQ(values.m_iProv, 3);
     EXPECT_EQ(actions.m_nClearCache, 1);
     EXPECT_EQ(messages, std::vector<std::wstring>{L"The cache file has been cleared"});
@@ -181,42 +193,6 @@ TEST_F(DialogTest, UntouchedOkHandsBackWhatItGotWithVersionCaptionAndHelp) {
     EXPECT_FALSE(CSettingsUI(nullptr).RunSettingsDialog(0, values, actions));
     EXPECT_FALSE(ui.RunSettingsDialog(0, values, actions));
     EXPECT_EQ(values.m_iProv, 5);
-}
-
-// A left click opens, a right click copies; a failed open beeps and leaves the link unvisited.
-TEST_F(DialogTest, LinksOpenCopyAndShowWhereTheUserHasBeen) {
-    Run([&](CScriptedHost& host) {
-        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink));
-        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink, true));
-        EXPECT_TRUE(host.Select(kIdcService, 1));
-        backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
-            actions.m_bOpenWorks = false;
-            EXPECT_TRUE(key.ClickLink(kIdcRegisterLink));
-            EXPECT_EQ(key.m_nBeeps, 1);
-        });
-        EXPECT_TRUE(host.Click(kIdcApiKey));
-    });
-    EXPECT_EQ(actions.m_opened,
-              (std::vector<std::wstring>{kLanguageCodesUrl, L"https://geoapify.example/projects"}));
-    EXPECT_EQ(actions.m_copied, std::vector<std::wstring>{kLanguageCodesUrl});
-
-    // A link opened is drawn visited, one whose open failed is not; nothing to open is no failure.
-    bool bFailed = false;
-    actions.m_bOpenWorks = true;
-    CStaticLink fromText;
-    EXPECT_TRUE(fromText.OnLButtonDown(actions, L"https://text.example/", bFailed));
-    EXPECT_EQ(fromText.GetColor(), g_colorVisited);
-    actions.m_bOpenWorks = false;
-    CStaticLink withTarget(L"https://codes.example/");
-    EXPECT_FALSE(withTarget.OnLButtonDown(actions, L"visible words", bFailed));
-    EXPECT_TRUE(bFailed);
-    EXPECT_EQ(withTarget.GetColor(), g_colorUnvisited);
-    CStaticLink empty;
-    bFailed = false;
-    EXPECT_FALSE(empty.OnLButtonDown(actions, L"", bFailed));
-    EXPECT_FALSE(bFailed);
-    EXPECT_FALSE(empty.OnRButtonDown(actions, L""));
-    EXPECT_EQ(actions.m_opened.size(), 4u);
 }
 
 }  // namespace
