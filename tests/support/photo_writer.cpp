@@ -251,17 +251,11 @@ std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff,
     std::vector<uint8_t> out = {0xFF, 0xD8};
     if (options.bJfif) AppendSegment(out, 0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0});
     if (options.bXmpFirst) {
-        const std::string xmp = "http://ns.adobe.com/xap/1.0/";
-        std::vector<uint8_t> body(xmp.begin(), xmp.end());
-        body.push_back(0);
-        const std::string packet = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
-        body.insert(body.end(), packet.begin(), packet.end());
-        AppendSegment(out, 0xE1, body);
+        const char kXmp[] = "http://ns.adobe.com/xap/1.0/\0<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
+        AppendSegment(out, 0xE1, {kXmp, kXmp + sizeof kXmp - 1});  // no closing NUL
     }
-    if (options.nPaddingSegmentBytes) {
-        std::vector<uint8_t> body(options.nPaddingSegmentBytes, 0x55);
-        AppendSegment(out, 0xE2, body);
-    }
+    if (options.nPaddingSegmentBytes)
+        AppendSegment(out, 0xE2, std::vector<uint8_t>(options.nPaddingSegmentBytes, 0x55));
     AppendSegment(out, 0xE1, ExifSegmentBody(tiff));
     for (const std::vector<uint8_t>& tiff : options.extraExif)
         AppendSegment(out, 0xE1, ExifSegmentBody(tiff));
