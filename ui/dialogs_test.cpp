@@ -92,11 +92,12 @@ TEST_F(DialogTest, ServiceListKeyButtonLinksAndClearCacheUnderCancelThenOk) {
 }
 
 // The key dialog edits the key of the service selected in the list (not the stored setting),
-// trims it, and hands it to the application on its own OK: a later main Cancel keeps it.
-TEST_F(DialogTest, KeyDialogTrimsAndStoresOnItsOwnOk) {
+// trims it, and hands it to the application on its own OK: a later main Cancel keeps it. The
+// GeoNames options come back only when both its own dialog and the main one are confirmed.
+TEST_F(DialogTest, KeyStoredOnItsOwnOkGeoNamesValuesOnlyWhenBothDialogsAreConfirmed) {
     struct {
         const wchar_t* pszTyped;
-        bool bKeyOk, bMainOk;
+        bool bInnerOk, bMainOk;
         const wchar_t* pszStored;
     } const cases[] = {
         {L"  key with blanks\t", true, false, L"key with blanks"},
@@ -104,50 +105,40 @@ TEST_F(DialogTest, KeyDialogTrimsAndStoresOnItsOwnOk) {
         {L"new-user", false, true, L"old-user"},
     };
     for (const auto& c : cases) {
+        values = SomeDialogValues();
         actions.m_keys = {L"", L"", L"old-user"};
-        std::wstring strShownKey, strLabel;
+        std::wstring strShownKey, strLabel, strType;
         EXPECT_EQ(Run([&](CScriptedHost& host) {
                       EXPECT_TRUE(host.Select(kIdcService, 2));
                       backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
                           strShownKey = key.GetText(kIdcKey);
                           strLabel = key.GetText(kIdcRegisterLink);
                           EXPECT_TRUE(key.Type(kIdcKey, c.pszTyped));
-                          EXPECT_TRUE(c.bKeyOk ? key.Ok() : key.Cancel());
+                          EXPECT_TRUE(c.bInnerOk ? key.Ok() : key.Cancel());
                       });
                       EXPECT_TRUE(host.Click(kIdcApiKey));
+                      backend->Expect(kIddGeoNames, [&](CScriptedHost& geo) {
+                          strType = geo.GetText(kIdcGeoType);
+                          EXPECT_EQ(geo.ListItems(kIdcGeoType),
+                                    (std::vector<std::wstring>{L"Nearby populated place",
+                                                               L"Nearby toponym"}));
+                          EXPECT_EQ(geo.GetText(kIdcGeoCC1), L"IT");
+                          EXPECT_TRUE(geo.Select(kIdcGeoType, 0));
+                          EXPECT_TRUE(geo.Click(kIdcGeo1));
+                          EXPECT_TRUE(geo.Click(kIdcGeo2));
+                          EXPECT_TRUE(geo.Type(kIdcGeoCC1, L" fr,De "));
+                          EXPECT_TRUE(geo.Type(kIdcGeoCC2, L"es"));
+                          EXPECT_TRUE(c.bInnerOk ? geo.Ok() : geo.Cancel());
+                      });
+                      EXPECT_TRUE(host.Click(kIdcGeoNames));
                       EXPECT_TRUE(c.bMainOk ? host.Ok() : host.Cancel());
                   }),
                   c.bMainOk);
         EXPECT_EQ(strShownKey, L"old-user");
         EXPECT_EQ(strLabel, L"Register here: https://geonames.example/login");
         EXPECT_EQ(actions.m_keys, (std::vector<std::wstring>{L"", L"", c.pszStored})) << c.pszTyped;
-    }
-}
-
-// The GeoNames options come back only when both its own dialog and the main one are confirmed.
-TEST_F(DialogTest, GeoNamesValuesComeBackOnlyWhenBothDialogsAreConfirmed) {
-    for (const auto& [bGeoOk, bMainOk] : {std::pair{false, true}, {true, false}, {true, true}}) {
-        values = SomeDialogValues();
-        std::wstring strType;
-        Run([&, bGeoOk = bGeoOk, bMainOk = bMainOk](CScriptedHost& host) {
-            backend->Expect(kIddGeoNames, [&](CScriptedHost& geo) {
-                strType = geo.GetText(kIdcGeoType);
-                EXPECT_EQ(
-                    geo.ListItems(kIdcGeoType),
-                    (std::vector<std::wstring>{L"Nearby populated place", L"Nearby toponym"}));
-                EXPECT_EQ(geo.GetText(kIdcGeoCC1), L"IT");
-                EXPECT_TRUE(geo.Select(kIdcGeoType, 0));
-                EXPECT_TRUE(geo.Click(kIdcGeo1));
-                EXPECT_TRUE(geo.Click(kIdcGeo2));
-                EXPECT_TRUE(geo.Type(kIdcGeoCC1, L" fr,De "));
-                EXPECT_TRUE(geo.Type(kIdcGeoCC2, L"es"));
-                EXPECT_TRUE(bGeoOk ? geo.Ok() : geo.Cancel());
-            });
-            EXPECT_TRUE(host.Click(kIdcGeoNames));
-            EXPECT_TRUE(bMainOk ? host.Ok() : host.Cancel());
-        });
         EXPECT_EQ(strType, L"Nearby toponym");
-        const bool bTaken = bGeoOk && bMainOk;
+        const bool bTaken = c.bInnerOk && c.bMainOk;
         EXPECT_EQ(values.m_nGeoType, bTaken ? 0 : 1);
         EXPECT_EQ(values.m_bGeo1, bTaken ? 1 : 0);
         EXPECT_EQ(values.m_bGeo2, bTaken ? 1 : 0);
