@@ -20,6 +20,13 @@ namespace fs = std::filesystem;
 
 const wchar_t* const kFormat = L"%L / %C / %S / %Y / %D / %F";
 
+// The caption message 19 gives for photo; a message that goes unanswered fails the test.
+std::wstring Caption(CTestHost& host, const fs::path& photo) {
+    std::wstring strCaption;
+    EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
+    return strCaption;
+}
+
 // How each service reads its error answers is the service table's (service_catalogue_test);
 // here one error answer shows the module's side: its text, not cached, nothing with ErrMsg off.
 TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
@@ -71,16 +78,13 @@ TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
         host.Start();
 
         server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, c.pszResult));
-        std::wstring strCaption;
-        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
-        EXPECT_EQ(c.strCaption, strCaption);
+        EXPECT_EQ(c.strCaption, Caption(host, photo));
         const auto requests = server.Requests();
         ASSERT_EQ(1u, requests.size());
         EXPECT_EQ(c.pszPath, requests[0].strPath);
         EXPECT_EQ(c.strQuery, requests[0].strQuery);
         // The same photo again: from the cache, without a request.
-        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
-        EXPECT_EQ(c.strCaption, strCaption);
+        EXPECT_EQ(c.strCaption, Caption(host, photo));
         EXPECT_EQ(1u, server.Requests().size());
         if (c.nProv != 0) {
             unsetenv("LOCANYM_SERVICE_URL");
@@ -91,15 +95,13 @@ TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
         const std::filesystem::path other = dir.Path() / "other.jpg";
         ASSERT_TRUE(WriteGpsJpeg(other, -40.7, 73.96));
         server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, "error_invalid_key"));
-        EXPECT_TRUE(host.Caption(other.wstring(), strCaption));
-        EXPECT_EQ(L"Locnm: HTTP Error 401\r\nInvalid key", strCaption);
+        EXPECT_EQ(L"Locnm: HTTP Error 401\r\nInvalid key", Caption(host, other));
         // Asked again, since a failure is not cached; with ErrMsg off the caption is empty.
         const size_t nAsked = server.Requests().size();
         host.m_settings[L"ErrMsg"].nValue = 0;
         host.m_settings[L"Enabled"].nValue = 1;
         host.Send(kMsgLoadSettings);
-        EXPECT_TRUE(host.Caption(other.wstring(), strCaption));
-        EXPECT_EQ(L"", strCaption);
+        EXPECT_EQ(L"", Caption(host, other));
         EXPECT_LT(nAsked, server.Requests().size());
         unsetenv("LOCANYM_SERVICE_URL");
     }
@@ -124,11 +126,9 @@ TEST(ServicesEndToEnd, StopMessageEndsAWaitingRequestAtOnce) {
         host.Send(kMsgStop, 0, 0);
     });
     const auto start = std::chrono::steady_clock::now();
-    std::wstring strCaption;
-    EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
+    EXPECT_EQ(L"", Caption(host, photo));
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_EQ(L"", strCaption);
     unsetenv("LOCANYM_SERVICE_URL");
 }
 
@@ -143,12 +143,6 @@ class OfflineEndToEnd : public ::testing::Test {
         fs::path photo = m_dir.Path() / pszName;
         EXPECT_TRUE(WriteGpsJpeg(photo, dLat, dLon));
         return photo;
-    }
-
-    static std::wstring Caption(CTestHost& host, const fs::path& photo) {
-        std::wstring strCaption;
-        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
-        return strCaption;
     }
 
     CTempDir m_dir;
