@@ -4,7 +4,6 @@
 #include <tuple>
 
 #include "tests/support/dialog_checks.h"
-#include "tests/support/recording_actions.h"
 #include "ui/locanym_dlg.h"
 #include "ui/scripted_dialog_backend.h"
 #include "ui/settings_ui.h"

@@ -9,7 +9,6 @@
 
 #include "base/text.h"
 #include "tests/support/dialog_checks.h"
-#include "tests/support/recording_actions.h"
 #include "tests/support/xvfb.h"
 #include "ui/gtk/dialog_backend_gtk.h"
 #include "ui/locanym_dlg.h"

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "tests/support/dialog_checks.h"
-#include "tests/support/recording_actions.h"
 #include "ui/win32/dialog_backend_win32.h"
 
 namespace {
@@ -29,11 +28,6 @@ std::wstring TextOf(HWND hWnd) {
 
 void Click(HWND hDialog, int nId) {
     PostMessageW(GetDlgItem(hDialog, nId), BM_CLICK, 0, 0);
-}
-
-void Type(HWND hDialog, int nId, const std::wstring& strText) {
-    SetDlgItemTextW(hDialog, nId, L"");
-    for (wchar_t ch : strText) PostMessageW(GetDlgItem(hDialog, nId), WM_CHAR, ch, 0);
 }
 
 // The screen under the window, frame and children included, as a 32-bit top-down bitmap file.
@@ -172,7 +166,8 @@ TEST_F(Win32Dialogs, ControlsCarryTheValuesBothWaysAndOpenTheOtherDialogs) {
              // What a user does, as the window's messages: a click on the link, a typed
              // language, and the other two dialogs opened.
              PostMessageW(GetDlgItem(h, kIdcLangCodesLink), WM_LBUTTONDOWN, MK_LBUTTON, 0);
-             Type(h, kIdcLang, L"de");
+             SetDlgItemTextW(h, kIdcLang, L"");
+             for (wchar_t ch : {L'd', L'e'}) PostMessageW(GetDlgItem(h, kIdcLang), WM_CHAR, ch, 0);
              Click(h, kIdcApiKey);
          }},
         {L"Api Key",
