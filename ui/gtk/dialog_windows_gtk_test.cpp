@@ -32,20 +32,12 @@ std::string WidgetText(GtkWidget* pWidget) {
 }
 
 bool KindMatches(EControlKind kind, GtkWidget* pWidget) {
-    switch (kind) {
-        case EControlKind::kStatic:
-            return GTK_IS_LABEL(pWidget) || GTK_IS_EVENT_BOX(pWidget);
-        case EControlKind::kGroupBox:
-            return GTK_IS_FRAME(pWidget);
-        case EControlKind::kCheckBox:
-            return GTK_IS_CHECK_BUTTON(pWidget);
-        case EControlKind::kEdit:
-            return GTK_IS_ENTRY(pWidget);
-        case EControlKind::kDropDownList:
-            return GTK_IS_COMBO_BOX_TEXT(pWidget);
-        default:
-            return GTK_IS_BUTTON(pWidget) && !GTK_IS_CHECK_BUTTON(pWidget);
-    }
+    if (kind == EControlKind::kStatic) return GTK_IS_LABEL(pWidget) || GTK_IS_EVENT_BOX(pWidget);
+    if (kind == EControlKind::kGroupBox) return GTK_IS_FRAME(pWidget);
+    if (kind == EControlKind::kCheckBox) return GTK_IS_CHECK_BUTTON(pWidget);
+    if (kind == EControlKind::kEdit) return GTK_IS_ENTRY(pWidget);
+    if (kind == EControlKind::kDropDownList) return GTK_IS_COMBO_BOX_TEXT(pWidget);
+    return GTK_IS_BUTTON(pWidget) && !GTK_IS_CHECK_BUTTON(pWidget);
 }
 
 // What the widget of control nId shows: a check box as "1" or "0", a list its selected entry.
