@@ -78,18 +78,12 @@ void Inspect(CCheck& check) {
     check.pDialog->OnCancel();
 }
 
+// The window is shown and its widgets hold the dialog's values: the check needs no drawing.
 void OnShown(void* pWindow, CDialog& dialog, void* pContext) {
     auto* pCheck = static_cast<CCheck*>(pContext);
     pCheck->pWindow = static_cast<GtkWidget*>(pWindow);
     pCheck->pDialog = &dialog;
-    // Inspect once the window has been laid out and drawn.
-    g_timeout_add(
-        400,
-        [](gpointer pData) -> gboolean {
-            Inspect(*static_cast<CCheck*>(pData));
-            return G_SOURCE_REMOVE;
-        },
-        pCheck);
+    Inspect(*pCheck);
 }
 
 void RunAndCheck(IDialogBackend& backend, CDialog& dialog, const char* pszName,
