@@ -14,8 +14,6 @@ namespace {
 const char* const kPaths[kServiceCount] = {
     "/v1/reverse", "/v1/geocode/reverse", "/findNearbyPlaceNameJSON", "/data/reverse-geocode",
     "/reverse",    "/geo/1.0/reverse"};
-const char* const kFolders[kServiceCount] = {"locationiq",   "geoapify", "geonames",
-                                             "bigdatacloud", "mapsco",   "openweather"};
 
 // Location, city, state, country, country code, full address.
 using CParts = std::array<std::wstring, 6>;
@@ -137,7 +135,7 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
         Refused(kOpenWeather, "place without name", JsonAnswer(R"([{"country":"Y"}])"), L""),
     };
     for (const SAnswerCase& c : cases) {
-        SCOPED_TRACE(std::string(kFolders[c.nService]) + ": " + c.pszName);
+        SCOPED_TRACE(WideToUtf8(m_services[c.nService]->GetServiceName()) + ": " + c.pszName);
         CParts parts;
         EXPECT_EQ(c.nResult, Find(c.nService, c.answer, parts));
         EXPECT_EQ(c.parts, parts);
