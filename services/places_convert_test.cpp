@@ -1,5 +1,6 @@
 // The converter on handmade sources written to real files, read back through the reader and
-// the finder: languages, divisions without a name, dropped features, and the edges of the map.
+// the finder: languages, divisions without a name, dropped features, the edges of the map; and
+// the reader on that file damaged in every section.
 #include "services/places_convert.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "base/text.h"
 #include "services/place_finder.h"
@@ -76,6 +78,10 @@ std::string CitiesPbf() {
 
 void AppendU32(std::string& out, uint32_t n) {
     for (int i = 0; i < 4; ++i) out += static_cast<char>(n >> (8 * i));
+}
+
+void PutU32(std::vector<uint8_t>& file, size_t nAt, uint32_t nValue) {
+    for (int i = 0; i < 4; ++i) file[nAt + i] = static_cast<uint8_t>(nValue >> (8 * i));
 }
 
 // A GNU .mo file with a header entry, as msgfmt writes it.
@@ -179,6 +185,73 @@ TEST_F(PlacesConverter, WritesWhatTheFinderReadsBack) {
         EXPECT_EQ(names.m_strFull, c.pszFull);
         EXPECT_EQ(names.m_strCountryCode, c.pszCode);
     }
+}
+
+// The reader on the converter's file with one damage each: a clear error, never a read outside
+// the bytes (the sanitizer build and the fuzz target watch for that).
+TEST_F(PlacesConverter, DamagedFilesAreRefusedWithAReasonThatNamesTheFile) {
+    const std::vector<uint8_t>& good = m_file;
+    const uint32_t nPlaces = ReadU32Le(good.data() + kHdrPlaces);
+    const uint32_t nStrings = ReadU32Le(good.data() + kHdrStrings);
+    const uint32_t nFirstPlaceCell =
+        PlaceCellOf(static_cast<int32_t>(ReadU32Le(good.data() + nPlaces)),
+                    static_cast<int32_t>(ReadU32Le(good.data() + nPlaces + 4)));
+    struct {
+        const char* pszWhat;
+        std::function<void(std::vector<uint8_t>&)> damage;
+        const wchar_t* pszReason;
+    } const cases[] = {
+        {"empty", [](auto& f) { f.clear(); }, L"too short"},
+        {"last byte missing", [](auto& f) { f.pop_back(); }, L"strings section lies outside"},
+        {"wrong magic", [](auto& f) { f[0] = 'X'; }, L"wrong magic"},
+        {"a later version", [](auto& f) { PutU32(f, kHdrVersion, 2); }, L"version 2"},
+        {"places offset past the end", [](auto& f) { PutU32(f, kHdrPlaces, f.size()); },
+         L"places section lies outside"},
+        {"translations overflow",
+         [](auto& f) {
+             PutU32(f, kHdrLanguageCount, 0xFFFF);
+             PutU32(f, kHdrCountryCount, 255);
+         },
+         L"section lies outside"},
+        {"offset inside the header", [](auto& f) { PutU32(f, kHdrCountries, 8); },
+         L"countries section lies outside"},
+        {"name past the strings", [=](auto& f) { PutU32(f, nPlaces + 8, 0x7FFFFFFF); }, L"place 0"},
+        {"country index too big", [=](auto& f) { f[nPlaces + 18] = 0xFF; }, L"place 0"},
+        {"place in the wrong cell", [=](auto& f) { PutU32(f, nPlaces, 0); }, L"place 0"},
+        {"cell index not ordered",
+         [=](auto& f) {
+             PutU32(f, ReadU32Le(f.data() + kHdrCells) + 4 * (nFirstPlaceCell + 1), 2);
+         },
+         L"place data damaged"},
+        {"string pool not closed", [=](auto& f) { f.back() = 'x'; }, L"string pool"},
+        {"sources text past the strings",
+         [=](auto& f) { PutU32(f, kHdrSources, f.size() - nStrings); }, L"sources"},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> file = good;
+        c.damage(file);
+        CPlacesData data;
+        std::wstring strError;
+        EXPECT_FALSE(data.Open(file.data(), file.size(), strError)) << c.pszWhat;
+        EXPECT_NE(strError.find(c.pszReason), std::wstring::npos)
+            << c.pszWhat << ": " << WideToUtf8(strError);
+        EXPECT_FALSE(data.IsOpen());
+    }
+
+    // Loaded from a file (the real one loads through the module in services_e2e_test): one that
+    // does not load is named in the reason and leaves nothing of the file loaded before. What is
+    // no regular file is the platform's file contract.
+    CPlacesData data;
+    std::wstring strError;
+    const std::filesystem::path path = m_temp.Path() / "Locanym-places.dat";
+    const std::wstring strPath = Utf8ToWide(path.string());
+    WriteFileBytes(path, std::string(good.begin(), good.end()));
+    ASSERT_TRUE(data.Load(strPath, strError)) << WideToUtf8(strError);
+    WriteFileBytes(path, std::string(good.begin(), good.begin() + 50));
+    EXPECT_FALSE(data.Load(strPath, strError));
+    EXPECT_NE(strError.find(strPath + L": place data too short"), std::wstring::npos)
+        << WideToUtf8(strError);
+    EXPECT_FALSE(data.IsOpen());
 }
 
 TEST(PlacesConverterInput, DamagedSourcesAreRefused) {

@@ -14,8 +14,6 @@ namespace {
 const char* const kPaths[kServiceCount] = {
     "/v1/reverse", "/v1/geocode/reverse", "/findNearbyPlaceNameJSON", "/data/reverse-geocode",
     "/reverse",    "/geo/1.0/reverse"};
-const char* const kFolders[kServiceCount] = {"locationiq",   "geoapify", "geonames",
-                                             "bigdatacloud", "mapsco",   "openweather"};
 
 // Location, city, state, country, country code, full address.
 using CParts = std::array<std::wstring, 6>;
@@ -44,27 +42,6 @@ class ServiceLookups : public ::testing::Test {
     CServiceTable m_services = CreateServices(m_settings, m_stop);
     CLoopbackServer m_server;
 };
-
-// Each service's request with the user's key and language is pinned through the module in
-// services_e2e_test; here GeoNames' other search, that of nearby features.
-TEST_F(ServiceLookups, GeoNamesSearchOfNearbyFeatures) {
-    m_settings.m_nGeoType = 1;
-    m_settings.m_strLang = L"DE";
-    CLocationRecord record;
-    m_server.SetAnswer("/findNearbyJSON", JsonAnswer("{}"));
-    m_services[kGeoNames]->FindLocation(L"-33.8688000", L"151.2093000", record);
-    const auto requests = m_server.Requests();
-    ASSERT_EQ(1u, requests.size());
-    EXPECT_EQ("/findNearbyJSON", requests[0].strPath);
-    EXPECT_EQ(
-        "lat=-33.8688000&lng=151.2093000&lang=DE&style=full&radius=10&maxRows=10&"
-        "username=samplepics",
-        requests[0].strQuery);
-}
-
-SLoopbackAnswer Fixture(int nService, const char* pszName) {
-    return ServiceFixture(kFolders[nService], pszName);
-}
 
 struct SAnswerCase {
     int nService;
@@ -106,7 +83,7 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
               {L"C", L"C", L"", L"Y", L"", L"F"}),
         Refused(kGeoApify, "no results", JsonAnswer(R"({"results":[]})"), L""),
 
-        Found(kGeoNames, "ru", Fixture(kGeoNames, "result_nonlatin_ru_lang"),
+        Found(kGeoNames, "ru", ServiceFixture("geonames", "result_nonlatin_ru_lang"),
               {L"Москва", L"", L"Москва", L"Россия", L"RU"}),
         Found(kGeoNames, "each text from the first place that has it", JsonAnswer(R"({"geonames":[
         {"name":"Bellagio","countryName":"Italia","countryCode":" IT ","adminName1":"Lombardia"},
@@ -114,7 +91,8 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
          "adminName3":"Como"},
         {"name":"Third","adminName3":"Never"}]})"),
               {L"Bellagio", L"Como", L"Lombardia", L"Italia", L"IT"}),
-        Refused(kGeoNames, "error with status 200", Fixture(kGeoNames, "error_hourly_limit"),
+        Refused(kGeoNames, "error with status 200",
+                ServiceFixture("geonames", "error_hourly_limit"),
                 L"the hourly limit of 1000 credits for gclh has been exceeded. Please throttle "
                 L"your requests or use the commercial service."),
         Refused(kGeoNames, "status without message", JsonAnswer(R"({"status":{"value":10}})", 401),
@@ -132,7 +110,7 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
                 JsonAnswer(R"({"status":1,"description":"","message":"m"})"), L"m"),
         Refused(kBigDataCloud, "root a number", JsonAnswer("7"), L""),
 
-        Found(kMapsCo, "ru", Fixture(kMapsCo, "result_nonlatin_ru_jsonv2_real"),
+        Found(kMapsCo, "ru", ServiceFixture("mapsco", "result_nonlatin_ru_jsonv2_real"),
               {L"63-й квартал", L"Ангарск", L"Иркутская область", L"Россия", L"ru", kAngarskFull}),
         Refused(kMapsCo, "error object", JsonAnswer(R"({"error":{"message":"Bad key"}})", 401),
                 L"Locnm: HTTP Error 401\r\nBad key"),
@@ -157,7 +135,7 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
         Refused(kOpenWeather, "place without name", JsonAnswer(R"([{"country":"Y"}])"), L""),
     };
     for (const SAnswerCase& c : cases) {
-        SCOPED_TRACE(std::string(kFolders[c.nService]) + ": " + c.pszName);
+        SCOPED_TRACE(WideToUtf8(m_services[c.nService]->GetServiceName()) + ": " + c.pszName);
         CParts parts;
         EXPECT_EQ(c.nResult, Find(c.nService, c.answer, parts));
         EXPECT_EQ(c.parts, parts);
@@ -165,7 +143,7 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
     }
 }
 
-TEST_F(ServiceLookups, GeoNamesCountryListsPickTheAdministrativeLevels) {
+TEST_F(ServiceLookups, GeoNamesCountryListsPickTheLevelsAndNearbyFeaturesAreAsked) {
     const std::string kFr =
         R"({"geonames":[{"name":"N","countryName":"France","countryCode":"FR",
         "adminName1":"A1","adminName2":"A2","adminName3":"A3","adminName4":"A4"}]})";
@@ -197,6 +175,21 @@ TEST_F(ServiceLookups, GeoNamesCountryListsPickTheAdministrativeLevels) {
         EXPECT_EQ(c.pszState, parts[2]);
         EXPECT_EQ(c.pszCity, parts[1]);
     }
+
+    // The other search, that of nearby features; each service's request for the first search,
+    // with the user's key and language, is pinned through the module in services_e2e_test.
+    m_settings.m_nGeoType = 1;
+    m_settings.m_strLang = L"DE";
+    m_server.SetAnswer("/findNearbyJSON", JsonAnswer("{}"));
+    CLocationRecord record;
+    m_services[kGeoNames]->FindLocation(L"-33.8688000", L"151.2093000", record);
+    const auto requests = m_server.Requests();
+    ASSERT_EQ(std::size(cases) + 1, requests.size());
+    EXPECT_EQ("/findNearbyJSON", requests.back().strPath);
+    EXPECT_EQ(
+        "lat=-33.8688000&lng=151.2093000&lang=DE&style=full&radius=10&maxRows=10&"
+        "username=samplepics",
+        requests.back().strQuery);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 # The offline place finder: the data file's reader and converter on handmade input, and the
 # finder on the real data file when the build made one (its tests skip otherwise).
 add_executable(places_tests
-  ${PROJECT_SOURCE_DIR}/services/places_data_test.cpp
   ${PROJECT_SOURCE_DIR}/services/places_convert_test.cpp
   ${PROJECT_SOURCE_DIR}/services/place_finder_test.cpp)
 target_link_libraries(places_tests PRIVATE locanym_places_convert locanym_testsupport GTest::gtest_main)

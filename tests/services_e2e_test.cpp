@@ -20,47 +20,46 @@ namespace fs = std::filesystem;
 
 const wchar_t* const kFormat = L"%L / %C / %S / %Y / %D / %F";
 
+// The caption message 19 gives for photo; a message that goes unanswered fails the test.
+std::wstring Caption(CTestHost& host, const fs::path& photo) {
+    std::wstring strCaption;
+    EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
+    return strCaption;
+}
+
+// How each service reads its error answers is the service table's (service_catalogue_test);
+// here one error answer shows the module's side: its text, not cached, nothing with ErrMsg off.
 TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
     const std::string kAt = "lat=40.7000000&lon=-73.9600000";
     struct SCase {
         int nProv;
         const wchar_t* pszName;  // the key's setting is "AK-" and this name
         const wchar_t* pszLang;
-        const char *pszFolder, *pszPath, *pszResult, *pszError;
+        const char *pszFolder, *pszPath, *pszResult;
         std::string strQuery;  // the request: parameters in the service's order, the key last
-        std::wstring strCaption, strError;
+        std::wstring strCaption;
     } cases[] = {
         {0, L"LocationIQ", L"DE", "locationiq", "/v1/reverse", "result_city_us",
-         "error_invalid_key",
          kAt + "&format=json&normalizeaddress=1&accept-language=de&key=my%20key",
          L"Bedford Avenue, New York, New York, United States of America | us | 279, Bedford "
-         L"Avenue, Williamsburg, New York, Kings County, New York, 11211, USA",
-         L"Locnm: HTTP Error 401\r\nInvalid key"},
+         L"Avenue, Williamsburg, New York, Kings County, New York, 11211, USA"},
         {1, L"GeoApify", L"PT-br", "geoapify", "/v1/geocode/reverse", "result_city_berlin_json",
-         "error_invalid_key", kAt + "&format=json&limit=5&lang=pt-br&apiKey=my%20key",
+         kAt + "&format=json&limit=5&lang=pt-br&apiKey=my%20key",
          L"RathausPassagen, Berlin, Germany | de | RathausPassagen, Rathausstra\u00dfe 1-14, "
-         L"10178 Berlin, Germany",
-         L"Locnm: HTTP Error 401\r\nUnauthorized\r\nInvalid apiKey"},
+         L"10178 Berlin, Germany"},
         {2, L"GeoNames", L"", "geonames", "/findNearbyPlaceNameJSON",
-         "result_city_paris_findNearbyPlaceName_full", "error_user_does_not_exist",
+         "result_city_paris_findNearbyPlaceName_full",
          "lat=40.7000000&lng=-73.9600000&style=full&maxRows=3&username=my%20key",
          L"Paris 05 Panth\u00e9on, Paris, \u00cele-de-France, France | FR | Paris 05 "
-         L"Panth\u00e9on, Paris, \u00cele-de-France, France",
-         L"Locnm: HTTP Error 401\r\nuser does not exist."},
+         L"Panth\u00e9on, Paris, \u00cele-de-France, France"},
         {3, L"BigDataCloud", L"JA", "bigdatacloud", "/data/reverse-geocode", "result_city_tokyo_en",
-         "error_access_denied_or_quota",
          "latitude=40.7000000&longitude=-73.9600000&localityLanguage=ja&key=my%20key",
-         L"Nakano, Tokyo, Tokyo, Japan | JP | Nakano, Tokyo, Tokyo, Japan",
-         L"Locnm: HTTP Error 403\r\naccess denied or your quota limit has been exceeded"},
-        {4, L"MapsCo", L"FR", "mapsco", "/reverse", "result_city_docs_example", "error_rate_limit",
+         L"Nakano, Tokyo, Tokyo, Japan | JP | Nakano, Tokyo, Tokyo, Japan"},
+        {4, L"MapsCo", L"FR", "mapsco", "/reverse", "result_city_docs_example",
          kAt + "&format=json&api_key=my%20key",
-         L"Manhattan, New York, United States | us | Manhattan, New York, United States",
-         L"Locnm: HTTP Error 429"},
+         L"Manhattan, New York, United States | us | Manhattan, New York, United States"},
         {5, L"OpenWeather", L"FR", "openweather", "/geo/1.0/reverse", "result_us_with_state",
-         "error_invalid_key", kAt + "&limit=1&appid=my%20key",
-         L"London, OH, US | US | London, OH, US",
-         L"Locnm: HTTP Error 401\r\nInvalid API key. Please see "
-         L"https://openweathermap.org/faq#error401 for more info."},
+         kAt + "&limit=1&appid=my%20key", L"London, OH, US | US | London, OH, US"},
     };
     CTempDir dir;
     const std::filesystem::path photo = dir.Path() / "place.jpg";
@@ -79,31 +78,30 @@ TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
         host.Start();
 
         server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, c.pszResult));
-        std::wstring strCaption;
-        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
-        EXPECT_EQ(c.strCaption, strCaption);
+        EXPECT_EQ(c.strCaption, Caption(host, photo));
         const auto requests = server.Requests();
         ASSERT_EQ(1u, requests.size());
         EXPECT_EQ(c.pszPath, requests[0].strPath);
         EXPECT_EQ(c.strQuery, requests[0].strQuery);
         // The same photo again: from the cache, without a request.
-        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
-        EXPECT_EQ(c.strCaption, strCaption);
+        EXPECT_EQ(c.strCaption, Caption(host, photo));
         EXPECT_EQ(1u, server.Requests().size());
+        if (c.nProv != 0) {
+            unsetenv("LOCANYM_SERVICE_URL");
+            continue;
+        }
 
         // Another photo, so that the cache does not answer.
-        const std::filesystem::path other = dir.Path() / (std::string(c.pszFolder) + ".jpg");
+        const std::filesystem::path other = dir.Path() / "other.jpg";
         ASSERT_TRUE(WriteGpsJpeg(other, -40.7, 73.96));
-        server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, c.pszError));
-        EXPECT_TRUE(host.Caption(other.wstring(), strCaption));
-        EXPECT_EQ(c.strError, strCaption);
+        server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, "error_invalid_key"));
+        EXPECT_EQ(L"Locnm: HTTP Error 401\r\nInvalid key", Caption(host, other));
         // Asked again, since a failure is not cached; with ErrMsg off the caption is empty.
         const size_t nAsked = server.Requests().size();
         host.m_settings[L"ErrMsg"].nValue = 0;
         host.m_settings[L"Enabled"].nValue = 1;
         host.Send(kMsgLoadSettings);
-        EXPECT_TRUE(host.Caption(other.wstring(), strCaption));
-        EXPECT_EQ(L"", strCaption);
+        EXPECT_EQ(L"", Caption(host, other));
         EXPECT_LT(nAsked, server.Requests().size());
         unsetenv("LOCANYM_SERVICE_URL");
     }
@@ -128,11 +126,9 @@ TEST(ServicesEndToEnd, StopMessageEndsAWaitingRequestAtOnce) {
         host.Send(kMsgStop, 0, 0);
     });
     const auto start = std::chrono::steady_clock::now();
-    std::wstring strCaption;
-    EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
+    EXPECT_EQ(L"", Caption(host, photo));
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_EQ(L"", strCaption);
     unsetenv("LOCANYM_SERVICE_URL");
 }
 
@@ -147,12 +143,6 @@ class OfflineEndToEnd : public ::testing::Test {
         fs::path photo = m_dir.Path() / pszName;
         EXPECT_TRUE(WriteGpsJpeg(photo, dLat, dLon));
         return photo;
-    }
-
-    static std::wstring Caption(CTestHost& host, const fs::path& photo) {
-        std::wstring strCaption;
-        EXPECT_TRUE(host.Caption(photo.wstring(), strCaption));
-        return strCaption;
     }
 
     CTempDir m_dir;

@@ -4,7 +4,6 @@
 #include <tuple>
 
 #include "tests/support/dialog_checks.h"
-#include "tests/support/recording_actions.h"
 #include "ui/locanym_dlg.h"
 #include "ui/scripted_dialog_backend.h"
 #include "ui/settings_ui.h"
@@ -50,8 +49,9 @@ TEST_F(DialogTest, EnabledBoxSwitchesExactlyTheSettingsControlsAndKeepsTheirValu
 }
 
 // The list shows every service; the key button only for one with a sign-up page; Cancel takes
-// the selection back but not the cleared cache, which acts at once.
-TEST_F(DialogTest, ServiceListKeyButtonAndClearCacheUnderCancelThenOk) {
+// the selection back but not the cleared cache, which acts at once. A link's left click opens,
+// its right click copies; a failed open beeps.
+TEST_F(DialogTest, ServiceListKeyButtonLinksAndClearCacheUnderCancelThenOk) {
     actions.m_services.push_back({L"Seventh", L""});
     std::vector<std::wstring> messages;
     EXPECT_FALSE(Run([&](CScriptedHost& host) {
@@ -66,8 +66,19 @@ TEST_F(DialogTest, ServiceListKeyButtonAndClearCacheUnderCancelThenOk) {
         EXPECT_TRUE(host.IsVisible(kIdcApiKey));
         EXPECT_TRUE(host.Click(kIdcClearCache));
         messages = host.m_messages;
+        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink));
+        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink, true));
+        backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
+            actions.m_bOpenWorks = false;
+            EXPECT_TRUE(key.ClickLink(kIdcRegisterLink));
+            EXPECT_EQ(key.m_nBeeps, 1);
+        });
+        EXPECT_TRUE(host.Click(kIdcApiKey));
         EXPECT_TRUE(host.Cancel());
     }));
+    EXPECT_EQ(actions.m_opened,
+              (std::vector<std::wstring>{kLanguageCodesUrl, L"https://openweather.example/api"}));
+    EXPECT_EQ(actions.m_copied, std::vector<std::wstring>{kLanguageCodesUrl});
     EXPECT_EQ(values.m_iProv, 3);
     EXPECT_EQ(actions.m_nClearCache, 1);
     EXPECT_EQ(messages, std::vector<std::wstring>{L"The cache file has been cleared"});
@@ -80,11 +91,12 @@ TEST_F(DialogTest, ServiceListKeyButtonAndClearCacheUnderCancelThenOk) {
 }
 
 // The key dialog edits the key of the service selected in the list (not the stored setting),
-// trims it, and hands it to the application on its own OK: a later main Cancel keeps it.
-TEST_F(DialogTest, KeyDialogTrimsAndStoresOnItsOwnOk) {
+// trims it, and hands it to the application on its own OK: a later main Cancel keeps it. The
+// GeoNames options come back only when both its own dialog and the main one are confirmed.
+TEST_F(DialogTest, KeyStoredOnItsOwnOkGeoNamesValuesOnlyWhenBothDialogsAreConfirmed) {
     struct {
         const wchar_t* pszTyped;
-        bool bKeyOk, bMainOk;
+        bool bInnerOk, bMainOk;
         const wchar_t* pszStored;
     } const cases[] = {
         {L"  key with blanks\t", true, false, L"key with blanks"},
@@ -92,50 +104,40 @@ TEST_F(DialogTest, KeyDialogTrimsAndStoresOnItsOwnOk) {
         {L"new-user", false, true, L"old-user"},
     };
     for (const auto& c : cases) {
+        values = SomeDialogValues();
         actions.m_keys = {L"", L"", L"old-user"};
-        std::wstring strShownKey, strLabel;
+        std::wstring strShownKey, strLabel, strType;
         EXPECT_EQ(Run([&](CScriptedHost& host) {
                       EXPECT_TRUE(host.Select(kIdcService, 2));
                       backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
                           strShownKey = key.GetText(kIdcKey);
                           strLabel = key.GetText(kIdcRegisterLink);
                           EXPECT_TRUE(key.Type(kIdcKey, c.pszTyped));
-                          EXPECT_TRUE(c.bKeyOk ? key.Ok() : key.Cancel());
+                          EXPECT_TRUE(c.bInnerOk ? key.Ok() : key.Cancel());
                       });
                       EXPECT_TRUE(host.Click(kIdcApiKey));
+                      backend->Expect(kIddGeoNames, [&](CScriptedHost& geo) {
+                          strType = geo.GetText(kIdcGeoType);
+                          EXPECT_EQ(geo.ListItems(kIdcGeoType),
+                                    (std::vector<std::wstring>{L"Nearby populated place",
+                                                               L"Nearby toponym"}));
+                          EXPECT_EQ(geo.GetText(kIdcGeoCC1), L"IT");
+                          EXPECT_TRUE(geo.Select(kIdcGeoType, 0));
+                          EXPECT_TRUE(geo.Click(kIdcGeo1));
+                          EXPECT_TRUE(geo.Click(kIdcGeo2));
+                          EXPECT_TRUE(geo.Type(kIdcGeoCC1, L" fr,De "));
+                          EXPECT_TRUE(geo.Type(kIdcGeoCC2, L"es"));
+                          EXPECT_TRUE(c.bInnerOk ? geo.Ok() : geo.Cancel());
+                      });
+                      EXPECT_TRUE(host.Click(kIdcGeoNames));
                       EXPECT_TRUE(c.bMainOk ? host.Ok() : host.Cancel());
                   }),
                   c.bMainOk);
         EXPECT_EQ(strShownKey, L"old-user");
         EXPECT_EQ(strLabel, L"Register here: https://geonames.example/login");
         EXPECT_EQ(actions.m_keys, (std::vector<std::wstring>{L"", L"", c.pszStored})) << c.pszTyped;
-    }
-}
-
-// The GeoNames options come back only when both its own dialog and the main one are confirmed.
-TEST_F(DialogTest, GeoNamesValuesComeBackOnlyWhenBothDialogsAreConfirmed) {
-    for (const auto& [bGeoOk, bMainOk] : {std::pair{false, true}, {true, false}, {true, true}}) {
-        values = SomeDialogValues();
-        std::wstring strType;
-        Run([&, bGeoOk = bGeoOk, bMainOk = bMainOk](CScriptedHost& host) {
-            backend->Expect(kIddGeoNames, [&](CScriptedHost& geo) {
-                strType = geo.GetText(kIdcGeoType);
-                EXPECT_EQ(
-                    geo.ListItems(kIdcGeoType),
-                    (std::vector<std::wstring>{L"Nearby populated place", L"Nearby toponym"}));
-                EXPECT_EQ(geo.GetText(kIdcGeoCC1), L"IT");
-                EXPECT_TRUE(geo.Select(kIdcGeoType, 0));
-                EXPECT_TRUE(geo.Click(kIdcGeo1));
-                EXPECT_TRUE(geo.Click(kIdcGeo2));
-                EXPECT_TRUE(geo.Type(kIdcGeoCC1, L" fr,De "));
-                EXPECT_TRUE(geo.Type(kIdcGeoCC2, L"es"));
-                EXPECT_TRUE(bGeoOk ? geo.Ok() : geo.Cancel());
-            });
-            EXPECT_TRUE(host.Click(kIdcGeoNames));
-            EXPECT_TRUE(bMainOk ? host.Ok() : host.Cancel());
-        });
         EXPECT_EQ(strType, L"Nearby toponym");
-        const bool bTaken = bGeoOk && bMainOk;
+        const bool bTaken = c.bInnerOk && c.bMainOk;
         EXPECT_EQ(values.m_nGeoType, bTaken ? 0 : 1);
         EXPECT_EQ(values.m_bGeo1, bTaken ? 1 : 0);
         EXPECT_EQ(values.m_bGeo2, bTaken ? 1 : 0);
@@ -181,42 +183,6 @@ TEST_F(DialogTest, UntouchedOkHandsBackWhatItGotWithVersionCaptionAndHelp) {
     EXPECT_FALSE(CSettingsUI(nullptr).RunSettingsDialog(0, values, actions));
     EXPECT_FALSE(ui.RunSettingsDialog(0, values, actions));
     EXPECT_EQ(values.m_iProv, 5);
-}
-
-// A left click opens, a right click copies; a failed open beeps and leaves the link unvisited.
-TEST_F(DialogTest, LinksOpenCopyAndShowWhereTheUserHasBeen) {
-    Run([&](CScriptedHost& host) {
-        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink));
-        EXPECT_TRUE(host.ClickLink(kIdcLangCodesLink, true));
-        EXPECT_TRUE(host.Select(kIdcService, 1));
-        backend->Expect(kIddApiKey, [&](CScriptedHost& key) {
-            actions.m_bOpenWorks = false;
-            EXPECT_TRUE(key.ClickLink(kIdcRegisterLink));
-            EXPECT_EQ(key.m_nBeeps, 1);
-        });
-        EXPECT_TRUE(host.Click(kIdcApiKey));
-    });
-    EXPECT_EQ(actions.m_opened,
-              (std::vector<std::wstring>{kLanguageCodesUrl, L"https://geoapify.example/projects"}));
-    EXPECT_EQ(actions.m_copied, std::vector<std::wstring>{kLanguageCodesUrl});
-
-    // A link opened is drawn visited, one whose open failed is not; nothing to open is no failure.
-    bool bFailed = false;
-    actions.m_bOpenWorks = true;
-    CStaticLink fromText;
-    EXPECT_TRUE(fromText.OnLButtonDown(actions, L"https://text.example/", bFailed));
-    EXPECT_EQ(fromText.GetColor(), g_colorVisited);
-    actions.m_bOpenWorks = false;
-    CStaticLink withTarget(L"https://codes.example/");
-    EXPECT_FALSE(withTarget.OnLButtonDown(actions, L"visible words", bFailed));
-    EXPECT_TRUE(bFailed);
-    EXPECT_EQ(withTarget.GetColor(), g_colorUnvisited);
-    CStaticLink empty;
-    bFailed = false;
-    EXPECT_FALSE(empty.OnLButtonDown(actions, L"", bFailed));
-    EXPECT_FALSE(bFailed);
-    EXPECT_FALSE(empty.OnRButtonDown(actions, L""));
-    EXPECT_EQ(actions.m_opened.size(), 4u);
 }
 
 }  // namespace

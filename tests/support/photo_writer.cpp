@@ -25,20 +25,10 @@ class CByteWriter {
 
 // Bytes of one element of a type kept in SExifEntry::values; 0 for types kept in bytes.
 size_t ElementBytes(uint16_t nType) {
-    switch (nType) {
-        case kTiffShort:
-            return 2;
-        case kTiffLong:
-        case kTiffSLong:
-        case kTiffIfd:
-            return 4;
-        case kTiffRational:
-        case kTiffSRational:
-        case kTiffDouble:
-            return 8;
-        default:
-            return 0;
-    }
+    if (nType == kTiffShort) return 2;
+    if (nType == kTiffLong || nType == kTiffSLong || nType == kTiffIfd) return 4;
+    if (nType == kTiffRational || nType == kTiffSRational || nType == kTiffDouble) return 8;
+    return 0;
 }
 
 // The value bytes of an entry in the file's byte order.
@@ -66,10 +56,6 @@ uint32_t ElementCount(const SExifEntry& e) {
 SExifEntry Entry(uint16_t nTag, uint16_t nType, std::vector<uint64_t> values,
                  std::vector<uint8_t> bytes = {}) {
     return {nTag, nType, std::move(values), std::move(bytes), std::nullopt};
-}
-
-SExifEntry PointerEntry(uint16_t nTag, uint32_t nOffset, uint16_t nType = kTiffLong) {
-    return Entry(nTag, nType, {nOffset});
 }
 
 void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
@@ -122,6 +108,25 @@ std::vector<uint8_t> ExifSegmentBody(const std::vector<uint8_t>& tiff) {
     std::vector<uint8_t> body = {'E', 'x', 'i', 'f', 0, 0};
     body.insert(body.end(), tiff.begin(), tiff.end());
     return body;
+}
+
+// Degrees to degree/minute/second rationals: d/1, m/1, hundredths of seconds /100.
+std::vector<SRational> DegreesToRationals(double dDegrees) {
+    const double a = std::fabs(dDegrees);
+    // Hundredths of a second, carried upwards so that no part reaches 60.
+    uint64_t nHundredths = static_cast<uint64_t>(std::llround(a * 360000.0));
+    const uint32_t nDeg = static_cast<uint32_t>(nHundredths / 360000);
+    nHundredths %= 360000;
+    const uint32_t nMin = static_cast<uint32_t>(nHundredths / 6000);
+    const uint32_t nSec = static_cast<uint32_t>(nHundredths % 6000);
+    return {{nDeg, 1}, {nMin, 1}, {nSec, 100}};
+}
+
+CExifWriter GpsPhoto(double dLatitude, double dLongitude, bool bBigEndian) {
+    CExifWriter exif(bBigEndian);
+    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
+    exif.AddGpsPosition(dLatitude, dLongitude);
+    return exif;
 }
 
 }  // namespace
@@ -177,22 +182,6 @@ void CExifWriter::AddTinyImage(uint32_t nWidth, uint32_t nHeight) {
     m_pixels.assign(static_cast<size_t>(nWidth) * nHeight, 0x80);
 }
 
-namespace {
-
-// Degrees to degree/minute/second rationals: d/1, m/1, hundredths of seconds /100.
-std::vector<SRational> DegreesToRationals(double dDegrees) {
-    const double a = std::fabs(dDegrees);
-    // Hundredths of a second, carried upwards so that no part reaches 60.
-    uint64_t nHundredths = static_cast<uint64_t>(std::llround(a * 360000.0));
-    const uint32_t nDeg = static_cast<uint32_t>(nHundredths / 360000);
-    nHundredths %= 360000;
-    const uint32_t nMin = static_cast<uint32_t>(nHundredths / 6000);
-    const uint32_t nSec = static_cast<uint32_t>(nHundredths % 6000);
-    return {{nDeg, 1}, {nMin, 1}, {nSec, 100}};
-}
-
-}  // namespace
-
 void CExifWriter::AddGpsPosition(double dLatitude, double dLongitude) {
     m_gps.Bytes(kGpsVersionId, {2, 3, 0, 0});
     m_gps.Ascii(kGpsLatitudeRef, dLatitude < 0 ? "S" : "N");
@@ -205,15 +194,15 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     CExifIfd ifd0 = m_ifd0, exif = m_exif, gps = m_gps, interop = m_interop, ifd1 = m_ifd1;
     // Pointer entries hold a LONG inline, so the sizes are known before the offsets.
     if (m_bAutoPointers) {
-        if (!interop.Empty()) exif.Add(PointerEntry(kExifInteropPointer, 0, m_nPointerType));
-        if (!exif.Empty()) ifd0.Add(PointerEntry(kTiffExifPointer, 0, m_nPointerType));
-        if (!gps.Empty()) ifd0.Add(PointerEntry(kTiffGpsPointer, 0, m_nPointerType));
+        if (!interop.Empty()) exif.Add(Entry(kExifInteropPointer, m_nPointerType, {0}));
+        if (!exif.Empty()) ifd0.Add(Entry(kTiffExifPointer, m_nPointerType, {0}));
+        if (!gps.Empty()) ifd0.Add(Entry(kTiffGpsPointer, m_nPointerType, {0}));
         if (!m_pixels.empty()) {
-            ifd0.Add(PointerEntry(kTiffStripOffsets, 0));
+            ifd0.Add(Entry(kTiffStripOffsets, kTiffLong, {0}));
             ifd0.Longs(kTiffStripByteCounts, {static_cast<uint32_t>(m_pixels.size())});
         }
         if (!m_thumbnail.empty()) {
-            ifd1.Add(PointerEntry(kTiffThumbnailOffset, 0));
+            ifd1.Add(Entry(kTiffThumbnailOffset, kTiffLong, {0}));
             ifd1.Longs(kTiffThumbnailLength, {static_cast<uint32_t>(m_thumbnail.size())});
         }
     }
@@ -262,17 +251,11 @@ std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff,
     std::vector<uint8_t> out = {0xFF, 0xD8};
     if (options.bJfif) AppendSegment(out, 0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0});
     if (options.bXmpFirst) {
-        const std::string xmp = "http://ns.adobe.com/xap/1.0/";
-        std::vector<uint8_t> body(xmp.begin(), xmp.end());
-        body.push_back(0);
-        const std::string packet = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
-        body.insert(body.end(), packet.begin(), packet.end());
-        AppendSegment(out, 0xE1, body);
+        const char kXmp[] = "http://ns.adobe.com/xap/1.0/\0<x:xmpmeta xmlns:x='adobe:ns:meta/'/>";
+        AppendSegment(out, 0xE1, {kXmp, kXmp + sizeof kXmp - 1});  // no closing NUL
     }
-    if (options.nPaddingSegmentBytes) {
-        std::vector<uint8_t> body(options.nPaddingSegmentBytes, 0x55);
-        AppendSegment(out, 0xE2, body);
-    }
+    if (options.nPaddingSegmentBytes)
+        AppendSegment(out, 0xE2, std::vector<uint8_t>(options.nPaddingSegmentBytes, 0x55));
     AppendSegment(out, 0xE1, ExifSegmentBody(tiff));
     for (const std::vector<uint8_t>& tiff : options.extraExif)
         AppendSegment(out, 0xE1, ExifSegmentBody(tiff));
@@ -292,17 +275,6 @@ bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t
                static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(file);
 }
-
-namespace {
-
-CExifWriter GpsPhoto(double dLatitude, double dLongitude, bool bBigEndian) {
-    CExifWriter exif(bBigEndian);
-    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
-    exif.AddGpsPosition(dLatitude, dLongitude);
-    return exif;
-}
-
-}  // namespace
 
 bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
                   bool bBigEndian) {
