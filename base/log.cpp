@@ -1,5 +1,6 @@
 #include "base/log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -12,6 +13,8 @@ struct SDeferredLines {
     std::vector<std::pair<int, std::wstring>> lines;
 };
 thread_local SDeferredLines t_deferred;
+// The list of the last lines handed over, kept empty with its room for the next photo's.
+thread_local std::vector<std::pair<int, std::wstring>> t_spareLines;
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
 
@@ -50,9 +53,16 @@ void SendLine(int nLevel, const std::wstring& strText) {
     if (!pfn) return;
     static const wchar_t kPrefix[] = L"[Locanym Plugin]";
     static const wchar_t kErrorPrefix[] = L"[!Locanym Plugin]";
+    const auto* pPrefix = nLevel ? kErrorPrefix : kPrefix;
+    // Nearly every line is short and plain: it goes to the host as it is, without a copy.
+    if (strText.size() < kLogBufferChars &&
+        std::none_of(strText.begin(), strText.end(), IsControl)) {
+        pfn(kCbLog, reinterpret_cast<uintptr_t>(pPrefix),
+            reinterpret_cast<uintptr_t>(strText.c_str()));
+        return;
+    }
     const std::wstring strLine = EscapeLogText(strText);
-    pfn(kCbLog, reinterpret_cast<uintptr_t>(nLevel ? kErrorPrefix : kPrefix),
-        reinterpret_cast<uintptr_t>(strLine.c_str()));
+    pfn(kCbLog, reinterpret_cast<uintptr_t>(pPrefix), reinterpret_cast<uintptr_t>(strLine.c_str()));
 }
 }  // namespace
 
@@ -90,17 +100,30 @@ void WriteLogLine(int nLevel, const std::wstring& strText) {
     SendLine(nLevel, strText);
 }
 
+void WriteLogLine(int nLevel, std::wstring&& strText) {
+    if (t_deferred.nDepth > 0) {
+        if (IsLogEnabled()) t_deferred.lines.emplace_back(nLevel, std::move(strText));
+        return;
+    }
+    SendLine(nLevel, strText);
+}
+
 CDeferredLog::CDeferredLog() {
     ++t_deferred.nDepth;
 }
 
 CDeferredLog::~CDeferredLog() {
     if (--t_deferred.nDepth > 0) return;
+    // The lines are taken out before the host sees them: its callback may send a message
+    // that holds back lines of its own.
     std::vector<std::pair<int, std::wstring>> lines;
+    lines.swap(t_spareLines);
     lines.swap(t_deferred.lines);
     // A destructor must not throw; a line that cannot be written now is lost.
     try {
         for (const auto& line : lines) SendLine(line.first, line.second);
     } catch (...) {
     }
+    lines.clear();
+    if (lines.capacity() > t_spareLines.capacity()) lines.swap(t_spareLines);
 }

@@ -23,6 +23,8 @@ void SetLogCallback(SldHostCallback pfnCallback);
 bool IsLogEnabled();
 // Writes one already formatted line (escaped, then cut to 2047 characters).
 void WriteLogLine(int nLevel, const std::wstring& strText);
+// The same, taking the text over: a held-back line keeps it without a copy.
+void WriteLogLine(int nLevel, std::wstring&& strText);
 // The line as it is handed to the host: control characters escaped, cut to 2047 characters
 // without splitting an escape.
 std::wstring EscapeLogText(const std::wstring& strText);

@@ -5,11 +5,14 @@
 #include "base/utf.h"
 
 std::wstring Utf8ToWide(std::string_view in) {
-    std::wstring out;
-    out.reserve(in.size());
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
     size_t i = 0;
+    while (i < n && p[i] < 0x80) ++i;
+    std::wstring out(i, L'\0');
+    for (size_t k = 0; k < i; ++k) out[k] = static_cast<wchar_t>(p[k]);
+    if (i == n) return out;
+    out.reserve(n);
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
@@ -32,9 +35,15 @@ std::wstring Utf8ToWide(std::string_view in) {
 }
 
 std::string WideToUtf8(std::wstring_view in) {
-    std::string out;
-    out.reserve(in.size());
-    for (size_t i = 0; i < in.size(); ++i) {
+    // Paths and log texts are mostly ASCII: that part is copied a unit at a time into room
+    // made at once, the rest encoded character by character.
+    size_t nAscii = 0;
+    while (nAscii < in.size() && static_cast<uint32_t>(in[nAscii]) < 0x80) ++nAscii;
+    std::string out(nAscii, '\0');
+    for (size_t i = 0; i < nAscii; ++i) out[i] = static_cast<char>(in[i]);
+    if (nAscii == in.size()) return out;
+    out.reserve(in.size() + (in.size() - nAscii) * 2);
+    for (size_t i = nAscii; i < in.size(); ++i) {
         char32_t cp = static_cast<char32_t>(in[i]);
         if constexpr (sizeof(wchar_t) == 2) {
             if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size()) {

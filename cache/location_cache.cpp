@@ -75,7 +75,12 @@ SCacheRecord ParseRecord(const char* p) {
 }  // namespace
 
 void AppendCacheText(std::string& out, std::wstring_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
+    size_t nAscii = 0;
+    while (nAscii < text.size() && static_cast<uint32_t>(text[nAscii]) < 0x80) ++nAscii;
+    const size_t nStart = out.size();
+    out.resize(nStart + nAscii);
+    for (size_t i = 0; i < nAscii; ++i) out[nStart + i] = static_cast<char>(text[i]);
+    for (size_t i = nAscii; i < text.size(); ++i) {
         uint32_t u = static_cast<uint32_t>(text[i]);
         if (u < 0x80) {
             out += static_cast<char>(u);
@@ -97,7 +102,20 @@ void AppendCacheText(std::string& out, std::wstring_view text) {
 
 std::wstring DecodeCacheText(std::string_view encoded) {
     std::wstring out;
-    out.reserve(encoded.size());
+    DecodeCacheTextTo(encoded, out);
+    return out;
+}
+
+void DecodeCacheTextTo(std::string_view encoded, std::wstring& out) {
+    // The ASCII head, most often the whole text, is widened a unit at a time.
+    const auto* p = reinterpret_cast<const unsigned char*>(encoded.data());
+    size_t nAscii = 0;
+    while (nAscii < encoded.size() && p[nAscii] < 0x80) ++nAscii;
+    out.resize(nAscii);
+    for (size_t i = 0; i < nAscii; ++i) out[i] = static_cast<wchar_t>(p[i]);
+    if (nAscii == encoded.size()) return;
+    encoded.remove_prefix(nAscii);
+    out.reserve(nAscii + encoded.size());
     ForEachCodePoint(encoded, [&out](uint32_t u) {
         if constexpr (sizeof(wchar_t) == 2) {
             if (u >= 0x10000 && u <= 0x10FFFF) {
@@ -109,7 +127,6 @@ std::wstring DecodeCacheText(std::string_view encoded) {
         }
         out += static_cast<wchar_t>(u);
     });
-    return out;
 }
 
 bool IsUnicodeCacheText(std::string_view encoded) {
@@ -182,9 +199,9 @@ const CCachedValue* CLocationCache::Lookup(const std::wstring& strPath) const {
     uint32_t nIndex = Find(m_strKey, HashCacheKey(m_strKey));
     if (nIndex == 0) return nullptr;
     SCacheRecord record = RecordAt(m_entries[nIndex - 1]);
-    m_found.m_strText = DecodeCacheText(record.text);
-    m_found.m_strLat = DecodeCacheText(record.lat);
-    m_found.m_strLon = DecodeCacheText(record.lon);
+    DecodeCacheTextTo(record.text, m_found.m_strText);
+    DecodeCacheTextTo(record.lat, m_found.m_strLat);
+    DecodeCacheTextTo(record.lon, m_found.m_strLon);
     return &m_found;
 }
 

@@ -706,14 +706,13 @@ int CHost::Caption() {
         if (!IsValidUtf8(strArg)) {
             strProblem = L"the path is not UTF-8 text";
         } else {
-            std::wstring strPath;
-            if (IsPlainFullPath(strArg)) {
-                strPath = strWideArg;
-            } else {
+            std::wstring strNormal;
+            if (!IsPlainFullPath(strArg)) {
                 fs::path path = strArg;
                 if (path.is_relative() && !currentFolder.empty()) path = currentFolder / path;
-                strPath = Utf8ToWide(path.lexically_normal().string());
+                strNormal = Utf8ToWide(path.lexically_normal().string());
             }
+            const std::wstring& strPath = strNormal.empty() ? strWideArg : strNormal;
             {
                 std::lock_guard<std::mutex> lock(state.mutex);
                 state.bInPhoto = true;

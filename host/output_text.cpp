@@ -14,6 +14,26 @@ bool IsPlainAscii(wchar_t c) {
     return c >= 0x20 && c < 0x7F && c != L'\\';
 }
 
+// Writes the UTF-8 form of a character at least U+0080 (no surrogate) at p; the bytes written.
+[[maybe_unused]] size_t EncodeUtf8(uint32_t cp, char* p) {
+    if (cp < 0x800) {
+        p[0] = static_cast<char>(0xC0 | (cp >> 6));
+        p[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        p[0] = static_cast<char>(0xE0 | (cp >> 12));
+        p[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        p[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    p[0] = static_cast<char>(0xF0 | (cp >> 18));
+    p[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    p[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    p[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
 }  // namespace
 
 std::string EscapeForLine(std::wstring_view strText) {
@@ -38,8 +58,16 @@ void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
             if (nRun == sizeof szRun) appendRun();
             continue;
         }
-        appendRun();
         const auto cp = static_cast<uint32_t>(c);
+        // Accented letters of place names join the run, encoded in place.
+        if constexpr (sizeof(wchar_t) == 4) {
+            if (cp >= 0x80 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+                if (nRun + 4 > sizeof szRun) appendRun();
+                nRun += EncodeUtf8(cp, szRun + nRun);
+                continue;
+            }
+        }
+        appendRun();
         char szEscape[16];
         if (c == L'\\')
             strOut += "\\\\";
