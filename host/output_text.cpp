@@ -6,9 +6,11 @@
 #include <cstdio>
 
 #include "base/text.h"
-#include "base/utf.h"
 
 namespace {
+
+// Bytes of the longest form of one character: \u{FFFFFFFF}, a value beyond Unicode.
+constexpr size_t kMaxEscapedBytes = 12;
 
 bool IsPlainAscii(wchar_t c) {
     return c >= 0x20 && c < 0x7F && c != L'\\';
@@ -44,52 +46,45 @@ std::string EscapeForLine(std::wstring_view strText) {
 }
 
 void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
-    // Two log lines a photo pass through here, nearly all plain ASCII: gathered on the stack
-    // and appended a run at a time.
-    char szRun[256];
-    size_t nRun = 0;
-    auto appendRun = [&]() {
-        strOut.append(szRun, nRun);
-        nRun = 0;
+    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: room for
+    // the longest form of every character is made at once, written through, and the unused
+    // tail cut off.
+    const size_t nOld = strOut.size();
+    strOut.resize(nOld + strText.size() * kMaxEscapedBytes);
+    char* const pStart = strOut.data() + nOld;
+    char* p = pStart;
+    auto put = [&p](const char* pszText) {
+        while (*pszText) *p++ = *pszText++;
     };
     for (const wchar_t c : strText) {
         if (IsPlainAscii(c)) {
-            szRun[nRun++] = static_cast<char>(c);
-            if (nRun == sizeof szRun) appendRun();
+            *p++ = static_cast<char>(c);
             continue;
         }
         const auto cp = static_cast<uint32_t>(c);
-        // Accented letters of place names join the run, encoded in place.
-        if constexpr (sizeof(wchar_t) == 4) {
-            if (cp >= 0x80 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
-                if (nRun + 4 > sizeof szRun) appendRun();
-                nRun += EncodeUtf8(cp, szRun + nRun);
-                continue;
-            }
-        }
-        appendRun();
         char szEscape[16];
-        if (c == L'\\')
-            strOut += "\\\\";
-        else if (c == L'\n')
-            strOut += "\\n";
-        else if (c == L'\r')
-            strOut += "\\r";
-        else if (c == L'\t')
-            strOut += "\\t";
-        else if (cp < 0x20 || cp == 0x7F) {
+        if (c == L'\\') {
+            put("\\\\");
+        } else if (c == L'\n') {
+            put("\\n");
+        } else if (c == L'\r') {
+            put("\\r");
+        } else if (c == L'\t') {
+            put("\\t");
+        } else if (cp < 0x20 || cp == 0x7F) {
             std::snprintf(szEscape, sizeof(szEscape), "\\x%02X", cp);
-            strOut += szEscape;
+            put(szEscape);
         } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
             std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
-            strOut += szEscape;
+            put(szEscape);
         } else if constexpr (sizeof(wchar_t) == 4) {
-            AppendUtf8CodePoint(strOut, static_cast<char32_t>(cp));
+            p += EncodeUtf8(cp, p);
         } else {
-            strOut += WideToUtf8(std::wstring_view(&c, 1));
+            const std::string strUtf8 = WideToUtf8(std::wstring_view(&c, 1));
+            put(strUtf8.c_str());
         }
     }
-    appendRun();
+    strOut.resize(nOld + static_cast<size_t>(p - pStart));
 }
 
 std::string JsonQuote(const std::wstring& strText) {

@@ -150,6 +150,7 @@ constexpr uint16_t kTypeByte = 1, kTypeAscii = 2, kTypeShort = 3, kTypeLong = 4,
                    kTypeSRational = 10, kTypeFloat = 11, kTypeDouble = 12, kTypeIfd = 13;
 constexpr uint16_t kTagExifIfd = 34665, kTagGpsIfd = 34853, kTagInteropIfd = 40965;
 constexpr uint32_t kEntrySize = 12;
+constexpr size_t kSmallValueBytes = 64;
 constexpr uint8_t kJpegMarkerStart = 0xFF, kJpegSoi = 0xD8, kJpegEoi = 0xD9, kJpegSos = 0xDA,
                   kJpegApp1 = 0xE1, kJpegTem = 0x01, kJpegRst0 = 0xD0, kJpegRst7 = 0xD7;
 const uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
@@ -297,17 +298,21 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     // Nothing is allocated for a value the block does not hold.
     if (nBytes > 4 && (nOffset > layout.nSize || nBytes > layout.nSize - nOffset))
         return kMetaErrCorrupt;
-    std::vector<uint8_t> bytes(nBytes);
+    // The values a photo is read for (a coordinate's three rationals, a reference letter) fit
+    // on the stack; only larger ones are allocated.
+    uint8_t small[kSmallValueBytes];
+    std::vector<uint8_t> large;
+    uint8_t* const pBytes = nBytes <= sizeof small ? small : (large.resize(nBytes), large.data());
     if (nBytes == 0) {
-        // Nothing to copy: an empty vector has no buffer to copy into.
+        // Nothing to copy.
     } else if (nBytes <= 4) {
-        std::memcpy(bytes.data(), entry.raw, nBytes);
-    } else if (!BlockRead(layout, nOffset, bytes.data(), nBytes)) {
+        std::memcpy(pBytes, entry.raw, nBytes);
+    } else if (!BlockRead(layout, nOffset, pBytes, nBytes)) {
         return kMetaErrCorrupt;
     }
 
     const bool bBig = layout.bBigEndian;
-    const uint8_t* p = bytes.data();
+    const uint8_t* p = pBytes;
     const uint32_t n = entry.nCount;
     value.Clear();
     auto setType = [&](uint16_t vt) {
@@ -324,7 +329,10 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
         }
         case kTypeUndefined:
             value.m_vt = kVtBlob;
-            value.m_blob = std::move(bytes);
+            if (large.empty())
+                value.m_blob.assign(p, p + nBytes);
+            else
+                value.m_blob = std::move(large);
             return kMetaOk;
         case kTypeFloat:
         case kTypeDouble:

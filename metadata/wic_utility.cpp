@@ -15,6 +15,7 @@ constexpr int kSectionGps = 1;
 constexpr double kMaxLatitude = 90.0;
 constexpr double kMaxLongitude = 180.0;
 constexpr size_t kMaxLoggedValueChars = 64;
+constexpr size_t kKeptValueBytes = 4096;
 
 bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
@@ -76,11 +77,13 @@ bool IsTextValue(const CPropVariant& value) {
 }  // namespace
 
 std::wstring GetExtension(const std::wstring& strPath) {
-    const size_t nSlash = strPath.find_last_of(L"\\/");
-    const size_t nNameStart = nSlash == std::wstring::npos ? 0 : nSlash + 1;
-    const size_t nDot = strPath.rfind(L'.');
-    if (nDot == std::wstring::npos || nDot < nNameStart) return {};
-    return strPath.substr(nDot + 1);
+    // One pass from the end: the last point of the name, if one comes before a separator.
+    for (size_t i = strPath.size(); i > 0; --i) {
+        const wchar_t c = strPath[i - 1];
+        if (c == L'.') return strPath.substr(i);
+        if (c == L'\\' || c == L'/') break;
+    }
+    return {};
 }
 
 CWicUtility::~CWicUtility() {
@@ -122,6 +125,13 @@ void CWicUtility::Uninit() {
 }
 
 void CWicUtility::Close() {
+    // A nested block's reader in the last value holds the file open; a large value's room is
+    // not kept for the next photo.
+    m_value.Clear();
+    if (m_value.m_bits.capacity() * sizeof(uint64_t) +
+            m_value.m_doubles.capacity() * sizeof(double) + m_value.m_blob.capacity() >
+        kKeptValueBytes)
+        m_value = CPropVariant();
     m_piQueryReader.reset();
     m_piFrameDecode.reset();
     m_piDecoder.reset();
@@ -218,7 +228,7 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
                 return false;
             }
         }
-        CPropVariant value;
+        CPropVariant& value = m_value;
         const int32_t hr =
             m_piQueryReader->GetItem(m_bTiff != 0, eBlock, static_cast<uint16_t>(nItem), value);
         if (hr == kMetaOk) {
