@@ -1,6 +1,5 @@
 #include "base/log.h"
 
-#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -20,6 +19,12 @@ const wchar_t kHexDigits[] = L"0123456789ABCDEF";
 
 bool IsControl(wchar_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+bool HasControl(const std::wstring& strText) {
+    bool bControl = false;
+    for (const wchar_t c : strText) bControl |= IsControl(c);
+    return bControl;
 }
 
 void AppendEscape(std::wstring& out, wchar_t c) {
@@ -55,8 +60,7 @@ void SendLine(int nLevel, const std::wstring& strText) {
     static const wchar_t kErrorPrefix[] = L"[!Locanym Plugin]";
     const auto* pPrefix = nLevel ? kErrorPrefix : kPrefix;
     // Nearly every line is short and plain: it goes to the host as it is, without a copy.
-    if (strText.size() < kLogBufferChars &&
-        std::none_of(strText.begin(), strText.end(), IsControl)) {
+    if (strText.size() < kLogBufferChars && !HasControl(strText)) {
         pfn(kCbLog, reinterpret_cast<uintptr_t>(pPrefix),
             reinterpret_cast<uintptr_t>(strText.c_str()));
         return;

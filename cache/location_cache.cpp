@@ -115,18 +115,21 @@ void DecodeCacheTextTo(std::string_view encoded, std::wstring& out) {
     for (size_t i = 0; i < nAscii; ++i) out[i] = static_cast<wchar_t>(p[i]);
     if (nAscii == encoded.size()) return;
     encoded.remove_prefix(nAscii);
-    out.reserve(nAscii + encoded.size());
-    ForEachCodePoint(encoded, [&out](uint32_t u) {
+    // No character takes fewer units wide than encoded: room for the rest is made at once.
+    out.resize(nAscii + encoded.size());
+    wchar_t* pOut = out.data() + nAscii;
+    ForEachCodePoint(encoded, [&pOut](uint32_t u) {
         if constexpr (sizeof(wchar_t) == 2) {
             if (u >= 0x10000 && u <= 0x10FFFF) {
                 u -= 0x10000;
-                out += static_cast<wchar_t>(0xD800 + (u >> 10));
-                out += static_cast<wchar_t>(0xDC00 + (u & 0x3FF));
+                *pOut++ = static_cast<wchar_t>(0xD800 + (u >> 10));
+                *pOut++ = static_cast<wchar_t>(0xDC00 + (u & 0x3FF));
                 return;
             }
         }
-        out += static_cast<wchar_t>(u);
+        *pOut++ = static_cast<wchar_t>(u);
     });
+    out.resize(static_cast<size_t>(pOut - out.data()));
 }
 
 bool IsUnicodeCacheText(std::string_view encoded) {

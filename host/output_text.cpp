@@ -9,9 +9,6 @@
 
 namespace {
 
-// Bytes of the longest form of one character: \u{FFFFFFFF}, a value beyond Unicode.
-constexpr size_t kMaxEscapedBytes = 12;
-
 bool IsPlainAscii(wchar_t c) {
     return c >= 0x20 && c < 0x7F && c != L'\\';
 }
@@ -45,46 +42,69 @@ std::string EscapeForLine(std::wstring_view strText) {
     return strOut;
 }
 
+bool IsPlainForLine(std::string_view strUtf8) {
+    for (const char c : strUtf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || b == '\\') return false;
+    }
+    return true;
+}
+
 void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
-    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: room for
-    // the longest form of every character is made at once, written through, and the unused
-    // tail cut off.
+    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: the plain
+    // head is found, then narrowed into room made at once.
+    const size_t nText = strText.size();
+    size_t nPlain = 0;
+    while (nPlain < nText && IsPlainAscii(strText[nPlain])) ++nPlain;
     const size_t nOld = strOut.size();
-    strOut.resize(nOld + strText.size() * kMaxEscapedBytes);
-    char* const pStart = strOut.data() + nOld;
-    char* p = pStart;
-    auto put = [&p](const char* pszText) {
-        while (*pszText) *p++ = *pszText++;
+    strOut.resize(nOld + nPlain);
+    char* const pOut = strOut.data() + nOld;
+    for (size_t i = 0; i < nPlain; ++i) pOut[i] = static_cast<char>(strText[i]);
+    if (nPlain == nText) return;
+
+    // The rest, from the first character that needs more than a byte, gathered on the stack.
+    char szRun[256];
+    size_t nRun = 0;
+    auto appendRun = [&]() {
+        strOut.append(szRun, nRun);
+        nRun = 0;
     };
-    for (const wchar_t c : strText) {
+    for (const wchar_t c : strText.substr(nPlain)) {
         if (IsPlainAscii(c)) {
-            *p++ = static_cast<char>(c);
+            szRun[nRun++] = static_cast<char>(c);
+            if (nRun == sizeof szRun) appendRun();
             continue;
         }
         const auto cp = static_cast<uint32_t>(c);
+        // Accented letters of place names join the run, encoded in place.
+        if constexpr (sizeof(wchar_t) == 4) {
+            if (cp >= 0x80 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+                if (nRun + 4 > sizeof szRun) appendRun();
+                nRun += EncodeUtf8(cp, szRun + nRun);
+                continue;
+            }
+        }
+        appendRun();
         char szEscape[16];
-        if (c == L'\\') {
-            put("\\\\");
-        } else if (c == L'\n') {
-            put("\\n");
-        } else if (c == L'\r') {
-            put("\\r");
-        } else if (c == L'\t') {
-            put("\\t");
-        } else if (cp < 0x20 || cp == 0x7F) {
+        if (c == L'\\')
+            strOut += "\\\\";
+        else if (c == L'\n')
+            strOut += "\\n";
+        else if (c == L'\r')
+            strOut += "\\r";
+        else if (c == L'\t')
+            strOut += "\\t";
+        else if (cp < 0x20 || cp == 0x7F) {
             std::snprintf(szEscape, sizeof(szEscape), "\\x%02X", cp);
-            put(szEscape);
+            strOut += szEscape;
         } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
             std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
-            put(szEscape);
-        } else if constexpr (sizeof(wchar_t) == 4) {
-            p += EncodeUtf8(cp, p);
+            strOut += szEscape;
         } else {
-            const std::string strUtf8 = WideToUtf8(std::wstring_view(&c, 1));
-            put(strUtf8.c_str());
+            strOut += WideToUtf8(std::wstring_view(&c, 1));
         }
     }
-    strOut.resize(nOld + static_cast<size_t>(p - pStart));
+    appendRun();
 }
 
 std::string JsonQuote(const std::wstring& strText) {
