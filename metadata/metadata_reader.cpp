@@ -226,19 +226,25 @@ int32_t ReadEntries(const STiffLayout& layout, uint32_t nIfd, std::vector<SEntry
 }
 
 int32_t FindEntry(const STiffLayout& layout, uint32_t nIfd, uint16_t nTag, SEntry& entry) {
+    if (nIfd > layout.nSize || 2 > layout.nSize - nIfd) return kMetaErrCorrupt;
     uint8_t countBytes[2];
-    if (!BlockRead(layout, nIfd, countBytes, 2)) return kMetaErrCorrupt;
+    if (const uint8_t* pCount = layout.pSource->View(layout.nBase + nIfd, 2))
+        std::memcpy(countBytes, pCount, 2);
+    else if (!BlockRead(layout, nIfd, countBytes, 2))
+        return kMetaErrCorrupt;
     const uint32_t nCount = Get16(countBytes, layout.bBigEndian);
     if (nCount > kMaxIfdEntries) return kMetaErrTooLarge;
     // The whole table must be there, whichever entry is asked for.
-    if (nIfd > layout.nSize || 2 + nCount * kEntrySize > layout.nSize - nIfd)
-        return kMetaErrCorrupt;
-    // The usual case: the table lies in bytes already read, and is scanned in place.
+    if (2 + nCount * kEntrySize > layout.nSize - nIfd) return kMetaErrCorrupt;
+    // The usual case: the table lies in bytes already read, and is scanned in place, the tag
+    // compared as the file stores it.
     if (const uint8_t* pTable =
             layout.pSource->View(layout.nBase + nIfd + 2, nCount * size_t{kEntrySize})) {
+        const uint8_t nFirstByte = static_cast<uint8_t>(layout.bBigEndian ? nTag >> 8 : nTag);
+        const uint8_t nSecondByte = static_cast<uint8_t>(layout.bBigEndian ? nTag : nTag >> 8);
         for (uint32_t i = 0; i < nCount; ++i) {
             const uint8_t* p = pTable + i * kEntrySize;
-            if (Get16(p, layout.bBigEndian) != nTag) continue;
+            if (p[0] != nFirstByte || p[1] != nSecondByte) continue;
             entry.nTag = nTag;
             entry.nType = Get16(p + 2, layout.bBigEndian);
             entry.nCount = Get32(p + 4, layout.bBigEndian);
