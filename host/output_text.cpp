@@ -51,23 +51,40 @@ bool IsPlainForLine(std::string_view strUtf8) {
 }
 
 void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
-    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: each run
-    // of plain characters is found, then narrowed into room made at once.
+    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: the plain
+    // head is found, then narrowed into room made at once.
     const size_t nText = strText.size();
-    size_t nPos = 0;
-    while (nPos < nText) {
-        size_t nEnd = nPos;
-        while (nEnd < nText && IsPlainAscii(strText[nEnd])) ++nEnd;
-        if (nEnd != nPos) {
-            const size_t nOld = strOut.size();
-            strOut.resize(nOld + (nEnd - nPos));
-            char* const pOut = strOut.data() + nOld;
-            for (size_t i = nPos; i < nEnd; ++i) pOut[i - nPos] = static_cast<char>(strText[i]);
-            nPos = nEnd;
-            if (nPos == nText) return;
+    size_t nPlain = 0;
+    while (nPlain < nText && IsPlainAscii(strText[nPlain])) ++nPlain;
+    const size_t nOld = strOut.size();
+    strOut.resize(nOld + nPlain);
+    char* const pOut = strOut.data() + nOld;
+    for (size_t i = 0; i < nPlain; ++i) pOut[i] = static_cast<char>(strText[i]);
+    if (nPlain == nText) return;
+
+    // The rest, from the first character that needs more than a byte, gathered on the stack.
+    char szRun[256];
+    size_t nRun = 0;
+    auto appendRun = [&]() {
+        strOut.append(szRun, nRun);
+        nRun = 0;
+    };
+    for (const wchar_t c : strText.substr(nPlain)) {
+        if (IsPlainAscii(c)) {
+            szRun[nRun++] = static_cast<char>(c);
+            if (nRun == sizeof szRun) appendRun();
+            continue;
         }
-        const wchar_t c = strText[nPos++];
         const auto cp = static_cast<uint32_t>(c);
+        // Accented letters of place names join the run, encoded in place.
+        if constexpr (sizeof(wchar_t) == 4) {
+            if (cp >= 0x80 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+                if (nRun + 4 > sizeof szRun) appendRun();
+                nRun += EncodeUtf8(cp, szRun + nRun);
+                continue;
+            }
+        }
+        appendRun();
         char szEscape[16];
         if (c == L'\\')
             strOut += "\\\\";
@@ -83,12 +100,11 @@ void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
         } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
             std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
             strOut += szEscape;
-        } else if constexpr (sizeof(wchar_t) == 4) {
-            strOut.append(szEscape, EncodeUtf8(cp, szEscape));
         } else {
             strOut += WideToUtf8(std::wstring_view(&c, 1));
         }
     }
+    appendRun();
 }
 
 std::string JsonQuote(const std::wstring& strText) {
