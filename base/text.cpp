@@ -7,12 +7,13 @@
 std::wstring Utf8ToWide(std::string_view in) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
+    // The ASCII head, most often the whole text, is widened into room made at once.
+    std::wstring out(n, L'\0');
+    wchar_t* const pOut = out.data();
     size_t i = 0;
-    while (i < n && p[i] < 0x80) ++i;
-    std::wstring out(i, L'\0');
-    for (size_t k = 0; k < i; ++k) out[k] = static_cast<wchar_t>(p[k]);
+    for (; i < n && p[i] < 0x80; ++i) pOut[i] = static_cast<wchar_t>(p[i]);
     if (i == n) return out;
-    out.reserve(n);
+    out.resize(i);
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
@@ -35,13 +36,18 @@ std::wstring Utf8ToWide(std::string_view in) {
 }
 
 std::string WideToUtf8(std::wstring_view in) {
-    // Paths and log texts are mostly ASCII: that part is copied a unit at a time into room
-    // made at once, the rest encoded character by character.
+    // The ASCII head, most often the whole text, is narrowed into room made at once; the rest
+    // is encoded character by character.
+    std::string out(in.size(), '\0');
+    char* const pOut = out.data();
     size_t nAscii = 0;
-    while (nAscii < in.size() && static_cast<uint32_t>(in[nAscii]) < 0x80) ++nAscii;
-    std::string out(nAscii, '\0');
-    for (size_t i = 0; i < nAscii; ++i) out[i] = static_cast<char>(in[i]);
+    for (; nAscii < in.size(); ++nAscii) {
+        const auto u = static_cast<uint32_t>(in[nAscii]);
+        if (u >= 0x80) break;
+        pOut[nAscii] = static_cast<char>(u);
+    }
     if (nAscii == in.size()) return out;
+    out.resize(nAscii);
     out.reserve(in.size() + (in.size() - nAscii) * 2);
     for (size_t i = nAscii; i < in.size(); ++i) {
         char32_t cp = static_cast<char32_t>(in[i]);

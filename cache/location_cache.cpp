@@ -75,11 +75,17 @@ SCacheRecord ParseRecord(const char* p) {
 }  // namespace
 
 void AppendCacheText(std::string& out, std::wstring_view text) {
-    size_t nAscii = 0;
-    while (nAscii < text.size() && static_cast<uint32_t>(text[nAscii]) < 0x80) ++nAscii;
+    // The ASCII head, most often the whole text, is narrowed into room made at once.
     const size_t nStart = out.size();
+    out.resize(nStart + text.size());
+    char* const pOut = out.data() + nStart;
+    size_t nAscii = 0;
+    for (; nAscii < text.size(); ++nAscii) {
+        const auto u = static_cast<uint32_t>(text[nAscii]);
+        if (u >= 0x80) break;
+        pOut[nAscii] = static_cast<char>(u);
+    }
     out.resize(nStart + nAscii);
-    for (size_t i = 0; i < nAscii; ++i) out[nStart + i] = static_cast<char>(text[i]);
     for (size_t i = nAscii; i < text.size(); ++i) {
         uint32_t u = static_cast<uint32_t>(text[i]);
         if (u < 0x80) {
@@ -107,17 +113,17 @@ std::wstring DecodeCacheText(std::string_view encoded) {
 }
 
 void DecodeCacheTextTo(std::string_view encoded, std::wstring& out) {
-    // The ASCII head, most often the whole text, is widened a unit at a time.
+    // A character never takes more wide units than it has bytes encoded: room for the whole
+    // text is made at once, and the ASCII head, most often all of it, widened into it.
     const auto* p = reinterpret_cast<const unsigned char*>(encoded.data());
+    out.resize(encoded.size());
+    wchar_t* pOut = out.data();
     size_t nAscii = 0;
-    while (nAscii < encoded.size() && p[nAscii] < 0x80) ++nAscii;
-    out.resize(nAscii);
-    for (size_t i = 0; i < nAscii; ++i) out[i] = static_cast<wchar_t>(p[i]);
+    for (; nAscii < encoded.size() && p[nAscii] < 0x80; ++nAscii)
+        pOut[nAscii] = static_cast<wchar_t>(p[nAscii]);
     if (nAscii == encoded.size()) return;
     encoded.remove_prefix(nAscii);
-    // No character takes fewer units wide than encoded: room for the rest is made at once.
-    out.resize(nAscii + encoded.size());
-    wchar_t* pOut = out.data() + nAscii;
+    pOut += nAscii;
     ForEachCodePoint(encoded, [&pOut](uint32_t u) {
         if constexpr (sizeof(wchar_t) == 2) {
             if (u >= 0x10000 && u <= 0x10FFFF) {
@@ -338,6 +344,9 @@ void CLocationCache::RemoveAll() {
 
 void CLocationCache::SetBucketCount(size_t nBuckets) {
     if (nBuckets == 0) nBuckets = 1;
+    // An empty table of that size already has its empty buckets: the start sets the size the
+    // table was made with, and filling them again would cost a pass over a few hundred KiB.
+    if (m_entries.empty() && nBuckets == m_buckets.size()) return;
     m_buckets.assign(nBuckets, 0);
     for (size_t i = 0; i < m_entries.size(); ++i) {
         uint32_t& head = m_buckets[m_entries[i].nHash % nBuckets];
