@@ -184,7 +184,18 @@ void FormatChar(std::wstring& out, const SSpec& spec, const CFormatArg& a) {
 
 std::wstring FormatArgs(std::wstring_view format, const CFormatArg* args, size_t count) {
     std::wstring out;
-    size_t nReserve = format.size() + 16 * count;
+    AppendFormatArgs(out, format, args, count);
+    return out;
+}
+
+void AppendFormatArgs(std::wstring& out, std::wstring_view format, const CFormatArg* args,
+                      size_t count) {
+    // A fixed line ("Cached") is its own text.
+    if (count == 0 && format.find(L'%') == std::wstring_view::npos) {
+        out.append(format);
+        return;
+    }
+    size_t nReserve = out.size() + format.size() + 16 * count;
     for (size_t k = 0; k < count; ++k) nReserve += args[k].m_wide.size();
     out.reserve(nReserve);
     size_t next = 0;
@@ -313,5 +324,4 @@ std::wstring FormatArgs(std::wstring_view format, const CFormatArg* args, size_t
                 break;
         }
     }
-    return out;
 }

@@ -15,6 +15,21 @@ struct SDeferredLines {
 thread_local SDeferredLines t_deferred;
 // The list of the last lines handed over, kept empty with its room for the next photo's.
 thread_local std::vector<std::pair<int, std::wstring>> t_spareLines;
+// Texts of lines handed over, emptied, whose room the next lines are formatted into. A few of
+// ordinary length are kept; a photo writes two or three lines.
+constexpr size_t kSpareBuffers = 8;
+constexpr size_t kSpareBufferMaxChars = 512;
+thread_local std::vector<std::wstring> t_spareBuffers;
+
+void GiveLineBuffer(std::wstring&& strText) {
+    if (t_spareBuffers.size() >= kSpareBuffers || strText.capacity() > kSpareBufferMaxChars) return;
+    strText.clear();
+    // Keeping the room is only a saving: without memory for the list, the text is let go.
+    try {
+        t_spareBuffers.push_back(std::move(strText));
+    } catch (...) {
+    }
+}
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
 
@@ -114,6 +129,14 @@ void WriteLogLine(int nLevel, std::wstring&& strText) {
         return;
     }
     SendLine(nLevel, strText);
+    GiveLineBuffer(std::move(strText));
+}
+
+std::wstring TakeLogLineBuffer() {
+    if (t_spareBuffers.empty()) return {};
+    std::wstring strText = std::move(t_spareBuffers.back());
+    t_spareBuffers.pop_back();
+    return strText;
 }
 
 CDeferredLog::CDeferredLog() {
@@ -130,6 +153,7 @@ CDeferredLog::~CDeferredLog() {
     // A destructor must not throw; a line that cannot be written now is lost.
     try {
         for (const auto& line : lines) SendLine(line.first, line.second);
+        for (auto& line : lines) GiveLineBuffer(std::move(line.second));
     } catch (...) {
     }
     lines.clear();

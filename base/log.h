@@ -29,10 +29,15 @@ void WriteLogLine(int nLevel, std::wstring&& strText);
 // without splitting an escape.
 std::wstring EscapeLogText(const std::wstring& strText);
 
+// An empty text with room kept from a line written before on this thread, if there is one.
+std::wstring TakeLogLineBuffer();
+
 template <class... A>
 void WriteLog(int nLevel, std::wstring_view format, const A&... args) {
     if (!IsLogEnabled()) return;
-    WriteLogLine(nLevel, FormatText(format, args...));
+    std::wstring strLine = TakeLogLineBuffer();
+    AppendFormatText(strLine, format, args...);
+    WriteLogLine(nLevel, std::move(strLine));
 }
 
 // While one lives on a thread, the lines that thread writes are kept and handed to the host

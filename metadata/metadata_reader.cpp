@@ -320,7 +320,7 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     const bool bBig = layout.bBigEndian;
     const uint8_t* p = pBytes;
     const uint32_t n = entry.nCount;
-    value.Clear();
+    // Both callers hand in a value they have just cleared.
     auto setType = [&](uint16_t vt) {
         value.m_vt = n == 1 ? vt : static_cast<uint16_t>(vt | kVtVector);
     };

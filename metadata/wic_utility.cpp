@@ -1,5 +1,6 @@
 #include "metadata/wic_utility.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <new>
@@ -16,6 +17,7 @@ constexpr double kMaxLatitude = 90.0;
 constexpr double kMaxLongitude = 180.0;
 constexpr size_t kMaxLoggedValueChars = 64;
 constexpr size_t kKeptValueBytes = 4096;
+constexpr size_t kMaxDigitByDigitDecimals = 10;
 
 bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
@@ -40,6 +42,26 @@ bool IsPlainDecimal(const std::wstring& strText) {
 // as 4294967251) names no place, so the photo has no location.
 bool IsCoordinate(int nItem, const std::wstring& strText, bool bWasText, bool bNegate) {
     if (bWasText && !IsPlainDecimal(strText)) return false;
+    const double dMax = nItem == kTagGpsLatitude ? kMaxLatitude : kMaxLongitude;
+    // A plain unsigned decimal with few decimals, as every rational position is written, is
+    // compared digit by digit with the whole number of degrees allowed: the same answer as
+    // parsing it (with at most ten decimals no value above the limit rounds down to it), without
+    // the parse.
+    const size_t nPoint = std::min(strText.find(L'.'), strText.size());
+    if (strText.size() - nPoint <= kMaxDigitByDigitDecimals + 1 && IsPlainDecimal(strText) &&
+        strText[0] != L'-') {
+        size_t nFirst = 0;
+        while (nFirst + 1 < nPoint && strText[nFirst] == L'0') ++nFirst;
+        if (nPoint - nFirst > 3) return false;
+        unsigned nWhole = 0;
+        for (size_t i = nFirst; i < nPoint; ++i)
+            nWhole = nWhole * 10 + static_cast<unsigned>(strText[i] - L'0');
+        const auto nMax = static_cast<unsigned>(dMax);
+        if (nWhole != nMax) return nWhole < nMax;
+        for (size_t i = nPoint + 1; i < strText.size(); ++i)
+            if (strText[i] != L'0') return false;
+        return true;
+    }
     std::string narrow;
     narrow.reserve(strText.size());
     for (wchar_t c : strText) {
@@ -51,7 +73,6 @@ bool IsCoordinate(int nItem, const std::wstring& strText, bool bWasText, bool bN
     const auto res = std::from_chars(narrow.data(), pEnd, v);
     if (res.ec != std::errc() || res.ptr != pEnd || !std::isfinite(v)) return false;
     if (bNegate && std::signbit(v)) return false;
-    const double dMax = nItem == kTagGpsLatitude ? kMaxLatitude : kMaxLongitude;
     return std::fabs(v) <= dMax;
 }
 
