@@ -8,25 +8,30 @@ namespace {
 // Atomic because a stop message may log from another thread while a photo is processed.
 std::atomic<SldHostCallback> s_pfnLogCallback{nullptr};
 
-struct SDeferredLines {
-    int nDepth = 0;
-    std::vector<std::pair<int, std::wstring>> lines;
-};
-thread_local SDeferredLines t_deferred;
-// The list of the last lines handed over, kept empty with its room for the next photo's.
-thread_local std::vector<std::pair<int, std::wstring>> t_spareLines;
-// Texts of lines handed over, emptied, whose room the next lines are formatted into. A few of
-// ordinary length are kept; a photo writes two or three lines.
 constexpr size_t kSpareBuffers = 8;
 constexpr size_t kSpareBufferMaxChars = 512;
-thread_local std::vector<std::wstring> t_spareBuffers;
 
-void GiveLineBuffer(std::wstring&& strText) {
-    if (t_spareBuffers.size() >= kSpareBuffers || strText.capacity() > kSpareBufferMaxChars) return;
+// What a thread's logging keeps, in one object: each thread_local of a loaded module costs a
+// lookup at every use.
+struct SLogThreadState {
+    // Lines held back while a CDeferredLog lives, and how many live.
+    int nDepth = 0;
+    std::vector<std::pair<int, std::wstring>> lines;
+    // The list of the last lines handed over, kept empty with its room for the next photo's.
+    std::vector<std::pair<int, std::wstring>> spareLines;
+    // Texts of lines handed over, emptied, whose room the next lines are formatted into. A few
+    // of ordinary length are kept; a photo writes two or three lines.
+    std::vector<std::wstring> spareBuffers;
+};
+thread_local SLogThreadState t_log;
+
+void GiveLineBuffer(SLogThreadState& state, std::wstring&& strText) {
+    if (state.spareBuffers.size() >= kSpareBuffers || strText.capacity() > kSpareBufferMaxChars)
+        return;
     strText.clear();
     // Keeping the room is only a saving: without memory for the list, the text is let go.
     try {
-        t_spareBuffers.push_back(std::move(strText));
+        state.spareBuffers.push_back(std::move(strText));
     } catch (...) {
     }
 }
@@ -116,46 +121,50 @@ std::wstring EscapeLogText(const std::wstring& strText) {
 }
 
 void WriteLogLine(int nLevel, const std::wstring& strText) {
-    if (t_deferred.nDepth > 0) {
-        if (IsLogEnabled()) t_deferred.lines.emplace_back(nLevel, strText);
+    SLogThreadState& state = t_log;
+    if (state.nDepth > 0) {
+        if (IsLogEnabled()) state.lines.emplace_back(nLevel, strText);
         return;
     }
     SendLine(nLevel, strText);
 }
 
 void WriteLogLine(int nLevel, std::wstring&& strText) {
-    if (t_deferred.nDepth > 0) {
-        if (IsLogEnabled()) t_deferred.lines.emplace_back(nLevel, std::move(strText));
+    SLogThreadState& state = t_log;
+    if (state.nDepth > 0) {
+        if (IsLogEnabled()) state.lines.emplace_back(nLevel, std::move(strText));
         return;
     }
     SendLine(nLevel, strText);
-    GiveLineBuffer(std::move(strText));
+    GiveLineBuffer(state, std::move(strText));
 }
 
 std::wstring TakeLogLineBuffer() {
-    if (t_spareBuffers.empty()) return {};
-    std::wstring strText = std::move(t_spareBuffers.back());
-    t_spareBuffers.pop_back();
+    SLogThreadState& state = t_log;
+    if (state.spareBuffers.empty()) return {};
+    std::wstring strText = std::move(state.spareBuffers.back());
+    state.spareBuffers.pop_back();
     return strText;
 }
 
 CDeferredLog::CDeferredLog() {
-    ++t_deferred.nDepth;
+    ++t_log.nDepth;
 }
 
 CDeferredLog::~CDeferredLog() {
-    if (--t_deferred.nDepth > 0) return;
+    SLogThreadState& state = t_log;
+    if (--state.nDepth > 0) return;
     // The lines are taken out before the host sees them: its callback may send a message
     // that holds back lines of its own.
     std::vector<std::pair<int, std::wstring>> lines;
-    lines.swap(t_spareLines);
-    lines.swap(t_deferred.lines);
+    lines.swap(state.spareLines);
+    lines.swap(state.lines);
     // A destructor must not throw; a line that cannot be written now is lost.
     try {
         for (const auto& line : lines) SendLine(line.first, line.second);
-        for (auto& line : lines) GiveLineBuffer(std::move(line.second));
+        for (auto& line : lines) GiveLineBuffer(state, std::move(line.second));
     } catch (...) {
     }
     lines.clear();
-    if (lines.capacity() > t_spareLines.capacity()) lines.swap(t_spareLines);
+    if (lines.capacity() > state.spareLines.capacity()) lines.swap(state.spareLines);
 }
