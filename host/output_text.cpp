@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "base/text.h"
 
@@ -43,7 +44,20 @@ std::string EscapeForLine(std::wstring_view strText) {
 }
 
 bool IsPlainForLine(std::string_view strUtf8) {
-    for (const char c : strUtf8) {
+    // Eight bytes at a time: none below 0x20, none 0x7F, no backslash (the bit tricks find a
+    // byte below a bound, or a zero byte after an exclusive or, in a whole word at once; bytes
+    // of 0x80 and above, the rest of a character's UTF-8, pass).
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    auto hasZero = [](uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+    size_t i = 0;
+    for (; strUtf8.size() - i >= sizeof(uint64_t); i += sizeof(uint64_t)) {
+        uint64_t x;
+        std::memcpy(&x, strUtf8.data() + i, sizeof x);
+        if (((x - kOnes * 0x20) & ~x & kHighs) != 0 || hasZero(x ^ (kOnes * 0x7F)) ||
+            hasZero(x ^ (kOnes * '\\')))
+            return false;
+    }
+    for (const char c : strUtf8.substr(i)) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F || b == '\\') return false;
     }
