@@ -145,6 +145,11 @@ void FormatFloating(std::wstring& out, const SSpec& spec, const CFormatArg& a) {
 }
 
 void FormatString(std::wstring& out, const SSpec& spec, const CFormatArg& a) {
+    // A plain %s of wide text, nearly every one the plug-in writes, is a copy.
+    if (a.m_eKind == CFormatArg::kWide && spec.nWidth <= 0 && spec.nPrecision < 0) {
+        out.append(a.m_wide);
+        return;
+    }
     std::wstring owned;
     std::wstring_view text;
     switch (a.m_eKind) {
@@ -179,7 +184,20 @@ void FormatChar(std::wstring& out, const SSpec& spec, const CFormatArg& a) {
 
 std::wstring FormatArgs(std::wstring_view format, const CFormatArg* args, size_t count) {
     std::wstring out;
-    out.reserve(format.size() + 16 * count);
+    AppendFormatArgs(out, format, args, count);
+    return out;
+}
+
+void AppendFormatArgs(std::wstring& out, std::wstring_view format, const CFormatArg* args,
+                      size_t count) {
+    // A fixed line ("Cached") is its own text.
+    if (count == 0 && format.find(L'%') == std::wstring_view::npos) {
+        out.append(format);
+        return;
+    }
+    size_t nReserve = out.size() + format.size() + 16 * count;
+    for (size_t k = 0; k < count; ++k) nReserve += args[k].m_wide.size();
+    out.reserve(nReserve);
     size_t next = 0;
     auto take = [&]() -> const CFormatArg& { return next < count ? args[next++] : kEmptyArg; };
     auto takeInt = [&]() -> int {
@@ -306,5 +324,4 @@ std::wstring FormatArgs(std::wstring_view format, const CFormatArg* args, size_t
                 break;
         }
     }
-    return out;
 }

@@ -50,6 +50,9 @@ class CFormatArg {
 // Formats with an argument array; a missing argument formats as 0 or an empty text, an
 // argument of the wrong kind is converted (never undefined behaviour).
 std::wstring FormatArgs(std::wstring_view format, const CFormatArg* args, size_t count);
+// The same, appended to out (whose room a caller may keep from one line to the next).
+void AppendFormatArgs(std::wstring& out, std::wstring_view format, const CFormatArg* args,
+                      size_t count);
 
 template <class... A>
 std::wstring FormatText(std::wstring_view format, const A&... args) {
@@ -58,5 +61,15 @@ std::wstring FormatText(std::wstring_view format, const A&... args) {
     } else {
         const CFormatArg list[] = {CFormatArg(args)...};
         return FormatArgs(format, list, sizeof...(A));
+    }
+}
+
+template <class... A>
+void AppendFormatText(std::wstring& out, std::wstring_view format, const A&... args) {
+    if constexpr (sizeof...(A) == 0) {
+        AppendFormatArgs(out, format, nullptr, 0);
+    } else {
+        const CFormatArg list[] = {CFormatArg(args)...};
+        AppendFormatArgs(out, format, list, sizeof...(A));
     }
 }

@@ -1,22 +1,54 @@
 #include "base/log.h"
 
 #include <atomic>
+#include <cstdint>
 #include <utility>
 
 namespace {
 // Atomic because a stop message may log from another thread while a photo is processed.
 std::atomic<SldHostCallback> s_pfnLogCallback{nullptr};
 
-struct SDeferredLines {
+constexpr size_t kSpareBuffers = 8;
+constexpr size_t kSpareBufferMaxChars = 512;
+
+// What a thread's logging keeps, in one object: each thread_local of a loaded module costs a
+// lookup at every use.
+struct SLogThreadState {
+    // Lines held back while a CDeferredLog lives, and how many live.
     int nDepth = 0;
     std::vector<std::pair<int, std::wstring>> lines;
+    // The list of the last lines handed over, kept empty with its room for the next photo's.
+    std::vector<std::pair<int, std::wstring>> spareLines;
+    // Texts of lines handed over, emptied, whose room the next lines are formatted into. A few
+    // of ordinary length are kept; a photo writes two or three lines.
+    std::vector<std::wstring> spareBuffers;
 };
-thread_local SDeferredLines t_deferred;
+thread_local SLogThreadState t_log;
+
+void GiveLineBuffer(SLogThreadState& state, std::wstring&& strText) {
+    if (state.spareBuffers.size() >= kSpareBuffers || strText.capacity() > kSpareBufferMaxChars)
+        return;
+    strText.clear();
+    // Keeping the room is only a saving: without memory for the list, the text is let go.
+    try {
+        state.spareBuffers.push_back(std::move(strText));
+    } catch (...) {
+    }
+}
 
 const wchar_t kHexDigits[] = L"0123456789ABCDEF";
 
 bool IsControl(wchar_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+bool HasControl(const std::wstring& strText) {
+    for (const wchar_t c : strText) {
+        // Printable ASCII, nearly every character of a line, in one comparison.
+        if (static_cast<uint32_t>(c) - 0x20u < 0x5Fu) continue;
+        if (IsControl(c)) return true;
+    }
+    return false;
 }
 
 void AppendEscape(std::wstring& out, wchar_t c) {
@@ -50,9 +82,15 @@ void SendLine(int nLevel, const std::wstring& strText) {
     if (!pfn) return;
     static const wchar_t kPrefix[] = L"[Locanym Plugin]";
     static const wchar_t kErrorPrefix[] = L"[!Locanym Plugin]";
+    const auto* pPrefix = nLevel ? kErrorPrefix : kPrefix;
+    // Nearly every line is short and plain: it goes to the host as it is, without a copy.
+    if (strText.size() < kLogBufferChars && !HasControl(strText)) {
+        pfn(kCbLog, reinterpret_cast<uintptr_t>(pPrefix),
+            reinterpret_cast<uintptr_t>(strText.c_str()));
+        return;
+    }
     const std::wstring strLine = EscapeLogText(strText);
-    pfn(kCbLog, reinterpret_cast<uintptr_t>(nLevel ? kErrorPrefix : kPrefix),
-        reinterpret_cast<uintptr_t>(strLine.c_str()));
+    pfn(kCbLog, reinterpret_cast<uintptr_t>(pPrefix), reinterpret_cast<uintptr_t>(strLine.c_str()));
 }
 }  // namespace
 
@@ -83,24 +121,50 @@ std::wstring EscapeLogText(const std::wstring& strText) {
 }
 
 void WriteLogLine(int nLevel, const std::wstring& strText) {
-    if (t_deferred.nDepth > 0) {
-        if (IsLogEnabled()) t_deferred.lines.emplace_back(nLevel, strText);
+    SLogThreadState& state = t_log;
+    if (state.nDepth > 0) {
+        if (IsLogEnabled()) state.lines.emplace_back(nLevel, strText);
         return;
     }
     SendLine(nLevel, strText);
 }
 
+void WriteLogLine(int nLevel, std::wstring&& strText) {
+    SLogThreadState& state = t_log;
+    if (state.nDepth > 0) {
+        if (IsLogEnabled()) state.lines.emplace_back(nLevel, std::move(strText));
+        return;
+    }
+    SendLine(nLevel, strText);
+    GiveLineBuffer(state, std::move(strText));
+}
+
+std::wstring TakeLogLineBuffer() {
+    SLogThreadState& state = t_log;
+    if (state.spareBuffers.empty()) return {};
+    std::wstring strText = std::move(state.spareBuffers.back());
+    state.spareBuffers.pop_back();
+    return strText;
+}
+
 CDeferredLog::CDeferredLog() {
-    ++t_deferred.nDepth;
+    ++t_log.nDepth;
 }
 
 CDeferredLog::~CDeferredLog() {
-    if (--t_deferred.nDepth > 0) return;
+    SLogThreadState& state = t_log;
+    if (--state.nDepth > 0) return;
+    // The lines are taken out before the host sees them: its callback may send a message
+    // that holds back lines of its own.
     std::vector<std::pair<int, std::wstring>> lines;
-    lines.swap(t_deferred.lines);
+    lines.swap(state.spareLines);
+    lines.swap(state.lines);
     // A destructor must not throw; a line that cannot be written now is lost.
     try {
         for (const auto& line : lines) SendLine(line.first, line.second);
+        for (auto& line : lines) GiveLineBuffer(state, std::move(line.second));
     } catch (...) {
     }
+    lines.clear();
+    if (lines.capacity() > state.spareLines.capacity()) lines.swap(state.spareLines);
 }

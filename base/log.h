@@ -23,14 +23,21 @@ void SetLogCallback(SldHostCallback pfnCallback);
 bool IsLogEnabled();
 // Writes one already formatted line (escaped, then cut to 2047 characters).
 void WriteLogLine(int nLevel, const std::wstring& strText);
+// The same, taking the text over: a held-back line keeps it without a copy.
+void WriteLogLine(int nLevel, std::wstring&& strText);
 // The line as it is handed to the host: control characters escaped, cut to 2047 characters
 // without splitting an escape.
 std::wstring EscapeLogText(const std::wstring& strText);
 
+// An empty text with room kept from a line written before on this thread, if there is one.
+std::wstring TakeLogLineBuffer();
+
 template <class... A>
 void WriteLog(int nLevel, std::wstring_view format, const A&... args) {
     if (!IsLogEnabled()) return;
-    WriteLogLine(nLevel, FormatText(format, args...));
+    std::wstring strLine = TakeLogLineBuffer();
+    AppendFormatText(strLine, format, args...);
+    WriteLogLine(nLevel, std::move(strLine));
 }
 
 // While one lives on a thread, the lines that thread writes are kept and handed to the host

@@ -5,11 +5,15 @@
 #include "base/utf.h"
 
 std::wstring Utf8ToWide(std::string_view in) {
-    std::wstring out;
-    out.reserve(in.size());
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
+    // The ASCII head, most often the whole text, is widened into room made at once.
+    std::wstring out(n, L'\0');
+    wchar_t* const pOut = out.data();
     size_t i = 0;
+    for (; i < n && p[i] < 0x80; ++i) pOut[i] = static_cast<wchar_t>(p[i]);
+    if (i == n) return out;
+    out.resize(i);
     while (i < n) {
         const unsigned char b = p[i];
         if (b < 0x80) {
@@ -32,9 +36,20 @@ std::wstring Utf8ToWide(std::string_view in) {
 }
 
 std::string WideToUtf8(std::wstring_view in) {
-    std::string out;
-    out.reserve(in.size());
-    for (size_t i = 0; i < in.size(); ++i) {
+    // The ASCII head, most often the whole text, is narrowed into room made at once; the rest
+    // is encoded character by character.
+    std::string out(in.size(), '\0');
+    char* const pOut = out.data();
+    size_t nAscii = 0;
+    for (; nAscii < in.size(); ++nAscii) {
+        const auto u = static_cast<uint32_t>(in[nAscii]);
+        if (u >= 0x80) break;
+        pOut[nAscii] = static_cast<char>(u);
+    }
+    if (nAscii == in.size()) return out;
+    out.resize(nAscii);
+    out.reserve(in.size() + (in.size() - nAscii) * 2);
+    for (size_t i = nAscii; i < in.size(); ++i) {
         char32_t cp = static_cast<char32_t>(in[i]);
         if constexpr (sizeof(wchar_t) == 2) {
             if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size()) {

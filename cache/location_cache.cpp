@@ -75,7 +75,18 @@ SCacheRecord ParseRecord(const char* p) {
 }  // namespace
 
 void AppendCacheText(std::string& out, std::wstring_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
+    // The ASCII head, most often the whole text, is narrowed into room made at once.
+    const size_t nStart = out.size();
+    out.resize(nStart + text.size());
+    char* const pOut = out.data() + nStart;
+    size_t nAscii = 0;
+    for (; nAscii < text.size(); ++nAscii) {
+        const auto u = static_cast<uint32_t>(text[nAscii]);
+        if (u >= 0x80) break;
+        pOut[nAscii] = static_cast<char>(u);
+    }
+    out.resize(nStart + nAscii);
+    for (size_t i = nAscii; i < text.size(); ++i) {
         uint32_t u = static_cast<uint32_t>(text[i]);
         if (u < 0x80) {
             out += static_cast<char>(u);
@@ -97,19 +108,34 @@ void AppendCacheText(std::string& out, std::wstring_view text) {
 
 std::wstring DecodeCacheText(std::string_view encoded) {
     std::wstring out;
-    out.reserve(encoded.size());
-    ForEachCodePoint(encoded, [&out](uint32_t u) {
+    DecodeCacheTextTo(encoded, out);
+    return out;
+}
+
+void DecodeCacheTextTo(std::string_view encoded, std::wstring& out) {
+    // A character never takes more wide units than it has bytes encoded: room for the whole
+    // text is made at once, and the ASCII head, most often all of it, widened into it.
+    const auto* p = reinterpret_cast<const unsigned char*>(encoded.data());
+    out.resize(encoded.size());
+    wchar_t* pOut = out.data();
+    size_t nAscii = 0;
+    for (; nAscii < encoded.size() && p[nAscii] < 0x80; ++nAscii)
+        pOut[nAscii] = static_cast<wchar_t>(p[nAscii]);
+    if (nAscii == encoded.size()) return;
+    encoded.remove_prefix(nAscii);
+    pOut += nAscii;
+    ForEachCodePoint(encoded, [&pOut](uint32_t u) {
         if constexpr (sizeof(wchar_t) == 2) {
             if (u >= 0x10000 && u <= 0x10FFFF) {
                 u -= 0x10000;
-                out += static_cast<wchar_t>(0xD800 + (u >> 10));
-                out += static_cast<wchar_t>(0xDC00 + (u & 0x3FF));
+                *pOut++ = static_cast<wchar_t>(0xD800 + (u >> 10));
+                *pOut++ = static_cast<wchar_t>(0xDC00 + (u & 0x3FF));
                 return;
             }
         }
-        out += static_cast<wchar_t>(u);
+        *pOut++ = static_cast<wchar_t>(u);
     });
-    return out;
+    out.resize(static_cast<size_t>(pOut - out.data()));
 }
 
 bool IsUnicodeCacheText(std::string_view encoded) {
@@ -182,9 +208,9 @@ const CCachedValue* CLocationCache::Lookup(const std::wstring& strPath) const {
     uint32_t nIndex = Find(m_strKey, HashCacheKey(m_strKey));
     if (nIndex == 0) return nullptr;
     SCacheRecord record = RecordAt(m_entries[nIndex - 1]);
-    m_found.m_strText = DecodeCacheText(record.text);
-    m_found.m_strLat = DecodeCacheText(record.lat);
-    m_found.m_strLon = DecodeCacheText(record.lon);
+    DecodeCacheTextTo(record.text, m_found.m_strText);
+    DecodeCacheTextTo(record.lat, m_found.m_strLat);
+    DecodeCacheTextTo(record.lon, m_found.m_strLon);
     return &m_found;
 }
 
@@ -318,6 +344,9 @@ void CLocationCache::RemoveAll() {
 
 void CLocationCache::SetBucketCount(size_t nBuckets) {
     if (nBuckets == 0) nBuckets = 1;
+    // An empty table of that size already has its empty buckets: the start sets the size the
+    // table was made with, and filling them again would cost a pass over a few hundred KiB.
+    if (m_entries.empty() && nBuckets == m_buckets.size()) return;
     m_buckets.assign(nBuckets, 0);
     for (size_t i = 0; i < m_entries.size(); ++i) {
         uint32_t& head = m_buckets[m_entries[i].nHash % nBuckets];

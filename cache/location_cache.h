@@ -37,6 +37,8 @@ struct SCacheRecord {
 // surrogates and values beyond U+10FFFF survive. Valid UTF-8 is its own encoding.
 void AppendCacheText(std::string& out, std::wstring_view text);
 std::wstring DecodeCacheText(std::string_view encoded);
+// The same into out, replacing what it held (its room is kept).
+void DecodeCacheTextTo(std::string_view encoded, std::wstring& out);
 // True when the text holds only characters that standard UTF-8 can carry.
 bool IsUnicodeCacheText(std::string_view encoded);
 // Number of characters (code points) in an encoded text.

@@ -297,27 +297,30 @@ uintptr_t CLocanymApp::SetResult(const std::wstring& strAnswer) {
 
 uintptr_t CLocanymApp::ProcessPhoto(const wchar_t* pszPath) {
     if (!m_bEnabled || !m_bStarted.load() || !pszPath) return 0;
-    const std::wstring strPath(pszPath);
-    std::wstring strLat, strLon;
+    std::wstring strPath, strLat, strLon;
     {
         CDeferredLog deferred;
         std::lock_guard<std::mutex> lock(m_workMutex);
-        if (!m_wic.OpenFile(strPath)) return 0;
-        m_wic.ReadItem(2, 1, strLat);
-        m_wic.ReadItem(4, 1, strLon);
+        m_strPhotoPath.assign(pszPath);
+        if (!m_wic.OpenFile(m_strPhotoPath)) return 0;
+        m_wic.ReadItem(2, 1, m_strPhotoLat);
+        m_wic.ReadItem(4, 1, m_strPhotoLon);
         m_wic.Close();
-        if (strLat.empty() || strLon.empty()) {
-            WriteLog(kLogInfo, L"Missing gps location: file %s", strPath);
+        if (m_strPhotoLat.empty() || m_strPhotoLon.empty()) {
+            WriteLog(kLogInfo, L"Missing gps location: file %s", m_strPhotoPath);
             return 0;
         }
-        if (const CCachedValue* pCached = m_cache.Lookup(strPath)) {
-            WriteLog(kLogInfo, L"Found in Cache: file %s, %s,%s", strPath, pCached->m_strLat,
+        if (const CCachedValue* pCached = m_cache.Lookup(m_strPhotoPath)) {
+            WriteLog(kLogInfo, L"Found in Cache: file %s, %s,%s", m_strPhotoPath, pCached->m_strLat,
                      pCached->m_strLon);
-            if (pCached->m_strLat == strLat && pCached->m_strLon == strLon) {
+            if (pCached->m_strLat == m_strPhotoLat && pCached->m_strLon == m_strPhotoLon) {
                 WriteLog(kLogInfo, L"Cached");
                 return SetResult(pCached->m_strText);
             }
         }
+        strPath = m_strPhotoPath;
+        strLat = m_strPhotoLat;
+        strLon = m_strPhotoLon;
     }
 
     // The photo has a position: from here on a failure is a failed lookup with its text, never

@@ -94,6 +94,9 @@ class CLocanymApp : public CPlugInSettings, public ISettingsActions {
     // CDeferredLog): a host may send a message from inside its callback.
     std::mutex m_workMutex;
     CNetworkPause m_networkPause;
+    // A photo's path and position while m_workMutex is held (message 19), kept so that their
+    // room serves the next photo; a lookup takes copies before the lock is left.
+    std::wstring m_strPhotoPath, m_strPhotoLat, m_strPhotoLon;
 
     uintptr_t OnVersionText(uintptr_t wParam);
     uintptr_t OnInitialise(uintptr_t wParam, uintptr_t lParam);

@@ -193,7 +193,12 @@ void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText
             }
             // A value inside a log line may hold a line break; the log keeps one line per call.
             m_strPendingLog.append(m_strStamp).append(1, ' ');
-            AppendEscapedForLine(m_strPendingLog, strPrefix);
+            // Every line has one of the plug-in's two prefixes: the last one is kept escaped.
+            if (strPrefix != m_strLastPrefix) {
+                m_strLastPrefix = strPrefix;
+                m_strLastPrefixLine = EscapeForLine(strPrefix);
+            }
+            m_strPendingLog.append(m_strLastPrefixLine);
             m_strPendingLog.append(1, ' ');
             AppendEscapedForLine(m_strPendingLog, strText);
             m_strPendingLog.append(1, '\n');

@@ -105,6 +105,8 @@ class CHostSession {
     std::string m_strPendingLog;  // lines not yet in the log file; under m_logMutex
     std::string m_strStamp;       // LocalTimestamp() of m_nStampSecond
     int64_t m_nStampSecond = -1;
+    std::wstring m_strLastPrefix;     // the last line's prefix as the plug-in gave it
+    std::string m_strLastPrefixLine;  // and as the log writes it
     CPhotoTrace* m_pTrace = nullptr;
     std::vector<SSettingRead> m_reads;
     std::vector<int32_t> m_unknownCodes;

@@ -691,6 +691,7 @@ int CHost::Caption() {
     const std::vector<std::string>& photos = list.Photos();
     const size_t nCount = photos.size();
     CPhotoTrace trace;
+    std::string strLine;  // a caption's output line; its room serves the next
     bool bOutputLost = false;
     for (size_t i = 0; i < nCount && !state.bInterrupted; ++i) {
         const std::string& strArg = photos[i];
@@ -703,17 +704,17 @@ int CHost::Caption() {
         EPhotoStatus eStatus = EPhotoStatus::kUnreadable;
         std::wstring strProblem;
         const std::wstring strWideArg = Utf8ToWide(strArg);
-        if (!IsValidUtf8(strArg)) {
+        const bool bUtf8 = IsValidUtf8(strArg);
+        if (!bUtf8) {
             strProblem = L"the path is not UTF-8 text";
         } else {
-            std::wstring strPath;
-            if (IsPlainFullPath(strArg)) {
-                strPath = strWideArg;
-            } else {
+            std::wstring strNormal;
+            if (!IsPlainFullPath(strArg)) {
                 fs::path path = strArg;
                 if (path.is_relative() && !currentFolder.empty()) path = currentFolder / path;
-                strPath = Utf8ToWide(path.lexically_normal().string());
+                strNormal = Utf8ToWide(path.lexically_normal().string());
             }
+            const std::wstring& strPath = strNormal.empty() ? strWideArg : strNormal;
             {
                 std::lock_guard<std::mutex> lock(state.mutex);
                 state.bInPhoto = true;
@@ -765,7 +766,11 @@ int CHost::Caption() {
                 std::printf("%s,%s\n", CsvField(strArg).c_str(),
                             CsvField(WideToUtf8(*caption)).c_str());
         } else {
-            std::string strLine = EscapeForLine(strWideArg);
+            strLine.clear();
+            if (bUtf8 && IsPlainForLine(strArg))
+                strLine += strArg;
+            else
+                AppendEscapedForLine(strLine, strWideArg);
             strLine += '\t';
             if (caption) AppendEscapedForLine(strLine, *caption);
             strLine += '\n';

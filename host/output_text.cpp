@@ -4,14 +4,34 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "base/text.h"
-#include "base/utf.h"
 
 namespace {
 
 bool IsPlainAscii(wchar_t c) {
-    return c >= 0x20 && c < 0x7F && c != L'\\';
+    return static_cast<uint32_t>(c) - 0x20u < 0x5Fu && c != L'\\';
+}
+
+// Writes the UTF-8 form of a character at least U+0080 (no surrogate) at p; the bytes written.
+[[maybe_unused]] size_t EncodeUtf8(uint32_t cp, char* p) {
+    if (cp < 0x800) {
+        p[0] = static_cast<char>(0xC0 | (cp >> 6));
+        p[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        p[0] = static_cast<char>(0xE0 | (cp >> 12));
+        p[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        p[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    p[0] = static_cast<char>(0xF0 | (cp >> 18));
+    p[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    p[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    p[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
 }
 
 }  // namespace
@@ -23,23 +43,62 @@ std::string EscapeForLine(std::wstring_view strText) {
     return strOut;
 }
 
+bool IsPlainForLine(std::string_view strUtf8) {
+    // Eight bytes at a time: none below 0x20, none 0x7F, no backslash (the bit tricks find a
+    // byte below a bound, or a zero byte after an exclusive or, in a whole word at once; bytes
+    // of 0x80 and above, the rest of a character's UTF-8, pass).
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    auto hasZero = [](uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+    size_t i = 0;
+    for (; strUtf8.size() - i >= sizeof(uint64_t); i += sizeof(uint64_t)) {
+        uint64_t x;
+        std::memcpy(&x, strUtf8.data() + i, sizeof x);
+        if (((x - kOnes * 0x20) & ~x & kHighs) != 0 || hasZero(x ^ (kOnes * 0x7F)) ||
+            hasZero(x ^ (kOnes * '\\')))
+            return false;
+    }
+    for (const char c : strUtf8.substr(i)) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || b == '\\') return false;
+    }
+    return true;
+}
+
 void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
-    // Two log lines a photo pass through here, nearly all plain ASCII: gathered on the stack
-    // and appended a run at a time.
+    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: the plain
+    // head is found, then narrowed into room made at once.
+    const size_t nText = strText.size();
+    size_t nPlain = 0;
+    while (nPlain < nText && IsPlainAscii(strText[nPlain])) ++nPlain;
+    const size_t nOld = strOut.size();
+    strOut.resize(nOld + nPlain);
+    char* const pOut = strOut.data() + nOld;
+    for (size_t i = 0; i < nPlain; ++i) pOut[i] = static_cast<char>(strText[i]);
+    if (nPlain == nText) return;
+
+    // The rest, from the first character that needs more than a byte, gathered on the stack.
     char szRun[256];
     size_t nRun = 0;
     auto appendRun = [&]() {
         strOut.append(szRun, nRun);
         nRun = 0;
     };
-    for (const wchar_t c : strText) {
+    for (const wchar_t c : strText.substr(nPlain)) {
         if (IsPlainAscii(c)) {
             szRun[nRun++] = static_cast<char>(c);
             if (nRun == sizeof szRun) appendRun();
             continue;
         }
-        appendRun();
         const auto cp = static_cast<uint32_t>(c);
+        // Accented letters of place names join the run, encoded in place.
+        if constexpr (sizeof(wchar_t) == 4) {
+            if (cp >= 0x80 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+                if (nRun + 4 > sizeof szRun) appendRun();
+                nRun += EncodeUtf8(cp, szRun + nRun);
+                continue;
+            }
+        }
+        appendRun();
         char szEscape[16];
         if (c == L'\\')
             strOut += "\\\\";
@@ -55,8 +114,6 @@ void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
         } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
             std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
             strOut += szEscape;
-        } else if constexpr (sizeof(wchar_t) == 4) {
-            AppendUtf8CodePoint(strOut, static_cast<char32_t>(cp));
         } else {
             strOut += WideToUtf8(std::wstring_view(&c, 1));
         }

@@ -9,6 +9,9 @@
 std::string EscapeForLine(std::wstring_view strText);
 // The same, appended to strOut.
 void AppendEscapedForLine(std::string& strOut, std::wstring_view strText);
+// True when valid UTF-8 text holds nothing that EscapeForLine changes (no ASCII control
+// character, no backslash): its escaped form is the text itself.
+bool IsPlainForLine(std::string_view strUtf8);
 
 // A JSON string with its quotes.
 std::string JsonQuote(const std::wstring& strText);

@@ -150,6 +150,7 @@ constexpr uint16_t kTypeByte = 1, kTypeAscii = 2, kTypeShort = 3, kTypeLong = 4,
                    kTypeSRational = 10, kTypeFloat = 11, kTypeDouble = 12, kTypeIfd = 13;
 constexpr uint16_t kTagExifIfd = 34665, kTagGpsIfd = 34853, kTagInteropIfd = 40965;
 constexpr uint32_t kEntrySize = 12;
+constexpr size_t kSmallValueBytes = 64;
 constexpr uint8_t kJpegMarkerStart = 0xFF, kJpegSoi = 0xD8, kJpegEoi = 0xD9, kJpegSos = 0xDA,
                   kJpegApp1 = 0xE1, kJpegTem = 0x01, kJpegRst0 = 0xD0, kJpegRst7 = 0xD7;
 const uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
@@ -225,19 +226,25 @@ int32_t ReadEntries(const STiffLayout& layout, uint32_t nIfd, std::vector<SEntry
 }
 
 int32_t FindEntry(const STiffLayout& layout, uint32_t nIfd, uint16_t nTag, SEntry& entry) {
+    if (nIfd > layout.nSize || 2 > layout.nSize - nIfd) return kMetaErrCorrupt;
     uint8_t countBytes[2];
-    if (!BlockRead(layout, nIfd, countBytes, 2)) return kMetaErrCorrupt;
+    if (const uint8_t* pCount = layout.pSource->View(layout.nBase + nIfd, 2))
+        std::memcpy(countBytes, pCount, 2);
+    else if (!BlockRead(layout, nIfd, countBytes, 2))
+        return kMetaErrCorrupt;
     const uint32_t nCount = Get16(countBytes, layout.bBigEndian);
     if (nCount > kMaxIfdEntries) return kMetaErrTooLarge;
     // The whole table must be there, whichever entry is asked for.
-    if (nIfd > layout.nSize || 2 + nCount * kEntrySize > layout.nSize - nIfd)
-        return kMetaErrCorrupt;
-    // The usual case: the table lies in bytes already read, and is scanned in place.
+    if (2 + nCount * kEntrySize > layout.nSize - nIfd) return kMetaErrCorrupt;
+    // The usual case: the table lies in bytes already read, and is scanned in place, the tag
+    // compared as the file stores it.
     if (const uint8_t* pTable =
             layout.pSource->View(layout.nBase + nIfd + 2, nCount * size_t{kEntrySize})) {
+        const uint8_t nFirstByte = static_cast<uint8_t>(layout.bBigEndian ? nTag >> 8 : nTag);
+        const uint8_t nSecondByte = static_cast<uint8_t>(layout.bBigEndian ? nTag : nTag >> 8);
         for (uint32_t i = 0; i < nCount; ++i) {
             const uint8_t* p = pTable + i * kEntrySize;
-            if (Get16(p, layout.bBigEndian) != nTag) continue;
+            if (p[0] != nFirstByte || p[1] != nSecondByte) continue;
             entry.nTag = nTag;
             entry.nType = Get16(p + 2, layout.bBigEndian);
             entry.nCount = Get32(p + 4, layout.bBigEndian);
@@ -297,19 +304,23 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     // Nothing is allocated for a value the block does not hold.
     if (nBytes > 4 && (nOffset > layout.nSize || nBytes > layout.nSize - nOffset))
         return kMetaErrCorrupt;
-    std::vector<uint8_t> bytes(nBytes);
+    // The values a photo is read for (a coordinate's three rationals, a reference letter) fit
+    // on the stack; only larger ones are allocated.
+    uint8_t small[kSmallValueBytes];
+    std::vector<uint8_t> large;
+    uint8_t* const pBytes = nBytes <= sizeof small ? small : (large.resize(nBytes), large.data());
     if (nBytes == 0) {
-        // Nothing to copy: an empty vector has no buffer to copy into.
+        // Nothing to copy.
     } else if (nBytes <= 4) {
-        std::memcpy(bytes.data(), entry.raw, nBytes);
-    } else if (!BlockRead(layout, nOffset, bytes.data(), nBytes)) {
+        std::memcpy(pBytes, entry.raw, nBytes);
+    } else if (!BlockRead(layout, nOffset, pBytes, nBytes)) {
         return kMetaErrCorrupt;
     }
 
     const bool bBig = layout.bBigEndian;
-    const uint8_t* p = bytes.data();
+    const uint8_t* p = pBytes;
     const uint32_t n = entry.nCount;
-    value.Clear();
+    // Both callers hand in a value they have just cleared.
     auto setType = [&](uint16_t vt) {
         value.m_vt = n == 1 ? vt : static_cast<uint16_t>(vt | kVtVector);
     };
@@ -324,7 +335,10 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
         }
         case kTypeUndefined:
             value.m_vt = kVtBlob;
-            value.m_blob = std::move(bytes);
+            if (large.empty())
+                value.m_blob.assign(p, p + nBytes);
+            else
+                value.m_blob = std::move(large);
             return kMetaOk;
         case kTypeFloat:
         case kTypeDouble:

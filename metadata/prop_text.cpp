@@ -28,7 +28,14 @@ size_t CPropVariant::Count() const {
 }
 
 void CPropVariant::Clear() {
-    *this = CPropVariant();
+    // The lists keep their room: a value read again and again allocates once.
+    m_vt = kVtEmpty;
+    m_bits.clear();
+    m_doubles.clear();
+    m_narrow.clear();
+    m_wide.clear();
+    m_blob.clear();
+    m_pBlock.reset();
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "metadata/wic_utility.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <new>
@@ -15,6 +16,8 @@ constexpr int kSectionGps = 1;
 constexpr double kMaxLatitude = 90.0;
 constexpr double kMaxLongitude = 180.0;
 constexpr size_t kMaxLoggedValueChars = 64;
+constexpr size_t kKeptValueBytes = 4096;
+constexpr size_t kMaxDigitByDigitDecimals = 10;
 
 bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
@@ -39,6 +42,26 @@ bool IsPlainDecimal(const std::wstring& strText) {
 // as 4294967251) names no place, so the photo has no location.
 bool IsCoordinate(int nItem, const std::wstring& strText, bool bWasText, bool bNegate) {
     if (bWasText && !IsPlainDecimal(strText)) return false;
+    const double dMax = nItem == kTagGpsLatitude ? kMaxLatitude : kMaxLongitude;
+    // A plain unsigned decimal with few decimals, as every rational position is written, is
+    // compared digit by digit with the whole number of degrees allowed: the same answer as
+    // parsing it (with at most ten decimals no value above the limit rounds down to it), without
+    // the parse.
+    const size_t nPoint = std::min(strText.find(L'.'), strText.size());
+    if (strText.size() - nPoint <= kMaxDigitByDigitDecimals + 1 && IsPlainDecimal(strText) &&
+        strText[0] != L'-') {
+        size_t nFirst = 0;
+        while (nFirst + 1 < nPoint && strText[nFirst] == L'0') ++nFirst;
+        if (nPoint - nFirst > 3) return false;
+        unsigned nWhole = 0;
+        for (size_t i = nFirst; i < nPoint; ++i)
+            nWhole = nWhole * 10 + static_cast<unsigned>(strText[i] - L'0');
+        const auto nMax = static_cast<unsigned>(dMax);
+        if (nWhole != nMax) return nWhole < nMax;
+        for (size_t i = nPoint + 1; i < strText.size(); ++i)
+            if (strText[i] != L'0') return false;
+        return true;
+    }
     std::string narrow;
     narrow.reserve(strText.size());
     for (wchar_t c : strText) {
@@ -50,7 +73,6 @@ bool IsCoordinate(int nItem, const std::wstring& strText, bool bWasText, bool bN
     const auto res = std::from_chars(narrow.data(), pEnd, v);
     if (res.ec != std::errc() || res.ptr != pEnd || !std::isfinite(v)) return false;
     if (bNegate && std::signbit(v)) return false;
-    const double dMax = nItem == kTagGpsLatitude ? kMaxLatitude : kMaxLongitude;
     return std::fabs(v) <= dMax;
 }
 
@@ -76,11 +98,13 @@ bool IsTextValue(const CPropVariant& value) {
 }  // namespace
 
 std::wstring GetExtension(const std::wstring& strPath) {
-    const size_t nSlash = strPath.find_last_of(L"\\/");
-    const size_t nNameStart = nSlash == std::wstring::npos ? 0 : nSlash + 1;
-    const size_t nDot = strPath.rfind(L'.');
-    if (nDot == std::wstring::npos || nDot < nNameStart) return {};
-    return strPath.substr(nDot + 1);
+    // One pass from the end: the last point of the name, if one comes before a separator.
+    for (size_t i = strPath.size(); i > 0; --i) {
+        const wchar_t c = strPath[i - 1];
+        if (c == L'.') return strPath.substr(i);
+        if (c == L'\\' || c == L'/') break;
+    }
+    return {};
 }
 
 CWicUtility::~CWicUtility() {
@@ -122,6 +146,13 @@ void CWicUtility::Uninit() {
 }
 
 void CWicUtility::Close() {
+    // A nested block's reader in the last value holds the file open; a large value's room is
+    // not kept for the next photo.
+    m_value.Clear();
+    if (m_value.m_bits.capacity() * sizeof(uint64_t) +
+            m_value.m_doubles.capacity() * sizeof(double) + m_value.m_blob.capacity() >
+        kKeptValueBytes)
+        m_value = CPropVariant();
     m_piQueryReader.reset();
     m_piFrameDecode.reset();
     m_piDecoder.reset();
@@ -218,7 +249,7 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
                 return false;
             }
         }
-        CPropVariant value;
+        CPropVariant& value = m_value;
         const int32_t hr =
             m_piQueryReader->GetItem(m_bTiff != 0, eBlock, static_cast<uint16_t>(nItem), value);
         if (hr == kMetaOk) {

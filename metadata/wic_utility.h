@@ -56,6 +56,9 @@ class CWicUtility {
   private:
     // ReadItem without the hemisphere step; bWasText tells whether the item is stored as text.
     bool ReadItemByNumber(int nItem, int nSection, std::wstring& strOut, bool& bWasText);
+
+    // The last item read, kept so that its lists are allocated once, not for every item.
+    CPropVariant m_value;
 };
 
 // Appends the texts of every item of a nested block, depth first in file order, ", "-joined.
