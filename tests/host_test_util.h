@@ -32,10 +32,19 @@ inline std::vector<std::string> Lines(const std::string& strText) {
     return lines;
 }
 
+// Passes when strText holds strPart; a failure shows the whole text.
+inline ::testing::AssertionResult Has(const std::string& strText, const std::string& strPart) {
+    if (strText.find(strPart) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << strPart << "\" not in:\n" << strText;
+}
+
 struct SRun {
     int nExit = -1;
     std::string strOut, strErr;
 };
+
+// Where a run's standard output goes: a file of the scratch folder, or a pipe nobody reads.
+enum class EStdout { kFile, kClosedPipe };
 
 // Runs a program with the arguments; standard output and error are caught in files of the
 // scratch folder, or standard error on a pseudo-terminal when bStderrTerminal. Environment
@@ -43,7 +52,7 @@ struct SRun {
 inline SRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                        const std::filesystem::path& scratch,
                        const std::map<std::string, std::optional<std::string>>& env = {},
-                       bool bStderrTerminal = false) {
+                       bool bStderrTerminal = false, EStdout eStdout = EStdout::kFile) {
     std::vector<std::string> envStrings;
     for (char** p = environ; *p; ++p) {
         std::string strEntry = *p;
@@ -70,8 +79,16 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, strOutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    int pipeFds[2] = {-1, -1};
+    if (eStdout == EStdout::kClosedPipe) {
+        if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+        close(pipeFds[0]);  // nobody will ever read
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, strOutFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     if (bStderrTerminal) {
         posix_spawn_file_actions_adddup2(&actions, nTermSlave, 2);
         posix_spawn_file_actions_addclose(&actions, nTermMaster);
@@ -82,12 +99,13 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
     pid_t pid = 0;
     int nSpawn = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    if (pipeFds[1] >= 0) close(pipeFds[1]);
     if (nSpawn != 0) throw std::runtime_error("cannot start " + program.string());
     int nStatus = 0;
     waitpid(pid, &nStatus, 0);
     SRun run;
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
-    run.strOut = ReadFileBytes(strOutFile);
+    if (eStdout == EStdout::kFile) run.strOut = ReadFileBytes(strOutFile);
     if (bStderrTerminal) {
         close(nTermSlave);
         // The terminal keeps what the child wrote; reading fails once it is drained.
