@@ -247,7 +247,7 @@ TEST_F(HostCaptionTest, AClosedOutputStopsTheShowAndLosesNothing) {
     fs::remove(m_log);  // the settings' runs wrote to it
     const SRun run = host_test::RunProgram(
         LOCANYM_HOST_PATH, {"--data", m_data.string(), "caption", Photo(0), Photo(1), Photo(2)},
-        m_scratch.Path(), m_env, false, host_test::EStdout::kClosedPipe);
+        m_scratch.Path(), m_env, host_test::EStdout::kClosedPipe);
     EXPECT_EQ(run.nExit, 1) << "128 + signal when killed by SIGPIPE";
     EXPECT_TRUE(Has(run.strErr, "standard output"));
     const std::vector<std::string> log = LogLines();

@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,12 +46,12 @@ struct SRun {
 enum class EStdout { kFile, kClosedPipe };
 
 // Runs a program with the arguments; standard output and error are caught in files of the
-// scratch folder, or standard error on a pseudo-terminal when bStderrTerminal. Environment
-// entries of env replace the inherited ones; an empty optional removes the variable.
+// scratch folder. Environment entries of env replace the inherited ones; an empty optional
+// removes the variable.
 inline SRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                        const std::filesystem::path& scratch,
                        const std::map<std::string, std::optional<std::string>>& env = {},
-                       bool bStderrTerminal = false, EStdout eStdout = EStdout::kFile) {
+                       EStdout eStdout = EStdout::kFile) {
     std::vector<std::string> envStrings;
     for (char** p = environ; *p; ++p) {
         std::string strEntry = *p;
@@ -73,9 +72,6 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
 
     const std::string strOutFile = (scratch / "run.stdout").string();
     const std::string strErrFile = (scratch / "run.stderr").string();
-    int nTermMaster = -1, nTermSlave = -1;
-    if (bStderrTerminal && openpty(&nTermMaster, &nTermSlave, nullptr, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -89,13 +85,8 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
         posix_spawn_file_actions_addopen(&actions, 1, strOutFile.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
-    if (bStderrTerminal) {
-        posix_spawn_file_actions_adddup2(&actions, nTermSlave, 2);
-        posix_spawn_file_actions_addclose(&actions, nTermMaster);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 2, strErrFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    }
+    posix_spawn_file_actions_addopen(&actions, 2, strErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     pid_t pid = 0;
     int nSpawn = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -106,16 +97,7 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
     SRun run;
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
     if (eStdout == EStdout::kFile) run.strOut = ReadFileBytes(strOutFile);
-    if (bStderrTerminal) {
-        close(nTermSlave);
-        // The terminal keeps what the child wrote; reading fails once it is drained.
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(nTermMaster, buffer, sizeof(buffer))) > 0) run.strErr.append(buffer, n);
-        close(nTermMaster);
-    } else {
-        run.strErr = ReadFileBytes(strErrFile);
-    }
+    run.strErr = ReadFileBytes(strErrFile);
     return run;
 }
 
@@ -124,15 +106,14 @@ class HostRunTest : public ::testing::Test {
   protected:
     using Env = std::map<std::string, std::optional<std::string>>;
     // Runs the host with the scratch data folder; m_env, then env, change its environment.
-    SRun Run(std::vector<std::string> args, const Env& env = {}, bool bStderrTerminal = false) {
+    SRun Run(std::vector<std::string> args, const Env& env = {}) {
         args.insert(args.begin(), {"--data", m_data.string()});
-        return RunBare(args, env, bStderrTerminal);
+        return RunBare(args, env);
     }
-    SRun RunBare(const std::vector<std::string>& args, const Env& env = {},
-                 bool bStderrTerminal = false) {
+    SRun RunBare(const std::vector<std::string>& args, const Env& env = {}) {
         Env merged = env;
         merged.insert(m_env.begin(), m_env.end());
-        return RunProgram(LOCANYM_HOST_PATH, args, m_scratch.Path(), merged, bStderrTerminal);
+        return RunProgram(LOCANYM_HOST_PATH, args, m_scratch.Path(), merged);
     }
 
     CTempDir m_scratch;
