@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "cache/cache_path.h"
@@ -28,18 +29,12 @@ const std::string kHeader = kBom + "TestApp cache\r\nv1\r\n";
 // UTF-16 LE bytes, without a byte order mark.
 std::string Utf16Le(const std::wstring& text) {
     std::string out;
-    auto unit = [&out](uint32_t v) {
-        out += static_cast<char>(v & 0xFF);
-        out += static_cast<char>(v >> 8);
-    };
     for (wchar_t c : text) {
-        const uint32_t u = static_cast<uint32_t>(c);
-        if (u < 0x10000) {
-            unit(u);
-        } else {
-            unit(0xD800 + ((u - 0x10000) >> 10));
-            unit(0xDC00 + ((u - 0x10000) & 0x3FF));
-        }
+        const uint32_t u = static_cast<uint32_t>(c), v = u - 0x10000;
+        for (uint32_t unit : u < 0x10000
+                                 ? std::vector<uint32_t>{u}
+                                 : std::vector<uint32_t>{0xD800 + (v >> 10), 0xDC00 + (v & 0x3FF)})
+            out += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     }
     return out;
 }
@@ -93,12 +88,8 @@ TEST_F(CacheFileTest, HeaderAndCountDecideWhatIsRead) {
         m_cache.Store(L"/kept", CCachedValue(L"kept", L"1", L"2"));
         Load(c.bytes);
         EXPECT_EQ(Caption(L"/a"), c.nRead ? L"x" : L"<none>") << c.bytes;
-        if (!c.nRead) {
-            EXPECT_EQ(m_cache.GetCount(), 1u) << c.bytes;
-            EXPECT_EQ(Caption(L"/kept"), L"kept") << c.bytes;
-        } else {
-            EXPECT_EQ(m_cache.GetCount(), c.nRead) << c.bytes;
-        }
+        EXPECT_EQ(Caption(L"/kept"), c.nRead ? L"<none>" : L"kept") << c.bytes;
+        EXPECT_EQ(m_cache.GetCount(), c.nRead ? c.nRead : 1u) << c.bytes;
         if (!c.log.empty()) {
             EXPECT_TRUE(Logged(c.log)) << c.bytes;
         }
@@ -223,11 +214,15 @@ TEST_F(CacheFileTest, SaveWritesTheFormatAndLeavesOutWhatItCannotHold) {
         EXPECT_EQ(Caption(L"/p/" + std::to_wstring(i)), captions[i]);
 }
 
-// Runs fn in a child process and answers how the child ended (as waitpid reports it).
+// Runs fn in a child process whose files cannot grow past 64 KiB and which leaves no core
+// dump; answers how the child ended (as waitpid reports it).
 template <class F>
 int InChild(F fn) {
     pid_t pid = fork();
     if (pid == 0) {
+        rlimit noCore{0, 0}, limit{64 * 1024, 64 * 1024};
+        setrlimit(RLIMIT_CORE, &noCore);
+        setrlimit(RLIMIT_FSIZE, &limit);
         fn();
         _exit(0);
     }
@@ -246,8 +241,6 @@ TEST_F(CacheFileTest, AFailedOrKilledSaveLeavesTheOldFile) {
     // A full disk: the file-size limit makes a write fail with EFBIG.
     int status = InChild([&] {
         signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
         m_logs.Clear();
         SaveCacheFile(m_strPath, kApp, m_cache);
         _exit(Logged(L"SaveCache: Error writing file " + m_strPath) ? 0 : 3);
@@ -257,13 +250,7 @@ TEST_F(CacheFileTest, AFailedOrKilledSaveLeavesTheOldFile) {
     EXPECT_FALSE(fs::exists(m_strPath + L".tmp"));
 
     // The process killed in the middle of writing.
-    status = InChild([&] {
-        rlimit noCore{0, 0};
-        setrlimit(RLIMIT_CORE, &noCore);
-        rlimit limit{64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        SaveCacheFile(m_strPath, kApp, m_cache);
-    });
+    status = InChild([&] { SaveCacheFile(m_strPath, kApp, m_cache); });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
     EXPECT_EQ(ReadFileBytes(m_strPath), old);
     CLocationCache reloaded;
