@@ -52,23 +52,21 @@ inline SRun RunProgram(const std::filesystem::path& program, const std::vector<s
                        const std::filesystem::path& scratch,
                        const std::map<std::string, std::optional<std::string>>& env = {},
                        EStdout eStdout = EStdout::kFile) {
-    std::vector<std::string> envStrings;
-    for (char** p = environ; *p; ++p) {
-        std::string strEntry = *p;
-        std::string strName = strEntry.substr(0, strEntry.find('='));
-        if (!env.count(strName)) envStrings.push_back(strEntry);
-    }
+    std::vector<std::string> envStrings, argStrings = {program.string()};
+    for (char** p = environ; *p; ++p)
+        if (!env.count(std::string(*p).substr(0, std::string(*p).find('='))))
+            envStrings.push_back(*p);
     for (const auto& [strName, value] : env)
         if (value) envStrings.push_back(strName + "=" + *value);
-    std::vector<char*> envp;
-    for (std::string& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-
-    std::vector<std::string> argStrings = {program.string()};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : argStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
+    // NUL-ended pointers into the strings, as posix_spawn takes them.
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> p;
+        for (std::string& s : strings) p.push_back(s.data());
+        p.push_back(nullptr);
+        return p;
+    };
+    std::vector<char*> envp = pointers(envStrings), argv = pointers(argStrings);
 
     const std::string strOutFile = (scratch / "run.stdout").string();
     const std::string strErrFile = (scratch / "run.stderr").string();
