@@ -35,9 +35,9 @@ class HostCaptionTest : public HostRunTest {
         });
         ASSERT_TRUE(m_server.Start());
         m_env["LOCANYM_SERVICE_URL"] = m_server.BaseUrl();
-        for (const auto& [strKey, strValue] : std::vector<std::pair<std::string, std::string>>{
-                 {"Enabled", "1"}, {"iProv", "2"}, {"AK-GeoNames", "demo"}, {"Format", "%C"}})
-            ASSERT_EQ(Run({"set", strKey, strValue}).nExit, 0);
+        fs::create_directories(m_data);
+        WriteFileBytes(m_data / "settings.json", R"({"LocanymPlugIn": {"Enabled": 1, "iProv": 2,
+            "AK-GeoNames": "demo", "Format": "%C"}})");
     }
 
     // Each JSON line of the run, by path.
@@ -236,7 +236,6 @@ TEST_F(HostCaptionTest, EveryExitLeavesTheWholeLogAndNothingWaitsBehindARequest)
 // A reader that goes away (caption ... | head -1) stops the show as Ctrl-C does: the lookups
 // made so far are saved in the cache, the log is whole, and the exit status says it failed.
 TEST_F(HostCaptionTest, AClosedOutputStopsTheShowAndLosesNothing) {
-    fs::remove(m_log);  // the settings' runs wrote to it
     const SRun run = host_test::RunProgram(
         LOCANYM_HOST_PATH, {"--data", m_data.string(), "caption", Photo(0), Photo(1), Photo(2)},
         m_scratch.Path(), m_env, host_test::EStdout::kClosedPipe);
