@@ -32,14 +32,6 @@ SLD_PROFILE_RECORD Record(const wchar_t* pszKey, const wchar_t* pszDefault = nul
     return record;
 }
 
-void Write(CHostSettings& settings, const std::wstring& strKey, const std::wstring& strValue) {
-    SLD_PROFILE_RECORD record = Record(strKey.c_str(), L"");
-    record.value = reinterpret_cast<uintptr_t>(strValue.c_str());
-    std::string strNote;
-    settings.TakeWrite(record, strNote);
-    EXPECT_EQ(strNote, "");
-}
-
 CHostSettings Reloaded(const fs::path& file) {
     CHostSettings settings(file);
     std::string strError;
@@ -61,24 +53,28 @@ TEST(HostSettings, TextsAndIntegersSurviveTheFile) {
         std::wstring(3000, L'x'),
     };
     const std::vector<int32_t> ints = {0, -1, INT_MIN, INT_MAX};
+    std::string strNote, strError;
     {
         CHostSettings settings = Reloaded(file);
-        for (size_t i = 0; i < texts.size(); ++i)
-            Write(settings, L"T" + std::to_wstring(i), texts[i]);
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const std::wstring strKey = L"T" + std::to_wstring(i);
+            SLD_PROFILE_RECORD record = Record(strKey.c_str(), L"");
+            record.value = reinterpret_cast<uintptr_t>(texts[i].c_str());
+            settings.TakeWrite(record, strNote);
+            EXPECT_EQ(strNote, "") << "text " << i;
+        }
         for (size_t i = 0; i < ints.size(); ++i) {
             const std::wstring strKey = L"I" + std::to_wstring(i);
             SLD_PROFILE_RECORD record = Record(strKey.c_str());
             record.value = static_cast<uint32_t>(ints[i]);
-            std::string strNote;
             settings.TakeWrite(record, strNote);
         }
-        std::string strError;
+        EXPECT_EQ(strNote, "");
         ASSERT_TRUE(settings.Save(strError)) << strError;
     }
     CHostSettings settings = Reloaded(file);
     for (size_t i = 0; i < texts.size(); ++i) {
         std::wstring strValue;
-        std::string strNote;
         EXPECT_TRUE(settings.GetText("LocanymPlugIn", "T" + std::to_string(i), strValue, strNote));
         EXPECT_EQ(strValue, texts[i]) << "text " << i;
     }
@@ -88,7 +84,6 @@ TEST(HostSettings, TextsAndIntegersSurviveTheFile) {
         record.def = 77;
         record.value = 0xFFFFFFFFFFFFFFFFull;
         bool bStored = false;
-        std::string strNote;
         settings.AnswerRead(record, bStored, strNote);
         EXPECT_TRUE(bStored);
         EXPECT_EQ(record.value, static_cast<uint32_t>(ints[i])) << "int " << i;
@@ -102,21 +97,28 @@ TEST(HostSettings, TextsAndIntegersSurviveTheFile) {
         EXPECT_EQ(entry.path().filename(), "settings.json") << "no temporary file is left";
 }
 
-// A text read never writes past capacity characters and its NUL, and always ends with a NUL.
+// A text read never writes past capacity characters and its NUL, and always ends with a NUL; a
+// text record without a default (pszDefault "") reads as empty.
 TEST(HostSettings, TextReadHonoursCapacity) {
     CTempDir dir;
     struct SCase {
-        size_t nLength;
+        size_t nLength;  // of the stored value; none stored when 0
         int32_t nCapacity;
-    } cases[] = {{1023, 1023}, {1024, 1023}, {4, 0}};
+        const wchar_t* pszDefault;
+    } cases[] = {{1023, 1023, L"%A"}, {1024, 1023, L"%A"}, {4, 0, L"%A"}, {0, 1023, L""}};
     for (const SCase& c : cases) {
-        CHostSettings settings = Reloaded(dir.Path() / "settings.json");
+        CHostSettings settings = Reloaded(dir.Path() / (std::to_string(c.nLength) + ".json"));
         const std::wstring strStored(c.nLength, L'v');
-        Write(settings, L"Format", strStored);
-        std::vector<wchar_t> buffer(1100, L'Z');
-        SLD_PROFILE_RECORD record = Record(L"Format", L"%A", &buffer, c.nCapacity);
-        bool bStored = false;
         std::string strNote;
+        if (c.nLength) {
+            SLD_PROFILE_RECORD write = Record(L"Format", L"");
+            write.value = reinterpret_cast<uintptr_t>(strStored.c_str());
+            settings.TakeWrite(write, strNote);
+        }
+        std::vector<wchar_t> buffer(1100, L'Z');
+        SLD_PROFILE_RECORD record = Record(L"Format", c.pszDefault, &buffer, c.nCapacity);
+        if (!*c.pszDefault) record.def = 0;
+        bool bStored = false;
         settings.AnswerRead(record, bStored, strNote);
         const size_t nExpected = std::min<size_t>(c.nLength, c.nCapacity);
         EXPECT_EQ(std::wstring(buffer.data()), strStored.substr(0, nExpected));
@@ -125,17 +127,4 @@ TEST(HostSettings, TextReadHonoursCapacity) {
                                        << c.nLength << ", capacity " << c.nCapacity;
         EXPECT_EQ(strNote.empty(), c.nLength <= static_cast<size_t>(c.nCapacity));
     }
-}
-
-// A text record without a default reads as empty (kinds of stored values: host_test).
-TEST(HostSettings, TextRecordWithoutADefaultReadsAsEmpty) {
-    CTempDir dir;
-    CHostSettings settings = Reloaded(dir.Path() / "settings.json");
-    std::vector<wchar_t> buffer(8, L'Z');
-    SLD_PROFILE_RECORD record = Record(L"Missing", L"", &buffer);
-    record.def = 0;
-    bool bStored = true;
-    std::string strNote;
-    settings.AnswerRead(record, bStored, strNote);
-    EXPECT_EQ(buffer[0], L'\0');
 }

@@ -2,14 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
-
-namespace {
-struct SLine {
-    bool bError;
-    const wchar_t* pszText;
-};
-}  // namespace
 
 // The log lines of one photo and the plug-in's answer decide its status; a failed first attempt
 // followed by a good retry is a caption, not a failure. The plain outcomes (captioned, cached,
@@ -17,7 +11,7 @@ struct SLine {
 // host_caption_test.
 TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
     struct SCase {
-        std::vector<SLine> lines;
+        std::vector<std::pair<bool, const wchar_t*>> lines;  // is an error line, text
         const wchar_t* pszAnswer;
         EPhotoStatus eExpected;
         const wchar_t* pszError;
@@ -41,7 +35,7 @@ TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
     };
     for (const SCase& c : cases) {
         CPhotoTrace trace;
-        for (const SLine& line : c.lines) trace.AddLine(line.bError, line.pszText);
+        for (const auto& [bError, pszText] : c.lines) trace.AddLine(bError, pszText);
         std::wstring strError;
         EXPECT_EQ(trace.Classify(c.pszAnswer, strError), c.eExpected)
             << (c.pszAnswer ? c.pszAnswer : L"(none)");

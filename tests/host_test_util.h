@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,72 +31,71 @@ inline std::vector<std::string> Lines(const std::string& strText) {
     return lines;
 }
 
+// Passes when strText holds strPart; a failure shows the whole text.
+inline ::testing::AssertionResult Has(const std::string& strText, const std::string& strPart) {
+    if (strText.find(strPart) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "\"" << strPart << "\" not in:\n" << strText;
+}
+
 struct SRun {
     int nExit = -1;
     std::string strOut, strErr;
 };
 
+// Where a run's standard output goes: a file of the scratch folder, or a pipe nobody reads.
+enum class EStdout { kFile, kClosedPipe };
+
 // Runs a program with the arguments; standard output and error are caught in files of the
-// scratch folder, or standard error on a pseudo-terminal when bStderrTerminal. Environment
-// entries of env replace the inherited ones; an empty optional removes the variable.
+// scratch folder. Environment entries of env replace the inherited ones; an empty optional
+// removes the variable.
 inline SRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                        const std::filesystem::path& scratch,
                        const std::map<std::string, std::optional<std::string>>& env = {},
-                       bool bStderrTerminal = false) {
-    std::vector<std::string> envStrings;
-    for (char** p = environ; *p; ++p) {
-        std::string strEntry = *p;
-        std::string strName = strEntry.substr(0, strEntry.find('='));
-        if (!env.count(strName)) envStrings.push_back(strEntry);
-    }
+                       EStdout eStdout = EStdout::kFile) {
+    std::vector<std::string> envStrings, argStrings = {program.string()};
+    for (char** p = environ; *p; ++p)
+        if (!env.count(std::string(*p).substr(0, std::string(*p).find('='))))
+            envStrings.push_back(*p);
     for (const auto& [strName, value] : env)
         if (value) envStrings.push_back(strName + "=" + *value);
-    std::vector<char*> envp;
-    for (std::string& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-
-    std::vector<std::string> argStrings = {program.string()};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : argStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
+    // NUL-ended pointers into the strings, as posix_spawn takes them.
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> p;
+        for (std::string& s : strings) p.push_back(s.data());
+        p.push_back(nullptr);
+        return p;
+    };
+    std::vector<char*> envp = pointers(envStrings), argv = pointers(argStrings);
 
     const std::string strOutFile = (scratch / "run.stdout").string();
     const std::string strErrFile = (scratch / "run.stderr").string();
-    int nTermMaster = -1, nTermSlave = -1;
-    if (bStderrTerminal && openpty(&nTermMaster, &nTermSlave, nullptr, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, strOutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    if (bStderrTerminal) {
-        posix_spawn_file_actions_adddup2(&actions, nTermSlave, 2);
-        posix_spawn_file_actions_addclose(&actions, nTermMaster);
+    int pipeFds[2] = {-1, -1};
+    if (eStdout == EStdout::kClosedPipe) {
+        if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+        close(pipeFds[0]);  // nobody will ever read
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
     } else {
-        posix_spawn_file_actions_addopen(&actions, 2, strErrFile.c_str(),
+        posix_spawn_file_actions_addopen(&actions, 1, strOutFile.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
     }
+    posix_spawn_file_actions_addopen(&actions, 2, strErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     pid_t pid = 0;
     int nSpawn = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    if (pipeFds[1] >= 0) close(pipeFds[1]);
     if (nSpawn != 0) throw std::runtime_error("cannot start " + program.string());
     int nStatus = 0;
     waitpid(pid, &nStatus, 0);
     SRun run;
     run.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
-    run.strOut = ReadFileBytes(strOutFile);
-    if (bStderrTerminal) {
-        close(nTermSlave);
-        // The terminal keeps what the child wrote; reading fails once it is drained.
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(nTermMaster, buffer, sizeof(buffer))) > 0) run.strErr.append(buffer, n);
-        close(nTermMaster);
-    } else {
-        run.strErr = ReadFileBytes(strErrFile);
-    }
+    if (eStdout == EStdout::kFile) run.strOut = ReadFileBytes(strOutFile);
+    run.strErr = ReadFileBytes(strErrFile);
     return run;
 }
 
@@ -106,15 +104,14 @@ class HostRunTest : public ::testing::Test {
   protected:
     using Env = std::map<std::string, std::optional<std::string>>;
     // Runs the host with the scratch data folder; m_env, then env, change its environment.
-    SRun Run(std::vector<std::string> args, const Env& env = {}, bool bStderrTerminal = false) {
+    SRun Run(std::vector<std::string> args, const Env& env = {}) {
         args.insert(args.begin(), {"--data", m_data.string()});
-        return RunBare(args, env, bStderrTerminal);
+        return RunBare(args, env);
     }
-    SRun RunBare(const std::vector<std::string>& args, const Env& env = {},
-                 bool bStderrTerminal = false) {
+    SRun RunBare(const std::vector<std::string>& args, const Env& env = {}) {
         Env merged = env;
         merged.insert(m_env.begin(), m_env.end());
-        return RunProgram(LOCANYM_HOST_PATH, args, m_scratch.Path(), merged, bStderrTerminal);
+        return RunProgram(LOCANYM_HOST_PATH, args, m_scratch.Path(), merged);
     }
 
     CTempDir m_scratch;
