@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -117,9 +118,9 @@ TEST(CacheSessions, TwoHostsOnOneDataFolderLoseNoEntryAndNeverTearTheFile) {
 // A burst of photos at one position asks the service once and caches every photo; a missing
 // file is no reason not to start. The next session answers them all from the file exactly as
 // they were composed (a caption with a line feed, a backslash, quotes at both ends and non-ASCII
-// letters) and, having changed nothing, leaves the file as it was, as do save events after a
+// letters) and, having changed nothing, leaves the file untouched, as do save events after a
 // stop.
-TEST(CacheSessions, ABurstAsksOnceAndTheNextShowIsAnsweredFromTheFile) {
+TEST(CacheSessions, ABurstAsksOnceAndTheNextShowIsAnsweredFromTheUntouchedFile) {
     SParisService service;
     ASSERT_TRUE(service.bStarted);
     CTempDir photos;
@@ -154,6 +155,8 @@ TEST(CacheSessions, ABurstAsksOnceAndTheNextShowIsAnsweredFromTheFile) {
     ASSERT_TRUE(ReadCacheFile(file, cached));
     EXPECT_EQ(cached.size(), paths.size());
     const std::string bytes = ReadFileBytes(file);
+    const auto past = fs::last_write_time(file) - std::chrono::hours(1);
+    fs::last_write_time(file, past);
     first.Send(25, 1);
     first.Send(46, 4);
 
@@ -166,6 +169,7 @@ TEST(CacheSessions, ABurstAsksOnceAndTheNextShowIsAnsweredFromTheFile) {
     next.Send(kMsgHostEvent2, 4);
     next.Send(kMsgStop, 0, 1);
     EXPECT_EQ(service.server.Requests().size(), 2u);
+    EXPECT_EQ(fs::last_write_time(file), past);
     EXPECT_EQ(ReadFileBytes(file), bytes);
 }
 
