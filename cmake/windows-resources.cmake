@@ -8,7 +8,8 @@
 # The build tool runs on the build machine. A cross-build compiles it with the build machine's
 # own C++ compiler; a native Windows build makes it an ordinary program.
 set(LOCANYM_RCGEN_SOURCES ${PROJECT_SOURCE_DIR}/ui/win32/make_dialog_rc.cpp
-    ${PROJECT_SOURCE_DIR}/ui/resources.cpp)
+    ${PROJECT_SOURCE_DIR}/ui/resources.cpp ${PROJECT_SOURCE_DIR}/base/text.cpp
+    ${PROJECT_SOURCE_DIR}/base/utf.cpp)
 if(CMAKE_CROSSCOMPILING)
   find_program(LOCANYM_BUILD_CXX NAMES c++ g++ clang++ REQUIRED
                DOC "C++ compiler of the build machine, for the resource generator")
@@ -17,6 +18,7 @@ if(CMAKE_CROSSCOMPILING)
     COMMAND ${LOCANYM_BUILD_CXX} -std=c++20 -O1 -I${PROJECT_SOURCE_DIR} -o ${LOCANYM_RCGEN}
             ${LOCANYM_RCGEN_SOURCES}
     DEPENDS ${LOCANYM_RCGEN_SOURCES} ${PROJECT_SOURCE_DIR}/ui/resources.h
+            ${PROJECT_SOURCE_DIR}/base/text.h ${PROJECT_SOURCE_DIR}/base/utf.h
     COMMENT "Building the resource generator for the build machine")
   add_custom_target(locanym_rcgen DEPENDS ${LOCANYM_RCGEN})
 else()

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "ui/static_link.h"
 
 namespace {
@@ -15,36 +16,11 @@ GtkDialogShownHook g_pfnShownHook = nullptr;
 void* g_pShownContext = nullptr;
 
 std::string ToUtf8(const std::wstring& strText) {
-    std::string out;
-    for (wchar_t ch : strText) {
-        const uint32_t c = static_cast<uint32_t>(ch);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return WideToUtf8(strText);
 }
 
 std::wstring FromUtf8(const char* pszText) {
-    std::wstring out;
-    if (!pszText) return out;
-    glong nCount = 0;
-    gunichar* pChars = g_utf8_to_ucs4_fast(pszText, -1, &nCount);
-    for (glong i = 0; i < nCount; ++i) out += static_cast<wchar_t>(pChars[i]);
-    g_free(pChars);
-    return out;
+    return pszText ? Utf8ToWide(pszText) : std::wstring();
 }
 
 struct CWidgetDestroyer {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/text.h"
 #include "ui/resources.h"
 
 namespace {
@@ -17,26 +18,7 @@ constexpr int kDroppedListLines = 8;
 constexpr int kListLineHeight = 10;
 
 std::string ToUtf8(const wchar_t* pszText) {
-    std::string out;
-    for (const wchar_t* p = pszText; p && *p; ++p) {
-        const uint32_t c = static_cast<uint32_t>(*p);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return pszText ? WideToUtf8(pszText) : std::string();
 }
 
 // A resource-compiler string literal: quotes doubled, line breaks and backslashes escaped.
