@@ -33,30 +33,6 @@ class HostTest : public HostRunTest {
 
 }  // namespace
 
-// What the host prints for its own questions: the version (the module, the host and the package
-// take it from the one project version) and the module's answers to raw messages, read as the
-// numbers the user typed. Without a display message 5 answers 0 at once.
-TEST_F(HostTest, VersionAndRawMessagesPrintTheirResult) {
-    struct SCase {
-        std::vector<std::string> args;
-        std::string strExpected;
-    } cases[] = {
-        {{"version"}, "Locanym v" LOCANYM_VERSION},
-        {{"--version"}, "locanym-host " LOCANYM_VERSION},
-        {{"send", "1"}, "256"},
-        // Without message 3 first, the module has no host and must not touch the path.
-        {{"send", "19"}, "0"},
-    };
-    for (const SCase& c : cases) {
-        SRun run = Run(c.args, {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}});
-        EXPECT_EQ(run.nExit, 0) << run.strErr;
-        EXPECT_EQ(run.strOut, c.strExpected + "\n") << c.args.back();
-    }
-    SRun help = RunBare({"--help"});
-    EXPECT_EQ(help.nExit, 0);
-    EXPECT_EQ(help.strOut.rfind("Usage: locanym-host", 0), 0u) << help.strOut;
-}
-
 // The settings a user sets are the ones the plug-in loads, any text as it was typed; the rest are
 // the record's defaults. Plain output keeps each on one line. Values the plug-in can take are
 // stored (refused ones are in the mistakes table below); the separator reaches the plug-in
