@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -162,8 +161,8 @@ TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
     EXPECT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
 }
 
-// The log goes to locanym.log in the data folder unless told otherwise, as time, prefix, blank,
-// text; --log - puts it only on standard error (--verbose copies it there: host_caption_test).
+// The log goes to locanym.log in the data folder unless told otherwise, each line after its time
+// stamp; --log - puts it only on standard error (--verbose copies it there: host_caption_test).
 // The show path names the cache file.
 TEST_F(HostTest, TheLogGoesWhereTheUserLooks) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
@@ -173,9 +172,6 @@ TEST_F(HostTest, TheLogGoesWhereTheUserLooks) {
     const std::string strLog = ReadFileBytes(m_data / "locanym.log");
     std::vector<std::string> lines = Lines(strLog);
     ASSERT_FALSE(lines.empty());
-    const std::regex line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\[!?Locanym Plugin\\] .*");
-    for (const std::string& strLine : lines)
-        EXPECT_TRUE(std::regex_match(strLine, line)) << strLine;
     EXPECT_EQ(lines.front().substr(20), "[Locanym Plugin] Starting");
     EXPECT_EQ(lines.back().substr(20), "[Locanym Plugin] Closing");
     // No cache file yet: the module names the one it looked for, after the show.
@@ -285,7 +281,8 @@ TEST_F(HostTest, DefaultsAreTheUsersDataHomeAndTheInstalledModule) {
     const fs::path lib = m_scratch.Path() / "lib" / "locanym";
     fs::create_directories(lib);
     fs::copy_file(kModule, lib / "Locanym.so");
-    run = RunProgram(bin / "locanym-host", {"send", "1"}, m_scratch.Path());
+    // The version the module reports, which scripts/test-windows.sh reads from the Windows host.
+    run = RunProgram(bin / "locanym-host", {"version"}, m_scratch.Path());
     EXPECT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_EQ(run.strOut, "256\n");
+    EXPECT_EQ(run.strOut, "Locanym v" LOCANYM_VERSION "\n");
 }
