@@ -42,11 +42,6 @@ std::string Utf16Le(const std::wstring& text) {
 class CacheFileTest : public ::testing::Test {
   protected:
     void SetUp() override { m_strPath = (m_dir.Path() / "LocanymPlg_SS.lst").wstring(); }
-    bool Logged(const std::wstring& strText) {
-        for (const CLogCapture::SLine& line : m_logs.Lines())
-            if (line.strText == strText) return true;
-        return false;
-    }
 
     void Load(const std::string& bytes) {
         WriteFileBytes(m_strPath, bytes);
@@ -91,11 +86,11 @@ TEST_F(CacheFileTest, HeaderAndCountDecideWhatIsRead) {
         EXPECT_EQ(Caption(L"/kept"), c.nRead ? L"<none>" : L"kept") << c.bytes;
         EXPECT_EQ(m_cache.GetCount(), c.nRead ? c.nRead : 1u) << c.bytes;
         if (!c.log.empty()) {
-            EXPECT_TRUE(Logged(c.log)) << c.bytes;
+            EXPECT_TRUE(m_logs.Holds(c.log)) << c.bytes;
         }
     }
     LoadCacheFile(m_dir.Path().wstring(), kApp, m_cache);
-    EXPECT_TRUE(Logged(L"LoadCache: Unable to open file " + m_dir.Path().wstring()));
+    EXPECT_TRUE(m_logs.Holds(L"LoadCache: Unable to open file " + m_dir.Path().wstring()));
 }
 
 TEST_F(CacheFileTest, EachBadLineSpoilsOnlyItself) {
@@ -131,7 +126,7 @@ TEST_F(CacheFileTest, EachBadLineSpoilsOnlyItself) {
         }
     }
     EXPECT_EQ(m_cache.GetCount(), 6u);
-    EXPECT_TRUE(Logged(L"LoadCache: 10 bad lines skipped"));
+    EXPECT_TRUE(m_logs.Holds(L"LoadCache: 10 bad lines skipped"));
 }
 
 // The byte order mark decides the encoding (none: UTF-16 LE). Files are read a mebibyte at a
@@ -178,7 +173,7 @@ TEST_F(CacheFileTest, SaveWritesTheFormatAndLeavesOutWhatItCannotHold) {
     SaveCacheFile(m_strPath, kApp, m_cache);
     EXPECT_EQ(ReadFileBytes(m_strPath),
               kHeader + "1\r\n/p/a.jpg|45.4641944|-7.6916667|a\\nb\\\\c|\r\n");
-    EXPECT_TRUE(Logged(L"SaveCache: 8 entries left out"));
+    EXPECT_TRUE(m_logs.Holds(L"SaveCache: 8 entries left out"));
     EXPECT_EQ(Caption(L"/bar"), L"a|b");
 
     // Line breaks, backslashes and quotes at both ends go through the module in
@@ -224,7 +219,7 @@ TEST_F(CacheFileTest, AFailedOrKilledSaveLeavesTheOldFile) {
         signal(SIGXFSZ, SIG_IGN);
         m_logs.Clear();
         SaveCacheFile(m_strPath, kApp, m_cache);
-        _exit(Logged(L"SaveCache: Error writing file " + m_strPath) ? 0 : 3);
+        _exit(m_logs.Holds(L"SaveCache: Error writing file " + m_strPath) ? 0 : 3);
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(ReadFileBytes(m_strPath), old);

@@ -53,18 +53,6 @@ TEST_F(ComposeTest, PlaceholdersInsideValuesAreReplacedByLaterStepsOnly) {
     EXPECT_EQ(Caption(L"%C", L"", L"%C%C", L"", L"", L"", L"-"), L"%C%C");
 }
 
-TEST(IsCountryInList, TrimsEntriesAndIgnoresAsciiCase) {
-    CPlugInSettings s;
-    s.m_strGeoCC1 = L"FR, It ,DE";
-    s.m_strGeoCC2 = L"FR,,DE";
-    EXPECT_TRUE(s.IsCountryInList(L"it", 0));
-    EXPECT_TRUE(s.IsCountryInList(L"", 1));
-    EXPECT_FALSE(s.IsCountryInList(L"F", 0));
-    EXPECT_FALSE(s.IsCountryInList(L"IT", 1));  // selector picks the second list
-    s.m_strGeoCC2 = L" \t";
-    EXPECT_FALSE(s.IsCountryInList(L"FR", 1));
-}
-
 std::wstring Repeat(const std::wstring& part, size_t n) {
     std::wstring text;
     for (size_t i = 0; i < n; ++i) text += part;

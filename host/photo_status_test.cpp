@@ -23,10 +23,6 @@ TEST(PhotoTrace, StatusFromAnswerAndLogLines) {
          L"Paris",
          EPhotoStatus::kOk,
          L""},
-        {{{false, L"QueryServer: http://x/"}, {true, L"FindLocation, GeoNames: daily limit"}},
-         L"",
-         EPhotoStatus::kLookupFailed,
-         L"FindLocation, GeoNames: daily limit"},
         // Answered at once without a request (a paused service): its error text says so.
         {{},
          L"Locnm: Error 7, no connection",

@@ -1,5 +1,5 @@
 // What only the Windows platform files do, on real files: paths beyond MAX_PATH, the module's own
-// name and version record, the help file beside the DLL, and the clipboard. The file contract
+// name, the help file beside the DLL, and the clipboard. The file contract
 // shared with POSIX is platform/file_test.cpp's.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,7 +12,6 @@
 #include "platform/help.h"
 #include "platform/mapped_file.h"
 #include "platform/module.h"
-#include "platform/module_version.h"
 #include "tests/support/plugin_host.h"
 
 namespace {
@@ -61,21 +60,11 @@ TEST(Win32Help, TheHelpFileIsBesideTheModuleAndAMissingViewerStaysSilent) {
     EXPECT_FALSE(missing.Open(strPath));
 }
 
-TEST(Win32Module, NameAndVersionRecordOfModules) {
+// The name the cache file's header carries. The plug-in's version record reaches the host through
+// the entry point (windows_module_test).
+TEST(Win32Module, OwnNameIsTheModulesFileName) {
     // Linked into this program, the module is the program itself.
     EXPECT_EQ(GetOwnModuleName(), L"windows_platform_tests");
-    // A program without a version record reports none and leaves every field 0.
-    CModuleVersion own;
-    EXPECT_FALSE(own.GetFileVersionInfo(nullptr));
-    EXPECT_EQ(own.dwProductVersionMS, 0u);
-    // The plug-in's record, read from the file by name.
-    CModuleVersion plugin;
-    const std::wstring strModule = std::filesystem::path(LOCANYM_MODULE_PATH).wstring();
-    ASSERT_TRUE(plugin.GetFileVersionInfo(strModule.c_str()));
-    EXPECT_EQ(plugin.dwProductVersionMS, (1u << 16) | 0u);
-    EXPECT_EQ(plugin.dwProductVersionLS, (1u << 16) | 0u);
-    EXPECT_EQ(plugin.dwFileVersionMS, plugin.dwProductVersionMS);
-    EXPECT_EQ(plugin.dwFileVersionLS, plugin.dwProductVersionLS);
 }
 
 // What the clipboard holds as wide text; "(none)" when it holds no text.

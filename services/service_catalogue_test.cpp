@@ -161,6 +161,7 @@ TEST_F(ServiceLookups, GeoNamesCountryListsPickTheLevelsAndNearbyFeaturesAreAske
         {"both off", kFr, 0, 0, L"FR", L"FR", L"A1", L"A3"},
         {"both on, listed with blanks", kFr, 1, 1, L"it , fr", L" Fr", L"A2", L"A4"},
         {"on, other countries", kFr, 1, 1, L"DE", L"IT,,ES", L"A1", L"A3"},
+        {"on, only the second list names it", kFr, 1, 1, L"DE", L"FR", L"A1", L"A4"},
         {"on, place without code", kNoCode, 1, 1, L"DE", L"DE", L"A2", L"A3"},
         {"on, the preferred level empty", kFrNoLevel2, 1, 1, L"FR", L"FR", L"A1", L"A3"},
     };

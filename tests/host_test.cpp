@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -32,30 +31,6 @@ class HostTest : public HostRunTest {
 };
 
 }  // namespace
-
-// What the host prints for its own questions: the version (the module, the host and the package
-// take it from the one project version) and the module's answers to raw messages, read as the
-// numbers the user typed. Without a display message 5 answers 0 at once.
-TEST_F(HostTest, VersionAndRawMessagesPrintTheirResult) {
-    struct SCase {
-        std::vector<std::string> args;
-        std::string strExpected;
-    } cases[] = {
-        {{"version"}, "Locanym v" LOCANYM_VERSION},
-        {{"--version"}, "locanym-host " LOCANYM_VERSION},
-        {{"send", "1"}, "256"},
-        // Without message 3 first, the module has no host and must not touch the path.
-        {{"send", "19"}, "0"},
-    };
-    for (const SCase& c : cases) {
-        SRun run = Run(c.args, {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}});
-        EXPECT_EQ(run.nExit, 0) << run.strErr;
-        EXPECT_EQ(run.strOut, c.strExpected + "\n") << c.args.back();
-    }
-    SRun help = RunBare({"--help"});
-    EXPECT_EQ(help.nExit, 0);
-    EXPECT_EQ(help.strOut.rfind("Usage: locanym-host", 0), 0u) << help.strOut;
-}
 
 // The settings a user sets are the ones the plug-in loads, any text as it was typed; the rest are
 // the record's defaults. Plain output keeps each on one line. Values the plug-in can take are
@@ -186,8 +161,8 @@ TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
     EXPECT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
 }
 
-// The log goes to locanym.log in the data folder unless told otherwise, as time, prefix, blank,
-// text; --log - puts it only on standard error (--verbose copies it there: host_caption_test).
+// The log goes to locanym.log in the data folder unless told otherwise, each line after its time
+// stamp; --log - puts it only on standard error (--verbose copies it there: host_caption_test).
 // The show path names the cache file.
 TEST_F(HostTest, TheLogGoesWhereTheUserLooks) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
@@ -197,9 +172,6 @@ TEST_F(HostTest, TheLogGoesWhereTheUserLooks) {
     const std::string strLog = ReadFileBytes(m_data / "locanym.log");
     std::vector<std::string> lines = Lines(strLog);
     ASSERT_FALSE(lines.empty());
-    const std::regex line("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\[!?Locanym Plugin\\] .*");
-    for (const std::string& strLine : lines)
-        EXPECT_TRUE(std::regex_match(strLine, line)) << strLine;
     EXPECT_EQ(lines.front().substr(20), "[Locanym Plugin] Starting");
     EXPECT_EQ(lines.back().substr(20), "[Locanym Plugin] Closing");
     // No cache file yet: the module names the one it looked for, after the show.
@@ -309,7 +281,8 @@ TEST_F(HostTest, DefaultsAreTheUsersDataHomeAndTheInstalledModule) {
     const fs::path lib = m_scratch.Path() / "lib" / "locanym";
     fs::create_directories(lib);
     fs::copy_file(kModule, lib / "Locanym.so");
-    run = RunProgram(bin / "locanym-host", {"send", "1"}, m_scratch.Path());
+    // The version the module reports, which scripts/test-windows.sh reads from the Windows host.
+    run = RunProgram(bin / "locanym-host", {"version"}, m_scratch.Path());
     EXPECT_EQ(run.nExit, 0) << run.strErr;
-    EXPECT_EQ(run.strOut, "256\n");
+    EXPECT_EQ(run.strOut, "Locanym v" LOCANYM_VERSION "\n");
 }

@@ -31,6 +31,13 @@ class CLogCapture {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_lines;
     }
+    // Whether a captured line holds strPart.
+    bool Holds(const std::wstring& strPart) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const SLine& line : m_lines)
+            if (line.strText.find(strPart) != std::wstring::npos) return true;
+        return false;
+    }
     void Clear() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lines.clear();

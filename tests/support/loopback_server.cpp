@@ -23,22 +23,7 @@ constexpr auto kMaxStall = std::chrono::seconds(120);
 constexpr auto kStallPoll = std::chrono::milliseconds(10);
 constexpr const char* kContentType = "application/json; charset=utf-8";
 
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 }  // namespace
-
-std::vector<std::string> SLoopbackRequest::HeaderValues(const std::string& strName) const {
-    std::vector<std::string> values;
-    for (const auto& [name, value] : headers) {
-        if (EqualsNoCase(name, strName)) values.push_back(value);
-    }
-    return values;
-}
 
 std::string SLoopbackRequest::QueryValue(const std::string& strName) const {
     for (size_t nStart = 0; nStart < strQuery.size();) {

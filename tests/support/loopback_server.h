@@ -17,8 +17,6 @@ struct SLoopbackRequest {
     std::string strVersion;  // "HTTP/1.0"
     std::vector<std::pair<std::string, std::string>> headers;
 
-    // The values of a header (name without regard to case), in the order received.
-    std::vector<std::string> HeaderValues(const std::string& strName) const;
     // The value of a query parameter (raw, not decoded); empty when absent.
     std::string QueryValue(const std::string& strName) const;
 };
