@@ -2,7 +2,7 @@
 # the real windows laid out from the resource table, under Xvfb.
 add_executable(ui_tests
   ${PROJECT_SOURCE_DIR}/ui/dialogs_test.cpp
-  ${PROJECT_SOURCE_DIR}/ui/scripted_dialog_backend.cpp)
+  ${PROJECT_SOURCE_DIR}/tests/support/scripted_dialog_backend.cpp)
 target_link_libraries(ui_tests PRIVATE locanym_testsupport GTest::gtest_main)
 gtest_discover_tests(ui_tests)
 

@@ -4,8 +4,8 @@
 #include <tuple>
 
 #include "tests/support/dialog_checks.h"
+#include "tests/support/scripted_dialog_backend.h"
 #include "ui/locanym_dlg.h"
-#include "ui/scripted_dialog_backend.h"
 #include "ui/settings_ui.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/scripted_dialog_backend.h"
+#include "tests/support/scripted_dialog_backend.h"
 
 CScriptedHost::CScriptedHost(CDialog& dialog, const CDialogResource& resource)
     : m_dialog(dialog), m_resource(resource), m_strCaption(resource.pszCaption) {
