@@ -240,15 +240,7 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
                                 : nSection == kSectionGps ? EBlockFormat::kGps
                                                           : EBlockFormat::kIfd;
     try {
-        if (!m_piQueryReader) {
-            const int32_t hr = m_piFrameDecode->GetMetadataQueryReader(m_piQueryReader);
-            if (hr != kMetaOk) {
-                WriteLog(kLogError,
-                         L"CWicUtility::ReadItem: GetMetadataQueryReader failed, error %x, file:%s",
-                         hr, m_strFile);
-                return false;
-            }
-        }
+        if (!EnsureQueryReader()) return false;
         CPropVariant& value = m_value;
         const int32_t hr =
             m_piQueryReader->GetItem(m_bTiff != 0, eBlock, static_cast<uint16_t>(nItem), value);
@@ -275,6 +267,15 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
     return !strOut.empty();
 }
 
+bool CWicUtility::EnsureQueryReader() {
+    if (m_piQueryReader) return true;
+    const int32_t hr = m_piFrameDecode->GetMetadataQueryReader(m_piQueryReader);
+    if (hr == kMetaOk) return true;
+    WriteLog(kLogError, L"CWicUtility::ReadItem: GetMetadataQueryReader failed, error %x, file:%s",
+             hr, m_strFile);
+    return false;
+}
+
 bool CWicUtility::ReadItemEx(const std::wstring& strQuery, std::wstring& strOut, int nItem) {
     if (!m_bInit) return false;
     strOut.clear();
@@ -285,15 +286,7 @@ bool CWicUtility::ReadItemEx(const std::wstring& strQuery, std::wstring& strOut,
         return false;
     }
     try {
-        if (!m_piQueryReader) {
-            const int32_t hr = m_piFrameDecode->GetMetadataQueryReader(m_piQueryReader);
-            if (hr != kMetaOk) {
-                WriteLog(kLogError,
-                         L"CWicUtility::ReadItem: GetMetadataQueryReader failed, error %x, file:%s",
-                         hr, m_strFile);
-                return false;
-            }
-        }
+        if (!EnsureQueryReader()) return false;
         CPropVariant value;
         const int32_t hr = m_piQueryReader->GetMetadataByName(strQuery, value);
         if (hr == kMetaOk) {

@@ -56,6 +56,8 @@ class CWicUtility {
   private:
     // ReadItem without the hemisphere step; bWasText tells whether the item is stored as text.
     bool ReadItemByNumber(int nItem, int nSection, std::wstring& strOut, bool& bWasText);
+    // Gets the frame's query reader once per file; false, with the error line, when it fails.
+    bool EnsureQueryReader();
 
     // The last item read, kept so that its lists are allocated once, not for every item.
     CPropVariant m_value;
