@@ -12,6 +12,7 @@
 #include "tests/support/xvfb.h"
 
 namespace fs = std::filesystem;
+using host_test::HostRunTest;
 using host_test::RunProgram;
 using host_test::SRun;
 
@@ -29,11 +30,17 @@ const char kMain[] = "^Locanym 1\\.0\\.1$";
 const char kKey[] = "^Api Key$";
 const fs::path kEnv = "/usr/bin/env";  // finds timeout and xdotool on the PATH
 
-TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
+using HostConfigure = HostRunTest;
+
+TEST_F(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
     if (std::system("command -v timeout >/dev/null && command -v xdotool >/dev/null") != 0)
         GTEST_SKIP() << "timeout or xdotool missing";
     CXvfb xvfb;
     if (!xvfb.Start()) GTEST_SKIP() << "no Xvfb";
+    // The terminal's window id names no window here: the dialog opens without a parent.
+    m_env = {
+        {"DISPLAY", xvfb.m_strDisplay}, {"WAYLAND_DISPLAY", std::nullopt}, {"WINDOWID", "12345"}};
+    CTempDir keyDir;
 
     struct {
         std::vector<SStep> steps;
@@ -51,27 +58,18 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
-        CTempDir hostDir, keyDir;
-        const fs::path data = hostDir.Path() / "data";
-        // The terminal's window id names no window here: the dialog opens without a parent.
-        const std::map<std::string, std::optional<std::string>> env = {
-            {"DISPLAY", xvfb.m_strDisplay},
-            {"WAYLAND_DISPLAY", std::nullopt},
-            {"WINDOWID", "12345"}};
+        fs::remove_all(m_data);
         // Api Key... is only enabled while the plug-in is switched on.
-        ASSERT_EQ(RunProgram(LOCANYM_HOST_PATH, {"--data", data.string(), "set", "Enabled", "1"},
-                             hostDir.Path(), env)
-                      .nExit,
-                  0);
+        ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
         // Every program is bounded, so a window that never shows fails the test, not hangs it.
         auto host = std::async(std::launch::async, [&] {
             return RunProgram(
-                kEnv, {"timeout", "60", LOCANYM_HOST_PATH, "--data", data.string(), "configure"},
-                hostDir.Path(), env);
+                kEnv, {"timeout", "60", LOCANYM_HOST_PATH, "--data", m_data.string(), "configure"},
+                m_scratch.Path(), m_env);
         });
         auto xdotool = [&](std::vector<std::string> args) {
             args.insert(args.begin(), {"timeout", "30", "xdotool"});
-            return RunProgram(kEnv, args, keyDir.Path(), env);
+            return RunProgram(kEnv, args, keyDir.Path(), m_env);
         };
         for (const SStep& step : c.steps) {
             // Focus first, then keys through the X server's test extension: a key sent to the
@@ -94,7 +92,7 @@ TEST(HostConfigure, TheRealWindowOpensAndItsAnswerDecidesTheSave) {
         }
         const SRun run = host.get();
         EXPECT_EQ(run.nExit, 0) << run.strErr;
-        const std::string strStored = ReadFileBytes(data / "settings.json");
+        const std::string strStored = ReadFileBytes(m_data / "settings.json");
         EXPECT_NE(run.strOut.find(c.pszSays), std::string::npos) << run.strOut;
         EXPECT_NE(strStored.find(c.pszStored), std::string::npos) << strStored;
     }

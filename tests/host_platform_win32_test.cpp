@@ -10,6 +10,7 @@
 
 #include "host/host_platform.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -17,27 +18,21 @@ namespace {
 
 class HostPlatformWin32 : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_folder =
-            fs::temp_directory_path() /
-            ("locanym-host-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-        fs::create_directories(m_folder / L"F\u00f6lder \u6771\u4eac");
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-    fs::path m_folder;
+    void SetUp() override { fs::create_directories(m_folder); }
+    CTempDir m_dir;
+    const fs::path m_folder = m_dir.Path() / L"F\u00f6lder \u6771\u4eac";
 };
 
 TEST_F(HostPlatformWin32, SettingsAreReadOnlyFromFilesAndMissingIsNoError) {
-    const fs::path folder = m_folder / L"F\u00f6lder \u6771\u4eac";
-    WriteFileBytes(folder / "settings.json", "{\"a\":1}\r\n");
+    WriteFileBytes(m_folder / "settings.json", "{\"a\":1}\r\n");
     struct {
         fs::path path;
         bool bOk, bMissing;
         std::string strContent;
     } const cases[] = {
-        {folder / "settings.json", true, false, "{\"a\":1}\r\n"},
-        {folder / "missing.json", true, true, ""},
-        {folder, false, false, ""},
+        {m_folder / "settings.json", true, false, "{\"a\":1}\r\n"},
+        {m_folder / "missing.json", true, true, ""},
+        {m_folder, false, false, ""},
     };
     for (const auto& c : cases) {
         std::string strContent = "old", strError;
@@ -52,7 +47,7 @@ TEST_F(HostPlatformWin32, SettingsAreReadOnlyFromFilesAndMissingIsNoError) {
 }
 
 TEST_F(HostPlatformWin32, TheLogGrowsByWholeLines) {
-    const fs::path log = m_folder / L"F\u00f6lder \u6771\u4eac" / "plugin.log";
+    const fs::path log = m_folder / "plugin.log";
     for (const char* pszLine : {"first\n", "second\n"}) {
         CAppendFile file;
         std::string strError;
@@ -65,7 +60,7 @@ TEST_F(HostPlatformWin32, TheLogGrowsByWholeLines) {
 // Two hosts saving into one data folder at once: every save succeeds, the file is always one
 // writer's whole content, and no temporary file is left behind.
 TEST_F(HostPlatformWin32, TwoWritersOfOneFileNeverMeetInATemporaryFile) {
-    const fs::path file = m_folder / L"F\u00f6lder \u6771\u4eac" / "settings.json";
+    const fs::path file = m_folder / "settings.json";
     const std::string contents[] = {std::string(50000, 'a'), std::string(70000, 'b')};
     auto write = [&file](const std::string& strContent, std::string& strErrors) {
         for (int i = 0; i < 40; ++i) {

@@ -65,16 +65,7 @@ TEST_F(HostTest, SetAndUnsetChangeWhatThePlugInLoads) {
     ASSERT_GT(lines.size(), 10u) << run.strOut;
     EXPECT_EQ(lines[1], "iProv\t6");
     EXPECT_EQ(lines[9], "Format\t\xF0\x9F\x8C\x8D %C\\t\"q\" \\\\n\\nZ\xC3\xBCrich\\x01");
-
-    run = Run({"--json", "settings"});
-    ASSERT_EQ(Lines(run.strOut).size(), lines.size()) << run.strErr;
-    Json::Value format, sep;
-    std::istringstream(Lines(run.strOut)[9]) >> format;
-    EXPECT_EQ(format["key"], "Format");
-    EXPECT_EQ(format["value"].asString(), strFormat);
-    EXPECT_EQ(format["stored"], true);
-    std::istringstream(Lines(run.strOut)[10]) >> sep;
-    EXPECT_EQ(sep["value"], "\" / \"");
+    EXPECT_EQ(lines[10], "Sep\t\" / \"");
 
     // unset: the default applies again; a key that was never stored changes nothing.
     EXPECT_EQ(Run({"unset", "Lang"}).nExit, 0);
@@ -161,19 +152,15 @@ TEST_F(HostTest, DamagedSettingsFileIsAnErrorNotAReset) {
     EXPECT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
 }
 
-// The log goes to locanym.log in the data folder unless told otherwise, each line after its time
-// stamp; --log - puts it only on standard error (--verbose copies it there: host_caption_test).
-// The show path names the cache file.
+// The log goes to locanym.log in the data folder unless told otherwise (its lines, whole however
+// a run ends: host_caption_test); --log - puts it only on standard error. The show path names
+// the cache file.
 TEST_F(HostTest, TheLogGoesWhereTheUserLooks) {
     ASSERT_EQ(Run({"set", "Enabled", "1"}).nExit, 0);
     SRun run = Run({"--show", "/shows/Summer Trip.sls", "caption", "/nowhere/first.jpg",
                     "/nowhere/second.jpg"});
     EXPECT_EQ(run.strErr.find("Locanym Plugin]"), std::string::npos) << run.strErr;
     const std::string strLog = ReadFileBytes(m_data / "locanym.log");
-    std::vector<std::string> lines = Lines(strLog);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front().substr(20), "[Locanym Plugin] Starting");
-    EXPECT_EQ(lines.back().substr(20), "[Locanym Plugin] Closing");
     // No cache file yet: the module names the one it looked for, after the show.
     EXPECT_TRUE(Has(strLog, "/LocanymPlg_Summer Trip.lst"));
 

@@ -1,5 +1,6 @@
-// The Windows module through its entry point under Wine: the version record it reports and a
-// caption against the replay server that scripts/test.sh --windows starts natively. The photo
+// The Windows module through its entry point under Wine (module_messages_test runs beside it,
+// its version text included): a caption against the replay server that scripts/test.sh
+// --windows starts natively. The photo
 // and the caption the Linux module gave for it come in LOCANYM_TEST_PHOTO and
 // LOCANYM_TEST_CAPTION; without them the caption test is skipped.
 #include <gtest/gtest.h>
@@ -10,13 +11,6 @@
 #include "tests/support/plugin_host.h"
 
 namespace {
-
-TEST(WindowsModule, VersionTextComesFromTheVersionResource) {
-    CTestHost host;
-    wchar_t buffer[64] = {0};
-    EXPECT_EQ(host.Send(kMsgVersionText, reinterpret_cast<uintptr_t>(buffer)), 1u);
-    EXPECT_EQ(std::wstring(buffer), L"Locanym v1.0.1");
-}
 
 TEST(WindowsModule, CaptionIsTheOneTheLinuxModuleGives) {
     // Wide: the narrow environment holds only what the ANSI code page can.

@@ -27,12 +27,11 @@ class CRecordingActions : public ISettingsActions {
     int m_nClearCache = 0;
     std::vector<std::wstring> m_opened, m_copied, m_keys = {L"", L"", L"old-user"};
     std::vector<uintptr_t> m_helpParents;
-    bool m_bOpenWorks = true;
 
     void ClearCache() override { ++m_nClearCache; }
     bool OpenAddress(const std::wstring& strUrl) override {
         m_opened.push_back(strUrl);
-        return m_bOpenWorks;
+        return true;
     }
     bool CopyText(const std::wstring& strText) override {
         m_copied.push_back(strText);

@@ -1,7 +1,7 @@
 #include "tests/support/scripted_dialog_backend.h"
 
 CScriptedHost::CScriptedHost(CDialog& dialog, const CDialogResource& resource)
-    : m_dialog(dialog), m_resource(resource), m_strCaption(resource.pszCaption) {
+    : m_dialog(dialog), m_strCaption(resource.pszCaption) {
     for (const CControlResource& control : resource.controls) {
         if (control.nId == kIdcStatic) continue;
         CState& state = m_controls[control.nId];

@@ -24,12 +24,10 @@ class CScriptedHost : public IDialogHost {
     bool Ok() { return Click(kIdOk); }
     bool Cancel() { return Click(kIdCancel); }
 
-    const CDialogResource& Resource() const { return m_resource; }
     int Result() const { return m_nResult; }  // 0 while the dialog is open
     std::vector<std::wstring> ListItems(int nId) const { return Get(nId).items; }
 
     std::vector<std::wstring> m_messages;  // texts of the message boxes shown
-    int m_nBeeps = 0;
 
     // IDialogHost. A control the resource lacks reads as empty, disabled and hidden; writes to
     // it are lost. Id 0 is the caption.
@@ -54,7 +52,7 @@ class CScriptedHost : public IDialogHost {
     void MessageBox(const std::wstring& strText, const std::wstring&) override {
         m_messages.push_back(strText);
     }
-    void Beep() override { ++m_nBeeps; }
+    void Beep() override {}
     void EndDialog(int nResult) override { m_nResult = nResult; }
 
   private:
@@ -72,7 +70,6 @@ class CScriptedHost : public IDialogHost {
     CState* Usable(int nId);
 
     CDialog& m_dialog;
-    const CDialogResource& m_resource;
     std::wstring m_strCaption;
     std::map<int, CState> m_controls;
     CState m_lost;  // where writes to a missing control go

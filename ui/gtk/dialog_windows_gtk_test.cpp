@@ -19,8 +19,6 @@ struct CCheck {
     const CDialogResource* pResource = nullptr;
     std::vector<std::string> problems;
     bool bChecked = false;
-    GtkWidget* pWindow = nullptr;
-    CDialog* pDialog = nullptr;
 };
 
 std::string WidgetText(GtkWidget* pWidget) {
@@ -59,31 +57,25 @@ std::wstring ShownText(GtkWidget* pWindow, const CDialogResource& res, int nId) 
     return strActive;
 }
 
-// Inspects the window as a person would see it and closes it.
-void Inspect(CCheck& check) {
-    GtkWidget* pWindow = check.pWindow;
-    const CDialogResource& res = *check.pResource;
-    check.problems = CheckControlsOfResource(res, true, [&](size_t i) {
+// The window is shown and its widgets hold the dialog's values (the check needs no drawing):
+// inspects it as a person would see it, and closes it.
+void OnShown(void* pShown, CDialog& dialog, void* pContext) {
+    auto* pCheck = static_cast<CCheck*>(pContext);
+    auto* pWindow = static_cast<GtkWidget*>(pShown);
+    const CDialogResource& res = *pCheck->pResource;
+    pCheck->problems = CheckControlsOfResource(res, true, [&](size_t i) {
         auto* pWidget = static_cast<GtkWidget*>(FindGtkControlWidget(pWindow, i));
         if (!pWidget) return SControlSeen{};
         return SControlSeen{true, KindMatches(res.controls[i].kind, pWidget),
                             Utf8ToWide(WidgetText(pWidget))};
     });
-    if (auto* pMain = dynamic_cast<CProbedMainDlg*>(check.pDialog)) {
+    if (auto* pMain = dynamic_cast<CProbedMainDlg*>(&dialog)) {
         for (const std::string& strProblem : RoundTripMainDialogControls(
                  pMain->Host(), [&](int nId) { return ShownText(pWindow, res, nId); }))
-            check.problems.push_back(strProblem);
+            pCheck->problems.push_back(strProblem);
     }
-    check.bChecked = true;
-    check.pDialog->OnCancel();
-}
-
-// The window is shown and its widgets hold the dialog's values: the check needs no drawing.
-void OnShown(void* pWindow, CDialog& dialog, void* pContext) {
-    auto* pCheck = static_cast<CCheck*>(pContext);
-    pCheck->pWindow = static_cast<GtkWidget*>(pWindow);
-    pCheck->pDialog = &dialog;
-    Inspect(*pCheck);
+    pCheck->bChecked = true;
+    dialog.OnCancel();
 }
 
 void RunAndCheck(IDialogBackend& backend, CDialog& dialog, const char* pszName,
