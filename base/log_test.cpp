@@ -9,13 +9,10 @@
 
 namespace {
 
-struct SLine {
-    std::wstring strText;
-};
-std::vector<SLine> g_lines;
+std::vector<std::wstring> g_lines;
 
 intptr_t Record(int32_t, uintptr_t, uintptr_t text) {
-    g_lines.push_back({reinterpret_cast<const wchar_t*>(text)});
+    g_lines.push_back(reinterpret_cast<const wchar_t*>(text));
     return 0;
 }
 
@@ -39,7 +36,7 @@ TEST(WriteLog, LinesAreCutAndEscapedAsTheHostGetsThem) {
         g_lines.clear();
         WriteLog(kLogInfo, L"%s", c.strValue);
         ASSERT_EQ(1u, g_lines.size());
-        EXPECT_EQ(c.strLogged, g_lines[0].strText);
+        EXPECT_EQ(c.strLogged, g_lines[0]);
     }
     SetLogCallback(nullptr);
 }
@@ -58,8 +55,8 @@ TEST(WriteLog, DeferredLinesReachTheHostWhenTheOutermostDeferralEnds) {
     }
     SetLogCallback(nullptr);
     ASSERT_EQ(2u, g_lines.size());
-    EXPECT_EQ(L"one", g_lines[0].strText);
-    EXPECT_EQ(L"two", g_lines[1].strText);
+    EXPECT_EQ(L"one", g_lines[0]);
+    EXPECT_EQ(L"two", g_lines[1]);
 }
 
 }  // namespace

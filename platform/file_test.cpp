@@ -45,7 +45,7 @@ bool Replace(const std::wstring& strPath, const std::string& strContent, bool bC
     return !bCommit || writer->Commit(strError);
 }
 
-TEST(PlatformFiles, WideNamesAreWrittenReplacedReadAtOffsetsMappedAndRemoved) {
+TEST(PlatformFiles, FilesAreWrittenReplacedReadMappedAndRemovedAndNoFileIsRefused) {
     CTempDir dir;
     const std::wstring strFolder = dir.Path().wstring() + kPathSeparator + kWideName;
     std::filesystem::create_directory(PathOf(strFolder));
@@ -87,14 +87,11 @@ TEST(PlatformFiles, WideNamesAreWrittenReplacedReadAtOffsetsMappedAndRemoved) {
     EXPECT_FALSE(OpenSequentialFile(strFile, strError));
     EXPECT_FALSE(MapFile(strFile, strError));
     EXPECT_NE(strError.find(strFile), std::wstring::npos);
-}
 
-TEST(PlatformFiles, AnEmptyFileMapsToNothingAndWhatIsNoFileIsRefused) {
-    CTempDir dir;
+    // An empty file maps to nothing; what is no file is refused.
     const std::wstring strEmpty = (dir.Path() / L"empty.dat").wstring();
     std::ofstream(std::filesystem::path(strEmpty));
-    std::wstring strError;
-    auto mapped = MapFile(strEmpty, strError);
+    mapped = MapFile(strEmpty, strError);
     ASSERT_TRUE(mapped);
     EXPECT_EQ(mapped->GetSize(), 0u);
     EXPECT_EQ(mapped->GetData(), nullptr);

@@ -12,13 +12,12 @@
 
 namespace {
 
-TEST(Help, TheBuildPutsThePageBesideTheModule) {
+TEST(Help, ThePageBesideTheModuleIsShownByTheOpener) {
     const auto page = std::filesystem::path(LOCANYM_MODULE_PATH).parent_path() / "Locanym.html";
     EXPECT_NE(ReadFileBytes(page).find("%L"), std::string::npos);
     EXPECT_EQ(GetHelpFilePath().substr(GetHelpFilePath().size() - 13), L"/Locanym.html");
-}
 
-TEST(Help, OpenerIsFoundOnceAndAMissingOneStaysSilent) {
+    // The opener shows the page; a missing one stays silent.
     CTempDir dir;
     const auto opener = dir.Path() / "opener";
     const auto seen = dir.Path() / "seen";

@@ -97,10 +97,8 @@ size_t IfdSize(const CExifIfd& ifd, bool bBig) {
 
 void AppendSegment(std::vector<uint8_t>& out, uint8_t nMarker, const std::vector<uint8_t>& body) {
     const size_t nLength = body.size() + 2;
-    out.push_back(0xFF);
-    out.push_back(nMarker);
-    out.push_back(static_cast<uint8_t>(nLength >> 8));
-    out.push_back(static_cast<uint8_t>(nLength));
+    out.insert(out.end(),
+               {0xFF, nMarker, static_cast<uint8_t>(nLength >> 8), static_cast<uint8_t>(nLength)});
     out.insert(out.end(), body.begin(), body.end());
 }
 
@@ -229,8 +227,7 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     }
 
     CByteWriter w(m_bBigEndian);
-    w.U8(m_bBigEndian ? 'M' : 'I');
-    w.U8(m_bBigEndian ? 'M' : 'I');
+    w.U16(m_bBigEndian ? 0x4D4D : 0x4949);  // "MM" or "II"
     w.U16(42);
     w.U32(m_nIfd0Offset ? *m_nIfd0Offset : nIfd0);
     WriteIfd(w, ifd0, m_nIfd0Next ? *m_nIfd0Next : (ifd1.Empty() ? 0 : nIfd1));
@@ -264,8 +261,7 @@ std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff,
     AppendSegment(out, 0xDA, {1, 1, 0, 0, 0x3F, 0});
     for (size_t i = 0; i < options.nScanBytes; ++i)
         out.push_back(static_cast<uint8_t>(i * 7 % 255));
-    out.push_back(0xFF);
-    out.push_back(0xD9);
+    out.insert(out.end(), {0xFF, 0xD9});
     return out;
 }
 
