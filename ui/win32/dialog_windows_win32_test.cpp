@@ -40,7 +40,11 @@ bool SaveBitmap(HWND hWnd, const char* pszName) {
     HDC hScreen = GetDC(nullptr);
     std::unique_ptr<HDC__, decltype(&DeleteDC)> hMemDc(CreateCompatibleDC(hScreen), &DeleteDC);
     BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, nWidth, -nHeight, 1, 32};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = nWidth;
+    info.bmiHeader.biHeight = -nHeight;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
     void* pBits = nullptr;
     std::unique_ptr<HBITMAP__, decltype(&DeleteObject)> bitmap(
         CreateDIBSection(hScreen, &info, DIB_RGB_COLORS, &pBits, nullptr, 0), &DeleteObject);
