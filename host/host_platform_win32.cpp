@@ -11,6 +11,7 @@
 
 #include "base/text.h"
 #include "host/host_platform.h"
+#include "platform/file_handle_win32.h"
 #include "platform/system_error_win32.h"
 
 namespace fs = std::filesystem;
@@ -23,31 +24,6 @@ namespace {
 std::string Win32Error(const std::string& strContext, DWORD dwError) {
     return WideToUtf8(::Win32Error(Utf8ToWide(strContext), dwError));
 }
-
-class CFileHandle {
-  public:
-    explicit CFileHandle(HANDLE h) : m_h(h) {}
-    ~CFileHandle() { Close(); }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    HANDLE Get() const { return m_h; }
-    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
-    // Closes the handle held so far (its close error is lost) and takes h.
-    void Reset(HANDLE h) {
-        Close();
-        m_h = h;
-    }
-    // Closes now so that a failure of the close (a late write error) can be reported.
-    bool Close() {
-        if (!IsValid()) return true;
-        const BOOL bOk = CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-        return bOk != FALSE;
-    }
-
-  private:
-    HANDLE m_h;
-};
 
 std::function<void()> g_fnOnInterrupt;
 std::function<void()> g_fnBeforeQuit;

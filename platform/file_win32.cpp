@@ -7,38 +7,13 @@
 
 #include "base/format.h"
 #include "platform/file.h"
+#include "platform/file_handle_win32.h"
 #include "platform/long_path_win32.h"
 #include "platform/system_error_win32.h"
 
 const wchar_t kPathSeparator = L'\\';
 
 namespace {
-
-class CFileHandle {
-  public:
-    explicit CFileHandle(HANDLE h) : m_h(h) {}
-    ~CFileHandle() { Close(); }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    HANDLE Get() const { return m_h; }
-    // Hands the handle to a new owner.
-    HANDLE Release() {
-        HANDLE h = m_h;
-        m_h = INVALID_HANDLE_VALUE;
-        return h;
-    }
-    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
-    // The result matters for written files: a late write error may surface only here.
-    bool Close() {
-        if (!IsValid()) return true;
-        const BOOL bOk = CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-        return bOk != FALSE;
-    }
-
-  private:
-    HANDLE m_h;
-};
 
 // FILETIME counts 100-ns steps from 1601; the stamp counts nanoseconds from 1970.
 constexpr int64_t kFileTimeToUnixEpoch = 116444736000000000LL;
