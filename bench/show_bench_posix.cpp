@@ -18,12 +18,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <exiv2/exiv2.hpp>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/exiv2_peer.h"
 #include "bench/photo_corpus.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/plugin_host.h"
@@ -91,20 +91,7 @@ size_t CountCaptions(const fs::path& output) {
 std::string g_sink;
 
 void ReadExiv2(const fs::path& photo) {
-    try {
-        auto image = Exiv2::ImageFactory::open(photo.string());
-        image->readMetadata();
-        Exiv2::ExifData& exif = image->exifData();
-        std::string text;
-        for (const char* key : {"Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLatitudeRef",
-                                "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSLongitudeRef"}) {
-            auto it = exif.findKey(Exiv2::ExifKey(key));
-            if (it != exif.end()) text += it->toString();
-        }
-        g_sink = text;
-    } catch (const std::exception&) {
-        g_sink.clear();
-    }
+    g_sink = ReadGpsWithExiv2(photo);
 }
 
 double SecondsSince(CClock::time_point start) {
@@ -164,7 +151,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    MuteExiv2();
     std::vector<double> shows, preloaded, peers;
     size_t nCached = 0;
     for (int r = 0; r < kRepeats; ++r) {
@@ -196,7 +183,7 @@ int main(int argc, char** argv) {
     std::printf(
         "Show of %zu generated photos, all in the cache (filled once in %.2f s, %zu requests);\n"
         "peer: libexiv2 %s reading the same files' GPS positions in one process; median of %d\n",
-        corpus.size(), dFill, nRequests, Exiv2::version(), kRepeats);
+        corpus.size(), dFill, nRequests, Exiv2Version(), kRepeats);
     std::printf("  %-44s %9.1f ms %7.3f\n", "locanym-host caption (start to exit)", dShow * 1e3,
                 dShow / dPeer);
     std::printf("  %-44s %9.1f ms %7.3f\n", "the same, libcurl linked at start (LD_PRELOAD)",
