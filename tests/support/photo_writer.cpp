@@ -229,7 +229,7 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     CByteWriter w(m_bBigEndian);
     w.U16(m_bBigEndian ? 0x4D4D : 0x4949);  // "MM" or "II"
     w.U16(42);
-    w.U32(m_nIfd0Offset ? *m_nIfd0Offset : nIfd0);
+    w.U32(nIfd0);
     WriteIfd(w, ifd0, m_nIfd0Next ? *m_nIfd0Next : (ifd1.Empty() ? 0 : nIfd1));
     for (const CExifIfd* pIfd : {&exif, &gps, &interop, &ifd1})
         if (!pIfd->Empty()) WriteIfd(w, *pIfd, 0);
@@ -275,11 +275,4 @@ bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t
 bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
                   bool bBigEndian) {
     return WritePhotoFile(path, BuildJpeg(GpsPhoto(dLatitude, dLongitude, bBigEndian)));
-}
-
-bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dLongitude,
-                  bool bBigEndian) {
-    CExifWriter exif = GpsPhoto(dLatitude, dLongitude, bBigEndian);
-    exif.AddTinyImage(8, 8);
-    return WritePhotoFile(path, BuildTiffFile(exif));
 }
