@@ -90,17 +90,15 @@ std::vector<SPhotoCase> PhotoCases() {
         w.m_gps.Ascii(kGpsLatitudeRef, "S");
         w.m_gps.Ascii(kGpsLongitudeRef, "W");
         w.m_gps.m_bSorted = false;
-        SJpegOptions options;
-        options.extraExif.push_back(GpsExif(false, {{10, 1}}, "N", {{20, 1}}, "E").BuildTiff());
+        const SJpegOptions options{
+            .extraExif = {GpsExif(false, {{10, 1}}, "N", {{20, 1}}, "E").BuildTiff()}};
         cases.push_back({"refs_after_values_two_blocks.jpg", BuildJpeg(w, options), L"-45.4641944",
                          L"-7.6916667"});
     }
     {
         // An XMP block before the EXIF one, and any number of 0xFF fill bytes before a marker.
-        SJpegOptions options;
-        options.bXmpFirst = true;
-        options.bJfif = false;
-        std::vector<uint8_t> bytes = BuildJpeg(GpsExif(true, kLat, "N", kLon, "E"), options);
+        std::vector<uint8_t> bytes =
+            BuildJpeg(GpsExif(true, kLat, "N", kLon, "E"), {.bJfif = false, .bXmpFirst = true});
         bytes.insert(bytes.begin() + 2, 100000, 0xFF);
         cases.push_back({"xmp_first_fill.jpg", bytes, L"45.4641944", L"7.6916667"});
     }

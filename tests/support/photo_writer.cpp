@@ -120,13 +120,6 @@ std::vector<SRational> DegreesToRationals(double dDegrees) {
     return {{nDeg, 1}, {nMin, 1}, {nSec, 100}};
 }
 
-CExifWriter GpsPhoto(double dLatitude, double dLongitude, bool bBigEndian) {
-    CExifWriter exif(bBigEndian);
-    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
-    exif.AddGpsPosition(dLatitude, dLongitude);
-    return exif;
-}
-
 }  // namespace
 
 SExifEntry& CExifIfd::Add(SExifEntry entry) {
@@ -274,5 +267,8 @@ bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t
 
 bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
                   bool bBigEndian) {
-    return WritePhotoFile(path, BuildJpeg(GpsPhoto(dLatitude, dLongitude, bBigEndian)));
+    CExifWriter exif(bBigEndian);
+    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
+    exif.AddGpsPosition(dLatitude, dLongitude);
+    return WritePhotoFile(path, BuildJpeg(exif));
 }

@@ -85,9 +85,9 @@ class CExifWriter {
 };
 
 struct SJpegOptions {
-    bool bJfif = true;                            // APP0 "JFIF" before the EXIF segment
-    bool bXmpFirst = false;                       // an XMP APP1 segment before the EXIF one
-    std::vector<std::vector<uint8_t>> extraExif;  // more "Exif" APP1 blocks after the first
+    bool bJfif = true;                                 // APP0 "JFIF" before the EXIF segment
+    bool bXmpFirst = false;                            // an XMP APP1 segment before the EXIF one
+    std::vector<std::vector<uint8_t>> extraExif = {};  // more "Exif" APP1 blocks after the first
     size_t nPaddingSegmentBytes = 0;  // an APP2 segment of this size before the EXIF one
     size_t nScanBytes = 256;          // fake entropy-coded data after SOS
 };
