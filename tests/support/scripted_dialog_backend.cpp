@@ -13,21 +13,6 @@ CScriptedHost::CScriptedHost(CDialog& dialog, const CDialogResource& resource)
         AddListItem(item.nControlId, item.pszText);
 }
 
-const CScriptedHost::CState& CScriptedHost::Get(int nId) const {
-    static const CState kMissing = [] {
-        CState state;
-        state.bEnabled = state.bVisible = false;
-        return state;
-    }();
-    const auto it = m_controls.find(nId);
-    return it == m_controls.end() ? kMissing : it->second;
-}
-
-CScriptedHost::CState& CScriptedHost::Put(int nId) {
-    const auto it = m_controls.find(nId);
-    return it == m_controls.end() ? m_lost : it->second;
-}
-
 CScriptedHost::CState* CScriptedHost::Usable(int nId) {
     const auto it = m_controls.find(nId);
     if (it == m_controls.end() || !it->second.bEnabled || !it->second.bVisible || m_nResult != 0)
