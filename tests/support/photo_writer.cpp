@@ -18,7 +18,6 @@ class CByteWriter {
         for (int i = 0; i < nBytes; ++i)
             m_out.push_back(static_cast<uint8_t>(v >> 8 * (m_bBig ? nBytes - 1 - i : i)));
     }
-    void U8(uint8_t v) { m_out.push_back(v); }
     void U16(uint16_t v) { Uint(v, 2); }
     void U32(uint32_t v) { Uint(v, 4); }
 };
@@ -84,7 +83,7 @@ void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
     w.U32(nNext);
     for (std::vector<uint8_t>& bytes : deferred) {
         w.m_out.insert(w.m_out.end(), bytes.begin(), bytes.end());
-        if (bytes.size() & 1) w.U8(0);
+        if (bytes.size() & 1) w.m_out.push_back(0);
     }
 }
 
@@ -227,7 +226,7 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     for (const CExifIfd* pIfd : {&exif, &gps, &interop, &ifd1})
         if (!pIfd->Empty()) WriteIfd(w, *pIfd, 0);
     w.m_out.insert(w.m_out.end(), m_thumbnail.begin(), m_thumbnail.end());
-    if (m_thumbnail.size() & 1) w.U8(0);
+    if (m_thumbnail.size() & 1) w.m_out.push_back(0);
     w.m_out.insert(w.m_out.end(), m_pixels.begin(), m_pixels.end());
     return w.m_out;
 }

@@ -4,10 +4,8 @@ CScriptedHost::CScriptedHost(CDialog& dialog, const CDialogResource& resource)
     : m_dialog(dialog), m_strCaption(resource.pszCaption) {
     for (const CControlResource& control : resource.controls) {
         if (control.nId == kIdcStatic) continue;
-        CState& state = m_controls[control.nId];
-        state.kind = control.kind;
-        state.nFlags = control.nFlags;
-        if (control.pszText) state.strText = control.pszText;
+        m_controls[control.nId] = {control.kind, control.nFlags,
+                                   control.pszText ? control.pszText : L""};
     }
     for (const CListItemResource& item : resource.listItems)
         AddListItem(item.nControlId, item.pszText);

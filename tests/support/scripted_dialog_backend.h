@@ -61,7 +61,7 @@ class CScriptedHost : public IDialogHost {
         uint32_t nFlags = 0;
         std::wstring strText;
         bool bChecked = false, bEnabled = true, bVisible = true;
-        std::vector<std::wstring> items;
+        std::vector<std::wstring> items = {};
         int nSel = -1;
     };
     const CState& Get(int nId) const { return m_controls.at(nId); }
