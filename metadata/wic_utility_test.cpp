@@ -176,12 +176,10 @@ std::vector<SPhotoCase> PhotoCases() {
         for (uint16_t tag = 5; tag < 5 + kMaxIfdEntries; ++tag) w.m_gps.Shorts(tag, {1});
     });
     cases.push_back({"empty.jpg", {}, L"", L"", L"not a JPEG or TIFF image", false});
-    {
-        // Fill bytes and nothing else: the search for a marker ends.
-        std::vector<uint8_t> bytes(300000, 0xFF);
-        bytes[1] = 0xD8;
-        cases.push_back({"only_fill.jpg", bytes, L"", L"", L"GetFrame failed", false});
-    }
+    // Fill bytes and nothing else: the search for a marker ends.
+    std::vector<uint8_t> fill(300000, 0xFF);
+    fill[1] = 0xD8;
+    cases.push_back({"only_fill.jpg", fill, L"", L"", L"GetFrame failed", false});
     // EXIF blocks whose TIFF header is broken or sends IFD0 far past the end: the image opens,
     // the reads fail.
     cases.push_back({"bad_tiff_header.jpg", BuildJpegFromTiff({'X', 'X', 0, 42, 0, 0, 0, 8}), L"",
