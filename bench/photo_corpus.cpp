@@ -101,7 +101,7 @@ std::vector<SCorpusPhoto> MakePhotoCorpus(const fs::path& dir, int nCount, int n
             w.AddTinyImage(static_cast<uint32_t>(pick(200, 900)),
                            static_cast<uint32_t>(pick(200, 900)));
             photo.path = dir / ("scan" + std::to_string(i) + ".tif");
-            WritePhotoFile(photo.path, BuildTiffFile(w));
+            WritePhotoFile(photo.path, w.BuildTiff());
             photos.push_back(photo);
             continue;
         }

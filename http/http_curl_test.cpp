@@ -55,12 +55,11 @@ TEST(HttpGetDeathTest, MissingLibcurlIsTheLookupsErrorText) {
             SHttpQuery query;
             query.strUrl = L"http://127.0.0.1:9/findNearbyJSON";
             const SHttpQueryResult result = HttpQuery(query);
-            const bool bNamed =
-                result.strError.find(L"/nonexistent/libcurl.so.4") != std::wstring::npos;
-            std::fprintf(stderr, "%d %s\n", result.nResult, WideToUtf8(result.strError).c_str());
-            std::exit(result.nResult == kQueryFailed && bNamed ? 0 : 1);
+            std::fprintf(stderr, "%s\n", WideToUtf8(result.strError).c_str());
+            std::exit(result.nResult == kQueryFailed ? 0 : 1);
         },
-        ::testing::ExitedWithCode(0), "Locnm: OpenRequest failed, cannot load");
+        ::testing::ExitedWithCode(0),
+        "Locnm: OpenRequest failed, cannot load.*/nonexistent/libcurl");
 }
 
 }  // namespace

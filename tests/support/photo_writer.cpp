@@ -18,7 +18,6 @@ class CByteWriter {
         for (int i = 0; i < nBytes; ++i)
             m_out.push_back(static_cast<uint8_t>(v >> 8 * (m_bBig ? nBytes - 1 - i : i)));
     }
-    void U8(uint8_t v) { m_out.push_back(v); }
     void U16(uint16_t v) { Uint(v, 2); }
     void U32(uint32_t v) { Uint(v, 4); }
 };
@@ -84,7 +83,7 @@ void WriteIfd(CByteWriter& w, const CExifIfd& ifd, uint32_t nNext) {
     w.U32(nNext);
     for (std::vector<uint8_t>& bytes : deferred) {
         w.m_out.insert(w.m_out.end(), bytes.begin(), bytes.end());
-        if (bytes.size() & 1) w.U8(0);
+        if (bytes.size() & 1) w.m_out.push_back(0);
     }
 }
 
@@ -118,13 +117,6 @@ std::vector<SRational> DegreesToRationals(double dDegrees) {
     const uint32_t nMin = static_cast<uint32_t>(nHundredths / 6000);
     const uint32_t nSec = static_cast<uint32_t>(nHundredths % 6000);
     return {{nDeg, 1}, {nMin, 1}, {nSec, 100}};
-}
-
-CExifWriter GpsPhoto(double dLatitude, double dLongitude, bool bBigEndian) {
-    CExifWriter exif(bBigEndian);
-    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
-    exif.AddGpsPosition(dLatitude, dLongitude);
-    return exif;
 }
 
 }  // namespace
@@ -229,12 +221,12 @@ std::vector<uint8_t> CExifWriter::BuildTiff() const {
     CByteWriter w(m_bBigEndian);
     w.U16(m_bBigEndian ? 0x4D4D : 0x4949);  // "MM" or "II"
     w.U16(42);
-    w.U32(m_nIfd0Offset ? *m_nIfd0Offset : nIfd0);
+    w.U32(nIfd0);
     WriteIfd(w, ifd0, m_nIfd0Next ? *m_nIfd0Next : (ifd1.Empty() ? 0 : nIfd1));
     for (const CExifIfd* pIfd : {&exif, &gps, &interop, &ifd1})
         if (!pIfd->Empty()) WriteIfd(w, *pIfd, 0);
     w.m_out.insert(w.m_out.end(), m_thumbnail.begin(), m_thumbnail.end());
-    if (m_thumbnail.size() & 1) w.U8(0);
+    if (m_thumbnail.size() & 1) w.m_out.push_back(0);
     w.m_out.insert(w.m_out.end(), m_pixels.begin(), m_pixels.end());
     return w.m_out;
 }
@@ -274,12 +266,8 @@ bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t
 
 bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
                   bool bBigEndian) {
-    return WritePhotoFile(path, BuildJpeg(GpsPhoto(dLatitude, dLongitude, bBigEndian)));
-}
-
-bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dLongitude,
-                  bool bBigEndian) {
-    CExifWriter exif = GpsPhoto(dLatitude, dLongitude, bBigEndian);
-    exif.AddTinyImage(8, 8);
-    return WritePhotoFile(path, BuildTiffFile(exif));
+    CExifWriter exif(bBigEndian);
+    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
+    exif.AddGpsPosition(dLatitude, dLongitude);
+    return WritePhotoFile(path, BuildJpeg(exif));
 }

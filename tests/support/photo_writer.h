@@ -1,10 +1,9 @@
 // A small writer of EXIF photos for tests, fuzz seeds, benchmarks and the demo: every byte of a
-// test photo is explained by the code that makes it. WriteGpsJpeg / WriteGpsTiff write a photo
-// at a position (degrees, minutes and hundredths of seconds as unsigned rationals, references
-// N/S and E/W). For crafted cases fill the IFDs of a CExifWriter entry by entry (any tag, type
-// and count, in any order), then wrap it in a JPEG (BuildJpeg) or write it as a TIFF
-// (BuildTiffFile). Sub-IFD and thumbnail pointers are added by the writer when the sub-IFD has
-// entries, unless m_bAutoPointers is false.
+// test photo is explained by the code that makes it. WriteGpsJpeg writes a photo at a position
+// (degrees, minutes and hundredths of seconds as unsigned rationals, references N/S and E/W).
+// For crafted cases fill the IFDs of a CExifWriter entry by entry (any tag, type, count and
+// order), then wrap it in a JPEG (BuildJpeg) or write it as a TIFF (BuildTiff). Sub-IFD and
+// thumbnail pointers are added when the sub-IFD has entries, unless m_bAutoPointers is false.
 #pragma once
 
 #include <cstdint>
@@ -72,23 +71,23 @@ class CExifWriter {
     bool m_bBigEndian;
     CExifIfd m_ifd0, m_exif, m_gps, m_interop, m_ifd1;
     bool m_bAutoPointers = true;
-    uint16_t m_nPointerType = kTiffLong;    // type of the EXIF, GPS and interop pointers added
-    std::vector<uint8_t> m_thumbnail;       // a JPEG thumbnail referenced from IFD1
-    std::vector<uint8_t> m_pixels;          // one strip referenced by StripOffsets
-    std::optional<uint32_t> m_nIfd0Offset;  // header's IFD0 offset instead of the real one
-    std::optional<uint32_t> m_nIfd0Next;    // IFD0's next-IFD field instead of the real one
+    uint16_t m_nPointerType = kTiffLong;  // type of the EXIF, GPS and interop pointers added
+    std::vector<uint8_t> m_thumbnail;     // a JPEG thumbnail referenced from IFD1
+    std::vector<uint8_t> m_pixels;        // one strip referenced by StripOffsets
+    std::optional<uint32_t> m_nIfd0Next;  // IFD0's next-IFD field instead of the real one
 
     // Adds an 8-bit grey image of the given size to IFD0 (the tags and the pixel strip).
     void AddTinyImage(uint32_t nWidth, uint32_t nHeight);
     // Adds a GPS position as the quick API does.
     void AddGpsPosition(double dLatitude, double dLongitude);
+    // The TIFF structure, a file of its own (add AddTinyImage for a viewable one) or EXIF bytes.
     std::vector<uint8_t> BuildTiff() const;
 };
 
 struct SJpegOptions {
-    bool bJfif = true;                            // APP0 "JFIF" before the EXIF segment
-    bool bXmpFirst = false;                       // an XMP APP1 segment before the EXIF one
-    std::vector<std::vector<uint8_t>> extraExif;  // more "Exif" APP1 blocks after the first
+    bool bJfif = true;                                 // APP0 "JFIF" before the EXIF segment
+    bool bXmpFirst = false;                            // an XMP APP1 segment before the EXIF one
+    std::vector<std::vector<uint8_t>> extraExif = {};  // more "Exif" APP1 blocks after the first
     size_t nPaddingSegmentBytes = 0;  // an APP2 segment of this size before the EXIF one
     size_t nScanBytes = 256;          // fake entropy-coded data after SOS
 };
@@ -98,14 +97,8 @@ std::vector<uint8_t> BuildJpeg(const CExifWriter& exif, const SJpegOptions& opti
 // The same around TIFF bytes made (and perhaps patched) by the caller.
 std::vector<uint8_t> BuildJpegFromTiff(const std::vector<uint8_t>& tiff,
                                        const SJpegOptions& options = {});
-// The TIFF structure as a file of its own (add AddTinyImage for a viewable one).
-inline std::vector<uint8_t> BuildTiffFile(const CExifWriter& exif) {
-    return exif.BuildTiff();
-}
 
 bool WritePhotoFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
-// A little-endian JPEG (or TIFF, with a tiny image; bBigEndian picks "MM") with a GPS position.
+// A little-endian JPEG (bBigEndian picks "MM") with a GPS position.
 bool WriteGpsJpeg(const std::filesystem::path& path, double dLatitude, double dLongitude,
-                  bool bBigEndian = false);
-bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dLongitude,
                   bool bBigEndian = false);

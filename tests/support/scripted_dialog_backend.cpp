@@ -4,28 +4,11 @@ CScriptedHost::CScriptedHost(CDialog& dialog, const CDialogResource& resource)
     : m_dialog(dialog), m_strCaption(resource.pszCaption) {
     for (const CControlResource& control : resource.controls) {
         if (control.nId == kIdcStatic) continue;
-        CState& state = m_controls[control.nId];
-        state.kind = control.kind;
-        state.nFlags = control.nFlags;
-        if (control.pszText) state.strText = control.pszText;
+        m_controls[control.nId] = {control.kind, control.nFlags,
+                                   control.pszText ? control.pszText : L""};
     }
     for (const CListItemResource& item : resource.listItems)
         AddListItem(item.nControlId, item.pszText);
-}
-
-const CScriptedHost::CState& CScriptedHost::Get(int nId) const {
-    static const CState kMissing = [] {
-        CState state;
-        state.bEnabled = state.bVisible = false;
-        return state;
-    }();
-    const auto it = m_controls.find(nId);
-    return it == m_controls.end() ? kMissing : it->second;
-}
-
-CScriptedHost::CState& CScriptedHost::Put(int nId) {
-    const auto it = m_controls.find(nId);
-    return it == m_controls.end() ? m_lost : it->second;
 }
 
 CScriptedHost::CState* CScriptedHost::Usable(int nId) {

@@ -29,8 +29,8 @@ class CScriptedHost : public IDialogHost {
 
     std::vector<std::wstring> m_messages;  // texts of the message boxes shown
 
-    // IDialogHost. A control the resource lacks reads as empty, disabled and hidden; writes to
-    // it are lost. Id 0 is the caption.
+    // IDialogHost. Id 0 is the caption; an id the resource lacks throws std::out_of_range, so
+    // dialog logic that asks for a control its dialog does not have fails the test.
     std::wstring GetText(int nId) const override;
     void SetText(int nId, const std::wstring& strText) override;
     bool GetCheck(int nId) const override { return Get(nId).bChecked; }
@@ -61,18 +61,17 @@ class CScriptedHost : public IDialogHost {
         uint32_t nFlags = 0;
         std::wstring strText;
         bool bChecked = false, bEnabled = true, bVisible = true;
-        std::vector<std::wstring> items;
+        std::vector<std::wstring> items = {};
         int nSel = -1;
     };
-    const CState& Get(int nId) const;
-    CState& Put(int nId);
+    const CState& Get(int nId) const { return m_controls.at(nId); }
+    CState& Put(int nId) { return m_controls.at(nId); }
     // The control nId when a user could use it now, else null.
     CState* Usable(int nId);
 
     CDialog& m_dialog;
     std::wstring m_strCaption;
     std::map<int, CState> m_controls;
-    CState m_lost;  // where writes to a missing control go
     int m_nResult = 0;
 };
 

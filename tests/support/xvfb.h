@@ -41,8 +41,7 @@ class CXvfb {
     ~CXvfb() {
         if (m_pid <= 0) return;
         kill(m_pid, SIGTERM);
-        int nStatus = 0;
-        waitpid(m_pid, &nStatus, 0);
+        waitpid(m_pid, nullptr, 0);
     }
     std::string m_strDisplay;
 

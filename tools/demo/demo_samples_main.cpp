@@ -28,6 +28,15 @@ const SSample kSamples[] = {
     {"tower-bridge-london.jpg", 51.505456, -0.075356, false},
 };
 
+// A big-endian TIFF with a tiny image at the position, as a scanner or converter writes one.
+bool WriteGpsTiff(const std::filesystem::path& path, double dLatitude, double dLongitude) {
+    CExifWriter exif(true);
+    exif.m_ifd0.Ascii(kTiffMake, "Locanym");
+    exif.AddGpsPosition(dLatitude, dLongitude);
+    exif.AddTinyImage(8, 8);
+    return WritePhotoFile(path, exif.BuildTiff());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,7 +53,7 @@ int main(int argc, char** argv) {
     }
     for (const SSample& s : kSamples) {
         const std::filesystem::path path = folder / s.pszName;
-        const bool bOk = s.bTiff ? WriteGpsTiff(path, s.dLatitude, s.dLongitude, true)
+        const bool bOk = s.bTiff ? WriteGpsTiff(path, s.dLatitude, s.dLongitude)
                                  : WriteGpsJpeg(path, s.dLatitude, s.dLongitude);
         if (!bOk) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());

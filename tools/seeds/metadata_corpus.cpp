@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
         CExifWriter w = gps(bBig);
         bOk &= WritePhotoFile(dir / (strName + ".jpg"), BuildJpeg(w, small));
         w.AddTinyImage(2, 2);
-        bOk &= WritePhotoFile(dir / (strName + ".tif"), BuildTiffFile(w));
+        bOk &= WritePhotoFile(dir / (strName + ".tif"), w.BuildTiff());
     }
     {
         // Every item-specific format, the interop block, a thumbnail, XMP before EXIF.
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         w.m_bAutoPointers = false;
         w.m_ifd0.Longs(kTiffGpsPointer, {8});
         w.m_nIfd0Next = 8;
-        bOk &= WritePhotoFile(dir / "gps_loop.tif", BuildTiffFile(w));
+        bOk &= WritePhotoFile(dir / "gps_loop.tif", w.BuildTiff());
     }
     {
         // Coordinates as doubles and decimal text, block pointers typed SLONG.

@@ -99,15 +99,9 @@ TEST(GtkDialogWindows, EachDialogMatchesItsResource) {
     CRecordingActions actions;
     std::unique_ptr<IDialogBackend> backend = CreateGtkDialogBackend();
     CProbedMainDlg main(actions);
-    main.m_bEnabled = main.m_bAState = main.m_bACountry = 1;
-    main.m_iProv = 2;
-    main.m_strFormat = L"%A";
-    main.m_strSep = L", ";
+    main.m_bEnabled = 1;
     CAPiKeyDlg key(actions);
-    key.m_nService = 2;
     CGeoNamesDlg geo(actions);
-    geo.m_nGeoType = 1;
-    geo.m_strGeoCC1 = L"IT, FR";
     // A parent handle that names no window is ignored, not fatal.
     RunAndCheck(*backend, main, "main", 0x7FFFFF0);
     RunAndCheck(*backend, key, "key");
