@@ -83,8 +83,6 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
               {L"C", L"C", L"", L"Y", L"", L"F"}),
         Refused(kGeoApify, "no results", JsonAnswer(R"({"results":[]})"), L""),
 
-        Found(kGeoNames, "ru", ServiceFixture("geonames", "result_nonlatin_ru_lang"),
-              {L"Москва", L"", L"Москва", L"Россия", L"RU"}),
         Found(kGeoNames, "each text from the first place that has it", JsonAnswer(R"({"geonames":[
         {"name":"Bellagio","countryName":"Italia","countryCode":" IT ","adminName1":"Lombardia"},
         {"name":"Other","countryName":"Other","countryCode":"XX","adminName1":"Other",
