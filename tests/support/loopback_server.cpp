@@ -93,10 +93,10 @@ struct CLoopbackServer::SImpl {
         {
             std::lock_guard<std::mutex> lock(mutex);
             requests.push_back(request);
-            auto q = queued.find(request.strPath);
-            if (q != queued.end() && !q->second.empty()) {
-                SLoopbackAnswer answer = std::move(q->second.front());
-                q->second.pop_front();
+            std::deque<SLoopbackAnswer>& queue = queued[request.strPath];
+            if (!queue.empty()) {
+                SLoopbackAnswer answer = std::move(queue.front());
+                queue.pop_front();
                 return answer;
             }
             current = handler;
@@ -176,22 +176,19 @@ CLoopbackServer::~CLoopbackServer() {
 }
 
 bool CLoopbackServer::Start(int nPort) {
-    if (!m_p->pServer->is_valid()) return false;
-    m_p->pServer->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    httplib::Server& server = *m_p->pServer;
+    if (!server.is_valid()) return false;
+    server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         m_p->Serve(req, res);
     });
-    if (nPort > 0) {
-        if (!m_p->pServer->bind_to_port("127.0.0.1", nPort)) return false;
-        m_p->nPort = nPort;
-    } else {
-        m_p->nPort = m_p->pServer->bind_to_any_port("127.0.0.1");
-        if (m_p->nPort <= 0) return false;
-    }
+    m_p->nPort = nPort <= 0 ? server.bind_to_any_port("127.0.0.1")
+                            : (server.bind_to_port("127.0.0.1", nPort) ? nPort : 0);
+    if (m_p->nPort <= 0) return false;
     m_p->thread = std::thread([this] { m_p->pServer->listen_after_bind(); });
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!m_p->pServer->is_running() && std::chrono::steady_clock::now() < until)
+    while (!server.is_running() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return m_p->pServer->is_running();
+    return server.is_running();
 }
 
 void CLoopbackServer::Stop() {
