@@ -114,7 +114,6 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
                 L"Locnm: HTTP Error 401\r\nBad key"),
         Refused(kMapsCo, "error text", JsonAnswer(R"({"error":"Unable to geocode"})"),
                 L"Unable to geocode"),
-        Refused(kMapsCo, "error number", JsonAnswer(R"({"error":5})"), L""),
         Found(kMapsCo, "village before suburb, county as state",
               JsonAnswer(R"({"address":{"suburb":"S","village":"V","county":"K"}})"),
               {L"V", L"V", L"K"}),
