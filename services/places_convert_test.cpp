@@ -187,7 +187,7 @@ TEST_F(PlacesConverter, WritesWhatTheFinderReadsBack) {
 
 // The reader on the converter's file with one damage each: a clear error, never a read outside
 // the bytes (the sanitizer build and the fuzz target watch for that).
-TEST_F(PlacesConverter, DamagedFilesAreRefusedWithAReasonThatNamesTheFile) {
+TEST_F(PlacesConverter, DamagedFilesAndSourcesAreRefused) {
     const std::vector<uint8_t>& good = m_file;
     const uint32_t nPlaces = ReadU32Le(good.data() + kHdrPlaces);
     const uint32_t nStrings = ReadU32Le(good.data() + kHdrStrings);
@@ -246,20 +246,19 @@ TEST_F(PlacesConverter, DamagedFilesAreRefusedWithAReasonThatNamesTheFile) {
     EXPECT_NE(strError.find(strPath + L": place data too short"), std::wstring::npos)
         << WideToUtf8(strError);
     EXPECT_FALSE(data.IsOpen());
-}
 
-TEST(PlacesConverterInput, DamagedSourcesAreRefused) {
+    // The converter's sources, cut short or pointing outside themselves.
     std::vector<SPlaceSource> places;
-    std::string strError;
+    std::string strSourceError;
     std::string pbf = CitiesPbf();
     EXPECT_FALSE(ReadCitiesPbf(reinterpret_cast<const uint8_t*>(pbf.data()), pbf.size() - 3, places,
-                               strError));
-    EXPECT_NE(strError.find("cut short"), std::string::npos) << strError;
+                               strSourceError));
+    EXPECT_NE(strSourceError.find("cut short"), std::string::npos) << strSourceError;
     std::map<std::string, std::string> messages;
     std::string mo = MoCatalogue({{"France", "Frankreich"}});
     mo[12] = '\x7f';  // the table of originals far beyond the file
     EXPECT_FALSE(ReadMoCatalogue(reinterpret_cast<const uint8_t*>(mo.data()), mo.size(), messages,
-                                 strError));
+                                 strSourceError));
 }
 
 }  // namespace
@@ -274,8 +273,7 @@ TEST(PlacesConvert, CountryNamesInSortingFormReadAsRunningText) {
         {"Falkland Islands (Malvinas)", "Malouines, Îles (Falkland)", "fr",
          "Malouines, Îles (Falkland)"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(CountryNameForCaption(c.pszEnglish, c.pszTranslation, c.pszLanguage),
                   c.pszCaption);
-    }
 }
