@@ -123,12 +123,6 @@ class OfflineEndToEnd : public ::testing::Test {
             GTEST_SKIP() << "the build made no place data file (run scripts/fetch-places.sh)";
     }
 
-    fs::path Photo(const char* pszName, double dLat, double dLon) {
-        fs::path photo = m_dir.Path() / pszName;
-        EXPECT_TRUE(WriteGpsJpeg(photo, dLat, dLon));
-        return photo;
-    }
-
     CTempDir m_dir;
 };
 
@@ -155,7 +149,8 @@ TEST_F(OfflineEndToEnd, CaptionsComeFromThePlaceDataInTheChosenLanguage) {
         host.m_settings[L"Lang"] = {true, 0, c.pszLang};
         if (!c.pszCaption) fs::remove(host.m_moduleCopy.parent_path() / "Locanym-places.dat");
         host.Start();
-        const fs::path photo = Photo(c.pszPhoto, c.dLat, c.dLon);
+        const fs::path photo = m_dir.Path() / c.pszPhoto;
+        ASSERT_TRUE(WriteGpsJpeg(photo, c.dLat, c.dLon));
         // Twice: the second caption comes from the cache, or again from the failing lookup.
         for (int nTry = 0; nTry < 2; ++nTry) {
             const std::wstring strCaption = Caption(host, photo);
@@ -180,7 +175,8 @@ TEST_F(OfflineEndToEnd, FallbackCaptionsOnlyAServiceThatCannotBeReachedAndCaches
     const int nPort = server.Port();
     setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
     server.Stop();
-    const fs::path photo = Photo("eiffel.jpg", 48.8584, 2.2945);
+    const fs::path photo = m_dir.Path() / "eiffel.jpg";
+    ASSERT_TRUE(WriteGpsJpeg(photo, 48.8584, 2.2945));
     CTestHost host;
     host.m_settings[L"iProv"].nValue = 2;
     host.m_settings[L"GeoType"].nValue = 0;
