@@ -12,7 +12,6 @@
 #include "services/plugin_settings.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
-#include "tests/support/plugin_host.h"
 
 namespace {
 
