@@ -15,7 +15,6 @@ std::string Encode(const std::wstring& text) {
 // Every wide value round-trips through the table's encoding; only what UTF-8 can carry counts as
 // Unicode (the rest is never written to a file).
 TEST(LocationCacheText, EveryWideValueRoundTripsAndOnlyUnicodeIsUnicode) {
-    const wchar_t kLone = static_cast<wchar_t>(0xDC00);
     const struct {
         std::wstring text;
         bool bUnicode;
@@ -23,7 +22,7 @@ TEST(LocationCacheText, EveryWideValueRoundTripsAndOnlyUnicodeIsUnicode) {
         {L"", true},
         {std::wstring(1, L'\0') + L"nul inside", true},
         {L"Z\u00fcrich \U0001F600 \U0010FFFF", true},
-        {std::wstring(1, kLone) + L"lone surrogate", false},
+        {std::wstring(1, static_cast<wchar_t>(0xDC00)) + L"lone surrogate", false},
         {std::wstring(1, static_cast<wchar_t>(0x110000)), false},
         {std::wstring(1, static_cast<wchar_t>(-1)), false},
     };
