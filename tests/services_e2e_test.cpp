@@ -1,8 +1,9 @@
 // Each of the six web services through the real module (message 19), its endpoint moved to a
-// loopback server with LOCANYM_SERVICE_URL: a recorded answer becomes the caption and is cached,
-// an error answer the error text (or nothing, with ErrMsg off) and is not cached; the stop
-// message ends a waiting request. The offline place finder (iProv 6) from the data file beside
-// the module, a missing data file, and the fallback for a web service that cannot be reached.
+// loopback server with LOCANYM_SERVICE_URL: a recorded answer becomes the caption, an error
+// answer the error text (or nothing, with ErrMsg off; that captions are cached and failures not
+// is cache_sessions_test's and host_caption_test's), and the stop message ends a waiting request.
+// The offline place finder (iProv 6) from the data file beside the module, a missing data file, and
+// the fallback for a web service that cannot be reached.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -28,8 +29,8 @@ std::wstring Caption(CTestHost& host, const fs::path& photo) {
 }
 
 // How each service reads its error answers is the service table's (service_catalogue_test);
-// here one error answer shows the module's side: its text, not cached, nothing with ErrMsg off.
-TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
+// here one error answer and one stalled answer show the module's side.
+TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAnErrorAnswerItsTextAndStopEndsAWait) {
     const std::string kAt = "lat=40.7000000&lon=-73.9600000";
     struct SCase {
         int nProv;
@@ -81,11 +82,7 @@ TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
         EXPECT_EQ(c.strCaption, Caption(host, photo));
         const auto requests = server.Requests();
         ASSERT_EQ(1u, requests.size());
-        EXPECT_EQ(c.pszPath, requests[0].strPath);
         EXPECT_EQ(c.strQuery, requests[0].strQuery);
-        // The same photo again: from the cache, without a request.
-        EXPECT_EQ(c.strCaption, Caption(host, photo));
-        EXPECT_EQ(1u, server.Requests().size());
         if (c.nProv != 0) {
             unsetenv("LOCANYM_SERVICE_URL");
             continue;
@@ -96,40 +93,27 @@ TEST(ServicesEndToEnd, RecordedAnswerGivesTheCaptionAndAnErrorAnswerItsText) {
         ASSERT_TRUE(WriteGpsJpeg(other, -40.7, 73.96));
         server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, "error_invalid_key"));
         EXPECT_EQ(L"Locnm: HTTP Error 401\r\nInvalid key", Caption(host, other));
-        // Asked again, since a failure is not cached; with ErrMsg off the caption is empty.
-        const size_t nAsked = server.Requests().size();
+        // A request that waits for an answer ends at once, without a text, at the stop message.
+        SLoopbackAnswer stall;
+        stall.eTrouble = ELoopbackTrouble::kStallBeforeAnswer;
+        server.SetAnswer(c.pszPath, stall);
+        std::thread stopper([&host] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            host.Send(kMsgStop, 0, 0);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(L"", Caption(host, other));
+        stopper.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        // The next show, with ErrMsg off: an error answer leaves the caption empty.
+        server.SetAnswer(c.pszPath, ServiceFixture(c.pszFolder, "error_invalid_key"));
+        host.Send(kMsgStart, 0, 1);
         host.m_settings[L"ErrMsg"].nValue = 0;
         host.m_settings[L"Enabled"].nValue = 1;
         host.Send(kMsgLoadSettings);
         EXPECT_EQ(L"", Caption(host, other));
-        EXPECT_LT(nAsked, server.Requests().size());
         unsetenv("LOCANYM_SERVICE_URL");
     }
-}
-
-TEST(ServicesEndToEnd, StopMessageEndsAWaitingRequestAtOnce) {
-    CLoopbackServer server;
-    ASSERT_TRUE(server.Start());
-    SLoopbackAnswer stall;
-    stall.eTrouble = ELoopbackTrouble::kStallBeforeAnswer;
-    server.SetAnswer("/findNearbyPlaceNameJSON", stall);
-    setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
-    CTempDir dir;
-    const std::filesystem::path photo = dir.Path() / "pantheon.jpg";
-    ASSERT_TRUE(WriteGpsJpeg(photo, 48.8448, 2.3471));
-    CTestHost host;
-    host.m_settings[L"iProv"].nValue = 2;
-    host.m_settings[L"GeoType"].nValue = 0;
-    host.Start();
-    std::thread stopper([&host] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        host.Send(kMsgStop, 0, 0);
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(L"", Caption(host, photo));
-    stopper.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    unsetenv("LOCANYM_SERVICE_URL");
 }
 
 class OfflineEndToEnd : public ::testing::Test {
@@ -137,12 +121,6 @@ class OfflineEndToEnd : public ::testing::Test {
     void SetUp() override {
         if (!fs::exists(fs::path(LOCANYM_MODULE_PATH).parent_path() / "Locanym-places.dat"))
             GTEST_SKIP() << "the build made no place data file (run scripts/fetch-places.sh)";
-    }
-
-    fs::path Photo(const char* pszName, double dLat, double dLon) {
-        fs::path photo = m_dir.Path() / pszName;
-        EXPECT_TRUE(WriteGpsJpeg(photo, dLat, dLon));
-        return photo;
     }
 
     CTempDir m_dir;
@@ -171,7 +149,8 @@ TEST_F(OfflineEndToEnd, CaptionsComeFromThePlaceDataInTheChosenLanguage) {
         host.m_settings[L"Lang"] = {true, 0, c.pszLang};
         if (!c.pszCaption) fs::remove(host.m_moduleCopy.parent_path() / "Locanym-places.dat");
         host.Start();
-        const fs::path photo = Photo(c.pszPhoto, c.dLat, c.dLon);
+        const fs::path photo = m_dir.Path() / c.pszPhoto;
+        ASSERT_TRUE(WriteGpsJpeg(photo, c.dLat, c.dLon));
         // Twice: the second caption comes from the cache, or again from the failing lookup.
         for (int nTry = 0; nTry < 2; ++nTry) {
             const std::wstring strCaption = Caption(host, photo);
@@ -196,7 +175,8 @@ TEST_F(OfflineEndToEnd, FallbackCaptionsOnlyAServiceThatCannotBeReachedAndCaches
     const int nPort = server.Port();
     setenv("LOCANYM_SERVICE_URL", server.BaseUrl().c_str(), 1);
     server.Stop();
-    const fs::path photo = Photo("eiffel.jpg", 48.8584, 2.2945);
+    const fs::path photo = m_dir.Path() / "eiffel.jpg";
+    ASSERT_TRUE(WriteGpsJpeg(photo, 48.8584, 2.2945));
     CTestHost host;
     host.m_settings[L"iProv"].nValue = 2;
     host.m_settings[L"GeoType"].nValue = 0;

@@ -18,12 +18,9 @@ namespace {
 struct SFuzzFiles {
     SFuzzFiles() {
         // A memory-backed folder where there is one: every save flushes to the disk.
-        std::string strTemplate = std::filesystem::is_directory("/dev/shm")
-                                      ? "/dev/shm/locanym-cache-fuzz-XXXXXX"
-                                      : "/tmp/locanym-cache-fuzz-XXXXXX";
-        char* tmpl = strTemplate.data();
-        if (!mkdtemp(tmpl)) abort();
-        folder = tmpl;
+        folder = std::filesystem::is_directory("/dev/shm") ? "/dev/shm/locanym-cache-fuzz-XXXXXX"
+                                                           : "/tmp/locanym-cache-fuzz-XXXXXX";
+        if (!mkdtemp(folder.data())) abort();
         input = Utf8ToWide(folder + "/input.lst");
         saved = Utf8ToWide(folder + "/saved.lst");
     }
@@ -40,10 +37,8 @@ struct SFuzzFiles {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static SFuzzFiles files;
     static CLocanymApp loaded, reloaded;
-    {
-        std::ofstream out(WideToUtf8(files.input), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    std::ofstream(WideToUtf8(files.input), std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     loaded.m_cache.RemoveAll();
     loaded.m_strCachePath = files.input;
     loaded.LoadCache();

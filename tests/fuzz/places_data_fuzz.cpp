@@ -62,13 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         return 0;
     }
     std::vector<uint8_t> file = ValidFile();
-    size_t nPos = 1;
-    if (nSize - nPos >= 4) {
-        uint32_t nCut = ReadU32Le(pData + nPos);
-        nPos += 4;
-        if (nCut < file.size()) file.resize(nCut);
-    }
-    for (; nSize - nPos >= 5; nPos += 5) {
+    if (nSize >= 5 && ReadU32Le(pData + 1) < file.size()) file.resize(ReadU32Le(pData + 1));
+    for (size_t nPos = 5; nPos + 5 <= nSize; nPos += 5) {
         uint32_t nAt = ReadU32Le(pData + nPos);
         // Most edits land in the header and the first sections, where the offsets are.
         if (!file.empty())

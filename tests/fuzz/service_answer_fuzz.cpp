@@ -9,19 +9,12 @@
 #include "base/log.h"
 #include "services/service_catalogue.h"
 
-namespace {
-
-intptr_t IgnoreLog(int32_t, uintptr_t, uintptr_t) {
-    return 0;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static CPlugInSettings settings;
     static std::atomic<int32_t> stop{0};
     static CServiceTable services = [] {
-        SetLogCallback(&IgnoreLog);  // log lines are formatted, as in the module
+        // Log lines are formatted, as in the module, and dropped.
+        SetLogCallback([](int32_t, uintptr_t, uintptr_t) -> intptr_t { return 0; });
         return CreateServices(settings, stop);
     }();
     if (size == 0) return 0;

@@ -1,39 +1,34 @@
 // UrlEncode, EscapeText and UnescapeText on arbitrary text: percent-decoding the encoding
 // gives the text's UTF-8 back, escaping with quotes and unescaping gives the text back, and
 // without quotes too unless the text starts with a quote (which unescaping removes).
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "base/text.h"
 #include "services/param.h"
 
 namespace {
 
-int HexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return -1;
-}
-
-bool IsUnreserved(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') ||
-           c == L'-' || c == L'.' || c == L'_' || c == L'~';
-}
-
+// The bytes an encoding stands for; aborts on anything but unreserved ASCII characters and
+// escapes of two upper-case hex digits.
 std::string PercentDecode(const std::wstring& strEncoded) {
+    const std::wstring_view kHex = L"0123456789ABCDEF", kMarks = L"-._~";
     std::string out;
     for (size_t i = 0; i < strEncoded.size(); ++i) {
         const wchar_t c = strEncoded[i];
         if (c == L'%') {
-            if (strEncoded.size() - i < 3) std::abort();
-            const int hi = HexValue(strEncoded[i + 1]), lo = HexValue(strEncoded[i + 2]);
-            if (hi < 0 || lo < 0) std::abort();
-            out += static_cast<char>(hi * 16 + lo);
+            const std::wstring hex = strEncoded.substr(i + 1, 2);
+            if (hex.size() < 2 || kHex.find(hex[0]) > 15 || kHex.find(hex[1]) > 15) std::abort();
+            out += static_cast<char>(kHex.find(hex[0]) * 16 + kHex.find(hex[1]));
             i += 2;
         } else {
-            if (!IsUnreserved(c)) std::abort();
+            const bool bMark = kMarks.find(c) < kMarks.size();
+            if (static_cast<uint32_t>(c) > 127 || !(std::isalnum(static_cast<int>(c)) || bMark))
+                std::abort();
             out += static_cast<char>(c);
         }
     }

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <deque>
-#include <fstream>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/file_bytes.h"
@@ -26,14 +26,10 @@ constexpr const char* kContentType = "application/json; charset=utf-8";
 }  // namespace
 
 std::string SLoopbackRequest::QueryValue(const std::string& strName) const {
-    for (size_t nStart = 0; nStart < strQuery.size();) {
-        const size_t nAmp = std::min(strQuery.find('&', nStart), strQuery.size());
-        const std::string strItem = strQuery.substr(nStart, nAmp - nStart);
-        const size_t nEq = strItem.find('=');
-        if (strItem.substr(0, nEq) == strName)
-            return nEq == std::string::npos ? std::string() : strItem.substr(nEq + 1);
-        nStart = nAmp + 1;
-    }
+    std::istringstream in(strQuery);
+    for (std::string strItem; std::getline(in, strItem, '&');)
+        if (strItem.substr(0, strItem.find('=')) == strName)
+            return strItem.erase(0, strItem.find('=')).erase(0, 1);  // no '=': empty
     return std::string();
 }
 
@@ -55,10 +51,7 @@ fs::path ServiceFixturePath(const std::string& strService, const std::string& st
 
 SLoopbackAnswer ServiceFixture(const std::string& strService, const std::string& strName) {
     SLoopbackAnswer answer;
-    if (!LoadFixture(ServiceFixturePath(strService, strName), answer)) {
-        answer = SLoopbackAnswer();
-        answer.nStatus = 500;
-    }
+    if (!LoadFixture(ServiceFixturePath(strService, strName), answer)) answer = JsonAnswer("", 500);
     return answer;
 }
 
@@ -66,27 +59,20 @@ bool MakeTestCertificates(const fs::path& folder, STestTls& tls) {
     tls.caFile = folder / "ca.pem";
     tls.certFile = folder / "server.pem";
     tls.keyFile = folder / "server.key";
-    const fs::path extFile = folder / "server.ext";
-    {
-        std::ofstream ext(extFile);
-        ext << "basicConstraints=CA:FALSE\n"
-               "keyUsage=digitalSignature,keyEncipherment\n"
-               "extendedKeyUsage=serverAuth\n"
-               "subjectAltName=IP:127.0.0.1,DNS:localhost\n";
-    }
-    const std::string dir = "'" + folder.string() + "'";
+    WriteFileBytes(folder / "server.ext",
+                   "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
+                   "extendedKeyUsage=serverAuth\nsubjectAltName=IP:127.0.0.1,DNS:localhost\n");
     const std::string script =
-        "cd " + dir +
-        " && "
-        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+        "cd '" + folder.string() +
+        "' && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
         "-keyout ca.key -out ca.pem -days 2 -subj '/CN=Locanym Test CA' "
         "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign "
         "&& openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
         "-keyout server.key -out server.csr -subj /CN=127.0.0.1 "
         "&& openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
         "-out server.pem -days 2 -extfile server.ext";
-    const std::string command = "( " + script + " ) >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0 && fs::exists(tls.certFile);
+    return std::system(("( " + script + " ) >/dev/null 2>&1").c_str()) == 0 &&
+           fs::exists(tls.certFile);
 }
 
 struct CLoopbackServer::SImpl {
@@ -107,10 +93,10 @@ struct CLoopbackServer::SImpl {
         {
             std::lock_guard<std::mutex> lock(mutex);
             requests.push_back(request);
-            auto q = queued.find(request.strPath);
-            if (q != queued.end() && !q->second.empty()) {
-                SLoopbackAnswer answer = std::move(q->second.front());
-                q->second.pop_front();
+            std::deque<SLoopbackAnswer>& queue = queued[request.strPath];
+            if (!queue.empty()) {
+                SLoopbackAnswer answer = std::move(queue.front());
+                queue.pop_front();
                 return answer;
             }
             current = handler;
@@ -190,22 +176,19 @@ CLoopbackServer::~CLoopbackServer() {
 }
 
 bool CLoopbackServer::Start(int nPort) {
-    if (!m_p->pServer->is_valid()) return false;
-    m_p->pServer->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    httplib::Server& server = *m_p->pServer;
+    if (!server.is_valid()) return false;
+    server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         m_p->Serve(req, res);
     });
-    if (nPort > 0) {
-        if (!m_p->pServer->bind_to_port("127.0.0.1", nPort)) return false;
-        m_p->nPort = nPort;
-    } else {
-        m_p->nPort = m_p->pServer->bind_to_any_port("127.0.0.1");
-        if (m_p->nPort <= 0) return false;
-    }
+    m_p->nPort = nPort <= 0 ? server.bind_to_any_port("127.0.0.1")
+                            : (server.bind_to_port("127.0.0.1", nPort) ? nPort : 0);
+    if (m_p->nPort <= 0) return false;
     m_p->thread = std::thread([this] { m_p->pServer->listen_after_bind(); });
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!m_p->pServer->is_running() && std::chrono::steady_clock::now() < until)
+    while (!server.is_running() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return m_p->pServer->is_running();
+    return server.is_running();
 }
 
 void CLoopbackServer::Stop() {

@@ -38,10 +38,7 @@ struct SLoopbackAnswer {
 
 // An answer with this body and status (always served as JSON).
 inline SLoopbackAnswer JsonAnswer(std::string strBody, int nStatus = 200) {
-    SLoopbackAnswer answer;
-    answer.nStatus = nStatus;
-    answer.strBody = std::move(strBody);
-    return answer;
+    return {nStatus, std::move(strBody)};
 }
 
 // Reads a fixture: the body from <name>.json and the status from <name>.status beside it
