@@ -33,12 +33,12 @@ int CLocanymObj::QueryServer(const std::wstring& strBaseUrl, const CParamList& p
         CParamList attemptParams = params;
         BuildRequestUrl(m_strUrl, strBase, attemptParams, 0);
         // The parameter the service appended is its key: logs are pasted into bug reports.
-        const std::wstring strLogUrl = MaskQueryValue(m_strUrl, attemptParams.size() > params.size()
-                                                                    ? attemptParams.back().m_strName
-                                                                    : std::wstring());
-        WriteLog(kLogInfo, L"QueryServer: %s", strLogUrl);
+        m_strLogUrl = MaskQueryValue(m_strUrl, attemptParams.size() > params.size()
+                                                   ? attemptParams.back().m_strName
+                                                   : std::wstring());
+        WriteLog(kLogInfo, L"QueryServer: %s", m_strLogUrl);
         m_strError.clear();
-        nResult = QueryServerLow(m_strUrl, strAnswer, strLogUrl);
+        nResult = QueryServerLow(m_strUrl, strAnswer, m_strLogUrl);
         if (IsFinalStatus(nResult)) break;
     }
     return nResult;

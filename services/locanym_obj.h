@@ -63,6 +63,7 @@ class CLocanymObj {
     std::wstring m_strHostName;  // "Slidora"
     std::wstring m_strError;     // last-error text of this service
     std::wstring m_strUrl;       // URL of the latest request
+    std::wstring m_strLogUrl;    // the same with the key masked: the only one a log line may show
     // The latest FindLocation failed because the server could not be reached or the transfer
     // broke (kQueryFailed, kQueryException); not for an HTTP status, an error answer or a stop.
     bool m_bTransportError = false;

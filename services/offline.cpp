@@ -46,6 +46,7 @@ int COffline::FindLocation(const std::wstring& strLat, const std::wstring& strLo
     m_bTransportError = false;
     m_strError.clear();
     m_strUrl.clear();
+    m_strLogUrl.clear();
     if (!OpenData()) return 0;
     if (m_settings.m_strLang != m_strLangFound) {
         m_strLangFound = m_settings.m_strLang;

@@ -59,6 +59,6 @@ int COWeatherObj::ReadAnswer(const std::string& strAnswer, CLocationRecord& out)
     WriteLog(kLogInfo, L"FindLocation, OpenWeather: <%s> <%s> <%s> <%s>", out.m_strLocation,
              out.m_strCity, out.m_strState, out.m_strCountry);
     if (out.m_strLocation.empty() || out.m_strCountry.empty() || out.m_strState.empty())
-        WriteLog(kLogInfo, L"OpenWeather missing field: %s", m_strUrl);
+        WriteLog(kLogInfo, L"OpenWeather missing field: %s", m_strLogUrl);
     return 1;
 }

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "http/query.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
 
 namespace {
@@ -38,6 +39,7 @@ class ServiceLookups : public ::testing::Test {
     std::atomic<int32_t> m_stop{0};
     CServiceTable m_services = CreateServices(m_settings, m_stop);
     CLoopbackServer m_server;
+    CLogCapture m_logs;
 };
 
 struct SAnswerCase {
@@ -134,6 +136,8 @@ TEST_F(ServiceLookups, AnswersFillTheRecordOrGiveTheServersText) {
         EXPECT_EQ(c.nResult, Find(c.nService, c.answer, parts));
         EXPECT_EQ(c.parts, parts);
         EXPECT_EQ(c.strError, m_services[c.nService]->m_strError);
+        // Logs are pasted into bug reports: no line may carry the key.
+        EXPECT_FALSE(m_logs.Holds(m_services[c.nService]->GetApiKey()));
     }
 }
 
