@@ -30,6 +30,40 @@ std::string NativePath(const std::wstring& strPath) {
     return WideToUtf8(strPath);
 }
 
+// A path for one system call, narrowed on the stack when it is ASCII and short, as a photo's
+// path nearly always is: a show opens one photo after another, and each would otherwise
+// allocate its path's bytes.
+class CShortNativePath {
+  public:
+    explicit CShortNativePath(const std::wstring& strPath) {
+        const size_t n = strPath.size();
+        if (n < sizeof m_szInline) {
+            // Narrowed first and checked after: one pass without a branch per character.
+            uint32_t nAll = 0;
+            for (size_t i = 0; i < n; ++i) {
+                nAll |= static_cast<uint32_t>(strPath[i]);
+                m_szInline[i] = static_cast<char>(strPath[i]);
+            }
+            if (nAll < 0x80) {
+                m_szInline[n] = '\0';
+                m_pszPath = m_szInline;
+                return;
+            }
+        }
+        m_strLong = NativePath(strPath);
+        m_pszPath = m_strLong.c_str();
+    }
+    CShortNativePath(const CShortNativePath&) = delete;
+    CShortNativePath& operator=(const CShortNativePath&) = delete;
+    const char* Get() const { return m_pszPath; }
+
+  private:
+    static constexpr size_t kInlineBytes = 512;
+    char m_szInline[kInlineBytes];
+    std::string m_strLong;
+    const char* m_pszPath = nullptr;
+};
+
 class CFileDescriptor {
   public:
     explicit CFileDescriptor(int fd) : m_fd(fd) {}
@@ -235,9 +269,10 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
                                                         std::wstring& strError, char* pFirst,
                                                         size_t nFirst, size_t* pnFirstRead) {
     // Non-blocking, so that a FIFO named like a photo cannot stall the caller in open().
+    const CShortNativePath path(strPath);
     int nFd = -1;
     do {
-        nFd = ::open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        nFd = ::open(path.Get(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (nFd < 0 && errno == EINTR);
     if (nFd < 0) {
         eFailure =
