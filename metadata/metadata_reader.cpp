@@ -13,13 +13,15 @@ class CPagedSource {
   public:
     explicit CPagedSource(std::unique_ptr<IImageSource> pSource) : m_pSource(std::move(pSource)) {}
 
-    // Serves another source (null: none, every read fails), keeping the pages' room.
-    void Reset(std::unique_ptr<IImageSource> pSource) {
-        m_pSource = std::move(pSource);
+    // Serves another source (null: none, every read fails), keeping the pages' room; hands
+    // back the one it served.
+    std::unique_ptr<IImageSource> Reset(std::unique_ptr<IImageSource> pSource) {
+        std::swap(m_pSource, pSource);
         m_pFirst = nullptr;
         m_nFirstValid = 0;
         for (SPage& page : m_pages) page.nIndex = UINT64_MAX;
         m_nNextSlot = 0;
+        return pSource;
     }
 
     uint64_t Size() const { return m_pSource ? m_pSource->Size() : 0; }
@@ -857,8 +859,10 @@ int32_t CImageDecoder::Create(std::unique_ptr<IImageSource> pSource,
     return kMetaOk;
 }
 
-void CImageDecoder::ReleaseSource() {
-    m_pSource->Reset(nullptr);
+std::unique_ptr<IImageSource> CImageDecoder::ReleaseSource() {
+    std::unique_ptr<IImageSource> pSource = m_pSource->Reset(nullptr);
+    if (pSource) pSource->Close();
+    return pSource;
 }
 
 int32_t CImageDecoder::GetFrame(uint32_t nIndex, std::shared_ptr<CImageFrame>& pFrame) {
@@ -895,7 +899,7 @@ int32_t OpenImage(std::unique_ptr<IImageSource> pSource, std::shared_ptr<CImageD
         return hr;
     }
     CPagedSource& src = *pDecoder->m_pSource;
-    src.Reset(std::move(pSource));
+    src.Reset(std::move(pSource)).reset();
     EContainer eContainer = EContainer::kOther;
     int32_t hr = Recognise(src, eContainer);
     if (hr == kMetaOk) {

@@ -135,9 +135,10 @@ class CImageDecoder {
     int32_t GetFrame(uint32_t nIndex, std::shared_ptr<CImageFrame>& pFrame);
     EContainer Container() const { return m_eContainer; }
     uint64_t BytesRead() const;
-    // Lets go of the source (a file is closed); every read through this decoder, its frames and
-    // their readers fails from then on.
-    void ReleaseSource();
+    // Closes the source and hands it back (for IImageFileSystem::Open to open it again); every
+    // read through this decoder, its frames and their readers fails from then on. Null when
+    // it was let go of before.
+    std::unique_ptr<IImageSource> ReleaseSource();
 
     CImageDecoder(std::shared_ptr<CPagedSource> pSource, EContainer eContainer);
 

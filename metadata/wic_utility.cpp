@@ -144,6 +144,7 @@ bool CWicUtility::Init() {
 
 bool CWicUtility::Init(std::unique_ptr<IImageFileSystem> pFileSystem) {
     if (!pFileSystem) return Init();
+    m_pSpareSource.reset();
     m_piFactory = std::move(pFileSystem);
     m_bInit = 1;
     return true;
@@ -151,6 +152,7 @@ bool CWicUtility::Init(std::unique_ptr<IImageFileSystem> pFileSystem) {
 
 void CWicUtility::Uninit() {
     m_bInit = 0;
+    m_pSpareSource.reset();
     m_piFactory.reset();
 }
 
@@ -163,7 +165,10 @@ void CWicUtility::Close() {
         kKeptValueBytes)
         m_value = CPropVariant();
     // The file is closed; the objects that read it wait for the next one.
-    if (m_piDecoder) m_piDecoder->ReleaseSource();
+    if (m_piDecoder) {
+        std::unique_ptr<IImageSource> pSource = m_piDecoder->ReleaseSource();
+        if (pSource) m_pSpareSource = std::move(pSource);
+    }
     m_bOpen = 0;
     m_strFile.clear();
 }
@@ -178,9 +183,10 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
     // A caller that forgot Close would otherwise keep the previous file open behind this one.
     Close();
     try {
-        std::unique_ptr<IImageSource> pSource;
+        std::unique_ptr<IImageSource> pSource = std::move(m_pSpareSource);
         std::wstring strDetail;
         int32_t hr = m_piFactory->Open(strPath, pSource, strDetail);
+        if (hr != kMetaOk) m_pSpareSource = std::move(pSource);
         bool bFrameStage = false;
         if (hr == kMetaOk)
             hr = OpenImage(std::move(pSource), m_piDecoder, m_piFrameDecode, m_piQueryReader,

@@ -59,6 +59,8 @@ class CWicUtility {
     // ReadItem without the hemisphere step; bWasText tells whether the item is stored as text.
     bool ReadItemByNumber(int nItem, int nSection, std::wstring& strOut, bool& bWasText);
 
+    // The last file's source, closed, for the file system to open the next file in.
+    std::unique_ptr<IImageSource> m_pSpareSource;
     // The last item read, kept so that its lists are allocated once, not for every item.
     CPropVariant m_value;
 };

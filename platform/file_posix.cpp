@@ -19,6 +19,9 @@ const wchar_t kPathSeparator = L'/';
 
 namespace {
 
+// A file opened with its first block filled has its size looked up only when asked for.
+constexpr uint64_t kSizeUnknown = UINT64_MAX;
+
 std::wstring PosixError(const std::wstring& strContext, int nErrno) {
     char buffer[256];
     // The GNU strerror_r may return a static text instead of filling the buffer.
@@ -76,6 +79,11 @@ class CFileDescriptor {
         const int fd = m_fd;
         m_fd = -1;
         return fd;
+    }
+    // Closes the descriptor held so far (its close error is lost) and takes fd.
+    void Reset(int fd) {
+        Close();
+        m_fd = fd;
     }
     // The result of close() matters for written files: an error may surface only here.
     int Close() {
@@ -146,9 +154,15 @@ bool PreadFully(int fd, uint64_t nOffset, size_t nSize, char* pBuffer, size_t& n
 
 class CPosixRandomAccessFile final : public CRandomAccessFile {
   public:
-    CPosixRandomAccessFile(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
-    // A file whose size is looked up when first asked for.
-    explicit CPosixRandomAccessFile(int fd) : m_fd(fd), m_bSizeKnown(false) {}
+    // nSize: the file's size, or UINT64_MAX for a file whose size is looked up when first asked
+    // for.
+    CPosixRandomAccessFile(int fd, uint64_t nSize) : m_fd(fd) { SetSize(nSize); }
+
+    void Reset(int fd, uint64_t nSize) {
+        m_fd.Reset(fd);
+        SetSize(nSize);
+    }
+    void Close() override { Reset(-1, 0); }
 
     bool ReadAt(uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead,
                 std::wstring& strError) const override {
@@ -169,6 +183,11 @@ class CPosixRandomAccessFile final : public CRandomAccessFile {
     }
 
   private:
+    void SetSize(uint64_t nSize) {
+        m_bSizeKnown = nSize != kSizeUnknown;
+        m_nSize = m_bSizeKnown ? nSize : 0;
+    }
+
     CFileDescriptor m_fd;
     mutable uint64_t m_nSize = 0;
     mutable bool m_bSizeKnown = true;
@@ -264,10 +283,13 @@ std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
     return std::make_unique<CPosixSequentialFile>(fd, st);
 }
 
-std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
-                                                        EOpenFailure& eFailure,
-                                                        std::wstring& strError, char* pFirst,
-                                                        size_t nFirst, size_t* pnFirstRead) {
+namespace {
+
+// The descriptor of strPath opened for reading at offsets, with nSize its size or kSizeUnknown;
+// -1 with the reasons when it cannot be opened. The reading of the first block as
+// OpenRandomAccessFile describes it.
+int OpenForRandomAccess(const std::wstring& strPath, EOpenFailure& eFailure, std::wstring& strError,
+                        char* pFirst, size_t nFirst, size_t* pnFirstRead, uint64_t& nSize) {
     // Non-blocking, so that a FIFO named like a photo cannot stall the caller in open().
     const CShortNativePath path(strPath);
     int nFd = -1;
@@ -278,7 +300,7 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
         eFailure =
             errno == ENOENT || errno == ENOTDIR ? EOpenFailure::kNotFound : EOpenFailure::kOther;
         strError = PosixError(L"open", errno);
-        return nullptr;
+        return -1;
     }
     CFileDescriptor fd(nFd);
     // A FIFO or a folder fails the first read and a short file comes back short: only then is
@@ -290,28 +312,59 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
         if (pnFirstRead) *pnFirstRead = nFirstRead;
         if (nReadErrno == 0 && nFirstRead == nFirst && nFirst > 0) {
             eFailure = EOpenFailure::kNone;
-            return std::make_unique<CPosixRandomAccessFile>(fd.Release());
+            nSize = kSizeUnknown;
+            return fd.Release();
         }
     }
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) {
         eFailure = EOpenFailure::kOther;
         strError = PosixError(L"fstat", errno);
-        return nullptr;
+        return -1;
     }
     if (!S_ISREG(st.st_mode)) {
         eFailure = EOpenFailure::kNotRegular;
         strError = L"open: not a regular file";
-        return nullptr;
+        return -1;
     }
     if (nReadErrno != 0) {
         eFailure = EOpenFailure::kOther;
         strError = PosixError(L"pread", nReadErrno);
-        return nullptr;
+        return -1;
     }
     eFailure = EOpenFailure::kNone;
-    return std::make_unique<CPosixRandomAccessFile>(fd.Release(),
-                                                    static_cast<uint64_t>(st.st_size));
+    nSize = static_cast<uint64_t>(st.st_size);
+    return fd.Release();
+}
+
+}  // namespace
+
+std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
+                                                        EOpenFailure& eFailure,
+                                                        std::wstring& strError, char* pFirst,
+                                                        size_t nFirst, size_t* pnFirstRead) {
+    uint64_t nSize = 0;
+    const int fd =
+        OpenForRandomAccess(strPath, eFailure, strError, pFirst, nFirst, pnFirstRead, nSize);
+    if (fd < 0) return nullptr;
+    return std::make_unique<CPosixRandomAccessFile>(fd, nSize);
+}
+
+bool ReopenRandomAccessFile(std::unique_ptr<CRandomAccessFile>& pFile, const std::wstring& strPath,
+                            EOpenFailure& eFailure, std::wstring& strError, char* pFirst,
+                            size_t nFirst, size_t* pnFirstRead) {
+    // Every CRandomAccessFile of this platform is made in this file.
+    auto* pPosix = static_cast<CPosixRandomAccessFile*>(pFile.get());
+    if (pPosix) pPosix->Close();
+    uint64_t nSize = 0;
+    const int fd =
+        OpenForRandomAccess(strPath, eFailure, strError, pFirst, nFirst, pnFirstRead, nSize);
+    if (fd < 0) return false;
+    if (pPosix)
+        pPosix->Reset(fd, nSize);
+    else
+        pFile = std::make_unique<CPosixRandomAccessFile>(fd, nSize);
+    return true;
 }
 
 std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
