@@ -69,6 +69,8 @@ class CFileImageSource final : public IImageSource {
     }
 
     bool ReadAt(uint64_t nOffset, void* pBuffer, size_t nSize) override {
+        // A source whose first opening failed has no file object yet.
+        if (!m_pFile) return false;
         const uint64_t nTotal = Size();
         if (nOffset > nTotal || nSize > nTotal - nOffset) return false;
         size_t nRead = 0;
