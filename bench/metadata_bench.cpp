@@ -4,8 +4,10 @@
 // both byte orders, photos without GPS), or over the photos of a folder given as the argument.
 // Each pass reads every file once in a new shuffled order with a warm page cache; passes of the
 // reader alternate with passes of libexiv2 reading the same four keys of the same files, and
-// each figure is the mean over the files of each file's median over the passes. Also prints the
-// most bytes the reader took from a JPEG whose EXIF segment lies in the first block.
+// each figure is the mean over the files of each file's median over the passes. A third pass,
+// taking turns with the two, only opens each file, reads its first block once and closes it: the
+// floor any reader that opens the file stands on, and the ceiling of the ratio it sets. Also
+// prints the most bytes the reader took from a JPEG whose EXIF segment lies in the first block.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bare_read.h"
 #include "bench/exiv2_peer.h"
 #include "bench/photo_corpus.h"
 #include "metadata/metadata_reader.h"
@@ -91,6 +94,12 @@ void ReadExiv2(const SPhoto& photo) {
     g_sink = ReadGpsWithExiv2(photo.path);
 }
 
+void ReadBare(const SPhoto& photo) {
+    static char block[kFirstBlockBytes];
+    BareOpenReadClose(photo.path, block, sizeof block);
+    g_sink.assign(1, block[0]);
+}
+
 // One pass in the given order: µs taken by each file, by its index.
 void TimePass(const std::vector<SPhoto>& photos, const std::vector<size_t>& order,
               const std::function<void(const SPhoto&)>& read, std::vector<double>& micros) {
@@ -147,7 +156,7 @@ int main(int argc, char** argv) {
     std::mt19937 rng(7);
     std::vector<size_t> order(photos.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::vector<std::vector<double>> ours(kPasses), peer(kPasses);
+    std::vector<std::vector<double>> ours(kPasses), peer(kPasses), bare(kPasses);
     for (int p = 0; p < kPasses; ++p) {
         // The two readers take turns, so that a busy machine slows both alike; each pass reads
         // the files in a new order so that no file is hot in the CPU caches when it is read.
@@ -156,11 +165,15 @@ int main(int argc, char** argv) {
             photos, order, [&](const SPhoto& photo) { ReadOurs(wic, photo.strPath); }, ours[p]);
         std::shuffle(order.begin(), order.end(), rng);
         TimePass(photos, order, ReadExiv2, peer[p]);
+        std::shuffle(order.begin(), order.end(), rng);
+        TimePass(photos, order, ReadBare, bare[p]);
     }
     const double dOurs = PerFileMedianMean(photos, ours, false);
     const double dPeer = PerFileMedianMean(photos, peer, false);
     const double dOursGps = PerFileMedianMean(photos, ours, true);
     const double dPeerGps = PerFileMedianMean(photos, peer, true);
+    const double dBare = PerFileMedianMean(photos, bare, false);
+    const double dBareGps = PerFileMedianMean(photos, bare, true);
     const double dRatio = dPeer / dOurs, dGpsRatio = dOursGps > 0 ? dPeerGps / dOursGps : 0.0;
     std::printf(
         "GPS position per photo, %s: %zu files (%zu with GPS, %.1f MB), each read once "
@@ -175,6 +188,13 @@ int main(int argc, char** argv) {
         ">= %.0fx): %s\n",
         dRatio, kTargetRatio, dRatio >= kTargetRatio ? "met" : "NOT MET", dGpsRatio,
         kTargetGpsRatio, dGpsRatio >= kTargetGpsRatio ? "met" : "NOT MET");
+    std::printf("  %-18s %9.2f us %11.2f us   (open, one pread of the first %zu bytes, close)\n",
+                "floor", dBare, dBareGps, kFirstBlockBytes);
+    std::printf(
+        "  ceiling libexiv2/floor: %.1fx (with GPS: %.1fx), the most any reader that opens the "
+        "file can reach here; locanym reader above the floor: %.2f us (with GPS: %.2f us)\n",
+        dBare > 0 ? dPeer / dBare : 0.0, dBareGps > 0 ? dPeerGps / dBareGps : 0.0, dOurs - dBare,
+        dOursGps - dBareGps);
     if (!bFolder)
         std::printf(
             "  most bytes read from a JPEG whose EXIF segment lies in the first %zu "

@@ -65,16 +65,21 @@ bool IsPlainForLine(std::string_view strUtf8) {
 }
 
 void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
-    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: the plain
-    // head is found, then narrowed into room made at once.
+    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: room for
+    // the whole text is made at once, and the plain head narrowed into it in the same pass that
+    // finds where it ends.
     const size_t nText = strText.size();
-    size_t nPlain = 0;
-    while (nPlain < nText && IsPlainAscii(strText[nPlain])) ++nPlain;
     const size_t nOld = strOut.size();
-    strOut.resize(nOld + nPlain);
+    strOut.resize(nOld + nText);
     char* const pOut = strOut.data() + nOld;
-    for (size_t i = 0; i < nPlain; ++i) pOut[i] = static_cast<char>(strText[i]);
+    size_t nPlain = 0;
+    for (; nPlain < nText; ++nPlain) {
+        const wchar_t c = strText[nPlain];
+        if (!IsPlainAscii(c)) break;
+        pOut[nPlain] = static_cast<char>(c);
+    }
     if (nPlain == nText) return;
+    strOut.resize(nOld + nPlain);
 
     // The rest, from the first character that needs more than a byte, gathered on the stack.
     char szRun[256];

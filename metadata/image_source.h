@@ -31,6 +31,8 @@ class IImageSource {
     }
     // Bytes copied out by ReadAt so far (for the benchmark's "read at most" figure).
     virtual uint64_t BytesRead() const = 0;
+    // Lets go of where the bytes come from (a file is closed); reads may fail from then on.
+    virtual void Close() {}
 };
 
 // Opens image files by path; the reader's "imaging factory".
@@ -38,7 +40,9 @@ class IImageFileSystem {
   public:
     virtual ~IImageFileSystem() = default;
     // On success sets pSource and returns 0; otherwise returns one of the reader's error codes
-    // (metadata_reader.h) with the platform's reason in strDetail.
+    // (metadata_reader.h) with the platform's reason in strDetail. pSource may come in holding a
+    // closed source of an earlier Open of this file system, to be opened again instead of a new
+    // one being allocated; on failure it is left closed or null.
     virtual int32_t Open(const std::wstring& strPath, std::unique_ptr<IImageSource>& pSource,
                          std::wstring& strDetail) = 0;
 };

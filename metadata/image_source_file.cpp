@@ -1,5 +1,6 @@
 #include <atomic>
 #include <memory>
+#include <typeinfo>
 
 #include "metadata/image_source.h"
 #include "metadata/metadata_reader.h"
@@ -7,9 +8,9 @@
 
 namespace {
 
-// One first-block buffer kept between photos: a show opens one file after another, and a
-// block of this size is among the costlier ones to allocate. Shared by the file system and
-// its sources, so that a source may outlive the file system.
+// One first-block buffer kept between sources: a block of this size is among the costlier ones
+// to allocate. Shared by the file system and its sources, so that a source may outlive the
+// file system.
 class CFirstBlockSpare {
   public:
     CFirstBlockSpare() = default;
@@ -27,24 +28,38 @@ class CFirstBlockSpare {
     std::atomic<uint8_t*> m_pSpare{nullptr};
 };
 
+// One photo file after another: a show opens them in turn, and the source, its file object and
+// its first block serve each of them.
 class CFileImageSource final : public IImageSource {
   public:
-    // first: the file's first nFirst bytes, read when it was opened; it goes back to spare
-    // when the source ends.
-    CFileImageSource(std::unique_ptr<CRandomAccessFile> pFile, std::unique_ptr<uint8_t[]> first,
-                     size_t nFirst, std::shared_ptr<CFirstBlockSpare> pSpare)
-        : m_pFile(std::move(pFile)),
-          m_first(std::move(first)),
-          m_nFirst(nFirst),
-          m_nBytesRead(nFirst),
-          m_pSpare(std::move(pSpare)) {}
+    explicit CFileImageSource(std::shared_ptr<CFirstBlockSpare> pSpare)
+        : m_first(pSpare->Take()), m_pSpare(std::move(pSpare)) {}
     ~CFileImageSource() override { m_pSpare->Give(std::move(m_first)); }
     CFileImageSource(const CFileImageSource&) = delete;
     CFileImageSource& operator=(const CFileImageSource&) = delete;
 
+    // Opens strPath with its first block read at once: for most photos it is all the walk reads.
+    int32_t Open(const std::wstring& strPath, std::wstring& strDetail) {
+        EOpenFailure eFailure = EOpenFailure::kNone;
+        m_nFirst = 0;
+        m_nBytesRead = 0;
+        if (!ReopenRandomAccessFile(m_pFile, strPath, eFailure, strDetail,
+                                    reinterpret_cast<char*>(m_first.get()), kFirstBlockBytes,
+                                    &m_nFirst)) {
+            m_nFirst = 0;
+            return eFailure == EOpenFailure::kNotFound ? kMetaErrFileNotFound : kMetaErrOpenFailed;
+        }
+        m_nBytesRead = m_nFirst;
+        return kMetaOk;
+    }
+
     // A photo whose metadata lies in its first block never asks.
-    uint64_t Size() const override { return m_pFile->GetSize(); }
+    uint64_t Size() const override { return m_pFile ? m_pFile->GetSize() : 0; }
     uint64_t BytesRead() const override { return m_nBytesRead; }
+    void Close() override {
+        if (m_pFile) m_pFile->Close();
+        m_nFirst = 0;
+    }
 
     const uint8_t* HeldFirst(size_t nMax, size_t& nValid) override {
         // Fewer bytes than a block were read only where the file ends.
@@ -54,6 +69,8 @@ class CFileImageSource final : public IImageSource {
     }
 
     bool ReadAt(uint64_t nOffset, void* pBuffer, size_t nSize) override {
+        // A source whose first opening failed has no file object yet.
+        if (!m_pFile) return false;
         const uint64_t nTotal = Size();
         if (nOffset > nTotal || nSize > nTotal - nOffset) return false;
         size_t nRead = 0;
@@ -67,9 +84,9 @@ class CFileImageSource final : public IImageSource {
 
   private:
     std::unique_ptr<CRandomAccessFile> m_pFile;
-    std::unique_ptr<uint8_t[]> m_first;
-    size_t m_nFirst;
-    uint64_t m_nBytesRead;
+    std::unique_ptr<uint8_t[]> m_first;  // the file's first m_nFirst bytes
+    size_t m_nFirst = 0;
+    uint64_t m_nBytesRead = 0;
     std::shared_ptr<CFirstBlockSpare> m_pSpare;
 };
 
@@ -77,20 +94,10 @@ class CFileImageFileSystem final : public IImageFileSystem {
   public:
     int32_t Open(const std::wstring& strPath, std::unique_ptr<IImageSource>& pSource,
                  std::wstring& strDetail) override {
-        EOpenFailure eFailure = EOpenFailure::kNone;
-        // The first block comes with the opening: for most photos it is all the walk reads.
-        std::unique_ptr<uint8_t[]> first = m_pSpare->Take();
-        size_t nFirst = 0;
-        std::unique_ptr<CRandomAccessFile> pFile =
-            OpenRandomAccessFile(strPath, eFailure, strDetail, reinterpret_cast<char*>(first.get()),
-                                 kFirstBlockBytes, &nFirst);
-        if (!pFile) {
-            m_pSpare->Give(std::move(first));
-            return eFailure == EOpenFailure::kNotFound ? kMetaErrFileNotFound : kMetaErrOpenFailed;
-        }
-        pSource = std::make_unique<CFileImageSource>(std::move(pFile), std::move(first), nFirst,
-                                                     m_pSpare);
-        return kMetaOk;
+        // A source handed back from an earlier photo is opened again; any other is replaced.
+        if (!pSource || typeid(*pSource) != typeid(CFileImageSource))
+            pSource = std::make_unique<CFileImageSource>(m_pSpare);
+        return static_cast<CFileImageSource&>(*pSource).Open(strPath, strDetail);
     }
 
   private:

@@ -13,8 +13,19 @@ class CPagedSource {
   public:
     explicit CPagedSource(std::unique_ptr<IImageSource> pSource) : m_pSource(std::move(pSource)) {}
 
-    uint64_t Size() const { return m_pSource->Size(); }
-    uint64_t BytesRead() const { return m_pSource->BytesRead(); }
+    // Serves another source (null: none, every read fails), keeping the pages' room; hands
+    // back the one it served.
+    std::unique_ptr<IImageSource> Reset(std::unique_ptr<IImageSource> pSource) {
+        std::swap(m_pSource, pSource);
+        m_pFirst = nullptr;
+        m_nFirstValid = 0;
+        for (SPage& page : m_pages) page.nIndex = UINT64_MAX;
+        m_nNextSlot = 0;
+        return pSource;
+    }
+
+    uint64_t Size() const { return m_pSource ? m_pSource->Size() : 0; }
+    uint64_t BytesRead() const { return m_pSource ? m_pSource->BytesRead() : 0; }
 
     // The source's first bytes (up to a block) and how many there are; null when they cannot
     // be read. A source shorter than a block is exactly that long.
@@ -84,6 +95,7 @@ class CPagedSource {
 
     bool LoadFirst() {
         if (m_pFirst) return true;
+        if (!m_pSource) return false;
         // A source that holds its first block already lends it; others copy it out once.
         size_t nRead = 0;
         if (const uint8_t* pHeld = m_pSource->HeldFirst(kFirstBlockBytes, nRead)) {
@@ -91,9 +103,8 @@ class CPagedSource {
             m_nFirstValid = nRead;
             return true;
         }
-        std::unique_ptr<uint8_t[]> first(new uint8_t[kFirstBlockBytes]);
-        if (!m_pSource->ReadFirst(first.get(), kFirstBlockBytes, nRead)) return false;
-        m_first = std::move(first);
+        if (!m_first) m_first.reset(new uint8_t[kFirstBlockBytes]);
+        if (!m_pSource->ReadFirst(m_first.get(), kFirstBlockBytes, nRead)) return false;
         m_pFirst = m_first.get();
         m_nFirstValid = nRead;
         return true;
@@ -532,6 +543,12 @@ int32_t ReadTiffHeader(STiffLayout& layout) {
     return kMetaOk;
 }
 
+EBlockFormat RootFormat(EContainer eContainer) {
+    return eContainer == EContainer::kJpeg   ? EBlockFormat::kFrameJpeg
+           : eContainer == EContainer::kTiff ? EBlockFormat::kFrameTiff
+                                             : EBlockFormat::kFrameOther;
+}
+
 }  // namespace
 
 std::wstring MetadataErrorText(int32_t nCode) {
@@ -738,12 +755,8 @@ CImageFrame::CImageFrame(std::shared_ptr<const STiffLayout> pLayout)
     : m_pLayout(std::move(pLayout)) {}
 
 int32_t CImageFrame::GetMetadataQueryReader(std::shared_ptr<CMetadataQueryReader>& pReader) const {
-    const EBlockFormat eRoot = m_pLayout->eContainer == EContainer::kJpeg ? EBlockFormat::kFrameJpeg
-                               : m_pLayout->eContainer == EContainer::kTiff
-                                   ? EBlockFormat::kFrameTiff
-                                   : EBlockFormat::kFrameOther;
-    pReader =
-        std::make_shared<CMetadataQueryReader>(m_pLayout, eRoot, 0, 0, std::vector<uint32_t>());
+    pReader = std::make_shared<CMetadataQueryReader>(m_pLayout, RootFormat(m_pLayout->eContainer),
+                                                     0, 0, std::vector<uint32_t>());
     return kMetaOk;
 }
 
@@ -784,19 +797,17 @@ bool IsOtherImage(const uint8_t* p, size_t n) {
 
 }  // namespace
 
-int32_t CImageDecoder::Create(std::unique_ptr<IImageSource> pSource,
-                              std::shared_ptr<CImageDecoder>& pDecoder) {
-    pDecoder.reset();
-    if (!pSource) return kMetaErrReadFailed;
-    auto pPaged = std::make_shared<CPagedSource>(std::move(pSource));
+namespace {
+
+// What the source's first bytes say it is; Create's codes.
+int32_t Recognise(CPagedSource& src, EContainer& eContainer) {
     uint8_t magic[18];
     size_t nFirst = 0;
-    const uint8_t* pFirst = pPaged->First(nFirst);
+    const uint8_t* pFirst = src.First(nFirst);
     if (!pFirst) return kMetaErrReadFailed;
     if (nFirst < 4) return kMetaErrUnknownFormat;
     const size_t nMagic = nFirst < sizeof magic ? nFirst : sizeof magic;
     std::memcpy(magic, pFirst, nMagic);
-    EContainer eContainer;
     if (magic[0] == 0xFF && magic[1] == kJpegSoi && magic[2] == kJpegMarkerStart) {
         eContainer = EContainer::kJpeg;
     } else if ((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0) ||
@@ -808,8 +819,50 @@ int32_t CImageDecoder::Create(std::unique_ptr<IImageSource> pSource,
         // BigTIFF (43) among them: its 64-bit offsets are a different structure.
         return kMetaErrUnknownFormat;
     }
+    return kMetaOk;
+}
+
+// Locates frame 0's TIFF structure in a fresh layout whose source and container are set;
+// GetFrame's codes.
+int32_t LocateFrame(STiffLayout& layout) {
+    if (layout.eContainer == EContainer::kOther) return kMetaOk;
+    if (layout.eContainer == EContainer::kJpeg) {
+        if (int32_t hr = LocateJpegExif(layout)) return hr;
+        if (layout.nSize == 0) return kMetaOk;
+    } else {
+        // TIFF offsets are 32 bits: nothing beyond 4 GiB can be addressed.
+        const uint64_t nSize = layout.pSource->Size();
+        layout.nSize = nSize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(nSize);
+    }
+    // A broken header inside an otherwise readable JPEG leaves its image viewable: the frame
+    // opens, and every item read reports the damage.
+    const int32_t hr = ReadTiffHeader(layout);
+    if (hr == kMetaOk)
+        layout.bPresent = true;
+    else if (layout.eContainer == EContainer::kTiff)
+        return hr;
+    else
+        layout.nAbsentCode = hr;
+    return kMetaOk;
+}
+
+}  // namespace
+
+int32_t CImageDecoder::Create(std::unique_ptr<IImageSource> pSource,
+                              std::shared_ptr<CImageDecoder>& pDecoder) {
+    pDecoder.reset();
+    if (!pSource) return kMetaErrReadFailed;
+    auto pPaged = std::make_shared<CPagedSource>(std::move(pSource));
+    EContainer eContainer = EContainer::kOther;
+    if (int32_t hr = Recognise(*pPaged, eContainer)) return hr;
     pDecoder = std::make_shared<CImageDecoder>(std::move(pPaged), eContainer);
     return kMetaOk;
+}
+
+std::unique_ptr<IImageSource> CImageDecoder::ReleaseSource() {
+    std::unique_ptr<IImageSource> pSource = m_pSource->Reset(nullptr);
+    if (pSource) pSource->Close();
+    return pSource;
 }
 
 int32_t CImageDecoder::GetFrame(uint32_t nIndex, std::shared_ptr<CImageFrame>& pFrame) {
@@ -818,30 +871,56 @@ int32_t CImageDecoder::GetFrame(uint32_t nIndex, std::shared_ptr<CImageFrame>& p
     auto pLayout = std::make_shared<STiffLayout>();
     pLayout->pSource = m_pSource;
     pLayout->eContainer = m_eContainer;
-    if (m_eContainer == EContainer::kOther) {
-        pFrame = std::make_shared<CImageFrame>(std::move(pLayout));
-        return kMetaOk;
-    }
-    if (m_eContainer == EContainer::kJpeg) {
-        if (int32_t hr = LocateJpegExif(*pLayout)) return hr;
-        if (pLayout->nSize == 0) {
-            pFrame = std::make_shared<CImageFrame>(std::move(pLayout));
-            return kMetaOk;
-        }
-    } else {
-        // TIFF offsets are 32 bits: nothing beyond 4 GiB can be addressed.
-        const uint64_t nSize = m_pSource->Size();
-        pLayout->nSize = nSize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(nSize);
-    }
-    // A broken header inside an otherwise readable JPEG leaves its image viewable: the frame
-    // opens, and every item read reports the damage.
-    const int32_t hr = ReadTiffHeader(*pLayout);
-    if (hr == kMetaOk)
-        pLayout->bPresent = true;
-    else if (m_eContainer == EContainer::kTiff)
-        return hr;
-    else
-        pLayout->nAbsentCode = hr;
+    if (int32_t hr = LocateFrame(*pLayout)) return hr;
     pFrame = std::make_shared<CImageFrame>(std::move(pLayout));
+    return kMetaOk;
+}
+
+int32_t OpenImage(std::unique_ptr<IImageSource> pSource, std::shared_ptr<CImageDecoder>& pDecoder,
+                  std::shared_ptr<CImageFrame>& pFrame,
+                  std::shared_ptr<CMetadataQueryReader>& pReader, bool& bFrameStage) {
+    bFrameStage = false;
+    // Every holder of these objects is counted: the decoder and the layout hold the bytes, the
+    // frame and the root reader the layout. One more holder anywhere, and they are left alone.
+    const bool bReuse =
+        pDecoder && pFrame && pReader && pDecoder.use_count() == 1 && pFrame.use_count() == 1 &&
+        pReader.use_count() == 1 && pFrame->m_pLayout == pReader->m_pLayout &&
+        pFrame->m_pLayout.use_count() == 2 && pFrame->m_pLayout->pSource == pDecoder->m_pSource &&
+        pDecoder->m_pSource.use_count() == 2;
+    if (!bReuse) {
+        pReader.reset();
+        pFrame.reset();
+        int32_t hr = CImageDecoder::Create(std::move(pSource), pDecoder);
+        if (hr != kMetaOk) return hr;
+        bFrameStage = true;
+        hr = pDecoder->GetFrame(0, pFrame);
+        if (hr == kMetaOk) hr = pFrame->GetMetadataQueryReader(pReader);
+        if (hr != kMetaOk) pDecoder->ReleaseSource();
+        return hr;
+    }
+    CPagedSource& src = *pDecoder->m_pSource;
+    src.Reset(std::move(pSource)).reset();
+    EContainer eContainer = EContainer::kOther;
+    int32_t hr = Recognise(src, eContainer);
+    if (hr == kMetaOk) {
+        bFrameStage = true;
+        pDecoder->m_eContainer = eContainer;
+        // Made non-const by GetFrame; the frame and the root reader are its only holders.
+        auto& layout = const_cast<STiffLayout&>(*pFrame->m_pLayout);
+        std::shared_ptr<CPagedSource> pPaged = std::move(layout.pSource);
+        layout = STiffLayout();
+        layout.pSource = std::move(pPaged);
+        layout.eContainer = eContainer;
+        hr = LocateFrame(layout);
+    }
+    if (hr != kMetaOk) {
+        src.Reset(nullptr);
+        return hr;
+    }
+    CMetadataQueryReader& reader = *pReader;
+    reader.m_eFormat = RootFormat(eContainer);
+    reader.m_nIfdOffset = 0;
+    reader.m_nDepth = 0;
+    reader.m_ancestors.clear();
     return kMetaOk;
 }

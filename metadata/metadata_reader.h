@@ -94,6 +94,11 @@ class CMetadataQueryReader {
     int32_t GetItem(bool bTiffRoot, EBlockFormat eBlock, uint16_t nTag, CPropVariant& value) const;
 
   private:
+    friend int32_t OpenImage(std::unique_ptr<IImageSource> pSource,
+                             std::shared_ptr<CImageDecoder>& pDecoder,
+                             std::shared_ptr<CImageFrame>& pFrame,
+                             std::shared_ptr<CMetadataQueryReader>& pReader, bool& bFrameStage);
+
     std::shared_ptr<const STiffLayout> m_pLayout;
     EBlockFormat m_eFormat;
     uint32_t m_nIfdOffset;
@@ -109,6 +114,11 @@ class CImageFrame {
     int32_t GetMetadataQueryReader(std::shared_ptr<CMetadataQueryReader>& pReader) const;
 
   private:
+    friend int32_t OpenImage(std::unique_ptr<IImageSource> pSource,
+                             std::shared_ptr<CImageDecoder>& pDecoder,
+                             std::shared_ptr<CImageFrame>& pFrame,
+                             std::shared_ptr<CMetadataQueryReader>& pReader, bool& bFrameStage);
+
     std::shared_ptr<const STiffLayout> m_pLayout;
 };
 
@@ -125,10 +135,29 @@ class CImageDecoder {
     int32_t GetFrame(uint32_t nIndex, std::shared_ptr<CImageFrame>& pFrame);
     EContainer Container() const { return m_eContainer; }
     uint64_t BytesRead() const;
+    // Closes the source and hands it back (for IImageFileSystem::Open to open it again); every
+    // read through this decoder, its frames and their readers fails from then on. Null when
+    // it was let go of before.
+    std::unique_ptr<IImageSource> ReleaseSource();
 
     CImageDecoder(std::shared_ptr<CPagedSource> pSource, EContainer eContainer);
 
   private:
+    friend int32_t OpenImage(std::unique_ptr<IImageSource> pSource,
+                             std::shared_ptr<CImageDecoder>& pDecoder,
+                             std::shared_ptr<CImageFrame>& pFrame,
+                             std::shared_ptr<CMetadataQueryReader>& pReader, bool& bFrameStage);
+
     std::shared_ptr<CPagedSource> m_pSource;
     EContainer m_eContainer;
 };
+
+// CImageDecoder::Create, GetFrame(0) and GetMetadataQueryReader in one step, for a reader of one
+// photo after another: when the caller alone holds pDecoder, pFrame and pReader from the last
+// image (no other copy, no nested reader made from them alive), they are filled again instead of
+// allocated anew. Returns Create's code (bFrameStage false) or GetFrame's (bFrameStage true);
+// on any failure the source is let go of (a file is closed) and the three objects are not to
+// be read, only handed in again.
+int32_t OpenImage(std::unique_ptr<IImageSource> pSource, std::shared_ptr<CImageDecoder>& pDecoder,
+                  std::shared_ptr<CImageFrame>& pFrame,
+                  std::shared_ptr<CMetadataQueryReader>& pReader, bool& bFrameStage);

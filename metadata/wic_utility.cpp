@@ -97,7 +97,10 @@ bool IsTextValue(const CPropVariant& value) {
 
 }  // namespace
 
-std::wstring GetExtension(const std::wstring& strPath) {
+namespace {
+
+// The extension of a path's file name, as GetExtension, without a copy.
+std::wstring_view ExtensionOf(std::wstring_view strPath) {
     // One pass from the end: the last point of the name, if one comes before a separator.
     for (size_t i = strPath.size(); i > 0; --i) {
         const wchar_t c = strPath[i - 1];
@@ -105,6 +108,12 @@ std::wstring GetExtension(const std::wstring& strPath) {
         if (c == L'\\' || c == L'/') break;
     }
     return {};
+}
+
+}  // namespace
+
+std::wstring GetExtension(const std::wstring& strPath) {
+    return std::wstring(ExtensionOf(strPath));
 }
 
 CWicUtility::~CWicUtility() {
@@ -135,6 +144,7 @@ bool CWicUtility::Init() {
 
 bool CWicUtility::Init(std::unique_ptr<IImageFileSystem> pFileSystem) {
     if (!pFileSystem) return Init();
+    m_pSpareSource.reset();
     m_piFactory = std::move(pFileSystem);
     m_bInit = 1;
     return true;
@@ -142,6 +152,7 @@ bool CWicUtility::Init(std::unique_ptr<IImageFileSystem> pFileSystem) {
 
 void CWicUtility::Uninit() {
     m_bInit = 0;
+    m_pSpareSource.reset();
     m_piFactory.reset();
 }
 
@@ -153,14 +164,17 @@ void CWicUtility::Close() {
             m_value.m_doubles.capacity() * sizeof(double) + m_value.m_blob.capacity() >
         kKeptValueBytes)
         m_value = CPropVariant();
-    m_piQueryReader.reset();
-    m_piFrameDecode.reset();
-    m_piDecoder.reset();
+    // The file is closed; the objects that read it wait for the next one.
+    if (m_piDecoder) {
+        std::unique_ptr<IImageSource> pSource = m_piDecoder->ReleaseSource();
+        if (pSource) m_pSpareSource = std::move(pSource);
+    }
+    m_bOpen = 0;
     m_strFile.clear();
 }
 
 uint64_t CWicUtility::BytesRead() const {
-    return m_piDecoder ? m_piDecoder->BytesRead() : 0;
+    return m_bOpen ? m_piDecoder->BytesRead() : 0;
 }
 
 bool CWicUtility::OpenFile(const std::wstring& strPath) {
@@ -169,11 +183,15 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
     // A caller that forgot Close would otherwise keep the previous file open behind this one.
     Close();
     try {
-        std::unique_ptr<IImageSource> pSource;
+        std::unique_ptr<IImageSource> pSource = std::move(m_pSpareSource);
         std::wstring strDetail;
         int32_t hr = m_piFactory->Open(strPath, pSource, strDetail);
-        if (hr == kMetaOk) hr = CImageDecoder::Create(std::move(pSource), m_piDecoder);
-        if (hr != kMetaOk) {
+        if (hr != kMetaOk) m_pSpareSource = std::move(pSource);
+        bool bFrameStage = false;
+        if (hr == kMetaOk)
+            hr = OpenImage(std::move(pSource), m_piDecoder, m_piFrameDecode, m_piQueryReader,
+                           bFrameStage);
+        if (hr != kMetaOk && !bFrameStage) {
             std::wstring strError = MetadataErrorText(hr);
             if (!strDetail.empty()) strError += L" (" + strDetail + L")";
             WriteLog(kLogError,
@@ -182,16 +200,16 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
             Close();
             return false;
         }
-        hr = m_piDecoder->GetFrame(0, m_piFrameDecode);
         if (hr != kMetaOk) {
             WriteLog(kLogError, L"CWicUtility::OpenFile: GetFrame failed, error %x (%s), file : %s",
                      hr, MetadataErrorText(hr), strPath);
             Close();
             return false;
         }
-        const std::wstring strExt = GetExtension(strPath);
+        const std::wstring_view strExt = ExtensionOf(strPath);
         m_bTiff = EqualsNoCaseAscii(strExt, L"tif") || EqualsNoCaseAscii(strExt, L"tiff");
         m_strFile = strPath;
+        m_bOpen = 1;
         return true;
     } catch (...) {
         // Reported as a failure: a half-opened file has nothing to read.
@@ -228,10 +246,9 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
     bWasText = false;
     if (!m_bInit) return false;
     strOut.clear();
-    if (!m_piDecoder || !m_piFrameDecode) {
+    if (!m_bOpen) {
         WriteLog(kLogError, L"CWicUtility::ReadItemEx: piDecoder==%x piFrameDecode==%x",
-                 static_cast<const void*>(m_piDecoder.get()),
-                 static_cast<const void*>(m_piFrameDecode.get()));
+                 static_cast<const void*>(nullptr), static_cast<const void*>(nullptr));
         return false;
     }
     // Item numbers are EXIF tags: nothing else can be in the file.
@@ -240,7 +257,6 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
                                 : nSection == kSectionGps ? EBlockFormat::kGps
                                                           : EBlockFormat::kIfd;
     try {
-        if (!EnsureQueryReader()) return false;
         CPropVariant& value = m_value;
         const int32_t hr =
             m_piQueryReader->GetItem(m_bTiff != 0, eBlock, static_cast<uint16_t>(nItem), value);
@@ -267,26 +283,15 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
     return !strOut.empty();
 }
 
-bool CWicUtility::EnsureQueryReader() {
-    if (m_piQueryReader) return true;
-    const int32_t hr = m_piFrameDecode->GetMetadataQueryReader(m_piQueryReader);
-    if (hr == kMetaOk) return true;
-    WriteLog(kLogError, L"CWicUtility::ReadItem: GetMetadataQueryReader failed, error %x, file:%s",
-             hr, m_strFile);
-    return false;
-}
-
 bool CWicUtility::ReadItemEx(const std::wstring& strQuery, std::wstring& strOut, int nItem) {
     if (!m_bInit) return false;
     strOut.clear();
-    if (!m_piDecoder || !m_piFrameDecode) {
+    if (!m_bOpen) {
         WriteLog(kLogError, L"CWicUtility::ReadItemEx: piDecoder==%x piFrameDecode==%x",
-                 static_cast<const void*>(m_piDecoder.get()),
-                 static_cast<const void*>(m_piFrameDecode.get()));
+                 static_cast<const void*>(nullptr), static_cast<const void*>(nullptr));
         return false;
     }
     try {
-        if (!EnsureQueryReader()) return false;
         CPropVariant value;
         const int32_t hr = m_piQueryReader->GetMetadataByName(strQuery, value);
         if (hr == kMetaOk) {

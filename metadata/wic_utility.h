@@ -2,9 +2,8 @@
 // One instance lives in the application object; used from messages 9, 10 and 19 only, on the
 // host's thread (no lock of its own).
 //
-// States: not initialised (no file system) -> ready (Init) -> file open (OpenFile) -> file
-// open with its query reader (first ReadItem). Close returns to ready; Uninit releases the file
-// system and leaves an open file to Close.
+// States: not initialised (no file system) -> ready (Init) -> file open (OpenFile). Close returns
+// to ready; Uninit releases the file system and leaves an open file to Close.
 #pragma once
 
 #include <cstdint>
@@ -46,19 +45,22 @@ class CWicUtility {
     uint64_t BytesRead() const;
 
     std::unique_ptr<IImageFileSystem> m_piFactory;
+    // The last file's decoder, frame and root reader, kept after Close so that the next file
+    // fills them again instead of allocating them; m_bOpen tells whether they hold an open file.
     std::shared_ptr<CImageDecoder> m_piDecoder;
     std::shared_ptr<CImageFrame> m_piFrameDecode;
     std::shared_ptr<CMetadataQueryReader> m_piQueryReader;
     int32_t m_bInit = 0;
+    int32_t m_bOpen = 0;
     int32_t m_bTiff = 0;
     std::wstring m_strFile;
 
   private:
     // ReadItem without the hemisphere step; bWasText tells whether the item is stored as text.
     bool ReadItemByNumber(int nItem, int nSection, std::wstring& strOut, bool& bWasText);
-    // Gets the frame's query reader once per file; false, with the error line, when it fails.
-    bool EnsureQueryReader();
 
+    // The last file's source, closed, for the file system to open the next file in.
+    std::unique_ptr<IImageSource> m_pSpareSource;
     // The last item read, kept so that its lists are allocated once, not for every item.
     CPropVariant m_value;
 };

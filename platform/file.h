@@ -50,6 +50,8 @@ class CRandomAccessFile {
     // Size of the file in bytes, as it was when opened or, for a file opened with its first
     // block, when first asked for.
     virtual uint64_t GetSize() const = 0;
+    // Closes the file now; reads fail and the size is 0 from then on.
+    virtual void Close() = 0;
 };
 
 // Why OpenRandomAccessFile gave no file.
@@ -68,6 +70,14 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
                                                         std::wstring& strError,
                                                         char* pFirst = nullptr, size_t nFirst = 0,
                                                         size_t* pnFirstRead = nullptr);
+
+// OpenRandomAccessFile for a reader that opens one file after another: the object pFile holds
+// (null, or made by these two functions) is closed and, where the platform can, opened again
+// on strPath instead of a new one being allocated. True with pFile open on strPath; false with
+// the reason as OpenRandomAccessFile gives it, and pFile closed or null.
+bool ReopenRandomAccessFile(std::unique_ptr<CRandomAccessFile>& pFile, const std::wstring& strPath,
+                            EOpenFailure& eFailure, std::wstring& strError, char* pFirst,
+                            size_t nFirst, size_t* pnFirstRead);
 
 // Writes a new file in the folder of its target and puts it in place of the target only when
 // Commit succeeds. Destroying the writer before a successful Commit deletes the new file and

@@ -19,6 +19,9 @@ const wchar_t kPathSeparator = L'/';
 
 namespace {
 
+// A file opened with its first block filled has its size looked up only when asked for.
+constexpr uint64_t kSizeUnknown = UINT64_MAX;
+
 std::wstring PosixError(const std::wstring& strContext, int nErrno) {
     char buffer[256];
     // The GNU strerror_r may return a static text instead of filling the buffer.
@@ -29,6 +32,40 @@ std::wstring PosixError(const std::wstring& strContext, int nErrno) {
 std::string NativePath(const std::wstring& strPath) {
     return WideToUtf8(strPath);
 }
+
+// A path for one system call, narrowed on the stack when it is ASCII and short, as a photo's
+// path nearly always is: a show opens one photo after another, and each would otherwise
+// allocate its path's bytes.
+class CShortNativePath {
+  public:
+    explicit CShortNativePath(const std::wstring& strPath) {
+        const size_t n = strPath.size();
+        if (n < sizeof m_szInline) {
+            // Narrowed first and checked after: one pass without a branch per character.
+            uint32_t nAll = 0;
+            for (size_t i = 0; i < n; ++i) {
+                nAll |= static_cast<uint32_t>(strPath[i]);
+                m_szInline[i] = static_cast<char>(strPath[i]);
+            }
+            if (nAll < 0x80) {
+                m_szInline[n] = '\0';
+                m_pszPath = m_szInline;
+                return;
+            }
+        }
+        m_strLong = NativePath(strPath);
+        m_pszPath = m_strLong.c_str();
+    }
+    CShortNativePath(const CShortNativePath&) = delete;
+    CShortNativePath& operator=(const CShortNativePath&) = delete;
+    const char* Get() const { return m_pszPath; }
+
+  private:
+    static constexpr size_t kInlineBytes = 512;
+    char m_szInline[kInlineBytes];
+    std::string m_strLong;
+    const char* m_pszPath = nullptr;
+};
 
 class CFileDescriptor {
   public:
@@ -42,6 +79,11 @@ class CFileDescriptor {
         const int fd = m_fd;
         m_fd = -1;
         return fd;
+    }
+    // Closes the descriptor held so far (its close error is lost) and takes fd.
+    void Reset(int fd) {
+        Close();
+        m_fd = fd;
     }
     // The result of close() matters for written files: an error may surface only here.
     int Close() {
@@ -112,9 +154,15 @@ bool PreadFully(int fd, uint64_t nOffset, size_t nSize, char* pBuffer, size_t& n
 
 class CPosixRandomAccessFile final : public CRandomAccessFile {
   public:
-    CPosixRandomAccessFile(int fd, uint64_t nSize) : m_fd(fd), m_nSize(nSize) {}
-    // A file whose size is looked up when first asked for.
-    explicit CPosixRandomAccessFile(int fd) : m_fd(fd), m_bSizeKnown(false) {}
+    // nSize: the file's size, or UINT64_MAX for a file whose size is looked up when first asked
+    // for.
+    CPosixRandomAccessFile(int fd, uint64_t nSize) : m_fd(fd) { SetSize(nSize); }
+
+    void Reset(int fd, uint64_t nSize) {
+        m_fd.Reset(fd);
+        SetSize(nSize);
+    }
+    void Close() override { Reset(-1, 0); }
 
     bool ReadAt(uint64_t nOffset, size_t nSize, char* pBuffer, size_t& nRead,
                 std::wstring& strError) const override {
@@ -135,6 +183,11 @@ class CPosixRandomAccessFile final : public CRandomAccessFile {
     }
 
   private:
+    void SetSize(uint64_t nSize) {
+        m_bSizeKnown = nSize != kSizeUnknown;
+        m_nSize = m_bSizeKnown ? nSize : 0;
+    }
+
     CFileDescriptor m_fd;
     mutable uint64_t m_nSize = 0;
     mutable bool m_bSizeKnown = true;
@@ -230,20 +283,24 @@ std::unique_ptr<CSequentialFile> OpenSequentialFile(const std::wstring& strPath,
     return std::make_unique<CPosixSequentialFile>(fd, st);
 }
 
-std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
-                                                        EOpenFailure& eFailure,
-                                                        std::wstring& strError, char* pFirst,
-                                                        size_t nFirst, size_t* pnFirstRead) {
+namespace {
+
+// The descriptor of strPath opened for reading at offsets, with nSize its size or kSizeUnknown;
+// -1 with the reasons when it cannot be opened. The reading of the first block as
+// OpenRandomAccessFile describes it.
+int OpenForRandomAccess(const std::wstring& strPath, EOpenFailure& eFailure, std::wstring& strError,
+                        char* pFirst, size_t nFirst, size_t* pnFirstRead, uint64_t& nSize) {
     // Non-blocking, so that a FIFO named like a photo cannot stall the caller in open().
+    const CShortNativePath path(strPath);
     int nFd = -1;
     do {
-        nFd = ::open(NativePath(strPath).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        nFd = ::open(path.Get(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (nFd < 0 && errno == EINTR);
     if (nFd < 0) {
         eFailure =
             errno == ENOENT || errno == ENOTDIR ? EOpenFailure::kNotFound : EOpenFailure::kOther;
         strError = PosixError(L"open", errno);
-        return nullptr;
+        return -1;
     }
     CFileDescriptor fd(nFd);
     // A FIFO or a folder fails the first read and a short file comes back short: only then is
@@ -255,28 +312,59 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
         if (pnFirstRead) *pnFirstRead = nFirstRead;
         if (nReadErrno == 0 && nFirstRead == nFirst && nFirst > 0) {
             eFailure = EOpenFailure::kNone;
-            return std::make_unique<CPosixRandomAccessFile>(fd.Release());
+            nSize = kSizeUnknown;
+            return fd.Release();
         }
     }
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) {
         eFailure = EOpenFailure::kOther;
         strError = PosixError(L"fstat", errno);
-        return nullptr;
+        return -1;
     }
     if (!S_ISREG(st.st_mode)) {
         eFailure = EOpenFailure::kNotRegular;
         strError = L"open: not a regular file";
-        return nullptr;
+        return -1;
     }
     if (nReadErrno != 0) {
         eFailure = EOpenFailure::kOther;
         strError = PosixError(L"pread", nReadErrno);
-        return nullptr;
+        return -1;
     }
     eFailure = EOpenFailure::kNone;
-    return std::make_unique<CPosixRandomAccessFile>(fd.Release(),
-                                                    static_cast<uint64_t>(st.st_size));
+    nSize = static_cast<uint64_t>(st.st_size);
+    return fd.Release();
+}
+
+}  // namespace
+
+std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strPath,
+                                                        EOpenFailure& eFailure,
+                                                        std::wstring& strError, char* pFirst,
+                                                        size_t nFirst, size_t* pnFirstRead) {
+    uint64_t nSize = 0;
+    const int fd =
+        OpenForRandomAccess(strPath, eFailure, strError, pFirst, nFirst, pnFirstRead, nSize);
+    if (fd < 0) return nullptr;
+    return std::make_unique<CPosixRandomAccessFile>(fd, nSize);
+}
+
+bool ReopenRandomAccessFile(std::unique_ptr<CRandomAccessFile>& pFile, const std::wstring& strPath,
+                            EOpenFailure& eFailure, std::wstring& strError, char* pFirst,
+                            size_t nFirst, size_t* pnFirstRead) {
+    // Every CRandomAccessFile of this platform is made in this file.
+    auto* pPosix = static_cast<CPosixRandomAccessFile*>(pFile.get());
+    if (pPosix) pPosix->Close();
+    uint64_t nSize = 0;
+    const int fd =
+        OpenForRandomAccess(strPath, eFailure, strError, pFirst, nFirst, pnFirstRead, nSize);
+    if (fd < 0) return false;
+    if (pPosix)
+        pPosix->Reset(fd, nSize);
+    else
+        pFile = std::make_unique<CPosixRandomAccessFile>(fd, nSize);
+    return true;
 }
 
 std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,

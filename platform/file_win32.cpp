@@ -91,6 +91,10 @@ class CWin32RandomAccessFile final : public CRandomAccessFile {
         return true;
     }
     uint64_t GetSize() const override { return m_nSize; }
+    void Close() override {
+        m_file.Close();
+        m_nSize = 0;
+    }
 
   private:
     CFileHandle m_file;
@@ -248,6 +252,15 @@ std::unique_ptr<CRandomAccessFile> OpenRandomAccessFile(const std::wstring& strP
     }
     eFailure = EOpenFailure::kNone;
     return pFile;
+}
+
+bool ReopenRandomAccessFile(std::unique_ptr<CRandomAccessFile>& pFile, const std::wstring& strPath,
+                            EOpenFailure& eFailure, std::wstring& strError, char* pFirst,
+                            size_t nFirst, size_t* pnFirstRead) {
+    // Opening a file takes far longer here than allocating the object around its handle.
+    if (pFile) pFile->Close();
+    pFile = OpenRandomAccessFile(strPath, eFailure, strError, pFirst, nFirst, pnFirstRead);
+    return pFile != nullptr;
 }
 
 std::unique_ptr<CReplacingFile> CreateReplacingFile(const std::wstring& strPath,
