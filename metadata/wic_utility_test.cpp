@@ -22,14 +22,13 @@ class WicUtilityTest : public ::testing::Test {
                       std::wstring& lon) {
         const fs::path path = m_dir.Path() / name;
         EXPECT_TRUE(WritePhotoFile(path, bytes));
-        CWicUtility wic;
         lat = L"stale";
         lon = L"stale";
         // The file system takes names as UTF-8, whatever the process locale says.
-        if (!wic.OpenFile(Utf8ToWide(path.string()))) return false;
-        wic.ReadItem(2, 1, lat);
-        wic.ReadItem(4, 1, lon);
-        wic.Close();
+        if (!m_wic.OpenFile(Utf8ToWide(path.string()))) return false;
+        m_wic.ReadItem(2, 1, lat);
+        m_wic.ReadItem(4, 1, lon);
+        m_wic.Close();
         return true;
     }
     std::vector<std::wstring> Errors() {
@@ -41,6 +40,7 @@ class WicUtilityTest : public ::testing::Test {
 
     CLogCapture m_logs;
     CTempDir m_dir;
+    CWicUtility m_wic;  // one reader for every photo, as the module keeps it
 };
 
 const std::vector<SRational> kLat = {{45, 1}, {27, 1}, {511, 10}};
@@ -236,14 +236,18 @@ TEST_F(WicUtilityTest, OnlyRegularFilesAreOpened) {
     const fs::path fifo = m_dir.Path() / "fifo.jpg", folder = m_dir.Path() / "folder.jpg";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     fs::create_directory(folder);
+    std::wstring lat, lon;
+    ASSERT_TRUE(ReadPosition("gps.jpg", BuildJpeg(GpsExif(true, kLat, "S", kLon, "E")), lat, lon));
     for (const fs::path& path : {fifo, folder, m_dir.Path() / "missing.jpg"}) {
         m_logs.Clear();
-        EXPECT_FALSE(CWicUtility().OpenFile(path.wstring()));
+        EXPECT_FALSE(m_wic.OpenFile(path.wstring()));
         const std::vector<std::wstring> errors = Errors();
         ASSERT_EQ(errors.size(), 1u);
         EXPECT_NE(errors[0].find(fs::exists(path) ? L"not a regular file" : L"does not exist"),
                   std::wstring::npos);
         EXPECT_NE(errors[0].find(path.wstring()), std::wstring::npos);
+        // Nothing of the photo read before is taken for this one.
+        EXPECT_FALSE(m_wic.ReadItem(2, 1, lat));
     }
 }
 
