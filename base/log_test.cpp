@@ -1,5 +1,5 @@
 // Log lines as the host gets them: the cut of long lines, values with control characters
-// escaped so that one call writes one line, and deferred lines.
+// escaped so that one call writes one line.
 #include "base/log.h"
 
 #include <gtest/gtest.h>
@@ -39,24 +39,6 @@ TEST(WriteLog, LinesAreCutAndEscapedAsTheHostGetsThem) {
         EXPECT_EQ(c.strLogged, g_lines[0]);
     }
     SetLogCallback(nullptr);
-}
-
-TEST(WriteLog, DeferredLinesReachTheHostWhenTheOutermostDeferralEnds) {
-    SetLogCallback(&Record);
-    g_lines.clear();
-    {
-        CDeferredLog outer;
-        WriteLog(kLogInfo, L"one");
-        {
-            CDeferredLog inner;
-            WriteLog(kLogError, L"two");
-        }
-        EXPECT_TRUE(g_lines.empty());
-    }
-    SetLogCallback(nullptr);
-    ASSERT_EQ(2u, g_lines.size());
-    EXPECT_EQ(L"one", g_lines[0]);
-    EXPECT_EQ(L"two", g_lines[1]);
 }
 
 }  // namespace

@@ -4,53 +4,38 @@
 
 namespace {
 
-class ComposeTest : public ::testing::Test {
-  protected:
-    ComposeTest() {
-        settings.m_strSep = L", ";
-        settings.m_bAState = 1;
+// Auto text skips a city equal to the location (only the city is compared: a state repeating
+// the location is written), empty parts and, with AState off, the state; the separator comes
+// from the setting, line breaks included. %F without a full address is the Auto text. A
+// placeholder inside a value is replaced by a later step only, never by its own or an earlier.
+TEST(Compose, PlaceholdersAndAutoText) {
+    struct SCase {
+        const wchar_t* pszFormat;
+        CLocationRecord record;
+        const wchar_t* pszExpected;
+        int32_t bAState = 1;
+        const wchar_t* pszSep = L", ";
+    } cases[] = {
+        {L"%A", {L"Lyon", L"Lyon", L"Rhone", L"France", L"", L""}, L"Lyon, Rhone, France"},
+        {L"%A", {L"", L"Como", L"Lombardia", L"Italia", L"", L""}, L"Como, Italia", 0},
+        {L"%A", {L"Berlin", L"", L"Berlin", L"Germany", L"", L""}, L"Berlin, Berlin, Germany"},
+        {L"%A", {L"Roma", L"", L"", L"Italia", L"", L""}, L"Roma\nItalia", 1, L"\n"},
+        {L"%C (%D) %D", {L"x", L"Paris", L"", L"", L"FR", L""}, L"Paris (FR) FR"},
+        {L"%l %c %% %Q", {L"a", L"b", L"c", L"d", L"", L""}, L"%l %c %% %Q"},
+        {L"%F", {L"Lyon", L"Lyon", L"", L"France", L"", L""}, L"Lyon, France"},
+        {L"%L|%C|%S|%Y|%D|%F|%A", {L"l", L"c", L"s", L"y", L"d", L"f"}, L"l|c|s|y|d|f|l, c, s, y"},
+        {L"%L", {L"near %C", L"Nice", L"", L"", L"", L"-"}, L"near Nice"},
+        {L"%Y", {L"Here", L"", L"", L"%L land", L"", L"-"}, L"%L land"},
+        {L"%C", {L"", L"%C%C", L"", L"", L"", L"-"}, L"%C%C"},
+    };
+    for (const SCase& c : cases) {
+        CPlugInSettings settings;
+        settings.m_strFormat = c.pszFormat;
+        settings.m_strSep = c.pszSep;
+        settings.m_bAState = c.bAState;
         settings.m_bACountry = 1;
+        EXPECT_EQ(ComposeCaption(c.record, settings), c.pszExpected) << c.pszFormat;
     }
-    std::wstring Caption(const std::wstring& tmpl, const std::wstring& loc,
-                         const std::wstring& city, const std::wstring& state,
-                         const std::wstring& country, const std::wstring& code = L"",
-                         std::wstring full = L"") {
-        settings.m_strFormat = tmpl;
-        return ComposeCaption(CLocationRecord{loc, city, state, country, code, full}, settings);
-    }
-    CPlugInSettings settings;
-};
-
-TEST_F(ComposeTest, AutoTextSkipsACityEqualToTheLocationAndEmptyParts) {
-    EXPECT_EQ(Caption(L"%A", L"Lyon", L"Lyon", L"Auvergne-Rhone-Alpes", L"France"),
-              L"Lyon, Auvergne-Rhone-Alpes, France");
-    settings.m_bAState = 0;
-    EXPECT_EQ(Caption(L"%A", L"", L"Como", L"Lombardia", L"Italia"), L"Como, Italia");
-    // Only the city is compared: a state repeating the location is still written.
-    settings.m_bAState = 1;
-    EXPECT_EQ(Caption(L"%A", L"Berlin", L"", L"Berlin", L"Deutschland"),
-              L"Berlin, Berlin, Deutschland");
-    // The separator comes from the setting, line breaks included.
-    settings.m_strSep = L"\n";
-    EXPECT_EQ(Caption(L"%A", L"Roma", L"", L"", L"Italia"), L"Roma\nItalia");
-}
-
-TEST_F(ComposeTest, TemplatePlaceholders) {
-    EXPECT_EQ(Caption(L"%C (%D) %D", L"x", L"Paris", L"", L"", L"FR"), L"Paris (FR) FR");
-    EXPECT_EQ(Caption(L"%l %c %% %Q", L"a", L"b", L"c", L"d"), L"%l %c %% %Q");
-    // A service without a full address: %F is the Auto text.
-    EXPECT_EQ(Caption(L"%F", L"Lyon", L"Lyon", L"", L"France"), L"Lyon, France");
-    EXPECT_EQ(Caption(L"%L|%C|%S|%Y|%D|%F|%A", L"l", L"c", L"s", L"y", L"d", L"f"),
-              L"l|c|s|y|d|f|l, c, s, y");
-}
-
-TEST_F(ComposeTest, PlaceholdersInsideValuesAreReplacedByLaterStepsOnly) {
-    // The location holds "%C": the city step runs after it and replaces it.
-    EXPECT_EQ(Caption(L"%L", L"near %C", L"Nice", L"", L"", L"", L"-"), L"near Nice");
-    // The country holds "%L": the location step already ran, so it stays.
-    EXPECT_EQ(Caption(L"%Y", L"Here", L"", L"", L"%L land", L"", L"-"), L"%L land");
-    // A value holding its own placeholder is not expanded again.
-    EXPECT_EQ(Caption(L"%C", L"", L"%C%C", L"", L"", L"", L"-"), L"%C%C");
 }
 
 std::wstring Repeat(const std::wstring& part, size_t n) {

@@ -96,7 +96,6 @@ TEST_F(ConfigureTest, OkTakesTheValuesAndOnlyACaptionShapingChangeEmptiesTheCach
         bool bConfirm = true;
     } cases[] = {
         {"cancelled", [](CLocanymDlgValues& v) { v.m_strFormat = L"%C"; }, false, false},
-        {"nothing changed", nullptr, false},
         {"Enabled and ErrMsg",
          [](CLocanymDlgValues& v) {
              v.m_bEnabled = 1;

@@ -52,24 +52,22 @@ TEST(HostSettings, TextsAndIntegersSurviveTheFile) {
         std::wstring(L"beyond ") + static_cast<wchar_t>(0x110000),
         std::wstring(3000, L'x'),
     };
-    const std::vector<int32_t> ints = {0, -1, INT_MIN, INT_MAX};
+    const int32_t ints[] = {0, -1, INT_MIN, INT_MAX};
     std::string strNote, strError;
     {
         CHostSettings settings = Reloaded(file);
         for (size_t i = 0; i < texts.size(); ++i) {
-            const std::wstring strKey = L"T" + std::to_wstring(i);
-            SLD_PROFILE_RECORD record = Record(strKey.c_str(), L"");
-            record.value = reinterpret_cast<uintptr_t>(texts[i].c_str());
-            settings.TakeWrite(record, strNote);
+            const std::wstring strText = L"T" + std::to_wstring(i),
+                               strInt = L"I" + strText.substr(1);
+            SLD_PROFILE_RECORD text = Record(strText.c_str(), L""),
+                               integer = Record(strInt.c_str());
+            text.value = reinterpret_cast<uintptr_t>(texts[i].c_str());
+            integer.value = static_cast<uint32_t>(ints[i]);
+            settings.TakeWrite(text, strNote);
             EXPECT_EQ(strNote, "") << "text " << i;
+            settings.TakeWrite(integer, strNote);
+            EXPECT_EQ(strNote, "") << "int " << i;
         }
-        for (size_t i = 0; i < ints.size(); ++i) {
-            const std::wstring strKey = L"I" + std::to_wstring(i);
-            SLD_PROFILE_RECORD record = Record(strKey.c_str());
-            record.value = static_cast<uint32_t>(ints[i]);
-            settings.TakeWrite(record, strNote);
-        }
-        EXPECT_EQ(strNote, "");
         ASSERT_TRUE(settings.Save(strError)) << strError;
     }
     CHostSettings settings = Reloaded(file);
@@ -77,8 +75,6 @@ TEST(HostSettings, TextsAndIntegersSurviveTheFile) {
         std::wstring strValue;
         EXPECT_TRUE(settings.GetText("LocanymPlugIn", "T" + std::to_string(i), strValue, strNote));
         EXPECT_EQ(strValue, texts[i]) << "text " << i;
-    }
-    for (size_t i = 0; i < ints.size(); ++i) {
         const std::wstring strKey = L"I" + std::to_wstring(i);
         SLD_PROFILE_RECORD record = Record(strKey.c_str());
         record.def = 77;

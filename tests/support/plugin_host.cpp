@@ -149,15 +149,8 @@ void CTestHost::ClearCalls() {
     m_calls.clear();
 }
 
-std::vector<std::wstring> CTestHost::Logs() {
-    std::vector<std::wstring> out;
-    for (const STestCall& c : Calls())
-        if (c.nCode == kCbLog) out.push_back(c.strText);
-    return out;
-}
-
 bool CTestHost::HasLog(const std::wstring& strText) {
-    for (const std::wstring& s : Logs())
-        if (s == strText) return true;
+    for (const STestCall& c : Calls())
+        if (c.nCode == kCbLog && c.strText == strText) return true;
     return false;
 }

@@ -49,8 +49,7 @@ class CTestHost {
 
     std::vector<STestCall> Calls();
     void ClearCalls();
-    // Log texts, without their prefix.
-    std::vector<std::wstring> Logs();
+    // Whether a log line's text, without its prefix, is strText.
     bool HasLog(const std::wstring& strText);
 
     // Storage answering codes 5 and 6, keyed by key (the section is always checked).
