@@ -43,7 +43,9 @@ class HostCaptionTest : public HostRunTest {
     std::string Photo(int i) const {
         const fs::path photo = m_scratch.Path() / "cached" / ("p" + std::to_string(i) + ".jpg");
         fs::create_directories(photo.parent_path());
-        if (!fs::exists(photo)) EXPECT_TRUE(WriteGpsJpeg(photo, 48.85 + i * 0.01, 2.35));
+        if (!fs::exists(photo)) {
+            EXPECT_TRUE(WriteGpsJpeg(photo, 48.85 + i * 0.01, 2.35));
+        }
         return photo.string();
     }
 
