@@ -63,10 +63,10 @@ bool IsNumericText(std::wstring_view strText) {
     return true;
 }
 
-std::wstring JsonMemberToText(const Json::Value& obj, const char* pszName, int nDecimals) {
-    const Json::Value& member = JsonMember(obj, pszName);
+std::wstring JsonMemberToText(const Json::Value& obj, std::string_view strName, int nDecimals) {
+    const Json::Value& member = JsonMember(obj, strName);
     if (member.isNumeric()) return FormatDecimals(member.asDouble(), nDecimals);
-    std::wstring strText = JsonText(obj, pszName);
+    std::wstring strText = JsonText(obj, strName);
     if (!IsNumericText(strText)) return strText;
     // Like the C library's conversion: the longest decimal prefix counts ("1.2.3" is 1.2).
     const std::string narrow = WideToUtf8(strText);
