@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "base/log.h"
@@ -120,8 +121,8 @@ class CAnswerReader : public IHttpAnswerSink {
             // Copy up to the next carriage return, line feed or the end of the piece at once.
             const size_t nRoom = kAnswerPieceBytes - m_strPiece.size();
             const char* pStop = p + std::min(nRoom, static_cast<size_t>(pEnd - p));
-            const char* q = p;
-            while (q < pStop && *q != '\r' && *q != '\n') ++q;
+            const char* q = FindByte(p, pStop, '\n');
+            q = FindByte(p, q, '\r');
             m_strPiece.append(p, q);
             if (q == pStop) {
                 p = q;
@@ -155,6 +156,13 @@ class CAnswerReader : public IHttpAnswerSink {
     bool TooLarge() const { return m_bTooLarge; }
 
   private:
+    // The first c in [p, pEnd), or pEnd. Answers have few line breaks and fewer carriage
+    // returns: two library scans cost less than one loop over every byte for both.
+    static const char* FindByte(const char* p, const char* pEnd, char c) {
+        const void* pFound = std::memchr(p, c, static_cast<size_t>(pEnd - p));
+        return pFound ? static_cast<const char*>(pFound) : pEnd;
+    }
+
     bool EndPiece() {
         KeepPartialPiece();
         return !StopSeen() && !TimeUp();
