@@ -5,7 +5,11 @@
 
 #include <json/value.h>
 
+#include "services/json_answer.h"
 #include "services/service_catalogue.h"
+
+// The members the frame reads; a service on it joins its own names to these.
+inline constexpr SJsonNames kAddressFrameNames{"error", "display_name", "address"};
 
 class CAddressService : public CCataloguedService {
   public:
@@ -19,6 +23,8 @@ class CAddressService : public CCataloguedService {
                     EServiceIndex eIndex)
         : CCataloguedService(settings, stopFlag, eIndex) {}
 
+    // The names of every member the service reads, those of kAddressFrameNames among them.
+    virtual CJsonNameSpan AnswerNames() const = 0;
     // The text of the root's "error" member (present and not null).
     virtual std::wstring ErrorText(const Json::Value& root) const = 0;
     // Fills location, city, state, country and country code from the "address" member (present

@@ -7,8 +7,13 @@ namespace {
 
 constexpr int kMaxResults = 5;
 
-void FillIfEmpty(std::wstring& strPart, const Json::Value& result, const char* pszMember) {
-    if (strPart.empty()) strPart = JsonText(result, pszMember);
+// Every member the reading below names.
+constexpr SJsonNames kAnswerNames{"statusCode", "error", "message", "results",      "formatted",
+                                  "country",    "city",  "name",    "country_code", "state"};
+using CAnswerView = CJsonView<kAnswerNames>;
+
+void FillIfEmpty(std::wstring& strPart, const CAnswerView& result, CAnswerView::CName member) {
+    if (strPart.empty()) strPart = result.Text(member);
 }
 
 }  // namespace
@@ -24,30 +29,31 @@ void CGeoApify::BuildQuery(const std::wstring& strLat, const std::wstring& strLo
 }
 
 int CGeoApify::ReadAnswer(const std::string& strAnswer, CLocationRecord& out) {
-    Json::Value root;
-    if (!ParseJsonAnswer(strAnswer, root)) {
+    Json::Value tree;
+    if (!ParseJsonAnswer(strAnswer, kAnswerNames.Span(), tree)) {
         WriteLog(kLogError, L"FindLocation, CGeoApify: JSon Parse Error");
         return 0;
     }
-    if (JsonHasMember(root, "statusCode")) {
+    const CAnswerView root(tree);
+    if (root.Has("statusCode")) {
         std::wstring strText;
-        if (JsonHasMember(root, "error")) strText += JsonText(root, "error");
-        if (JsonHasMember(root, "message")) strText += L"\r\n" + JsonText(root, "message");
+        if (root.Has("error")) strText += root.Text("error");
+        if (root.Has("message")) strText += L"\r\n" + root.Text("message");
         AppendServerError(strText);
         WriteLog(kLogError, L"FindLocation, CGeoApify: %s", strText);
         return 0;
     }
-    if (!JsonHasMember(root, "results")) {
+    if (!root.Has("results")) {
         WriteLog(kLogError, L"FindLocation, CGeoApify: unknown answer from server");
         return 0;
     }
-    const Json::Value& results = JsonMember(root, "results");
-    if (!results.isArray() || results.size() < 1) {
+    const CAnswerView results = root.Member("results");
+    if (!results.IsArray() || results.Size() < 1) {
         WriteLog(kLogError, L"FindLocation, CGeoApify: JSon root size error");
         return 0;
     }
-    for (Json::ArrayIndex i = 0; i < results.size(); ++i) {
-        const Json::Value& result = results[i];
+    for (Json::ArrayIndex i = 0; i < results.Size(); ++i) {
+        const CAnswerView result = results.Element(i);
         FillIfEmpty(out.m_strFullAddress, result, "formatted");
         FillIfEmpty(out.m_strCountry, result, "country");
         FillIfEmpty(out.m_strCity, result, "city");

@@ -9,10 +9,17 @@ namespace {
 constexpr int kCountryList1 = 0;  // "GeoCC1"
 constexpr int kCountryList2 = 1;  // "GeoCC2"
 
+// Every member the reading below names.
+constexpr SJsonNames kAnswerNames{"status",      "message",     "geonames",   "name",
+                                  "countryName", "countryCode", "adminName1", "adminName2",
+                                  "adminName3",  "adminName4"};
+using CAnswerView = CJsonView<kAnswerNames>;
+
 // The first non-empty of two members.
-std::wstring FirstText(const Json::Value& place, const char* pszFirst, const char* pszSecond) {
-    std::wstring strText = JsonText(place, pszFirst);
-    return strText.empty() ? JsonText(place, pszSecond) : strText;
+std::wstring FirstText(const CAnswerView& place, CAnswerView::CName first,
+                       CAnswerView::CName second) {
+    std::wstring strText = place.Text(first);
+    return strText.empty() ? place.Text(second) : strText;
 }
 
 }  // namespace
@@ -30,23 +37,24 @@ void CGeoNames::BuildQuery(const std::wstring& strLat, const std::wstring& strLo
 }
 
 int CGeoNames::ReadAnswer(const std::string& strAnswer, CLocationRecord& out) {
-    Json::Value root;
-    if (!ParseJsonAnswer(strAnswer, root)) {
+    Json::Value tree;
+    if (!ParseJsonAnswer(strAnswer, kAnswerNames.Span(), tree)) {
         WriteLog(kLogError, L"FindLocation, GeoNames: JSon Parse Error");
         return 0;
     }
-    if (JsonHasMember(root, "status")) {
-        const std::wstring strMessage = JsonText(JsonMember(root, "status"), "message");
+    const CAnswerView root(tree);
+    if (root.Has("status")) {
+        const std::wstring strMessage = root.Member("status").Text("message");
         AppendServerError(strMessage);
         WriteLog(kLogError, L"FindLocation, GeoNames: %s", strMessage);
         return 0;
     }
-    if (!JsonHasMember(root, "geonames")) {
+    if (!root.Has("geonames")) {
         WriteLog(kLogError, L"FindLocation, GeoNames: unknown answer from server");
         return 0;
     }
-    const Json::Value& places = JsonMember(root, "geonames");
-    if (!places.isArray() || places.size() < 1) {
+    const CAnswerView places = root.Member("geonames");
+    if (!places.IsArray() || places.Size() < 1) {
         WriteLog(kLogError, L"FindLocation, GeoNames: JSon root size error");
         return 0;
     }
@@ -56,11 +64,11 @@ int CGeoNames::ReadAnswer(const std::string& strAnswer, CLocationRecord& out) {
     std::wstring& strSt = out.m_strState;
     std::wstring& strCo = out.m_strCountry;
     std::wstring& strCc = out.m_strCountryCode;
-    for (Json::ArrayIndex i = 0; i < places.size(); ++i) {
-        const Json::Value& place = places[i];
-        if (strLoc.empty()) strLoc = JsonText(place, "name");
-        if (strCo.empty()) strCo = JsonText(place, "countryName");
-        if (strCc.empty()) strCc = TrimWhiteSpace(JsonText(place, "countryCode"));
+    for (Json::ArrayIndex i = 0; i < places.Size(); ++i) {
+        const CAnswerView place = places.Element(i);
+        if (strLoc.empty()) strLoc = place.Text("name");
+        if (strCo.empty()) strCo = place.Text("countryName");
+        if (strCc.empty()) strCc = TrimWhiteSpace(place.Text("countryCode"));
         if (strSt.empty()) {
             strSt = m_settings.m_bGeo1 && m_settings.IsCountryInList(strCc, kCountryList1)
                         ? FirstText(place, "adminName2", "adminName1")

@@ -18,10 +18,13 @@ constexpr unsigned kReplacementCharacter = 0xFFFD;
 // One pass over the text that writes each value straight into its place in the tree: no token
 // list, strings without escapes copied once from the answer, numbers decoded without a stream.
 // Members are read as JsonCpp's reader reads them (comments allowed, the last of two equal
-// names wins, integers as integers when they fit, any other number as a double).
+// names wins, integers as integers when they fit, any other number as a double). A member no
+// service reads costs no map node and no copy of its name: it is checked and dropped.
 class CAnswerParser {
   public:
-    CAnswerParser(const char* pBegin, const char* pEnd) : m_p(pBegin), m_pEnd(pEnd) {}
+    // bKeepAll: every member is kept, names is not looked at.
+    CAnswerParser(const char* pBegin, const char* pEnd, CJsonNameSpan names, bool bKeepAll)
+        : m_p(pBegin), m_pEnd(pEnd), m_names(names), m_bKeepAll(bKeepAll) {}
 
     bool ParseRoot(Json::Value& root) {
         if (!ParseValue(&root, 0, false)) return false;
@@ -95,9 +98,11 @@ class CAnswerParser {
                 if (pOut) *pOut = false;
                 return Literal("false", 5);
             case 'n':
+                // A null after an equal name replaces the earlier value.
+                if (pOut) *pOut = Json::Value();
                 return Literal("null", 4);
             default:
-                return ParseNumber(pOut ? *pOut : m_scratch);
+                return ParseNumber(pOut);
         }
     }
 
@@ -114,7 +119,9 @@ class CAnswerParser {
             size_t nKey = 0;
             if (!ReadString(pKey, nKey)) return false;
             // The key is looked up before the next string reuses the decoding buffer.
-            Json::Value* pMember = pOut ? &(*pOut)[Json::String(pKey, nKey)] : nullptr;
+            Json::Value* pMember = pOut && IsKept(std::string_view(pKey, nKey))
+                                       ? &(*pOut)[Json::String(pKey, nKey)]
+                                       : nullptr;
             if (!SkipSpace() || AtEnd() || *m_p != ':') return false;
             ++m_p;
             if (!ParseValue(pMember, nDepth + 1, false) || !SkipSpace() || AtEnd()) return false;
@@ -125,6 +132,14 @@ class CAnswerParser {
             if (*m_p != ',') return false;
             ++m_p;
         }
+    }
+
+    bool IsKept(std::string_view strKey) const {
+        if (m_bKeepAll) return true;
+        for (std::string_view strName : m_names) {
+            if (strName == strKey) return true;
+        }
+        return false;
     }
 
     bool ParseArray(Json::Value* pOut, int nDepth) {
@@ -276,7 +291,8 @@ class CAnswerParser {
 
     // Strict JSON numbers: an integer part without leading zeros, then an optional fraction
     // and exponent, each with at least one digit.
-    bool ParseNumber(Json::Value& out) {
+    // pOut null: the number is only checked.
+    bool ParseNumber(Json::Value* pOut) {
         const char* pStart = m_p;
         const bool bNegative = *m_p == '-';
         if (bNegative) ++m_p;
@@ -308,16 +324,18 @@ class CAnswerParser {
                 constexpr uint64_t kMinMagnitude =
                     static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) + 1;
                 if (!bNegative) {
+                    if (!pOut) return true;
                     if (nValue <= static_cast<uint64_t>(Json::Value::maxInt)) {
-                        out = static_cast<Json::Value::LargestInt>(nValue);
+                        *pOut = static_cast<Json::Value::LargestInt>(nValue);
                     } else {
-                        out = static_cast<Json::Value::LargestUInt>(nValue);
+                        *pOut = static_cast<Json::Value::LargestUInt>(nValue);
                     }
                     return true;
                 }
                 if (nValue <= kMinMagnitude) {
-                    out = nValue == kMinMagnitude ? Json::Value::minLargestInt
-                                                  : -static_cast<Json::Value::LargestInt>(nValue);
+                    if (!pOut) return true;
+                    *pOut = nValue == kMinMagnitude ? Json::Value::minLargestInt
+                                                    : -static_cast<Json::Value::LargestInt>(nValue);
                     return true;
                 }
             }
@@ -326,22 +344,22 @@ class CAnswerParser {
         double dValue = 0.0;
         const auto [pStop, ec] = std::from_chars(pStart, m_p, dValue);
         if (ec != std::errc() || pStop != m_p) return false;
-        out = dValue;
+        if (pOut) *pOut = dValue;
         return true;
     }
 
     const char* m_p;
     const char* const m_pEnd;
+    const CJsonNameSpan m_names;
+    const bool m_bKeepAll;
     std::string m_strDecoded;
-    Json::Value m_scratch;  // numbers that are only checked land here
 };
 
-}  // namespace
-
-bool ParseJsonAnswer(const std::string& strAnswer, Json::Value& root) {
+bool Parse(const std::string& strAnswer, CJsonNameSpan names, bool bKeepAll, Json::Value& root) {
     try {
         root = Json::Value();
-        CAnswerParser parser(strAnswer.data(), strAnswer.data() + strAnswer.size());
+        CAnswerParser parser(strAnswer.data(), strAnswer.data() + strAnswer.size(), names,
+                             bKeepAll);
         if (parser.ParseRoot(root)) return true;
     } catch (...) {
         // Out of memory while building the tree: such an answer is no answer either.
@@ -350,20 +368,29 @@ bool ParseJsonAnswer(const std::string& strAnswer, Json::Value& root) {
     return false;
 }
 
-const Json::Value& JsonMember(const Json::Value& obj, const char* pszName) {
+}  // namespace
+
+bool ParseJsonAnswer(const std::string& strAnswer, CJsonNameSpan names, Json::Value& root) {
+    return Parse(strAnswer, names, false, root);
+}
+
+bool ParseJsonAnswer(const std::string& strAnswer, Json::Value& root) {
+    return Parse(strAnswer, CJsonNameSpan(), true, root);
+}
+
+const Json::Value& JsonMember(const Json::Value& obj, std::string_view strName) {
     static const Json::Value kNull;
     if (!obj.isObject()) return kNull;
-    const Json::Value* pMember =
-        obj.find(pszName, pszName + std::char_traits<char>::length(pszName));
+    const Json::Value* pMember = obj.find(strName.data(), strName.data() + strName.size());
     return pMember ? *pMember : kNull;
 }
 
-bool JsonHasMember(const Json::Value& obj, const char* pszName) {
-    return !JsonMember(obj, pszName).isNull();
+bool JsonHasMember(const Json::Value& obj, std::string_view strName) {
+    return !JsonMember(obj, strName).isNull();
 }
 
-std::wstring JsonText(const Json::Value& obj, const char* pszName) {
-    const Json::Value& member = JsonMember(obj, pszName);
+std::wstring JsonText(const Json::Value& obj, std::string_view strName) {
+    const Json::Value& member = JsonMember(obj, strName);
     if (!member.isString()) return std::wstring();
     return Utf8ToWide(member.asCString());
 }

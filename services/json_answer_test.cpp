@@ -59,4 +59,24 @@ TEST(ParseJsonAnswer, TextsReadAsTheServicesReadThem) {
     EXPECT_EQ(L"A", JsonText(JsonMember(root, "address"), "city"));
 }
 
+constexpr SJsonNames kReadNames{"kept", "list", "name", "a"};
+
+// Members nobody listed are checked but read as absent at every depth; listed ones keep their
+// types, and the last of two equal names wins, also when it is null.
+TEST(ParseJsonAnswer, KeepsOnlyTheListedMembers) {
+    Json::Value tree;
+    ASSERT_TRUE(ParseJsonAnswer(R"({"other": {"kept": "x"}, "kept": {"name": "K", "id": 5},
+        "list": [{"name": "N", "other": "o"}], "a": "first", "a": null, "id": "i"})",
+                                kReadNames.Span(), tree));
+    const CJsonView<kReadNames> root(tree);
+    EXPECT_EQ(L"K", root.Member("kept").Text("name"));
+    EXPECT_EQ(1u, root.Member("kept").Size());
+    EXPECT_EQ(L"N", root.Member("list").Element(0).Text("name"));
+    EXPECT_EQ(1u, root.Member("list").Element(0).Size());
+    EXPECT_FALSE(root.Has("a"));
+    EXPECT_FALSE(JsonHasMember(tree, "other"));
+    EXPECT_FALSE(JsonHasMember(tree, "id"));
+    EXPECT_FALSE(ParseJsonAnswer(R"({"other": [1e999]})", kReadNames.Span(), tree));
+}
+
 }  // namespace

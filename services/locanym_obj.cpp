@@ -30,7 +30,9 @@ int CLocanymObj::QueryServer(const std::wstring& strBaseUrl, const CParamList& p
     int nResult = kQueryFailed;
     for (int nAttempt = 1; nAttempt <= kMaxQueryAttempts; ++nAttempt) {
         // Each attempt builds from the caller's list, so a retry carries the key only once.
-        CParamList attemptParams = params;
+        CParamList attemptParams;
+        attemptParams.reserve(params.size() + 1);  // and the key: no second allocation
+        attemptParams.assign(params.begin(), params.end());
         BuildRequestUrl(m_strUrl, strBase, attemptParams, 0);
         // The parameter the service appended is its key: logs are pasted into bug reports.
         m_strLogUrl = MaskQueryValue(m_strUrl, attemptParams.size() > params.size()

@@ -2,6 +2,15 @@
 
 #include "services/json_answer.h"
 
+namespace {
+
+// Every member the reading below and the frame name.
+constexpr SJsonNames kAnswerNames = JoinJsonNames(
+    kAddressFrameNames, SJsonNames{"name", "city", "road", "country", "country_code", "state"});
+using CAnswerView = CJsonView<kAnswerNames>;
+
+}  // namespace
+
 void CLocationIQ::BuildQuery(const std::wstring& strLat, const std::wstring& strLon,
                              std::wstring& strPath, CParamList& params) {
     params.emplace_back(L"lat", strLat);
@@ -12,16 +21,21 @@ void CLocationIQ::BuildQuery(const std::wstring& strLat, const std::wstring& str
     strPath = L"/v1/reverse";
 }
 
-std::wstring CLocationIQ::ErrorText(const Json::Value& root) const {
-    return JsonMemberToText(root, "error", 0);
+CJsonNameSpan CLocationIQ::AnswerNames() const {
+    return kAnswerNames.Span();
 }
 
-void CLocationIQ::ReadAddress(const Json::Value& address, CLocationRecord& out) const {
-    out.m_strLocation = JsonText(address, "name");
-    out.m_strCity = JsonText(address, "city");
-    if (out.m_strLocation.empty()) out.m_strLocation = JsonText(address, "road");
+std::wstring CLocationIQ::ErrorText(const Json::Value& root) const {
+    return JsonMemberToText(root, CAnswerView::CName("error").Text(), 0);
+}
+
+void CLocationIQ::ReadAddress(const Json::Value& tree, CLocationRecord& out) const {
+    const CAnswerView address(tree);
+    out.m_strLocation = address.Text("name");
+    out.m_strCity = address.Text("city");
+    if (out.m_strLocation.empty()) out.m_strLocation = address.Text("road");
     if (out.m_strLocation.empty()) out.m_strLocation = out.m_strCity;
-    out.m_strCountry = JsonText(address, "country");
-    out.m_strCountryCode = JsonText(address, "country_code");
-    out.m_strState = JsonText(address, "state");
+    out.m_strCountry = address.Text("country");
+    out.m_strCountryCode = address.Text("country_code");
+    out.m_strState = address.Text("state");
 }

@@ -13,6 +13,7 @@ class CLocationIQ : public CAddressService {
   protected:
     void BuildQuery(const std::wstring& strLat, const std::wstring& strLon, std::wstring& strPath,
                     CParamList& params) override;
+    CJsonNameSpan AnswerNames() const override;
     // "error" as text, or a number written without decimals.
     std::wstring ErrorText(const Json::Value& root) const override;
     // Location from "name", else "road", else the city.

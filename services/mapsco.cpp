@@ -4,17 +4,14 @@
 
 namespace {
 
-// Address members in the order they are tried; each list ends with an empty name.
-constexpr size_t kMaxMemberName = 20;
-using CMemberName = char[kMaxMemberName];
-
-const CMemberName kCityMembers[] = {
+// Address members in the order they are tried.
+constexpr SJsonNames kCityMembers{
     "city",     "town",    "village", "municipality", "city_district",
-    "district", "borough", "suburb",  "subdivision",  "",
+    "district", "borough", "suburb",  "subdivision",
 };
-const CMemberName kStateMembers[] = {"state", "region", "state_district", "county", ""};
+constexpr SJsonNames kStateMembers{"state", "region", "state_district", "county"};
 // Areas come as "residential"; the misspelt name is kept for answers that use it.
-const CMemberName kPlaceMembers[] = {
+constexpr SJsonNames kPlaceMembers{
     "building",      "emergency",
     "historic",      "military",
     "natural",       "landuse",
@@ -33,16 +30,13 @@ const CMemberName kPlaceMembers[] = {
     "residental",    "residential",
     "farm",          "farmyard",
     "industrial",    "commercial",
-    "retail",        "",
+    "retail",
 };
-
-std::wstring FirstNonEmpty(const Json::Value& address, const CMemberName* pNames) {
-    for (; pNames[0][0] != '\0'; ++pNames) {
-        std::wstring strText = JsonText(address, *pNames);
-        if (!strText.empty()) return strText;
-    }
-    return std::wstring();
-}
+// Every member the reading below and the frame name.
+constexpr SJsonNames kAnswerNames = JoinJsonNames(
+    JoinJsonNames(kAddressFrameNames, SJsonNames{"message", "country", "country_code"}),
+    JoinJsonNames(kCityMembers, JoinJsonNames(kStateMembers, kPlaceMembers)));
+using CAnswerView = CJsonView<kAnswerNames>;
 
 }  // namespace
 
@@ -54,19 +48,25 @@ void CMapsCo::BuildQuery(const std::wstring& strLat, const std::wstring& strLon,
     strPath = L"/reverse";
 }
 
-std::wstring CMapsCo::ErrorText(const Json::Value& root) const {
-    const Json::Value& error = JsonMember(root, "error");
-    // Nominatim's own form is {"error":"Unable to geocode"}.
-    if (error.isString()) return JsonText(root, "error");
-    return JsonText(error, "message");
+CJsonNameSpan CMapsCo::AnswerNames() const {
+    return kAnswerNames.Span();
 }
 
-void CMapsCo::ReadAddress(const Json::Value& address, CLocationRecord& out) const {
-    out.m_strCity = FirstNonEmpty(address, kCityMembers);
-    out.m_strState = FirstNonEmpty(address, kStateMembers);
-    out.m_strLocation = FirstNonEmpty(address, kPlaceMembers);
+std::wstring CMapsCo::ErrorText(const Json::Value& tree) const {
+    const CAnswerView root(tree);
+    const CAnswerView error = root.Member("error");
+    // Nominatim's own form is {"error":"Unable to geocode"}.
+    if (error.IsString()) return root.Text("error");
+    return error.Text("message");
+}
+
+void CMapsCo::ReadAddress(const Json::Value& tree, CLocationRecord& out) const {
+    const CAnswerView address(tree);
+    out.m_strCity = address.FirstText<kCityMembers>();
+    out.m_strState = address.FirstText<kStateMembers>();
+    out.m_strLocation = address.FirstText<kPlaceMembers>();
     if (out.m_strLocation.empty()) out.m_strLocation = out.m_strCity;
     if (out.m_strCity.empty()) out.m_strCity = out.m_strLocation;
-    out.m_strCountry = JsonText(address, "country");
-    out.m_strCountryCode = JsonText(address, "country_code");
+    out.m_strCountry = address.Text("country");
+    out.m_strCountryCode = address.Text("country_code");
 }

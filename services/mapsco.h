@@ -12,6 +12,7 @@ class CMapsCo : public CAddressService {
   protected:
     void BuildQuery(const std::wstring& strLat, const std::wstring& strLon, std::wstring& strPath,
                     CParamList& params) override;
+    CJsonNameSpan AnswerNames() const override;
     // The "message" of an "error" object; an "error" that is itself a text is the text; any
     // other type gives an empty text.
     std::wstring ErrorText(const Json::Value& root) const override;

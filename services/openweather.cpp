@@ -7,6 +7,10 @@ namespace {
 
 constexpr wchar_t kAddressSeparator[] = L", ";
 
+// Every member the reading below names.
+constexpr SJsonNames kAnswerNames{"cod", "message", "name", "country", "state"};
+using CAnswerView = CJsonView<kAnswerNames>;
+
 void AppendPart(std::wstring& strAddress, const std::wstring& strPart) {
     if (!strAddress.empty() && !strPart.empty()) strAddress += kAddressSeparator;
     strAddress += strPart;
@@ -23,15 +27,16 @@ void COWeatherObj::BuildQuery(const std::wstring& strLat, const std::wstring& st
 }
 
 int COWeatherObj::ReadAnswer(const std::string& strAnswer, CLocationRecord& out) {
-    Json::Value root;
-    if (!ParseJsonAnswer(strAnswer, root)) {
+    Json::Value tree;
+    if (!ParseJsonAnswer(strAnswer, kAnswerNames.Span(), tree)) {
         WriteLog(kLogError, L"FindLocation, OpenWeather: JSon Parse Error");
         return 0;
     }
-    if (!root.isArray()) {
+    const CAnswerView root(tree);
+    if (!root.IsArray()) {
         // Results come as an array, errors as an object.
-        if (JsonHasMember(root, "cod")) {
-            const std::wstring strMessage = JsonText(root, "message");
+        if (root.Has("cod")) {
+            const std::wstring strMessage = root.Text("message");
             AppendServerError(strMessage);
             WriteLog(kLogError, L"FindLocation, OpenWeather: %s", strMessage);
         } else {
@@ -39,18 +44,18 @@ int COWeatherObj::ReadAnswer(const std::string& strAnswer, CLocationRecord& out)
         }
         return 0;
     }
-    if (root.size() < 1) {
+    if (root.Size() < 1) {
         WriteLog(kLogError, L"FindLocation, OpenWeather: JSon root size error");
         return 0;
     }
-    const Json::Value& place = root[0u];
-    if (!JsonHasMember(place, "name")) {
+    const CAnswerView place = root.Element(0);
+    if (!place.Has("name")) {
         WriteLog(kLogError, L"FindPosition, OpenWeather: missing gps coordinates");
         return 0;
     }
-    out.m_strLocation = JsonText(place, "name");
-    out.m_strCountry = JsonText(place, "country");
-    out.m_strState = JsonText(place, "state");
+    out.m_strLocation = place.Text("name");
+    out.m_strCountry = place.Text("country");
+    out.m_strState = place.Text("state");
     out.m_strCity = out.m_strLocation;
     out.m_strCountryCode = out.m_strCountry;
     out.m_strFullAddress = out.m_strLocation;

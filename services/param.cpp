@@ -2,7 +2,9 @@
 
 #include <json/value.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 #include "base/format.h"
 #include "base/text.h"
@@ -16,6 +18,27 @@ bool IsUnreserved(unsigned char c) {
 }
 
 constexpr int kMaxDecimals = 20;
+constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
+
+void AppendEncodedByte(std::wstring& out, unsigned char c) {
+    if (IsUnreserved(c)) {
+        out += static_cast<wchar_t>(c);
+    } else {
+        out += L'%';
+        out += kHexDigits[c >> 4];
+        out += kHexDigits[c & 0x0F];
+    }
+}
+
+void AppendUrlEncoded(std::wstring& out, std::wstring_view strValue) {
+    // Positions, keys and language codes are ASCII: they need no UTF-8 copy.
+    if (std::all_of(strValue.begin(), strValue.end(),
+                    [](wchar_t c) { return static_cast<uint32_t>(c) < 0x80; })) {
+        for (wchar_t c : strValue) AppendEncodedByte(out, static_cast<unsigned char>(c));
+        return;
+    }
+    for (char ch : WideToUtf8(strValue)) AppendEncodedByte(out, static_cast<unsigned char>(ch));
+}
 
 std::wstring FormatDecimals(double dValue, int nDecimals) {
     if (nDecimals < 0) nDecimals = 0;
@@ -26,31 +49,25 @@ std::wstring FormatDecimals(double dValue, int nDecimals) {
 }  // namespace
 
 std::wstring UrlEncode(std::wstring_view strValue) {
-    static const wchar_t kHex[] = L"0123456789ABCDEF";
-    const std::string utf8 = WideToUtf8(strValue);
     std::wstring out;
-    out.reserve(utf8.size() * 3);
-    for (char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (IsUnreserved(c)) {
-            out += static_cast<wchar_t>(c);
-        } else {
-            out += L'%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-    }
+    AppendUrlEncoded(out, strValue);
     return out;
 }
 
 std::wstring JoinRequestUrl(const std::wstring& strBaseUrl, const CParamList& params) {
-    std::wstring strUrl = strBaseUrl;
+    // Room for the usual request, whose values are ASCII and mostly unreserved.
+    size_t nLength = strBaseUrl.size() + 1;
+    for (const CParam& param : params)
+        nLength += param.m_strName.size() + param.m_strValue.size() + 2;
+    std::wstring strUrl;
+    strUrl.reserve(nLength);
+    strUrl = strBaseUrl;
     strUrl += L'?';
     for (size_t i = 0; i < params.size(); ++i) {
         if (i > 0) strUrl += L'&';
         strUrl += params[i].m_strName;
         strUrl += L'=';
-        strUrl += UrlEncode(params[i].m_strValue);
+        AppendUrlEncoded(strUrl, params[i].m_strValue);
     }
     return strUrl;
 }
@@ -63,10 +80,10 @@ bool IsNumericText(std::wstring_view strText) {
     return true;
 }
 
-std::wstring JsonMemberToText(const Json::Value& obj, const char* pszName, int nDecimals) {
-    const Json::Value& member = JsonMember(obj, pszName);
+std::wstring JsonMemberToText(const Json::Value& obj, std::string_view strName, int nDecimals) {
+    const Json::Value& member = JsonMember(obj, strName);
     if (member.isNumeric()) return FormatDecimals(member.asDouble(), nDecimals);
-    std::wstring strText = JsonText(obj, pszName);
+    std::wstring strText = JsonText(obj, strName);
     if (!IsNumericText(strText)) return strText;
     // Like the C library's conversion: the longest decimal prefix counts ("1.2.3" is 1.2).
     const std::string narrow = WideToUtf8(strText);

@@ -40,4 +40,4 @@ bool IsNumericText(std::wstring_view strText);
 // A member of a JSON object as text with nDecimals decimals when it is a number or a numeric
 // text; any other text as it is (UTF-8 decoded). Empty when the member is absent, null, of
 // another type, or when obj is no object. Never throws.
-std::wstring JsonMemberToText(const Json::Value& obj, const char* pszName, int nDecimals);
+std::wstring JsonMemberToText(const Json::Value& obj, std::string_view strName, int nDecimals);
