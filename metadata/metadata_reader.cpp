@@ -19,7 +19,10 @@ class CPagedSource {
         std::swap(m_pSource, pSource);
         m_pFirst = nullptr;
         m_nFirstValid = 0;
-        for (SPage& page : m_pages) page.nIndex = UINT64_MAX;
+        // Most photos are read from their first block alone and fill no page.
+        if (m_bPagesUsed)
+            for (SPage& page : m_pages) page.nIndex = UINT64_MAX;
+        m_bPagesUsed = false;
         m_nNextSlot = 0;
         return pSource;
     }
@@ -43,9 +46,39 @@ class CPagedSource {
 
     // Copies nSize bytes at nOffset; false when they are not all inside the source.
     bool Read(uint64_t nOffset, void* pBuffer, size_t nSize) {
-        // The first block lies inside the source: what it holds needs no look at the size.
+        // The first block lies inside the source: what it holds needs no look at the size. This
+        // test is all that most reads take, so it stays where the caller is.
+        if (InFirst(nOffset, nSize)) {
+            if (nSize) std::memcpy(pBuffer, m_pFirst + nOffset, nSize);
+            return true;
+        }
+        return ReadBeyondFirst(nOffset, pBuffer, nSize);
+    }
+
+    // The nSize bytes at nOffset where they lie in one buffer already read (the first block or
+    // one page), valid until the next Read or View; null otherwise (Read them instead).
+    const uint8_t* View(uint64_t nOffset, size_t nSize) {
+        if (InFirst(nOffset, nSize)) return m_pFirst + nOffset;
+        return ViewBeyondFirst(nOffset, nSize);
+    }
+
+  private:
+    static constexpr size_t kPageSize = 4096;
+    static constexpr size_t kSlots = 8;
+    struct SPage {
+        uint64_t nIndex = UINT64_MAX;
+        size_t nValid = 0;
+        std::unique_ptr<uint8_t[]> data;  // allocated on first use, never zero-filled
+    };
+
+    // True when the first block is loaded and holds the range.
+    bool InFirst(uint64_t nOffset, size_t nSize) const {
+        return m_pFirst && nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset;
+    }
+
+    bool ReadBeyondFirst(uint64_t nOffset, void* pBuffer, size_t nSize) {
         if (!LoadFirst()) return false;
-        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) {
+        if (InFirst(nOffset, nSize)) {
             if (nSize) std::memcpy(pBuffer, m_pFirst + nOffset, nSize);
             return true;
         }
@@ -69,11 +102,9 @@ class CPagedSource {
         return true;
     }
 
-    // The nSize bytes at nOffset where they lie in one buffer already read (the first block or
-    // one page), valid until the next Read or View; null otherwise (Read them instead).
-    const uint8_t* View(uint64_t nOffset, size_t nSize) {
+    const uint8_t* ViewBeyondFirst(uint64_t nOffset, size_t nSize) {
         if (!LoadFirst()) return nullptr;
-        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) return m_pFirst + nOffset;
+        if (InFirst(nOffset, nSize)) return m_pFirst + nOffset;
         const uint64_t nTotal = Size();
         if (nOffset > nTotal || nSize > nTotal - nOffset) return nullptr;
         const uint64_t nPage = nOffset / kPageSize;
@@ -83,15 +114,6 @@ class CPagedSource {
         if (!pPage || nIn > pPage->nValid || nSize > pPage->nValid - nIn) return nullptr;
         return pPage->data.get() + nIn;
     }
-
-  private:
-    static constexpr size_t kPageSize = 4096;
-    static constexpr size_t kSlots = 8;
-    struct SPage {
-        uint64_t nIndex = UINT64_MAX;
-        size_t nValid = 0;
-        std::unique_ptr<uint8_t[]> data;  // allocated on first use, never zero-filled
-    };
 
     bool LoadFirst() {
         if (m_pFirst) return true;
@@ -119,6 +141,7 @@ class CPagedSource {
         const uint64_t nLeft = Size() - nStart;
         const size_t nWant = nLeft < kPageSize ? static_cast<size_t>(nLeft) : kPageSize;
         slot.nIndex = UINT64_MAX;
+        m_bPagesUsed = true;
         if (!slot.data) slot.data.reset(new uint8_t[kPageSize]);
         if (!m_pSource->ReadAt(nStart, slot.data.get(), nWant)) return nullptr;
         slot.nIndex = nPage;
@@ -132,6 +155,7 @@ class CPagedSource {
     size_t m_nFirstValid = 0;
     std::array<SPage, kSlots> m_pages;
     size_t m_nNextSlot = 0;
+    bool m_bPagesUsed = false;  // a slot may hold a page of the source
 };
 
 // Where the TIFF structure lies in the file and how to decode it. Immutable once located,
@@ -801,13 +825,12 @@ namespace {
 
 // What the source's first bytes say it is; Create's codes.
 int32_t Recognise(CPagedSource& src, EContainer& eContainer) {
-    uint8_t magic[18];
+    constexpr size_t kMagicBytes = 18;
     size_t nFirst = 0;
-    const uint8_t* pFirst = src.First(nFirst);
-    if (!pFirst) return kMetaErrReadFailed;
+    const uint8_t* const magic = src.First(nFirst);
+    if (!magic) return kMetaErrReadFailed;
     if (nFirst < 4) return kMetaErrUnknownFormat;
-    const size_t nMagic = nFirst < sizeof magic ? nFirst : sizeof magic;
-    std::memcpy(magic, pFirst, nMagic);
+    const size_t nMagic = nFirst < kMagicBytes ? nFirst : kMagicBytes;
     if (magic[0] == 0xFF && magic[1] == kJpegSoi && magic[2] == kJpegMarkerStart) {
         eContainer = EContainer::kJpeg;
     } else if ((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0) ||

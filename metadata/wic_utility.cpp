@@ -228,9 +228,9 @@ bool CWicUtility::ReadItem(int nItem, int nSection, std::wstring& strOut) {
     std::wstring strRef;
     bool bNegate = false;
     if (ReadItem(nItem - 1, kSectionGps, strRef)) {
-        const std::wstring strFirst = ToLowerAscii(strRef.substr(0, 1));
-        bNegate = (nItem == kTagGpsLatitude && strFirst == L"s") ||
-                  (nItem == kTagGpsLongitude && strFirst == L"w");
+        const wchar_t cFirst = strRef[0];
+        bNegate = (nItem == kTagGpsLatitude && (cFirst == L's' || cFirst == L'S')) ||
+                  (nItem == kTagGpsLongitude && (cFirst == L'w' || cFirst == L'W'));
     }
     if (nSection == kSectionGps && !IsCoordinate(nItem, strOut, bWasText, bNegate)) {
         WriteLog(kLogError, L"CWicUtility::ReadItem: GPS item %d out of range (%s), file : %s",
@@ -238,7 +238,7 @@ bool CWicUtility::ReadItem(int nItem, int nSection, std::wstring& strOut) {
         strOut.clear();
         return false;
     }
-    if (bNegate) strOut.insert(0, L"-");
+    if (bNegate) strOut.insert(strOut.begin(), L'-');
     return bResult;
 }
 
