@@ -515,16 +515,28 @@ bool SkipFill(CPagedSource& src, uint64_t& nPos) {
 // Finds the first APP1 "Exif" segment of a JPEG, and the TIFF header inside it.
 int32_t LocateJpegExif(STiffLayout& layout) {
     CPagedSource& src = *layout.pSource;
+    // The segments of most photos start in the first block: their bytes are taken where they
+    // lie, the same bytes as Read gives.
+    size_t nFirst = 0;
+    const uint8_t* const pFirst = src.First(nFirst);
+    if (!pFirst) nFirst = 0;
+    auto read = [&](uint64_t nAt, uint8_t* pOut, size_t nSize) {
+        if (nAt <= nFirst && nSize <= nFirst - nAt) {
+            std::memcpy(pOut, pFirst + nAt, nSize);
+            return true;
+        }
+        return src.Read(nAt, pOut, nSize);
+    };
     uint64_t nPos = 2;  // after SOI
     for (int nSegments = 0; nSegments < kMaxJpegSegments; ++nSegments) {
         uint8_t head[4];
-        if (!src.Read(nPos, head, 1)) return kMetaErrCorrupt;
+        if (!read(nPos, head, 1)) return kMetaErrCorrupt;
         if (head[0] != kJpegMarkerStart) return kMetaErrCorrupt;
         // Any number of fill bytes may stand before a marker; the last 0xFF is the marker's.
         uint64_t nMarkerPos = nPos + 1;
         if (!SkipFill(src, nMarkerPos)) return kMetaErrCorrupt;
         nPos = nMarkerPos - 1;
-        if (!src.Read(nMarkerPos, head + 1, 1)) return kMetaErrCorrupt;
+        if (!read(nMarkerPos, head + 1, 1)) return kMetaErrCorrupt;
         const uint8_t nMarker = head[1];
         if (nMarker == kJpegSoi || nMarker == kJpegTem ||
             (nMarker >= kJpegRst0 && nMarker <= kJpegRst7)) {
@@ -533,14 +545,14 @@ int32_t LocateJpegExif(STiffLayout& layout) {
         }
         // Image data follows: the metadata the reader knows comes before it.
         if (nMarker == kJpegEoi || nMarker == kJpegSos) return kMetaOk;
-        if (!src.Read(nPos + 2, head + 2, 2)) return kMetaErrCorrupt;
+        if (!read(nPos + 2, head + 2, 2)) return kMetaErrCorrupt;
         const uint32_t nLength = (uint32_t{head[2]} << 8) | head[3];
         if (nLength < 2) return kMetaErrCorrupt;
         const uint64_t nEnd = nPos + 2 + nLength;
         if (!src.Reaches(nEnd)) return kMetaErrCorrupt;
         if (nMarker == kJpegApp1 && nLength >= 2 + sizeof kExifHeader + 8) {
             uint8_t ident[sizeof kExifHeader];
-            if (!src.Read(nPos + 4, ident, sizeof ident)) return kMetaErrCorrupt;
+            if (!read(nPos + 4, ident, sizeof ident)) return kMetaErrCorrupt;
             if (std::memcmp(ident, kExifHeader, sizeof ident) == 0) {
                 layout.nBase = nPos + 4 + sizeof kExifHeader;
                 layout.nSize = nLength - 2 - static_cast<uint32_t>(sizeof kExifHeader);

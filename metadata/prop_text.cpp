@@ -234,10 +234,15 @@ bool WriteSevenDecimals(double value, std::wstring& strOut) {
     wchar_t szText[32];
     wchar_t* const pEnd = szText + sizeof szText / sizeof szText[0];
     wchar_t* p = pEnd;
-    // Below 10^7: 32-bit arithmetic serves the decimals.
+    // Below 10^7: 32-bit arithmetic serves the decimals, two digits a step.
     auto nFraction = static_cast<uint32_t>(nUnits % kScale);
     uint64_t nWhole = nUnits / kScale;
-    for (int i = 0; i < 7; ++i, nFraction /= 10) *--p = static_cast<wchar_t>(L'0' + nFraction % 10);
+    for (int i = 0; i < 3; ++i, nFraction /= 100) {
+        const uint32_t nPair = nFraction % 100;
+        *--p = static_cast<wchar_t>(L'0' + nPair % 10);
+        *--p = static_cast<wchar_t>(L'0' + nPair / 10);
+    }
+    *--p = static_cast<wchar_t>(L'0' + nFraction);
     *--p = L'.';
     do {
         *--p = static_cast<wchar_t>(L'0' + nWhole % 10);

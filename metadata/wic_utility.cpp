@@ -110,6 +110,16 @@ std::wstring_view ExtensionOf(std::wstring_view strPath) {
     return {};
 }
 
+// "tif" or "tiff" in any case.
+bool IsTiffExtension(std::wstring_view strExt) {
+    if (strExt.size() != 3 && strExt.size() != 4) return false;
+    auto lower = [](wchar_t c) {
+        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    };
+    return lower(strExt[0]) == L't' && lower(strExt[1]) == L'i' && lower(strExt[2]) == L'f' &&
+           (strExt.size() == 3 || lower(strExt[3]) == L'f');
+}
+
 }  // namespace
 
 std::wstring GetExtension(const std::wstring& strPath) {
@@ -181,7 +191,8 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
     if (!m_bInit) Init();
     if (!m_bInit) return false;
     // A caller that forgot Close would otherwise keep the previous file open behind this one.
-    Close();
+    // A closed reader was left as Close leaves it: nothing reads m_value until a file is open.
+    if (m_bOpen) Close();
     try {
         std::unique_ptr<IImageSource> pSource = std::move(m_pSpareSource);
         std::wstring strDetail;
@@ -206,8 +217,7 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
             Close();
             return false;
         }
-        const std::wstring_view strExt = ExtensionOf(strPath);
-        m_bTiff = EqualsNoCaseAscii(strExt, L"tif") || EqualsNoCaseAscii(strExt, L"tiff");
+        m_bTiff = IsTiffExtension(ExtensionOf(strPath));
         m_strFile = strPath;
         m_bOpen = 1;
         return true;
@@ -225,13 +235,7 @@ bool CWicUtility::ReadItem(int nItem, int nSection, std::wstring& strOut) {
     if (!bResult || (nItem != kTagGpsLatitude && nItem != kTagGpsLongitude) || strOut.empty())
         return bResult;
 
-    std::wstring strRef;
-    bool bNegate = false;
-    if (ReadItem(nItem - 1, kSectionGps, strRef)) {
-        const wchar_t cFirst = strRef[0];
-        bNegate = (nItem == kTagGpsLatitude && (cFirst == L's' || cFirst == L'S')) ||
-                  (nItem == kTagGpsLongitude && (cFirst == L'w' || cFirst == L'W'));
-    }
+    const bool bNegate = IsNegativeHemisphere(nItem);
     if (nSection == kSectionGps && !IsCoordinate(nItem, strOut, bWasText, bNegate)) {
         WriteLog(kLogError, L"CWicUtility::ReadItem: GPS item %d out of range (%s), file : %s",
                  nItem, LoggableValue(strOut), m_strFile);
@@ -260,27 +264,66 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
         CPropVariant& value = m_value;
         const int32_t hr =
             m_piQueryReader->GetItem(m_bTiff != 0, eBlock, static_cast<uint16_t>(nItem), value);
-        if (hr == kMetaOk) {
-            if (value.m_vt == kVtUnknown) {
-                if (value.m_pBlock) WicReadEmbedItem(*value.m_pBlock, strOut);
-            } else {
-                bWasText = IsTextValue(value);
-                PropVariantToText(value, nItem, strOut);
-            }
-        } else if (hr != kMetaErrNotFound) {
-            // The query text is made only here: the lookup itself goes by number.
-            const wchar_t* pszBlock = nSection == kSectionExif  ? L"exif/"
-                                      : nSection == kSectionGps ? L"gps/"
-                                                                : L"";
-            WriteLog(kLogError, L"CWicUtility::ReadItemEx: %s, query %s%s{ushort=%d}, file : %s",
-                     MetadataErrorText(hr), m_bTiff ? L"/ifd/" : L"/app1/ifd/", pszBlock, nItem,
-                     m_strFile);
-        }
+        if (hr == kMetaOk)
+            FoundItemText(value, nItem, strOut, bWasText);
+        else
+            LogItemFailure(hr, nItem, nSection);
     } catch (...) {
         strOut.clear();
         WriteLog(kLogError, L">>> Unknown exception in ReadItemEx");
     }
     return !strOut.empty();
+}
+
+void CWicUtility::FoundItemText(const CPropVariant& value, int nItem, std::wstring& strOut,
+                                bool& bWasText) {
+    if (value.m_vt == kVtUnknown) {
+        if (value.m_pBlock) WicReadEmbedItem(*value.m_pBlock, strOut);
+    } else {
+        bWasText = IsTextValue(value);
+        PropVariantToText(value, nItem, strOut);
+    }
+}
+
+void CWicUtility::LogItemFailure(int32_t hr, int nItem, int nSection) const {
+    if (hr == kMetaErrNotFound) return;
+    // The query text is made only here: the lookup itself goes by number.
+    const wchar_t* pszBlock = nSection == kSectionExif  ? L"exif/"
+                              : nSection == kSectionGps ? L"gps/"
+                                                        : L"";
+    WriteLog(kLogError, L"CWicUtility::ReadItemEx: %s, query %s%s{ushort=%d}, file : %s",
+             MetadataErrorText(hr), m_bTiff ? L"/ifd/" : L"/app1/ifd/", pszBlock, nItem, m_strFile);
+}
+
+bool CWicUtility::IsNegativeHemisphere(int nItem) {
+    const int nRef = nItem - 1;
+    auto isNegative = [nItem](wchar_t c) {
+        return nItem == kTagGpsLatitude ? c == L's' || c == L'S' : c == L'w' || c == L'W';
+    };
+    try {
+        CPropVariant& value = m_value;
+        const int32_t hr = m_piQueryReader->GetItem(m_bTiff != 0, EBlockFormat::kGps,
+                                                    static_cast<uint16_t>(nRef), value);
+        if (hr != kMetaOk) {
+            LogItemFailure(hr, nRef, kSectionGps);
+            return false;
+        }
+        // The usual reference, one ASCII letter, needs no text: the text of UTF-8 that starts
+        // with an ASCII byte starts with that character, and only empty UTF-8 gives no text.
+        if (value.m_vt == kVtLpstr && value.m_narrow.size() == 1) {
+            const std::string& strNarrow = value.m_narrow[0];
+            if (strNarrow.empty()) return false;
+            const auto cFirst = static_cast<unsigned char>(strNarrow[0]);
+            if (cFirst < 0x80) return isNegative(static_cast<wchar_t>(cFirst));
+        }
+        std::wstring strRef;
+        bool bWasText = false;
+        FoundItemText(value, nRef, strRef, bWasText);
+        return !strRef.empty() && isNegative(strRef[0]);
+    } catch (...) {
+        WriteLog(kLogError, L">>> Unknown exception in ReadItemEx");
+        return false;
+    }
 }
 
 bool CWicUtility::ReadItemEx(const std::wstring& strQuery, std::wstring& strOut, int nItem) {
