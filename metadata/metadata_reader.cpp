@@ -333,7 +333,7 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     const uint32_t nTypeSize = TypeSize(entry.nType);
     // A type the reader does not know has no size, so no value can be located.
     if (nTypeSize == 0) return kMetaErrCorrupt;
-    if (entry.nCount > kMaxValueBytes / nTypeSize) return kMetaErrTooLarge;
+    if (uint64_t{entry.nCount} * nTypeSize > kMaxValueBytes) return kMetaErrTooLarge;
     const uint32_t nBytes = entry.nCount * nTypeSize;
     const uint32_t nOffset = Get32(entry.raw, layout.bBigEndian);
     // Nothing is allocated for a value the block does not hold.

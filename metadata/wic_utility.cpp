@@ -23,11 +23,13 @@ bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
-// "45.5", "-7": what a person or a tool writes as decimal degrees in a text item.
-bool IsPlainDecimal(const std::wstring& strText) {
+// "45.5", "-7": what a person or a tool writes as decimal degrees in a text item. nPoint gets
+// where its point stands (its length when it has none).
+bool IsPlainDecimal(const std::wstring& strText, size_t& nPoint) {
     size_t i = strText.size() > 0 && strText[0] == L'-' ? 1 : 0;
     const size_t nIntStart = i;
     while (i < strText.size() && IsDigit(strText[i])) ++i;
+    nPoint = i;
     if (i == nIntStart) return false;
     if (i == strText.size()) return true;
     if (strText[i] != L'.') return false;
@@ -41,15 +43,15 @@ bool IsPlainDecimal(const std::wstring& strText) {
 // with an S or W reference, which would become "--45.5", degrees of a signed -45/1 read unsigned
 // as 4294967251) names no place, so the photo has no location.
 bool IsCoordinate(int nItem, const std::wstring& strText, bool bWasText, bool bNegate) {
-    if (bWasText && !IsPlainDecimal(strText)) return false;
+    size_t nPoint = 0;
+    const bool bPlain = IsPlainDecimal(strText, nPoint);
+    if (bWasText && !bPlain) return false;
     const double dMax = nItem == kTagGpsLatitude ? kMaxLatitude : kMaxLongitude;
     // A plain unsigned decimal with few decimals, as every rational position is written, is
     // compared digit by digit with the whole number of degrees allowed: the same answer as
     // parsing it (with at most ten decimals no value above the limit rounds down to it), without
     // the parse.
-    const size_t nPoint = std::min(strText.find(L'.'), strText.size());
-    if (strText.size() - nPoint <= kMaxDigitByDigitDecimals + 1 && IsPlainDecimal(strText) &&
-        strText[0] != L'-') {
+    if (bPlain && strText[0] != L'-' && strText.size() - nPoint <= kMaxDigitByDigitDecimals + 1) {
         size_t nFirst = 0;
         while (nFirst + 1 < nPoint && strText[nFirst] == L'0') ++nFirst;
         if (nPoint - nFirst > 3) return false;
