@@ -344,16 +344,23 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     uint8_t small[kSmallValueBytes];
     std::vector<uint8_t> large;
     uint8_t* const pBytes = nBytes <= sizeof small ? small : (large.resize(nBytes), large.data());
+    const uint8_t* p = pBytes;
     if (nBytes == 0) {
         // Nothing to copy.
     } else if (nBytes <= 4) {
-        std::memcpy(pBytes, entry.raw, nBytes);
+        p = entry.raw;
+    } else if (nBytes <= sizeof small) {
+        // A small value in bytes already read is decoded where it lies.
+        p = layout.pSource->View(layout.nBase + nOffset, nBytes);
+        if (!p) {
+            p = pBytes;
+            if (!BlockRead(layout, nOffset, pBytes, nBytes)) return kMetaErrCorrupt;
+        }
     } else if (!BlockRead(layout, nOffset, pBytes, nBytes)) {
         return kMetaErrCorrupt;
     }
 
     const bool bBig = layout.bBigEndian;
-    const uint8_t* p = pBytes;
     const uint32_t n = entry.nCount;
     // Both callers hand in a value they have just cleared.
     auto setType = [&](uint16_t vt) {
