@@ -1,12 +1,10 @@
 #include "metadata/wic_utility.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <new>
 
 #include "base/log.h"
-#include "base/text.h"
 #include "metadata/prop_text.h"
 
 namespace {
