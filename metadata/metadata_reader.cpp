@@ -19,7 +19,10 @@ class CPagedSource {
         std::swap(m_pSource, pSource);
         m_pFirst = nullptr;
         m_nFirstValid = 0;
-        for (SPage& page : m_pages) page.nIndex = UINT64_MAX;
+        // Most photos are read from their first block alone and fill no page.
+        if (m_bPagesUsed)
+            for (SPage& page : m_pages) page.nIndex = UINT64_MAX;
+        m_bPagesUsed = false;
         m_nNextSlot = 0;
         return pSource;
     }
@@ -43,9 +46,39 @@ class CPagedSource {
 
     // Copies nSize bytes at nOffset; false when they are not all inside the source.
     bool Read(uint64_t nOffset, void* pBuffer, size_t nSize) {
-        // The first block lies inside the source: what it holds needs no look at the size.
+        // The first block lies inside the source: what it holds needs no look at the size. This
+        // test is all that most reads take, so it stays where the caller is.
+        if (InFirst(nOffset, nSize)) {
+            if (nSize) std::memcpy(pBuffer, m_pFirst + nOffset, nSize);
+            return true;
+        }
+        return ReadBeyondFirst(nOffset, pBuffer, nSize);
+    }
+
+    // The nSize bytes at nOffset where they lie in one buffer already read (the first block or
+    // one page), valid until the next Read or View; null otherwise (Read them instead).
+    const uint8_t* View(uint64_t nOffset, size_t nSize) {
+        if (InFirst(nOffset, nSize)) return m_pFirst + nOffset;
+        return ViewBeyondFirst(nOffset, nSize);
+    }
+
+  private:
+    static constexpr size_t kPageSize = 4096;
+    static constexpr size_t kSlots = 8;
+    struct SPage {
+        uint64_t nIndex = UINT64_MAX;
+        size_t nValid = 0;
+        std::unique_ptr<uint8_t[]> data;  // allocated on first use, never zero-filled
+    };
+
+    // True when the first block is loaded and holds the range.
+    bool InFirst(uint64_t nOffset, size_t nSize) const {
+        return m_pFirst && nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset;
+    }
+
+    bool ReadBeyondFirst(uint64_t nOffset, void* pBuffer, size_t nSize) {
         if (!LoadFirst()) return false;
-        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) {
+        if (InFirst(nOffset, nSize)) {
             if (nSize) std::memcpy(pBuffer, m_pFirst + nOffset, nSize);
             return true;
         }
@@ -69,11 +102,9 @@ class CPagedSource {
         return true;
     }
 
-    // The nSize bytes at nOffset where they lie in one buffer already read (the first block or
-    // one page), valid until the next Read or View; null otherwise (Read them instead).
-    const uint8_t* View(uint64_t nOffset, size_t nSize) {
+    const uint8_t* ViewBeyondFirst(uint64_t nOffset, size_t nSize) {
         if (!LoadFirst()) return nullptr;
-        if (nOffset <= m_nFirstValid && nSize <= m_nFirstValid - nOffset) return m_pFirst + nOffset;
+        if (InFirst(nOffset, nSize)) return m_pFirst + nOffset;
         const uint64_t nTotal = Size();
         if (nOffset > nTotal || nSize > nTotal - nOffset) return nullptr;
         const uint64_t nPage = nOffset / kPageSize;
@@ -83,15 +114,6 @@ class CPagedSource {
         if (!pPage || nIn > pPage->nValid || nSize > pPage->nValid - nIn) return nullptr;
         return pPage->data.get() + nIn;
     }
-
-  private:
-    static constexpr size_t kPageSize = 4096;
-    static constexpr size_t kSlots = 8;
-    struct SPage {
-        uint64_t nIndex = UINT64_MAX;
-        size_t nValid = 0;
-        std::unique_ptr<uint8_t[]> data;  // allocated on first use, never zero-filled
-    };
 
     bool LoadFirst() {
         if (m_pFirst) return true;
@@ -119,6 +141,7 @@ class CPagedSource {
         const uint64_t nLeft = Size() - nStart;
         const size_t nWant = nLeft < kPageSize ? static_cast<size_t>(nLeft) : kPageSize;
         slot.nIndex = UINT64_MAX;
+        m_bPagesUsed = true;
         if (!slot.data) slot.data.reset(new uint8_t[kPageSize]);
         if (!m_pSource->ReadAt(nStart, slot.data.get(), nWant)) return nullptr;
         slot.nIndex = nPage;
@@ -132,6 +155,7 @@ class CPagedSource {
     size_t m_nFirstValid = 0;
     std::array<SPage, kSlots> m_pages;
     size_t m_nNextSlot = 0;
+    bool m_bPagesUsed = false;  // a slot may hold a page of the source
 };
 
 // Where the TIFF structure lies in the file and how to decode it. Immutable once located,
@@ -309,7 +333,7 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     const uint32_t nTypeSize = TypeSize(entry.nType);
     // A type the reader does not know has no size, so no value can be located.
     if (nTypeSize == 0) return kMetaErrCorrupt;
-    if (entry.nCount > kMaxValueBytes / nTypeSize) return kMetaErrTooLarge;
+    if (uint64_t{entry.nCount} * nTypeSize > kMaxValueBytes) return kMetaErrTooLarge;
     const uint32_t nBytes = entry.nCount * nTypeSize;
     const uint32_t nOffset = Get32(entry.raw, layout.bBigEndian);
     // Nothing is allocated for a value the block does not hold.
@@ -320,16 +344,23 @@ int32_t DecodeValue(const STiffLayout& layout, const SEntry& entry, CPropVariant
     uint8_t small[kSmallValueBytes];
     std::vector<uint8_t> large;
     uint8_t* const pBytes = nBytes <= sizeof small ? small : (large.resize(nBytes), large.data());
+    const uint8_t* p = pBytes;
     if (nBytes == 0) {
         // Nothing to copy.
     } else if (nBytes <= 4) {
-        std::memcpy(pBytes, entry.raw, nBytes);
+        p = entry.raw;
+    } else if (nBytes <= sizeof small) {
+        // A small value in bytes already read is decoded where it lies.
+        p = layout.pSource->View(layout.nBase + nOffset, nBytes);
+        if (!p) {
+            p = pBytes;
+            if (!BlockRead(layout, nOffset, pBytes, nBytes)) return kMetaErrCorrupt;
+        }
     } else if (!BlockRead(layout, nOffset, pBytes, nBytes)) {
         return kMetaErrCorrupt;
     }
 
     const bool bBig = layout.bBigEndian;
-    const uint8_t* p = pBytes;
     const uint32_t n = entry.nCount;
     // Both callers hand in a value they have just cleared.
     auto setType = [&](uint16_t vt) {
@@ -491,16 +522,28 @@ bool SkipFill(CPagedSource& src, uint64_t& nPos) {
 // Finds the first APP1 "Exif" segment of a JPEG, and the TIFF header inside it.
 int32_t LocateJpegExif(STiffLayout& layout) {
     CPagedSource& src = *layout.pSource;
+    // The segments of most photos start in the first block: their bytes are taken where they
+    // lie, the same bytes as Read gives.
+    size_t nFirst = 0;
+    const uint8_t* const pFirst = src.First(nFirst);
+    if (!pFirst) nFirst = 0;
+    auto read = [&](uint64_t nAt, uint8_t* pOut, size_t nSize) {
+        if (nAt <= nFirst && nSize <= nFirst - nAt) {
+            std::memcpy(pOut, pFirst + nAt, nSize);
+            return true;
+        }
+        return src.Read(nAt, pOut, nSize);
+    };
     uint64_t nPos = 2;  // after SOI
     for (int nSegments = 0; nSegments < kMaxJpegSegments; ++nSegments) {
         uint8_t head[4];
-        if (!src.Read(nPos, head, 1)) return kMetaErrCorrupt;
+        if (!read(nPos, head, 1)) return kMetaErrCorrupt;
         if (head[0] != kJpegMarkerStart) return kMetaErrCorrupt;
         // Any number of fill bytes may stand before a marker; the last 0xFF is the marker's.
         uint64_t nMarkerPos = nPos + 1;
         if (!SkipFill(src, nMarkerPos)) return kMetaErrCorrupt;
         nPos = nMarkerPos - 1;
-        if (!src.Read(nMarkerPos, head + 1, 1)) return kMetaErrCorrupt;
+        if (!read(nMarkerPos, head + 1, 1)) return kMetaErrCorrupt;
         const uint8_t nMarker = head[1];
         if (nMarker == kJpegSoi || nMarker == kJpegTem ||
             (nMarker >= kJpegRst0 && nMarker <= kJpegRst7)) {
@@ -509,14 +552,14 @@ int32_t LocateJpegExif(STiffLayout& layout) {
         }
         // Image data follows: the metadata the reader knows comes before it.
         if (nMarker == kJpegEoi || nMarker == kJpegSos) return kMetaOk;
-        if (!src.Read(nPos + 2, head + 2, 2)) return kMetaErrCorrupt;
+        if (!read(nPos + 2, head + 2, 2)) return kMetaErrCorrupt;
         const uint32_t nLength = (uint32_t{head[2]} << 8) | head[3];
         if (nLength < 2) return kMetaErrCorrupt;
         const uint64_t nEnd = nPos + 2 + nLength;
         if (!src.Reaches(nEnd)) return kMetaErrCorrupt;
         if (nMarker == kJpegApp1 && nLength >= 2 + sizeof kExifHeader + 8) {
             uint8_t ident[sizeof kExifHeader];
-            if (!src.Read(nPos + 4, ident, sizeof ident)) return kMetaErrCorrupt;
+            if (!read(nPos + 4, ident, sizeof ident)) return kMetaErrCorrupt;
             if (std::memcmp(ident, kExifHeader, sizeof ident) == 0) {
                 layout.nBase = nPos + 4 + sizeof kExifHeader;
                 layout.nSize = nLength - 2 - static_cast<uint32_t>(sizeof kExifHeader);
@@ -801,13 +844,12 @@ namespace {
 
 // What the source's first bytes say it is; Create's codes.
 int32_t Recognise(CPagedSource& src, EContainer& eContainer) {
-    uint8_t magic[18];
+    constexpr size_t kMagicBytes = 18;
     size_t nFirst = 0;
-    const uint8_t* pFirst = src.First(nFirst);
-    if (!pFirst) return kMetaErrReadFailed;
+    const uint8_t* const magic = src.First(nFirst);
+    if (!magic) return kMetaErrReadFailed;
     if (nFirst < 4) return kMetaErrUnknownFormat;
-    const size_t nMagic = nFirst < sizeof magic ? nFirst : sizeof magic;
-    std::memcpy(magic, pFirst, nMagic);
+    const size_t nMagic = nFirst < kMagicBytes ? nFirst : kMagicBytes;
     if (magic[0] == 0xFF && magic[1] == kJpegSoi && magic[2] == kJpegMarkerStart) {
         eContainer = EContainer::kJpeg;
     } else if ((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0) ||

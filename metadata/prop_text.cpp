@@ -1,6 +1,7 @@
 #include "metadata/prop_text.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "base/format.h"
 #include "base/text.h"
@@ -211,10 +212,16 @@ bool WriteSevenDecimals(double value, std::wstring& strOut) {
     constexpr double kLimit = 1099511627776.0;  // 2^40: the result fits 64 bits
     constexpr uint64_t kScale = 10000000;
     if (!(value >= 0.0 && value < kLimit)) return false;
-    int nExponent = 0;
-    const double fraction = std::frexp(value, &nExponent);  // value = fraction * 2^nExponent
-    const auto nMantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
-    const int nShift = 53 - nExponent;  // value = nMantissa / 2^nShift, nShift > 13
+    // The mantissa and exponent are taken from the double's bits: the value is not negative, so
+    // its sign bit is clear.
+    uint64_t nBits = 0;
+    static_assert(sizeof nBits == sizeof value);
+    std::memcpy(&nBits, &value, sizeof nBits);
+    const auto nBiased = static_cast<int>(nBits >> 52);
+    uint64_t nMantissa = nBits & ((uint64_t{1} << 52) - 1);
+    if (nBiased != 0) nMantissa |= uint64_t{1} << 52;
+    // value = nMantissa / 2^nShift; nShift > 13 below the limit, at least 1074 for a subnormal.
+    const int nShift = nBiased != 0 ? 1075 - nBiased : 1074;
     using uint128 = unsigned __int128;
     const uint128 nScaled = static_cast<uint128>(nMantissa) * kScale;  // below 2^77
     uint64_t nUnits = 0;  // the value in units of 10^-7
@@ -225,15 +232,27 @@ bool WriteSevenDecimals(double value, std::wstring& strOut) {
         if (nRest > nHalf || (nRest == nHalf && (nUnits & 1) != 0)) ++nUnits;
     }
     wchar_t szText[32];
-    wchar_t* p = szText + sizeof szText / sizeof szText[0];
-    uint64_t nFraction = nUnits % kScale, nWhole = nUnits / kScale;
-    for (int i = 0; i < 7; ++i, nFraction /= 10) *--p = static_cast<wchar_t>(L'0' + nFraction % 10);
+    wchar_t* const pEnd = szText + sizeof szText / sizeof szText[0];
+    wchar_t* p = pEnd;
+    // Below 10^7: 32-bit arithmetic serves the decimals, two digits a step.
+    auto nFraction = static_cast<uint32_t>(nUnits % kScale);
+    uint64_t nWhole = nUnits / kScale;
+    for (int i = 0; i < 3; ++i, nFraction /= 100) {
+        const uint32_t nPair = nFraction % 100;
+        *--p = static_cast<wchar_t>(L'0' + nPair % 10);
+        *--p = static_cast<wchar_t>(L'0' + nPair / 10);
+    }
+    *--p = static_cast<wchar_t>(L'0' + nFraction);
     *--p = L'.';
     do {
         *--p = static_cast<wchar_t>(L'0' + nWhole % 10);
         nWhole /= 10;
     } while (nWhole != 0);
-    strOut.assign(p, szText + sizeof szText / sizeof szText[0]);
+    const auto nLen = static_cast<size_t>(pEnd - p);
+    // One more than the text: CWicUtility::ReadItem puts the sign of a southern or western
+    // coordinate before it, in place instead of in a new allocation.
+    strOut.reserve(nLen + 1);
+    strOut.assign(p, nLen);
     return true;
 #else
     (void)value;

@@ -1,12 +1,10 @@
 #include "metadata/wic_utility.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <new>
 
 #include "base/log.h"
-#include "base/text.h"
 #include "metadata/prop_text.h"
 
 namespace {
@@ -23,11 +21,13 @@ bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
-// "45.5", "-7": what a person or a tool writes as decimal degrees in a text item.
-bool IsPlainDecimal(const std::wstring& strText) {
+// "45.5", "-7": what a person or a tool writes as decimal degrees in a text item. nPoint gets
+// where its point stands (its length when it has none).
+bool IsPlainDecimal(const std::wstring& strText, size_t& nPoint) {
     size_t i = strText.size() > 0 && strText[0] == L'-' ? 1 : 0;
     const size_t nIntStart = i;
     while (i < strText.size() && IsDigit(strText[i])) ++i;
+    nPoint = i;
     if (i == nIntStart) return false;
     if (i == strText.size()) return true;
     if (strText[i] != L'.') return false;
@@ -41,15 +41,15 @@ bool IsPlainDecimal(const std::wstring& strText) {
 // with an S or W reference, which would become "--45.5", degrees of a signed -45/1 read unsigned
 // as 4294967251) names no place, so the photo has no location.
 bool IsCoordinate(int nItem, const std::wstring& strText, bool bWasText, bool bNegate) {
-    if (bWasText && !IsPlainDecimal(strText)) return false;
+    size_t nPoint = 0;
+    const bool bPlain = IsPlainDecimal(strText, nPoint);
+    if (bWasText && !bPlain) return false;
     const double dMax = nItem == kTagGpsLatitude ? kMaxLatitude : kMaxLongitude;
     // A plain unsigned decimal with few decimals, as every rational position is written, is
     // compared digit by digit with the whole number of degrees allowed: the same answer as
     // parsing it (with at most ten decimals no value above the limit rounds down to it), without
     // the parse.
-    const size_t nPoint = std::min(strText.find(L'.'), strText.size());
-    if (strText.size() - nPoint <= kMaxDigitByDigitDecimals + 1 && IsPlainDecimal(strText) &&
-        strText[0] != L'-') {
+    if (bPlain && strText[0] != L'-' && strText.size() - nPoint <= kMaxDigitByDigitDecimals + 1) {
         size_t nFirst = 0;
         while (nFirst + 1 < nPoint && strText[nFirst] == L'0') ++nFirst;
         if (nPoint - nFirst > 3) return false;
@@ -108,6 +108,16 @@ std::wstring_view ExtensionOf(std::wstring_view strPath) {
         if (c == L'\\' || c == L'/') break;
     }
     return {};
+}
+
+// "tif" or "tiff" in any case.
+bool IsTiffExtension(std::wstring_view strExt) {
+    if (strExt.size() != 3 && strExt.size() != 4) return false;
+    auto lower = [](wchar_t c) {
+        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    };
+    return lower(strExt[0]) == L't' && lower(strExt[1]) == L'i' && lower(strExt[2]) == L'f' &&
+           (strExt.size() == 3 || lower(strExt[3]) == L'f');
 }
 
 }  // namespace
@@ -181,7 +191,8 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
     if (!m_bInit) Init();
     if (!m_bInit) return false;
     // A caller that forgot Close would otherwise keep the previous file open behind this one.
-    Close();
+    // A closed reader was left as Close leaves it: nothing reads m_value until a file is open.
+    if (m_bOpen) Close();
     try {
         std::unique_ptr<IImageSource> pSource = std::move(m_pSpareSource);
         std::wstring strDetail;
@@ -206,8 +217,7 @@ bool CWicUtility::OpenFile(const std::wstring& strPath) {
             Close();
             return false;
         }
-        const std::wstring_view strExt = ExtensionOf(strPath);
-        m_bTiff = EqualsNoCaseAscii(strExt, L"tif") || EqualsNoCaseAscii(strExt, L"tiff");
+        m_bTiff = IsTiffExtension(ExtensionOf(strPath));
         m_strFile = strPath;
         m_bOpen = 1;
         return true;
@@ -225,20 +235,14 @@ bool CWicUtility::ReadItem(int nItem, int nSection, std::wstring& strOut) {
     if (!bResult || (nItem != kTagGpsLatitude && nItem != kTagGpsLongitude) || strOut.empty())
         return bResult;
 
-    std::wstring strRef;
-    bool bNegate = false;
-    if (ReadItem(nItem - 1, kSectionGps, strRef)) {
-        const std::wstring strFirst = ToLowerAscii(strRef.substr(0, 1));
-        bNegate = (nItem == kTagGpsLatitude && strFirst == L"s") ||
-                  (nItem == kTagGpsLongitude && strFirst == L"w");
-    }
+    const bool bNegate = IsNegativeHemisphere(nItem);
     if (nSection == kSectionGps && !IsCoordinate(nItem, strOut, bWasText, bNegate)) {
         WriteLog(kLogError, L"CWicUtility::ReadItem: GPS item %d out of range (%s), file : %s",
                  nItem, LoggableValue(strOut), m_strFile);
         strOut.clear();
         return false;
     }
-    if (bNegate) strOut.insert(0, L"-");
+    if (bNegate) strOut.insert(strOut.begin(), L'-');
     return bResult;
 }
 
@@ -260,27 +264,66 @@ bool CWicUtility::ReadItemByNumber(int nItem, int nSection, std::wstring& strOut
         CPropVariant& value = m_value;
         const int32_t hr =
             m_piQueryReader->GetItem(m_bTiff != 0, eBlock, static_cast<uint16_t>(nItem), value);
-        if (hr == kMetaOk) {
-            if (value.m_vt == kVtUnknown) {
-                if (value.m_pBlock) WicReadEmbedItem(*value.m_pBlock, strOut);
-            } else {
-                bWasText = IsTextValue(value);
-                PropVariantToText(value, nItem, strOut);
-            }
-        } else if (hr != kMetaErrNotFound) {
-            // The query text is made only here: the lookup itself goes by number.
-            const wchar_t* pszBlock = nSection == kSectionExif  ? L"exif/"
-                                      : nSection == kSectionGps ? L"gps/"
-                                                                : L"";
-            WriteLog(kLogError, L"CWicUtility::ReadItemEx: %s, query %s%s{ushort=%d}, file : %s",
-                     MetadataErrorText(hr), m_bTiff ? L"/ifd/" : L"/app1/ifd/", pszBlock, nItem,
-                     m_strFile);
-        }
+        if (hr == kMetaOk)
+            FoundItemText(value, nItem, strOut, bWasText);
+        else
+            LogItemFailure(hr, nItem, nSection);
     } catch (...) {
         strOut.clear();
         WriteLog(kLogError, L">>> Unknown exception in ReadItemEx");
     }
     return !strOut.empty();
+}
+
+void CWicUtility::FoundItemText(const CPropVariant& value, int nItem, std::wstring& strOut,
+                                bool& bWasText) {
+    if (value.m_vt == kVtUnknown) {
+        if (value.m_pBlock) WicReadEmbedItem(*value.m_pBlock, strOut);
+    } else {
+        bWasText = IsTextValue(value);
+        PropVariantToText(value, nItem, strOut);
+    }
+}
+
+void CWicUtility::LogItemFailure(int32_t hr, int nItem, int nSection) const {
+    if (hr == kMetaErrNotFound) return;
+    // The query text is made only here: the lookup itself goes by number.
+    const wchar_t* pszBlock = nSection == kSectionExif  ? L"exif/"
+                              : nSection == kSectionGps ? L"gps/"
+                                                        : L"";
+    WriteLog(kLogError, L"CWicUtility::ReadItemEx: %s, query %s%s{ushort=%d}, file : %s",
+             MetadataErrorText(hr), m_bTiff ? L"/ifd/" : L"/app1/ifd/", pszBlock, nItem, m_strFile);
+}
+
+bool CWicUtility::IsNegativeHemisphere(int nItem) {
+    const int nRef = nItem - 1;
+    auto isNegative = [nItem](wchar_t c) {
+        return nItem == kTagGpsLatitude ? c == L's' || c == L'S' : c == L'w' || c == L'W';
+    };
+    try {
+        CPropVariant& value = m_value;
+        const int32_t hr = m_piQueryReader->GetItem(m_bTiff != 0, EBlockFormat::kGps,
+                                                    static_cast<uint16_t>(nRef), value);
+        if (hr != kMetaOk) {
+            LogItemFailure(hr, nRef, kSectionGps);
+            return false;
+        }
+        // The usual reference, one ASCII letter, needs no text: the text of UTF-8 that starts
+        // with an ASCII byte starts with that character, and only empty UTF-8 gives no text.
+        if (value.m_vt == kVtLpstr && value.m_narrow.size() == 1) {
+            const std::string& strNarrow = value.m_narrow[0];
+            if (strNarrow.empty()) return false;
+            const auto cFirst = static_cast<unsigned char>(strNarrow[0]);
+            if (cFirst < 0x80) return isNegative(static_cast<wchar_t>(cFirst));
+        }
+        std::wstring strRef;
+        bool bWasText = false;
+        FoundItemText(value, nRef, strRef, bWasText);
+        return !strRef.empty() && isNegative(strRef[0]);
+    } catch (...) {
+        WriteLog(kLogError, L">>> Unknown exception in ReadItemEx");
+        return false;
+    }
 }
 
 bool CWicUtility::ReadItemEx(const std::wstring& strQuery, std::wstring& strOut, int nItem) {

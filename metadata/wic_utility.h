@@ -58,6 +58,15 @@ class CWicUtility {
   private:
     // ReadItem without the hemisphere step; bWasText tells whether the item is stored as text.
     bool ReadItemByNumber(int nItem, int nSection, std::wstring& strOut, bool& bWasText);
+    // Whether the GPS reference before coordinate nItem (1 before 2, 3 before 4) starts with "S"
+    // or "W" in either case: ReadItemByNumber(nItem - 1, 1, ...) and a look at its text's first
+    // character, with the same log lines.
+    bool IsNegativeHemisphere(int nItem);
+    // The text of a value GetItem found for item nItem, as ReadItemByNumber gives it.
+    static void FoundItemText(const CPropVariant& value, int nItem, std::wstring& strOut,
+                              bool& bWasText);
+    // Logs a failed lookup of item nItem of section nSection; absence is normal and silent.
+    void LogItemFailure(int32_t hr, int nItem, int nSection) const;
 
     // The last file's source, closed, for the file system to open the next file in.
     std::unique_ptr<IImageSource> m_pSpareSource;

@@ -8,7 +8,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cwchar>
 #include <random>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/format.h"
 #include "base/path.h"
@@ -42,10 +47,28 @@ class CShortNativePath {
         const size_t n = strPath.size();
         if (n < sizeof m_szInline) {
             // Narrowed first and checked after: one pass without a branch per character.
+            const wchar_t* const pWide = strPath.data();
             uint32_t nAll = 0;
-            for (size_t i = 0; i < n; ++i) {
-                nAll |= static_cast<uint32_t>(strPath[i]);
-                m_szInline[i] = static_cast<char>(strPath[i]);
+            size_t i = 0;
+#if defined(__SSE2__) && WCHAR_MAX > 0xFFFF
+            // Sixteen characters a step. Packing with signed saturation keeps every character
+            // below 0x80 as it is; any other spoils the bytes, but shows in nAll.
+            __m128i all = _mm_setzero_si128();
+            for (; i + 16 <= n; i += 16) {
+                const auto* pIn = reinterpret_cast<const __m128i*>(pWide + i);
+                const __m128i a = _mm_loadu_si128(pIn), b = _mm_loadu_si128(pIn + 1);
+                const __m128i c = _mm_loadu_si128(pIn + 2), d = _mm_loadu_si128(pIn + 3);
+                all = _mm_or_si128(all, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(m_szInline + i),
+                                 _mm_packs_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)));
+            }
+            all = _mm_or_si128(all, _mm_srli_si128(all, 8));
+            all = _mm_or_si128(all, _mm_srli_si128(all, 4));
+            nAll = static_cast<uint32_t>(_mm_cvtsi128_si32(all));
+#endif
+            for (; i < n; ++i) {
+                nAll |= static_cast<uint32_t>(pWide[i]);
+                m_szInline[i] = static_cast<char>(pWide[i]);
             }
             if (nAll < 0x80) {
                 m_szInline[n] = '\0';
@@ -58,7 +81,9 @@ class CShortNativePath {
     }
     CShortNativePath(const CShortNativePath&) = delete;
     CShortNativePath& operator=(const CShortNativePath&) = delete;
-    const char* Get() const { return m_pszPath; }
+    const char* Get() const {
+        return m_pszPath;
+    }
 
   private:
     static constexpr size_t kInlineBytes = 512;
@@ -173,7 +198,8 @@ class CPosixRandomAccessFile final : public CRandomAccessFile {
     uint64_t GetSize() const override {
         if (!m_bSizeKnown) {
             // Not a regular file (a device that filled the first block) has no size to read to.
-            struct stat st {};
+            // st is read only where fstat filled it.
+            struct stat st;
             m_nSize = ::fstat(m_fd.Get(), &st) == 0 && S_ISREG(st.st_mode)
                           ? static_cast<uint64_t>(st.st_size)
                           : 0;
