@@ -34,6 +34,52 @@ bool IsPlainAscii(wchar_t c) {
     return 4;
 }
 
+// The text from its first character that the one-pass loop does not write, with a run of
+// plain characters gathered on the stack between escapes.
+void AppendEscapedTail(std::string& strOut, std::wstring_view strText) {
+    char szRun[256];
+    size_t nRun = 0;
+    auto appendRun = [&]() {
+        strOut.append(szRun, nRun);
+        nRun = 0;
+    };
+    for (const wchar_t c : strText) {
+        if (IsPlainAscii(c)) {
+            szRun[nRun++] = static_cast<char>(c);
+            if (nRun == sizeof szRun) appendRun();
+            continue;
+        }
+        const auto cp = static_cast<uint32_t>(c);
+        if constexpr (sizeof(wchar_t) == 4) {
+            if (cp >= 0x80 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+                if (nRun + 4 > sizeof szRun) appendRun();
+                nRun += EncodeUtf8(cp, szRun + nRun);
+                continue;
+            }
+        }
+        appendRun();
+        char szEscape[16];
+        if (c == L'\\')
+            strOut += "\\\\";
+        else if (c == L'\n')
+            strOut += "\\n";
+        else if (c == L'\r')
+            strOut += "\\r";
+        else if (c == L'\t')
+            strOut += "\\t";
+        else if (cp < 0x20 || cp == 0x7F) {
+            std::snprintf(szEscape, sizeof(szEscape), "\\x%02X", cp);
+            strOut += szEscape;
+        } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
+            std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
+            strOut += szEscape;
+        } else {
+            strOut += WideToUtf8(std::wstring_view(&c, 1));
+        }
+    }
+    appendRun();
+}
+
 }  // namespace
 
 std::string EscapeForLine(std::wstring_view strText) {
@@ -65,65 +111,38 @@ bool IsPlainForLine(std::string_view strUtf8) {
 }
 
 void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
-    // Two log lines and a caption a photo pass through here, nearly all plain ASCII: room for
-    // the whole text is made at once, and the plain head narrowed into it in the same pass that
-    // finds where it ends.
+    // Two log lines and a caption a photo pass through here, nearly all plain ASCII and the
+    // rest accented letters of place names: room for the longest UTF-8 form is made at once,
+    // and both kinds are written into it in one pass. Only an escape leaves the pass.
+    constexpr size_t kMaxUtf8 = sizeof(wchar_t) == 4 ? 4 : 3;
     const size_t nText = strText.size();
     const size_t nOld = strOut.size();
-    strOut.resize(nOld + nText);
-    char* const pOut = strOut.data() + nOld;
-    size_t nPlain = 0;
-    for (; nPlain < nText; ++nPlain) {
-        const wchar_t c = strText[nPlain];
-        if (!IsPlainAscii(c)) break;
-        pOut[nPlain] = static_cast<char>(c);
-    }
-    if (nPlain == nText) return;
-    strOut.resize(nOld + nPlain);
-
-    // The rest, from the first character that needs more than a byte, gathered on the stack.
-    char szRun[256];
-    size_t nRun = 0;
-    auto appendRun = [&]() {
-        strOut.append(szRun, nRun);
-        nRun = 0;
-    };
-    for (const wchar_t c : strText.substr(nPlain)) {
+    strOut.resize(nOld + nText * kMaxUtf8);
+    char* p = strOut.data() + nOld;
+    const wchar_t* pIn = strText.data();
+    const wchar_t* const pEnd = pIn + nText;
+    while (pIn != pEnd) {
+        const wchar_t c = *pIn;
         if (IsPlainAscii(c)) {
-            szRun[nRun++] = static_cast<char>(c);
-            if (nRun == sizeof szRun) appendRun();
+            *p++ = static_cast<char>(c);
+            ++pIn;
             continue;
         }
         const auto cp = static_cast<uint32_t>(c);
-        // Accented letters of place names join the run, encoded in place.
         if constexpr (sizeof(wchar_t) == 4) {
             if (cp >= 0x80 && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
-                if (nRun + 4 > sizeof szRun) appendRun();
-                nRun += EncodeUtf8(cp, szRun + nRun);
+                p += EncodeUtf8(cp, p);
+                ++pIn;
                 continue;
             }
         }
-        appendRun();
-        char szEscape[16];
-        if (c == L'\\')
-            strOut += "\\\\";
-        else if (c == L'\n')
-            strOut += "\\n";
-        else if (c == L'\r')
-            strOut += "\\r";
-        else if (c == L'\t')
-            strOut += "\\t";
-        else if (cp < 0x20 || cp == 0x7F) {
-            std::snprintf(szEscape, sizeof(szEscape), "\\x%02X", cp);
-            strOut += szEscape;
-        } else if (sizeof(wchar_t) == 4 && (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
-            std::snprintf(szEscape, sizeof(szEscape), "\\u{%X}", cp);
-            strOut += szEscape;
-        } else {
-            strOut += WideToUtf8(std::wstring_view(&c, 1));
-        }
+        // An escape, or (with two-byte wide characters) text beyond ASCII: the rest of the
+        // text goes the long way, after what is written so far.
+        strOut.resize(static_cast<size_t>(p - strOut.data()));
+        AppendEscapedTail(strOut, std::wstring_view(pIn, static_cast<size_t>(pEnd - pIn)));
+        return;
     }
-    appendRun();
+    strOut.resize(static_cast<size_t>(p - strOut.data()));
 }
 
 std::string JsonQuote(const std::wstring& strText) {
