@@ -12,6 +12,7 @@
 #include <fstream>
 #include <future>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/host_api.h"
@@ -186,6 +188,7 @@ SCommandLine ParseCommandLine(int argc, char** argv) {
         {"--verbose", &cl.bVerbose}, {"-v", &cl.bVerbose},       {"--recursive", &cl.bRecursive},
         {"-r", &cl.bRecursive},      {"--version", &cl.bVersion}};
     std::vector<std::string> positional;
+    positional.reserve(static_cast<size_t>(argc));
     bool bOptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string strArg = argv[i];
@@ -193,7 +196,7 @@ SCommandLine ParseCommandLine(int argc, char** argv) {
         const bool bShort =
             strArg == "-h" || strArg == "-q" || strArg == "-v" || strArg == "-r" || strArg == "-@";
         if (bOptionsEnded || (!bShort && (strArg.size() < 2 || strArg.compare(0, 2, "--") != 0))) {
-            positional.push_back(strArg);
+            positional.push_back(std::move(strArg));
             continue;
         }
         if (strArg == "--") {
@@ -242,7 +245,8 @@ SCommandLine ParseCommandLine(int argc, char** argv) {
     if (cl.bVerbose) cl.options.bLogToStderr = true;
     if (!positional.empty()) {
         cl.strCommand = positional.front();
-        cl.args.assign(positional.begin() + 1, positional.end());
+        cl.args.assign(std::make_move_iterator(positional.begin() + 1),
+                       std::make_move_iterator(positional.end()));
     }
     return cl;
 }

@@ -1,6 +1,7 @@
 #include "host/photo_list.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace fs = std::filesystem;
 
@@ -11,11 +12,24 @@ std::string LowerAscii(std::string strText) {
     return strText;
 }
 
-std::string Extension(const std::string& strName) {
+// The part after the last dot of the name's last component, as it stands; empty when none.
+std::string_view Extension(std::string_view strName) {
     const size_t nSlash = strName.find_last_of('/');
     const size_t nDot = strName.find_last_of('.');
-    if (nDot == std::string::npos || (nSlash != std::string::npos && nDot < nSlash)) return "";
-    return LowerAscii(strName.substr(nDot + 1));
+    if (nDot == std::string_view::npos || (nSlash != std::string_view::npos && nDot < nSlash))
+        return {};
+    return strName.substr(nDot + 1);
+}
+
+// True when the extension, in any case, is the listed one (listed extensions are lower case).
+bool SameExtension(std::string_view strExtension, const std::string& strListed) {
+    if (strExtension.size() != strListed.size()) return false;
+    for (size_t i = 0; i < strListed.size(); ++i) {
+        char c = strExtension[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != strListed[i]) return false;
+    }
+    return true;
 }
 }  // namespace
 
@@ -40,9 +54,12 @@ bool ParseExtensionList(const std::string& strList, std::vector<std::string>& ex
 }
 
 bool CPhotoList::HasPhotoExtension(const std::string& strName) const {
-    const std::string strExtension = Extension(strName);
-    return !strExtension.empty() &&
-           std::find(m_extensions.begin(), m_extensions.end(), strExtension) != m_extensions.end();
+    // Asked for every photo named: compared in place, without a lowered copy.
+    const std::string_view strExtension = Extension(strName);
+    if (strExtension.empty()) return false;
+    for (const std::string& strListed : m_extensions)
+        if (SameExtension(strExtension, strListed)) return true;
+    return false;
 }
 
 void CPhotoList::AddArgument(const std::string& strPath) {
