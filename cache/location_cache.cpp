@@ -119,6 +119,13 @@ void DecodeCacheTextTo(std::string_view encoded, std::wstring& out) {
     out.resize(encoded.size());
     wchar_t* pOut = out.data();
     size_t nAscii = 0;
+    // Eight bytes at a time while none has its high bit set.
+    for (; encoded.size() - nAscii >= 8; nAscii += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + nAscii, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) break;
+        for (size_t k = 0; k < 8; ++k) pOut[nAscii + k] = static_cast<wchar_t>(p[nAscii + k]);
+    }
     for (; nAscii < encoded.size() && p[nAscii] < 0x80; ++nAscii)
         pOut[nAscii] = static_cast<wchar_t>(p[nAscii]);
     if (nAscii == encoded.size()) return;
