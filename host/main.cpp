@@ -635,7 +635,8 @@ int CHost::Caption() {
         });
 
     CPhotoList list(m_cl.extensions, m_cl.bRecursive);
-    for (const std::string& strArg : m_cl.args) list.AddArgument(strArg);
+    // The arguments are the show's photos and serve nothing else: they move into the list.
+    for (std::string& strArg : m_cl.args) list.AddArgument(std::move(strArg));
     for (const std::string& strListFile : m_cl.listFiles) {
         if (strListFile == "-") {
             list.AddList(std::cin);
@@ -695,11 +696,13 @@ int CHost::Caption() {
     const std::vector<std::string>& photos = list.Photos();
     const size_t nCount = photos.size();
     CPhotoTrace trace;
-    std::string strLine;  // a caption's output line; its room serves the next
+    std::string strLine;      // a caption's output line; its room serves the next
+    std::wstring strWideArg;  // the photo's path as the module gets it; its room serves the next
+    // Whether standard error is a terminal is known once for the whole show.
+    const bool bProgress = !m_cl.bQuiet && m_console.ShowsProgress();
     bool bOutputLost = false;
     for (size_t i = 0; i < nCount && !state.bInterrupted; ++i) {
         const std::string& strArg = photos[i];
-        const bool bProgress = !m_cl.bQuiet && m_console.ShowsProgress();
         if (bProgress)
             m_console.Progress("[" + std::to_string(i + 1) + "/" + std::to_string(nCount) + "] " +
                                fs::path(strArg).filename().string());
@@ -707,7 +710,7 @@ int CHost::Caption() {
         std::optional<std::wstring_view> caption;
         EPhotoStatus eStatus = EPhotoStatus::kUnreadable;
         std::wstring strProblem;
-        const std::wstring strWideArg = Utf8ToWide(strArg);
+        Utf8ToWideTo(strArg, strWideArg);
         const bool bUtf8 = IsValidUtf8(strArg);
         if (!bUtf8) {
             strProblem = L"the path is not UTF-8 text";

@@ -14,6 +14,19 @@ bool IsPlainAscii(wchar_t c) {
     return static_cast<uint32_t>(c) - 0x20u < 0x5Fu && c != L'\\';
 }
 
+constexpr size_t kPlainStep = 8;
+
+// True when the kPlainStep characters at p are all plain ASCII; tested without a branch per
+// character, so that the compiler can take them in one step.
+bool ArePlainAscii(const wchar_t* p) {
+    unsigned nNotPlain = 0;
+    for (size_t k = 0; k < kPlainStep; ++k) {
+        const auto c = static_cast<uint32_t>(p[k]);
+        nNotPlain |= static_cast<unsigned>(c - 0x20u >= 0x5Fu) | static_cast<unsigned>(c == 0x5Cu);
+    }
+    return nNotPlain == 0;
+}
+
 // Writes the UTF-8 form of a character at least U+0080 (no surrogate) at p; the bytes written.
 [[maybe_unused]] size_t EncodeUtf8(uint32_t cp, char* p) {
     if (cp < 0x800) {
@@ -122,6 +135,12 @@ void AppendEscapedForLine(std::string& strOut, std::wstring_view strText) {
     const wchar_t* pIn = strText.data();
     const wchar_t* const pEnd = pIn + nText;
     while (pIn != pEnd) {
+        if (static_cast<size_t>(pEnd - pIn) >= kPlainStep && ArePlainAscii(pIn)) {
+            for (size_t k = 0; k < kPlainStep; ++k) p[k] = static_cast<char>(pIn[k]);
+            p += kPlainStep;
+            pIn += kPlainStep;
+            continue;
+        }
         const wchar_t c = *pIn;
         if (IsPlainAscii(c)) {
             *p++ = static_cast<char>(c);

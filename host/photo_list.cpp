@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -62,23 +63,24 @@ bool CPhotoList::HasPhotoExtension(const std::string& strName) const {
     return false;
 }
 
-void CPhotoList::AddArgument(const std::string& strPath) {
+void CPhotoList::AddArgument(std::string strPath) {
     if (HasPhotoExtension(strPath)) {
-        m_photos.push_back(strPath);
+        m_photos.push_back(std::move(strPath));
         return;
     }
     std::error_code ec;
     if (fs::is_directory(strPath, ec))
         AddFolder(strPath, strPath);
     else
-        m_photos.push_back(strPath);  // named by the user: the plug-in says what it makes of it
+        m_photos.push_back(
+            std::move(strPath));  // named by the user: the plug-in says what it makes of it
 }
 
 void CPhotoList::AddList(std::istream& in) {
     for (std::string strLine; std::getline(in, strLine);) {
         if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
         if (strLine.empty()) continue;
-        AddArgument(strLine);
+        AddArgument(std::move(strLine));
     }
 }
 
