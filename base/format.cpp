@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cwchar>
 
 #include "base/text.h"
 
@@ -180,6 +181,38 @@ void FormatChar(std::wstring& out, const SSpec& spec, const CFormatArg& a) {
     AppendPadded(out, spec, L"", std::wstring_view(&c, c ? 1 : 0), false);
 }
 
+// A format whose every conversion is a plain %s of wide text, as nearly every log line's is,
+// appended with one pass that sizes the line and one that copies its pieces; false, with out
+// untouched, for any other format (a flag, a width, another conversion, a missing argument).
+bool AppendPlainWide(std::wstring& out, std::wstring_view format, const CFormatArg* args,
+                     size_t count) {
+    constexpr size_t npos = std::wstring_view::npos;
+    size_t nSize = format.size();
+    size_t nArg = 0;
+    for (size_t i = format.find(L'%'); i != npos; i = format.find(L'%', i + 2)) {
+        if (i + 1 >= format.size() || format[i + 1] != L's' || nArg >= count ||
+            args[nArg].m_eKind != CFormatArg::kWide)
+            return false;
+        nSize = nSize - 2 + args[nArg++].m_wide.size();
+    }
+    const size_t nOld = out.size();
+    out.resize(nOld + nSize);
+    wchar_t* p = out.data() + nOld;
+    auto put = [&p](std::wstring_view piece) {
+        if (!piece.empty()) std::wmemcpy(p, piece.data(), piece.size());
+        p += piece.size();
+    };
+    size_t nStart = 0;
+    nArg = 0;
+    for (size_t i = format.find(L'%'); i != npos; i = format.find(L'%', i + 2)) {
+        put(format.substr(nStart, i - nStart));
+        put(args[nArg++].m_wide);
+        nStart = i + 2;
+    }
+    put(format.substr(nStart));
+    return true;
+}
+
 }  // namespace
 
 std::wstring FormatArgs(std::wstring_view format, const CFormatArg* args, size_t count) {
@@ -195,6 +228,7 @@ void AppendFormatArgs(std::wstring& out, std::wstring_view format, const CFormat
         out.append(format);
         return;
     }
+    if (AppendPlainWide(out, format, args, count)) return;
     size_t nReserve = out.size() + format.size() + 16 * count;
     for (size_t k = 0; k < count; ++k) nReserve += args[k].m_wide.size();
     out.reserve(nReserve);

@@ -29,15 +29,17 @@ void WriteLogLine(int nLevel, std::wstring&& strText);
 // without splitting an escape.
 std::wstring EscapeLogText(const std::wstring& strText);
 
-// An empty text with room kept from a line written before on this thread, if there is one.
-std::wstring TakeLogLineBuffer();
+// Formats one line (as AppendFormatArgs) and writes it as WriteLogLine does.
+void WriteLogArgs(int nLevel, std::wstring_view format, const CFormatArg* args, size_t count);
 
 template <class... A>
 void WriteLog(int nLevel, std::wstring_view format, const A&... args) {
-    if (!IsLogEnabled()) return;
-    std::wstring strLine = TakeLogLineBuffer();
-    AppendFormatText(strLine, format, args...);
-    WriteLogLine(nLevel, std::move(strLine));
+    if constexpr (sizeof...(A) == 0) {
+        WriteLogArgs(nLevel, format, nullptr, 0);
+    } else {
+        const CFormatArg list[] = {CFormatArg(args)...};
+        WriteLogArgs(nLevel, format, list, sizeof...(A));
+    }
 }
 
 // While one lives on a thread, the lines that thread writes are kept and handed to the host

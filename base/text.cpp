@@ -5,14 +5,20 @@
 #include "base/utf.h"
 
 std::wstring Utf8ToWide(std::string_view in) {
+    std::wstring out;
+    Utf8ToWideTo(in, out);
+    return out;
+}
+
+void Utf8ToWideTo(std::string_view in, std::wstring& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
     // The ASCII head, most often the whole text, is widened into room made at once.
-    std::wstring out(n, L'\0');
+    out.resize(n);
     wchar_t* const pOut = out.data();
     size_t i = 0;
     for (; i < n && p[i] < 0x80; ++i) pOut[i] = static_cast<wchar_t>(p[i]);
-    if (i == n) return out;
+    if (i == n) return;
     out.resize(i);
     while (i < n) {
         const unsigned char b = p[i];
@@ -32,7 +38,6 @@ std::wstring Utf8ToWide(std::string_view in) {
         AppendWideCodePoint(out, cp);
         i += len;
     }
-    return out;
 }
 
 std::string WideToUtf8(std::wstring_view in) {

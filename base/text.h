@@ -6,6 +6,8 @@
 
 // UTF-8 bytes to wide text; a malformed sequence becomes U+FFFD, never an exception.
 std::wstring Utf8ToWide(std::string_view utf8);
+// The same into out, replacing what it held (its room is kept for the next text).
+void Utf8ToWideTo(std::string_view utf8, std::wstring& out);
 // Wide text to UTF-8; an unpaired surrogate or an out-of-range value becomes U+FFFD.
 std::string WideToUtf8(std::wstring_view wide);
 

@@ -44,20 +44,6 @@ size_t VarintSize(size_t n) {
     return size;
 }
 
-// Calls fn(code point) for each character of an encoded text.
-template <class F>
-void ForEachCodePoint(std::string_view encoded, F&& fn) {
-    const auto* p = reinterpret_cast<const unsigned char*>(encoded.data());
-    size_t n = encoded.size();
-    while (n > 0) {
-        uint32_t u = *p;
-        const size_t len = u < 0x80 ? 1 : DecodeLosslessUtf8(p, n, u);
-        p += len;
-        n -= len;
-        fn(u);
-    }
-}
-
 // A record is the four lengths as varints, then the four texts.
 SCacheRecord ParseRecord(const char* p) {
     const size_t nPath = ReadVarint(p);
@@ -119,22 +105,45 @@ void DecodeCacheTextTo(std::string_view encoded, std::wstring& out) {
     out.resize(encoded.size());
     wchar_t* pOut = out.data();
     size_t nAscii = 0;
+    // Eight bytes at a time while none has its high bit set.
+    for (; encoded.size() - nAscii >= 8; nAscii += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + nAscii, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) break;
+        for (size_t k = 0; k < 8; ++k) pOut[nAscii + k] = static_cast<wchar_t>(p[nAscii + k]);
+    }
     for (; nAscii < encoded.size() && p[nAscii] < 0x80; ++nAscii)
         pOut[nAscii] = static_cast<wchar_t>(p[nAscii]);
     if (nAscii == encoded.size()) return;
-    encoded.remove_prefix(nAscii);
+    // The rest: ASCII and the two-byte forms of accented letters decoded here, longer forms
+    // by DecodeLosslessUtf8.
+    const unsigned char* q = p + nAscii;
+    const unsigned char* const pEnd = p + encoded.size();
     pOut += nAscii;
-    ForEachCodePoint(encoded, [&pOut](uint32_t u) {
+    while (q != pEnd) {
+        const unsigned char b = *q;
+        if (b < 0x80) {
+            *pOut++ = static_cast<wchar_t>(b);
+            ++q;
+            continue;
+        }
+        if (b >= 0xC0 && b < 0xE0 && pEnd - q >= 2) {
+            *pOut++ = static_cast<wchar_t>(((b & 0x1Fu) << 6) | (q[1] & 0x3Fu));
+            q += 2;
+            continue;
+        }
+        uint32_t u = b;
+        q += DecodeLosslessUtf8(q, static_cast<size_t>(pEnd - q), u);
         if constexpr (sizeof(wchar_t) == 2) {
             if (u >= 0x10000 && u <= 0x10FFFF) {
                 u -= 0x10000;
                 *pOut++ = static_cast<wchar_t>(0xD800 + (u >> 10));
                 *pOut++ = static_cast<wchar_t>(0xDC00 + (u & 0x3FF));
-                return;
+                continue;
             }
         }
         *pOut++ = static_cast<wchar_t>(u);
-    });
+    }
     out.resize(static_cast<size_t>(pOut - out.data()));
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <cwchar>
+#include <string_view>
 
 #include "base/text.h"
 #include "host/output_text.h"
@@ -19,7 +20,7 @@ std::atomic<CHostSession*> g_pSession{nullptr};
 // lines a photo, and a write each would cost more than the rest of the host's work.
 constexpr size_t kPendingLogBytes = 32 * 1024;
 // The module writes this line just before it sends a request, which may take seconds.
-constexpr wchar_t kRequestLineHead[] = L"QueryServer: ";
+constexpr std::wstring_view kRequestLineHead = L"QueryServer: ";
 
 intptr_t HostCallback(int32_t nCode, uintptr_t first, uintptr_t second) {
     CHostSession* pSession = g_pSession.load();
@@ -179,7 +180,9 @@ void CHostSession::WriteLogLine(const wchar_t* pszPrefix, const wchar_t* pszText
     const bool bError = strPrefix.find(L'!') != std::wstring_view::npos;
     // Before a request or after an error, what is held is written, so that the log and the
     // captions tell where the show stands while it waits, or why it fails.
-    const bool bWriteThrough = bError || strText.rfind(kRequestLineHead, 0) == 0;
+    const bool bWriteThrough =
+        bError || (strText.size() >= kRequestLineHead.size() &&
+                   strText.compare(0, kRequestLineHead.size(), kRequestLineHead) == 0);
     {
         std::lock_guard<std::mutex> lock(m_logMutex);
         if (m_pTrace) m_pTrace->AddLine(bError, strText);

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <future>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/host_api.h"
@@ -186,6 +188,7 @@ SCommandLine ParseCommandLine(int argc, char** argv) {
         {"--verbose", &cl.bVerbose}, {"-v", &cl.bVerbose},       {"--recursive", &cl.bRecursive},
         {"-r", &cl.bRecursive},      {"--version", &cl.bVersion}};
     std::vector<std::string> positional;
+    positional.reserve(static_cast<size_t>(argc));
     bool bOptionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string strArg = argv[i];
@@ -193,7 +196,7 @@ SCommandLine ParseCommandLine(int argc, char** argv) {
         const bool bShort =
             strArg == "-h" || strArg == "-q" || strArg == "-v" || strArg == "-r" || strArg == "-@";
         if (bOptionsEnded || (!bShort && (strArg.size() < 2 || strArg.compare(0, 2, "--") != 0))) {
-            positional.push_back(strArg);
+            positional.push_back(std::move(strArg));
             continue;
         }
         if (strArg == "--") {
@@ -242,7 +245,8 @@ SCommandLine ParseCommandLine(int argc, char** argv) {
     if (cl.bVerbose) cl.options.bLogToStderr = true;
     if (!positional.empty()) {
         cl.strCommand = positional.front();
-        cl.args.assign(positional.begin() + 1, positional.end());
+        cl.args.assign(std::make_move_iterator(positional.begin() + 1),
+                       std::make_move_iterator(positional.end()));
     }
     return cl;
 }
@@ -631,7 +635,8 @@ int CHost::Caption() {
         });
 
     CPhotoList list(m_cl.extensions, m_cl.bRecursive);
-    for (const std::string& strArg : m_cl.args) list.AddArgument(strArg);
+    // The arguments are the show's photos and serve nothing else: they move into the list.
+    for (std::string& strArg : m_cl.args) list.AddArgument(std::move(strArg));
     for (const std::string& strListFile : m_cl.listFiles) {
         if (strListFile == "-") {
             list.AddList(std::cin);
@@ -691,11 +696,13 @@ int CHost::Caption() {
     const std::vector<std::string>& photos = list.Photos();
     const size_t nCount = photos.size();
     CPhotoTrace trace;
-    std::string strLine;  // a caption's output line; its room serves the next
+    std::string strLine;      // a caption's output line; its room serves the next
+    std::wstring strWideArg;  // the photo's path as the module gets it; its room serves the next
+    // Whether standard error is a terminal is known once for the whole show.
+    const bool bProgress = !m_cl.bQuiet && m_console.ShowsProgress();
     bool bOutputLost = false;
     for (size_t i = 0; i < nCount && !state.bInterrupted; ++i) {
         const std::string& strArg = photos[i];
-        const bool bProgress = !m_cl.bQuiet && m_console.ShowsProgress();
         if (bProgress)
             m_console.Progress("[" + std::to_string(i + 1) + "/" + std::to_string(nCount) + "] " +
                                fs::path(strArg).filename().string());
@@ -703,7 +710,7 @@ int CHost::Caption() {
         std::optional<std::wstring_view> caption;
         EPhotoStatus eStatus = EPhotoStatus::kUnreadable;
         std::wstring strProblem;
-        const std::wstring strWideArg = Utf8ToWide(strArg);
+        Utf8ToWideTo(strArg, strWideArg);
         const bool bUtf8 = IsValidUtf8(strArg);
         if (!bUtf8) {
             strProblem = L"the path is not UTF-8 text";

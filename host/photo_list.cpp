@@ -1,6 +1,8 @@
 #include "host/photo_list.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -11,11 +13,24 @@ std::string LowerAscii(std::string strText) {
     return strText;
 }
 
-std::string Extension(const std::string& strName) {
+// The part after the last dot of the name's last component, as it stands; empty when none.
+std::string_view Extension(std::string_view strName) {
     const size_t nSlash = strName.find_last_of('/');
     const size_t nDot = strName.find_last_of('.');
-    if (nDot == std::string::npos || (nSlash != std::string::npos && nDot < nSlash)) return "";
-    return LowerAscii(strName.substr(nDot + 1));
+    if (nDot == std::string_view::npos || (nSlash != std::string_view::npos && nDot < nSlash))
+        return {};
+    return strName.substr(nDot + 1);
+}
+
+// True when the extension, in any case, is the listed one (listed extensions are lower case).
+bool SameExtension(std::string_view strExtension, const std::string& strListed) {
+    if (strExtension.size() != strListed.size()) return false;
+    for (size_t i = 0; i < strListed.size(); ++i) {
+        char c = strExtension[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != strListed[i]) return false;
+    }
+    return true;
 }
 }  // namespace
 
@@ -40,28 +55,32 @@ bool ParseExtensionList(const std::string& strList, std::vector<std::string>& ex
 }
 
 bool CPhotoList::HasPhotoExtension(const std::string& strName) const {
-    const std::string strExtension = Extension(strName);
-    return !strExtension.empty() &&
-           std::find(m_extensions.begin(), m_extensions.end(), strExtension) != m_extensions.end();
+    // Asked for every photo named: compared in place, without a lowered copy.
+    const std::string_view strExtension = Extension(strName);
+    if (strExtension.empty()) return false;
+    for (const std::string& strListed : m_extensions)
+        if (SameExtension(strExtension, strListed)) return true;
+    return false;
 }
 
-void CPhotoList::AddArgument(const std::string& strPath) {
+void CPhotoList::AddArgument(std::string strPath) {
     if (HasPhotoExtension(strPath)) {
-        m_photos.push_back(strPath);
+        m_photos.push_back(std::move(strPath));
         return;
     }
     std::error_code ec;
     if (fs::is_directory(strPath, ec))
         AddFolder(strPath, strPath);
     else
-        m_photos.push_back(strPath);  // named by the user: the plug-in says what it makes of it
+        m_photos.push_back(
+            std::move(strPath));  // named by the user: the plug-in says what it makes of it
 }
 
 void CPhotoList::AddList(std::istream& in) {
     for (std::string strLine; std::getline(in, strLine);) {
         if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
         if (strLine.empty()) continue;
-        AddArgument(strLine);
+        AddArgument(std::move(strLine));
     }
 }
 

@@ -21,7 +21,7 @@ class CPhotoList {
 
     // A file or a folder from the command line. A name with one of the photo extensions goes
     // to the plug-in without a look at the file system, which the plug-in opens anyway.
-    void AddArgument(const std::string& strPath);
+    void AddArgument(std::string strPath);
     // Paths one a line (a final carriage return is dropped; blank lines are skipped), each
     // taken as AddArgument does.
     void AddList(std::istream& in);

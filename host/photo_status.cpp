@@ -1,12 +1,15 @@
 #include "host/photo_status.h"
 
 namespace {
-const wchar_t kRequestLine[] = L"QueryServer: ";
+// Views with their lengths known when compiled: two log lines a photo are compared with them.
+constexpr std::wstring_view kRequestLine = L"QueryServer: ";
+constexpr std::wstring_view kCachedLine = L"Cached";
+constexpr std::wstring_view kNoPositionHead = L"Missing gps location";
 // The plug-in's own error texts all start so (HTTP and transport errors, unknown exceptions).
-const wchar_t kPlugInErrorHead[] = L"Locnm: ";
+constexpr std::wstring_view kPlugInErrorHead = L"Locnm: ";
 
-bool StartsWith(std::wstring_view strText, const wchar_t* pszHead) {
-    return strText.rfind(pszHead, 0) == 0;
+bool StartsWith(std::wstring_view strText, std::wstring_view strHead) {
+    return strText.size() >= strHead.size() && strText.compare(0, strHead.size(), strHead) == 0;
 }
 
 std::string Counted(size_t n, const char* pszOne, const char* pszMany) {
@@ -36,9 +39,9 @@ void CPhotoTrace::AddLine(bool bError, std::wstring_view strText) {
         m_strLastError = strText;
         return;
     }
-    if (strText == L"Cached") {
+    if (strText == kCachedLine) {
         m_bCached = true;
-    } else if (StartsWith(strText, L"Missing gps location")) {
+    } else if (StartsWith(strText, kNoPositionHead)) {
         m_bNoPosition = true;
     } else if (StartsWith(strText, kRequestLine)) {
         // A retry starts afresh: errors of an earlier attempt do not fail a later success.
