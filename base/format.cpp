@@ -103,7 +103,8 @@ void FormatInteger(std::wstring& out, const SSpec& spec, const CFormatArg& a) {
     }
     if ((spec.bAlt && magnitude != 0 && base == 16) || spec.cConv == L'p')
         prefix += spec.cConv == L'X' ? L"0X" : L"0x";
-    if (spec.bAlt && base == 8 && (digits.empty() || digits[0] != '0')) digits.insert(0, "0");
+    if (spec.bAlt && base == 8 && (digits.empty() || digits[0] != '0'))
+        digits.insert(digits.begin(), '0');
     AppendPadded(out, spec, prefix, Widen(digits), spec.nPrecision < 0);
 }
 
