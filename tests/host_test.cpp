@@ -1,6 +1,10 @@
 // The built reference host program, driving the built module.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <json/json.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <sstream>
 #include <thread>
@@ -28,6 +32,46 @@ class HostTest : public HostRunTest {
         in >> root;
         return root["LocanymPlugIn"];
     }
+};
+
+// Takes the right to write in a folder from this process while it lives: by the folder's mode,
+// or for the superuser, whom modes do not stop, by the file system's immutable flag. Empty where
+// neither can be done here.
+class CUnwritableFolder {
+  public:
+    explicit CUnwritableFolder(const fs::path& folder) : m_folder(folder) {
+        if (geteuid() != 0) {
+            fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+            m_bDone = true;
+        } else {
+            m_bDone = SetImmutable(true);
+        }
+    }
+    ~CUnwritableFolder() {
+        if (!m_bDone) return;
+        if (geteuid() != 0)
+            fs::permissions(m_folder, fs::perms::owner_all);
+        else
+            SetImmutable(false);
+    }
+    CUnwritableFolder(const CUnwritableFolder&) = delete;
+    CUnwritableFolder& operator=(const CUnwritableFolder&) = delete;
+    explicit operator bool() const { return m_bDone; }
+
+  private:
+    bool SetImmutable(bool bOn) {
+        const int fd = open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        int nFlags = 0;
+        bool bOk = ioctl(fd, FS_IOC_GETFLAGS, &nFlags) == 0;
+        nFlags = bOn ? nFlags | FS_IMMUTABLE_FL : nFlags & ~FS_IMMUTABLE_FL;
+        bOk = bOk && ioctl(fd, FS_IOC_SETFLAGS, &nFlags) == 0;
+        close(fd);
+        return bOk;
+    }
+
+    fs::path m_folder;
+    bool m_bDone = false;
 };
 
 }  // namespace
@@ -227,6 +271,19 @@ TEST_F(HostTest, MistakesGetAClearErrorAndStoreNothing) {
         EXPECT_EQ(run.strOut, "");
         EXPECT_FALSE(fs::exists(m_data / "settings.json")) << c.strError;
     }
+}
+
+// A data folder this user cannot write in is refused at once, with the reason, before anything
+// is loaded or stored.
+TEST_F(HostTest, AnUnwritableDataFolderIsRefusedAtOnce) {
+    fs::create_directories(m_data);
+    CUnwritableFolder locked(m_data);
+    if (!locked) GTEST_SKIP() << "no way to make a folder unwritable here";
+    const SRun run = RunBare({"--data", m_data.string(), "set", "Enabled", "1"});
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_TRUE(Has(run.strErr, "cannot write in data folder")) << run.strErr;
+    EXPECT_EQ(run.strOut, "");
+    EXPECT_FALSE(fs::exists(m_data / "settings.json"));
 }
 
 // Without --data the data folder is the user's data home; without --module the host loads the
