@@ -6,10 +6,10 @@
 // each reading libexiv2 reads another photo, untimed, as a show does other work between two
 // photos; passes of the reader alternate with passes of libexiv2 reading the same four keys of
 // the same files, and each figure is the mean over the files of each file's median over the
-// passes. A third pass,
-// taking turns with the two, only opens each file, reads its first block once and closes it: the
-// floor any reader that opens the file stands on, and the ceiling of the ratio it sets. Also
-// prints the most bytes the reader took from a JPEG whose EXIF segment lies in the first block.
+// passes. A third pass, taking turns with the two, only opens each file, reads its first block
+// once and closes it: the floor any reader that opens the file stands on, and the ceiling of the
+// ratio it sets. Also prints the most bytes the reader took from a JPEG whose EXIF segment lies
+// in the first block.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

@@ -35,31 +35,35 @@ class HostTest : public HostRunTest {
 };
 
 // Takes the right to write in a folder from this process while it lives: by the folder's mode,
-// or for the superuser, whom modes do not stop, by the file system's immutable flag. Empty where
-// neither can be done here.
+// or where modes do not stop it (the superuser) by the file system's immutable flag. Empty where
+// neither takes the right here.
 class CUnwritableFolder {
   public:
     explicit CUnwritableFolder(const fs::path& folder) : m_folder(folder) {
-        if (geteuid() != 0) {
-            fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-            m_bDone = true;
-        } else {
-            m_bDone = SetImmutable(true);
-        }
+        std::error_code ec;
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec, ec);
+        if (!ec && Writable()) m_bImmutable = SetImmutable(true);
+        m_bDone = !ec && !Writable();
     }
     ~CUnwritableFolder() {
-        if (!m_bDone) return;
-        if (geteuid() != 0)
-            fs::permissions(m_folder, fs::perms::owner_all);
-        else
-            SetImmutable(false);
+        if (m_bImmutable) SetImmutable(false);
+        std::error_code ec;
+        fs::permissions(m_folder, fs::perms::owner_all, ec);
     }
     CUnwritableFolder(const CUnwritableFolder&) = delete;
     CUnwritableFolder& operator=(const CUnwritableFolder&) = delete;
     explicit operator bool() const { return m_bDone; }
 
   private:
-    bool SetImmutable(bool bOn) {
+    bool Writable() const {
+        const fs::path probe = m_folder / "probe";
+        const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        close(fd);
+        unlink(probe.c_str());
+        return true;
+    }
+    bool SetImmutable(bool bOn) const {
         const int fd = open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return false;
         int nFlags = 0;
@@ -71,6 +75,7 @@ class CUnwritableFolder {
     }
 
     fs::path m_folder;
+    bool m_bImmutable = false;
     bool m_bDone = false;
 };
 
